@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// What the game needs from the machine it runs on. Two back-ends implement it: SDL for
+// the player, and a headless one that tests drive tick by tick (see HeadlessPlatform.h).
+
+enum class TPlatformEventKind {
+    MouseMove,      // X, Y in display pixels
+    MouseClick,     // left button pressed, X, Y
+    MouseDblClick,  // second press of a double click (a click event precedes it)
+    KeyDown,        // VirtualKey; Alt/Ctrl/Shift, Repeat
+    KeyUp,          // VirtualKey
+    Text,           // Text: typed characters in Windows-1252
+    FocusGained,
+    FocusLost,
+    CloseRequest,   // close box, Alt+F4, window manager
+    Minimized,
+    Restored,
+    Terminate,      // SIGTERM, SIGINT, log-out: save and end now
+    Expose,         // the window needs its picture again
+};
+
+struct TPlatformEvent {
+    TPlatformEventKind Kind = TPlatformEventKind::Expose;
+    int X = 0;
+    int Y = 0;
+    int VirtualKey = 0;  // Windows virtual-key code, 0 when the key has none
+    bool Alt = false;
+    bool Ctrl = false;
+    bool Shift = false;
+    bool Repeat = false;
+    std::string Text;
+};
+
+// The first joystick as the multimedia joystick API reports it: raw axis positions
+// inside their min..max range, one bit per button.
+struct TJoystickState {
+    bool Present = false;
+    int XMin = 0, XMax = 65535, X = 32767;
+    int YMin = 0, YMax = 65535, Y = 32767;
+    int ZMin = 0, ZMax = 65535, Z = 32767;
+    uint32_t Buttons = 0;
+};
+
+// Something that fills the audio stream: called on the audio thread with the device lock
+// held, or by hand on the headless back-end.
+class IAudioSource {
+public:
+    virtual ~IAudioSource() = default;
+    // Interleaved signed 16-bit stereo at the device rate; Frames stereo frames.
+    virtual void Mix(int16_t* out, int frames) = 0;
+};
+
+struct TAudioSpec {
+    int Rate = 44100;
+    int Channels = 2;
+};
+
+class IPlatform {
+public:
+    virtual ~IPlatform() = default;
+
+    // Window.
+    virtual bool OpenWindow(const std::string& title, int width, int height, std::string& error) = 0;
+    virtual void SetFullScreen(bool fullScreen) = 0;
+    virtual bool IsFullScreen() const = 0;
+    virtual bool SaveWindowPlacement() = 0;
+    virtual void RestoreWindowPlacement() = 0;
+    virtual bool HasFocus() const = 0;       // our window is the foreground window
+    virtual bool IsMinimized() const = 0;
+    // Shows an RGB565 picture (Pitch in pixels), scaled to fit in full screen.
+    virtual void Present(const uint16_t* pixels, int width, int height, int pitch) = 0;
+
+    // Events and time.
+    virtual bool PollEvent(TPlatformEvent& event) = 0;
+    // Sleeps until an event is pending or timeoutMs have passed.
+    virtual void WaitEvent(uint32_t timeoutMs) = 0;
+    virtual uint32_t Ticks() const = 0;  // milliseconds
+
+    // Input devices, read once per tick. Keys: 256 entries by virtual-key code, high bit = down.
+    virtual void GetKeyboardState(uint8_t keys[256]) const = 0;
+    virtual TJoystickState ReadJoystick() = 0;
+
+    // Pointer: ShowCursor(true/false) raises/lowers the display count and returns the new
+    // count; the pointer shows while the count is 0 or more.
+    virtual int ShowCursor(bool show) = 0;
+
+    // Desktop.
+    virtual void OpenUrl(const std::string& urlOrFile) = 0;
+    virtual void ShowFatalError(const std::string& title, const std::string& message) = 0;
+
+    // Audio device: one stereo 16-bit stream. Returns false when there is no device; the
+    // game then runs silent.
+    virtual bool OpenAudio(IAudioSource* source, TAudioSpec& obtained) = 0;
+    virtual void CloseAudio() = 0;
+    virtual void LockAudio() = 0;
+    virtual void UnlockAudio() = 0;
+};
+
+// RAII for the audio device lock.
+class TAudioLock {
+public:
+    explicit TAudioLock(IPlatform& platform) : m_platform(platform) { m_platform.LockAudio(); }
+    ~TAudioLock() { m_platform.UnlockAudio(); }
+    TAudioLock(const TAudioLock&) = delete;
+    TAudioLock& operator=(const TAudioLock&) = delete;
+
+private:
+    IPlatform& m_platform;
+};
+
+std::unique_ptr<IPlatform> CreateSdlPlatform();
