@@ -13,7 +13,7 @@ enum class TPlatformEventKind {
     MouseDblClick,  // second press of a double click (a click event precedes it)
     KeyDown,        // VirtualKey; Alt/Ctrl/Shift, Repeat
     KeyUp,          // VirtualKey
-    Text,           // Text: typed characters in Windows-1252
+    Text,           // Text: typed characters, UTF-8
     FocusGained,
     FocusLost,
     CloseRequest,   // close box, Alt+F4, window manager

@@ -1,0 +1,106 @@
+#include "engine/platform/HeadlessPlatform.h"
+
+#include <algorithm>
+
+void THeadlessPlatform::PushKey(int virtualKey, bool down, bool alt, bool repeat) {
+    TPlatformEvent e;
+    e.Kind = down ? TPlatformEventKind::KeyDown : TPlatformEventKind::KeyUp;
+    e.VirtualKey = virtualKey;
+    e.Alt = alt;
+    e.Repeat = repeat;
+    m_events.push_back(e);
+}
+
+void THeadlessPlatform::PushText(const std::string& utf8) {
+    TPlatformEvent e;
+    e.Kind = TPlatformEventKind::Text;
+    e.Text = utf8;
+    m_events.push_back(e);
+}
+
+void THeadlessPlatform::PushClick(int x, int y) {
+    PushMouseMove(x, y);
+    TPlatformEvent e;
+    e.Kind = TPlatformEventKind::MouseClick;
+    e.X = x;
+    e.Y = y;
+    m_events.push_back(e);
+}
+
+void THeadlessPlatform::PushMouseMove(int x, int y) {
+    TPlatformEvent e;
+    e.Kind = TPlatformEventKind::MouseMove;
+    e.X = x;
+    e.Y = y;
+    m_events.push_back(e);
+}
+
+std::vector<int16_t> THeadlessPlatform::PullAudio(int frames) {
+    std::vector<int16_t> out(static_cast<size_t>(std::max(frames, 0)) * 2, 0);
+    if (m_audio && frames > 0) {
+        LockAudio();
+        m_audio->Mix(out.data(), frames);
+        UnlockAudio();
+    }
+    return out;
+}
+
+bool THeadlessPlatform::OpenWindow(const std::string& title, int width, int height, std::string&) {
+    m_title = title;
+    m_frameWidth = width;
+    m_frameHeight = height;
+    m_frame.assign(static_cast<size_t>(width) * height, 0);
+    return true;
+}
+
+bool THeadlessPlatform::SaveWindowPlacement() {
+    m_placementStored = true;
+    ++m_savedPlacements;
+    return true;
+}
+
+void THeadlessPlatform::RestoreWindowPlacement() {
+    if (m_placementStored) {
+        ++m_restoredPlacements;
+        m_placementStored = false;
+    }
+}
+
+void THeadlessPlatform::Present(const uint16_t* pixels, int width, int height, int pitch) {
+    m_frameWidth = width;
+    m_frameHeight = height;
+    m_frame.resize(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        std::copy_n(pixels + static_cast<size_t>(y) * pitch, width, m_frame.begin() + static_cast<size_t>(y) * width);
+    }
+    ++m_presents;
+}
+
+bool THeadlessPlatform::PollEvent(TPlatformEvent& event) {
+    if (m_events.empty()) {
+        return false;
+    }
+    event = m_events.front();
+    m_events.pop_front();
+    return true;
+}
+
+void THeadlessPlatform::WaitEvent(uint32_t timeoutMs) {
+    // Nothing else can happen on a virtual clock while waiting: time simply passes.
+    if (m_events.empty()) {
+        m_now += timeoutMs;
+    }
+}
+
+void THeadlessPlatform::GetKeyboardState(uint8_t keys[256]) const { std::copy(m_keys.begin(), m_keys.end(), keys); }
+
+void THeadlessPlatform::ShowFatalError(const std::string& title, const std::string& message) {
+    m_errors.push_back(title + ": " + message);
+}
+
+bool THeadlessPlatform::OpenAudio(IAudioSource* source, TAudioSpec& obtained) {
+    m_audio = source;
+    obtained.Rate = 44100;
+    obtained.Channels = 2;
+    return true;
+}

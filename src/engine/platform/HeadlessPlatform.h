@@ -1,0 +1,91 @@
+#pragma once
+
+#include "engine/platform/Platform.h"
+
+#include <array>
+#include <deque>
+#include <string>
+#include <vector>
+
+// A platform without window or sound card for tests: a virtual clock the test advances,
+// scripted events and device states, the presented picture kept for reading, and the
+// audio stream pulled by hand.
+class THeadlessPlatform final : public IPlatform {
+public:
+    THeadlessPlatform() = default;
+
+    // Test controls.
+    void Advance(uint32_t ms) { m_now += ms; }
+    void Push(const TPlatformEvent& event) { m_events.push_back(event); }
+    void PushKey(int virtualKey, bool down, bool alt = false, bool repeat = false);
+    void PushText(const std::string& utf8);
+    void PushClick(int x, int y);
+    void PushMouseMove(int x, int y);
+    // Holds or releases a key in the keyboard state table (what the input states read).
+    void SetKey(int virtualKey, bool down) { m_keys[virtualKey & 0xFF] = down ? 0x80 : 0; }
+    void SetJoystick(const TJoystickState& state) { m_joystick = state; }
+    void SetFocus(bool focus) { m_focus = focus; }
+    void SetMinimized(bool minimized) { m_minimized = minimized; }
+    // Mixes Frames stereo frames from the audio source (silence when none is open).
+    std::vector<int16_t> PullAudio(int frames);
+
+    const std::vector<uint16_t>& Frame() const { return m_frame; }
+    int FrameWidth() const { return m_frameWidth; }
+    int FrameHeight() const { return m_frameHeight; }
+    uint16_t FramePixel(int x, int y) const { return m_frame[static_cast<size_t>(y) * m_frameWidth + x]; }
+    int PresentCount() const { return m_presents; }
+    int CursorCount() const { return m_cursorCount; }
+    const std::vector<std::string>& OpenedUrls() const { return m_urls; }
+    const std::vector<std::string>& FatalErrors() const { return m_errors; }
+    const std::string& WindowTitle() const { return m_title; }
+    bool AudioOpen() const { return m_audio != nullptr; }
+    int AudioLockDepth() const { return m_audioLock; }
+
+    // IPlatform.
+    bool OpenWindow(const std::string& title, int width, int height, std::string& error) override;
+    void SetFullScreen(bool fullScreen) override { m_fullScreen = fullScreen; }
+    bool IsFullScreen() const override { return m_fullScreen; }
+    bool SaveWindowPlacement() override;
+    void RestoreWindowPlacement() override;
+    bool HasFocus() const override { return m_focus; }
+    bool IsMinimized() const override { return m_minimized; }
+    void Present(const uint16_t* pixels, int width, int height, int pitch) override;
+    bool PollEvent(TPlatformEvent& event) override;
+    void WaitEvent(uint32_t timeoutMs) override;
+    uint32_t Ticks() const override { return m_now; }
+    void GetKeyboardState(uint8_t keys[256]) const override;
+    TJoystickState ReadJoystick() override { return m_joystick; }
+    int ShowCursor(bool show) override { return m_cursorCount += show ? 1 : -1; }
+    void OpenUrl(const std::string& urlOrFile) override { m_urls.push_back(urlOrFile); }
+    void ShowFatalError(const std::string& title, const std::string& message) override;
+    bool OpenAudio(IAudioSource* source, TAudioSpec& obtained) override;
+    void CloseAudio() override { m_audio = nullptr; }
+    void LockAudio() override { ++m_audioLock; }
+    void UnlockAudio() override { --m_audioLock; }
+
+    // Placement bookkeeping, visible to tests of the full-screen switch.
+    int SavedPlacements() const { return m_savedPlacements; }
+    int RestoredPlacements() const { return m_restoredPlacements; }
+
+private:
+    uint32_t m_now = 1000;
+    std::deque<TPlatformEvent> m_events;
+    std::array<uint8_t, 256> m_keys{};
+    TJoystickState m_joystick;
+    bool m_focus = true;
+    bool m_minimized = false;
+    bool m_fullScreen = false;
+    bool m_placementStored = false;
+    int m_savedPlacements = 0;
+    int m_restoredPlacements = 0;
+    std::string m_title;
+    std::vector<uint16_t> m_frame;
+    int m_frameWidth = 0;
+    int m_frameHeight = 0;
+    int m_presents = 0;
+    int m_cursorCount = 0;
+    std::vector<std::string> m_urls;
+    std::vector<std::string> m_errors;
+    IAudioSource* m_audio = nullptr;
+    int m_audioLock = 0;
+};

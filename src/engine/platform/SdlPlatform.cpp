@@ -1,0 +1,431 @@
+#include "engine/platform/Platform.h"
+#include "engine/platform/SdlKeys.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace {
+
+// RGB565 to the window's 32-bit pixels through two byte-indexed tables: several times
+// faster than SDL's generic converting blit on machines without a GPU.
+class TPixelConverter {
+public:
+    void Prepare(const SDL_PixelFormat* format) {
+        if (format == m_format) {
+            return;
+        }
+        m_format = format;
+        for (int byte = 0; byte < 256; ++byte) {
+            // Low byte: green's low 3 bits and blue; high byte: red and green's high 3 bits.
+            uint16_t low = static_cast<uint16_t>(byte);
+            uint16_t high = static_cast<uint16_t>(byte << 8);
+            m_low[byte] = Map(format, low);
+            m_high[byte] = Map(format, high);
+        }
+    }
+    uint32_t Convert(uint16_t p) const { return m_low[p & 0xFF] | m_high[p >> 8]; }
+
+private:
+    static uint32_t Map(const SDL_PixelFormat* format, uint16_t p) {
+        // Red lies wholly in the high byte and blue in the low one; green's top bits (which
+        // fill its low bits on expansion) are in the high byte, so the halves can be OR-ed.
+        uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
+        uint32_t r8 = (r << 3) | (r >> 2), g8 = (g << 2) | (g >> 4), b8 = (b << 3) | (b >> 2);
+        return (r8 << format->Rshift) | (g8 << format->Gshift) | (b8 << format->Bshift);
+    }
+    const SDL_PixelFormat* m_format = nullptr;
+    std::array<uint32_t, 256> m_low{};
+    std::array<uint32_t, 256> m_high{};
+};
+
+class TSdlPlatform final : public IPlatform {
+public:
+    ~TSdlPlatform() override {
+        CloseAudio();
+        if (m_joystick) {
+            SDL_JoystickClose(m_joystick);
+        }
+        if (m_cursor) {
+            SDL_FreeCursor(m_cursor);
+        }
+        if (m_window) {
+            SDL_DestroyWindow(m_window);
+        }
+        if (m_sdlStarted) {
+            SDL_Quit();
+        }
+    }
+
+    bool OpenWindow(const std::string& title, int width, int height, std::string& error) override {
+        // Without a GPU the window surface would otherwise go through OpenGL on the CPU.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        // Closing the window asks the game first; only a signal or log-out ends it directly.
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "0");
+        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+            error = std::string("SDL could not start: ") + SDL_GetError();
+            return false;
+        }
+        m_sdlStarted = true;
+        // Joysticks and sound are optional: the game runs without them.
+        SDL_InitSubSystem(SDL_INIT_JOYSTICK);
+        m_window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                                    SDL_WINDOW_SHOWN);
+        if (!m_window) {
+            error = std::string("The window could not be created: ") + SDL_GetError();
+            return false;
+        }
+        m_width = width;
+        m_height = height;
+        m_cursor = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_HAND);
+        if (m_cursor) {
+            SDL_SetCursor(m_cursor);
+        }
+        SDL_StartTextInput();
+        OpenFirstJoystick();
+        return true;
+    }
+
+    void SetFullScreen(bool fullScreen) override {
+        if (!m_window || fullScreen == IsFullScreen()) {
+            return;
+        }
+        SDL_SetWindowFullscreen(m_window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        if (!fullScreen) {
+            SDL_SetWindowSize(m_window, m_width, m_height);
+        }
+    }
+    bool IsFullScreen() const override {
+        return m_window && (SDL_GetWindowFlags(m_window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    }
+    bool SaveWindowPlacement() override {
+        if (!m_window) {
+            return false;
+        }
+        SDL_GetWindowPosition(m_window, &m_placement.x, &m_placement.y);
+        m_placementStored = true;
+        return true;
+    }
+    void RestoreWindowPlacement() override {
+        if (m_window && m_placementStored) {
+            SDL_SetWindowPosition(m_window, m_placement.x, m_placement.y);
+            m_placementStored = false;
+        } else if (m_window) {
+            SDL_SetWindowPosition(m_window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        }
+    }
+    bool HasFocus() const override {
+        return m_window && (SDL_GetWindowFlags(m_window) & SDL_WINDOW_INPUT_FOCUS) != 0;
+    }
+    bool IsMinimized() const override {
+        return m_window && (SDL_GetWindowFlags(m_window) & SDL_WINDOW_MINIMIZED) != 0;
+    }
+
+    void Present(const uint16_t* pixels, int width, int height, int pitch) override {
+        if (!m_window) {
+            return;
+        }
+        SDL_Surface* target = SDL_GetWindowSurface(m_window);
+        if (!target || target->format->BytesPerPixel != 4) {
+            return;
+        }
+        m_converter.Prepare(target->format);
+        if (SDL_MUSTLOCK(target)) {
+            SDL_LockSurface(target);
+        }
+        UpdateViewport(target->w, target->h, width, height);
+        auto* dest = static_cast<uint8_t*>(target->pixels);
+        if (m_view.w == width && m_view.h == height && m_view.x == 0 && m_view.y == 0 && target->w == width &&
+            target->h == height) {
+            for (int y = 0; y < height; ++y) {
+                auto* row = reinterpret_cast<uint32_t*>(dest + static_cast<size_t>(y) * target->pitch);
+                const uint16_t* src = pixels + static_cast<size_t>(y) * pitch;
+                for (int x = 0; x < width; ++x) {
+                    row[x] = m_converter.Convert(src[x]);
+                }
+            }
+        } else {
+            PresentScaled(target, pixels, height, pitch);
+        }
+        if (SDL_MUSTLOCK(target)) {
+            SDL_UnlockSurface(target);
+        }
+        SDL_UpdateWindowSurface(m_window);
+    }
+
+    bool PollEvent(TPlatformEvent& event) override {
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) {
+            if (Translate(e, event)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    void WaitEvent(uint32_t timeoutMs) override {
+        SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(timeoutMs, 1000)));
+    }
+    uint32_t Ticks() const override { return SDL_GetTicks(); }
+
+    void GetKeyboardState(uint8_t keys[256]) const override {
+        std::memset(keys, 0, 256);
+        int count = 0;
+        const Uint8* state = SDL_GetKeyboardState(&count);
+        for (int sc = 0; sc < count; ++sc) {
+            if (!state[sc]) {
+                continue;
+            }
+            auto scancode = static_cast<SDL_Scancode>(sc);
+            int code = VirtualKeyFromSdl(scancode, SDL_GetKeyFromScancode(scancode));
+            if (code > 0 && code < 256) {
+                keys[code] = 0x80;
+            }
+        }
+    }
+
+    TJoystickState ReadJoystick() override {
+        TJoystickState s;
+        if (!m_joystick) {
+            return s;
+        }
+        SDL_JoystickUpdate();
+        s.Present = true;
+        auto axis = [&](int index) {
+            return index < SDL_JoystickNumAxes(m_joystick) ? SDL_JoystickGetAxis(m_joystick, index) + 32768 : 32767;
+        };
+        s.X = axis(0);
+        s.Y = axis(1);
+        s.Z = axis(2);
+        int buttons = std::min(SDL_JoystickNumButtons(m_joystick), 32);
+        for (int b = 0; b < buttons; ++b) {
+            if (SDL_JoystickGetButton(m_joystick, b)) {
+                s.Buttons |= 1u << b;
+            }
+        }
+        return s;
+    }
+
+    int ShowCursor(bool show) override {
+        m_cursorCount += show ? 1 : -1;
+        SDL_ShowCursor(m_cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+        return m_cursorCount;
+    }
+
+    void OpenUrl(const std::string& urlOrFile) override {
+        std::string url = urlOrFile;
+        if (url.find("://") == std::string::npos) {
+            std::error_code ec;
+            url = "file://" + std::filesystem::absolute(urlOrFile, ec).string();
+        }
+        SDL_OpenURL(url.c_str());
+    }
+
+    void ShowFatalError(const std::string& title, const std::string& message) override {
+        std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), m_window);
+    }
+
+    bool OpenAudio(IAudioSource* source, TAudioSpec& obtained) override {
+        CloseAudio();
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            return false;
+        }
+        m_audioStarted = true;
+        SDL_AudioSpec want{};
+        want.freq = 44100;
+        want.format = AUDIO_S16SYS;
+        want.channels = 2;
+        want.samples = 1024;
+        want.callback = &TSdlPlatform::AudioCallback;
+        want.userdata = source;
+        SDL_AudioSpec have{};
+        m_audio = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+        if (m_audio == 0) {
+            return false;
+        }
+        obtained.Rate = have.freq;
+        obtained.Channels = 2;
+        SDL_PauseAudioDevice(m_audio, 0);
+        return true;
+    }
+    void CloseAudio() override {
+        if (m_audio != 0) {
+            SDL_CloseAudioDevice(m_audio);
+            m_audio = 0;
+        }
+        if (m_audioStarted) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            m_audioStarted = false;
+        }
+    }
+    void LockAudio() override {
+        if (m_audio != 0) {
+            SDL_LockAudioDevice(m_audio);
+        }
+    }
+    void UnlockAudio() override {
+        if (m_audio != 0) {
+            SDL_UnlockAudioDevice(m_audio);
+        }
+    }
+
+private:
+    static void AudioCallback(void* user, Uint8* stream, int length) {
+        static_cast<IAudioSource*>(user)->Mix(reinterpret_cast<int16_t*>(stream), length / 4);
+    }
+
+    void OpenFirstJoystick() {
+        if (m_joystick) {
+            return;
+        }
+        for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+            m_joystick = SDL_JoystickOpen(i);
+            if (m_joystick) {
+                return;
+            }
+        }
+    }
+
+    void UpdateViewport(int targetW, int targetH, int width, int height) {
+        // Aspect kept: the largest width × height scale that fits, centred, black borders.
+        double scale = std::min(static_cast<double>(targetW) / width, static_cast<double>(targetH) / height);
+        SDL_Rect view{0, 0, std::max(1, static_cast<int>(width * scale)), std::max(1, static_cast<int>(height * scale))};
+        view.x = (targetW - view.w) / 2;
+        view.y = (targetH - view.h) / 2;
+        if (view.x != m_view.x || view.y != m_view.y || view.w != m_view.w || view.h != m_view.h ||
+            targetW != m_targetW || targetH != m_targetH) {
+            m_view = view;
+            m_targetW = targetW;
+            m_targetH = targetH;
+            m_bordersDirty = true;
+            m_columns.resize(m_view.w);
+            for (int x = 0; x < m_view.w; ++x) {
+                m_columns[x] = std::min(width - 1, static_cast<int>(static_cast<int64_t>(x) * width / m_view.w));
+            }
+        }
+    }
+
+    void PresentScaled(SDL_Surface* target, const uint16_t* pixels, int height, int pitch) {
+        auto* dest = static_cast<uint8_t*>(target->pixels);
+        if (m_bordersDirty) {
+            for (int y = 0; y < target->h; ++y) {
+                std::memset(dest + static_cast<size_t>(y) * target->pitch, 0, static_cast<size_t>(target->w) * 4);
+            }
+            m_bordersDirty = false;
+        }
+        std::vector<uint32_t>& line = m_line;
+        line.resize(m_view.w);
+        int lastSource = -1;
+        for (int y = 0; y < m_view.h; ++y) {
+            int sy = std::min(height - 1, static_cast<int>(static_cast<int64_t>(y) * height / m_view.h));
+            if (sy != lastSource) {
+                const uint16_t* src = pixels + static_cast<size_t>(sy) * pitch;
+                for (int x = 0; x < m_view.w; ++x) {
+                    line[x] = m_converter.Convert(src[m_columns[x]]);
+                }
+                lastSource = sy;
+            }
+            auto* row = reinterpret_cast<uint32_t*>(dest + static_cast<size_t>(y + m_view.y) * target->pitch);
+            std::memcpy(row + m_view.x, line.data(), line.size() * 4);
+        }
+    }
+
+    // Window coordinates to display pixels (the picture may be scaled in full screen).
+    void ToDisplay(int wx, int wy, int& x, int& y) const {
+        if (m_view.w <= 0 || m_view.h <= 0) {
+            x = wx;
+            y = wy;
+            return;
+        }
+        x = static_cast<int>(static_cast<int64_t>(wx - m_view.x) * m_width / m_view.w);
+        y = static_cast<int>(static_cast<int64_t>(wy - m_view.y) * m_height / m_view.h);
+    }
+
+    bool Translate(const SDL_Event& e, TPlatformEvent& out) {
+        out = TPlatformEvent{};
+        switch (e.type) {
+        case SDL_QUIT:
+            out.Kind = TPlatformEventKind::Terminate;
+            return true;
+        case SDL_WINDOWEVENT:
+            switch (e.window.event) {
+            case SDL_WINDOWEVENT_CLOSE: out.Kind = TPlatformEventKind::CloseRequest; return true;
+            case SDL_WINDOWEVENT_FOCUS_GAINED: out.Kind = TPlatformEventKind::FocusGained; return true;
+            case SDL_WINDOWEVENT_FOCUS_LOST: out.Kind = TPlatformEventKind::FocusLost; return true;
+            case SDL_WINDOWEVENT_MINIMIZED: out.Kind = TPlatformEventKind::Minimized; return true;
+            case SDL_WINDOWEVENT_RESTORED: out.Kind = TPlatformEventKind::Restored; return true;
+            case SDL_WINDOWEVENT_EXPOSED:
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+                m_bordersDirty = true;
+                out.Kind = TPlatformEventKind::Expose;
+                return true;
+            default: return false;
+            }
+        case SDL_MOUSEMOTION:
+            out.Kind = TPlatformEventKind::MouseMove;
+            ToDisplay(e.motion.x, e.motion.y, out.X, out.Y);
+            return true;
+        case SDL_MOUSEBUTTONDOWN:
+            if (e.button.button != SDL_BUTTON_LEFT) {
+                return false;
+            }
+            out.Kind = e.button.clicks >= 2 ? TPlatformEventKind::MouseDblClick : TPlatformEventKind::MouseClick;
+            ToDisplay(e.button.x, e.button.y, out.X, out.Y);
+            return true;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            out.Kind = e.type == SDL_KEYDOWN ? TPlatformEventKind::KeyDown : TPlatformEventKind::KeyUp;
+            out.VirtualKey = VirtualKeyFromSdl(e.key.keysym.scancode, e.key.keysym.sym);
+            out.Alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+            out.Ctrl = (e.key.keysym.mod & KMOD_CTRL) != 0;
+            out.Shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
+            out.Repeat = e.key.repeat != 0;
+            return true;
+        case SDL_TEXTINPUT:
+            out.Kind = TPlatformEventKind::Text;
+            out.Text = e.text.text;
+            return true;
+        case SDL_JOYDEVICEADDED:
+            OpenFirstJoystick();
+            return false;
+        case SDL_JOYDEVICEREMOVED:
+            if (m_joystick && SDL_JoystickInstanceID(m_joystick) == e.jdevice.which) {
+                SDL_JoystickClose(m_joystick);
+                m_joystick = nullptr;
+                OpenFirstJoystick();
+            }
+            return false;
+        default:
+            return false;
+        }
+    }
+
+    bool m_sdlStarted = false;
+    bool m_audioStarted = false;
+    SDL_Window* m_window = nullptr;
+    SDL_Cursor* m_cursor = nullptr;
+    SDL_Joystick* m_joystick = nullptr;
+    SDL_AudioDeviceID m_audio = 0;
+    int m_width = 0;
+    int m_height = 0;
+    int m_cursorCount = 0;
+    SDL_Point m_placement{};
+    bool m_placementStored = false;
+    TPixelConverter m_converter;
+    SDL_Rect m_view{0, 0, 0, 0};
+    int m_targetW = 0;
+    int m_targetH = 0;
+    bool m_bordersDirty = true;
+    std::vector<int> m_columns;
+    std::vector<uint32_t> m_line;
+};
+
+}  // namespace
+
+std::unique_ptr<IPlatform> CreateSdlPlatform() { return std::make_unique<TSdlPlatform>(); }
