@@ -1,0 +1,65 @@
+#include "app/MForm.h"
+#include "engine/display/GameDraw.h"
+#include "engine/platform/HeadlessPlatform.h"
+#include "race/PlayerBoat.h"
+#include "race/Race.h"
+#include "race/RaceTestPictures.h"
+#include "race/WallSprite.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+// One race tick (boat and wall logic, the collision scans, the frame with its HUD and the
+// present) with all 30 wall slots in play.
+void BM_RaceTickWith30Walls(benchmark::State& state) {
+    THeadlessPlatform platform;
+    std::string error;
+    platform.OpenWindow("bench", 800, 600, error);
+    TFormConfig config;
+    config.RandomSeed = 7;
+    TMForm form(platform, config);
+    form.Random.Seed(7);
+    form.Shell.GameOptions.SoundOn = false;
+    form.Shell.GameOptions.MusicOn = false;
+    AddRacePictures(form.MImageList3().Items);
+    form.MDraw().Initialize();
+
+    TRace& race = form.Race();
+    race.SelectedBoat = 2;
+    race.StartRace();
+    form.Shell.MessageMode = msgNone;
+    TMyCarSprite& boat = *race.PlayerBoat;
+    boat.X = 380;
+    boat.HasShield = true;
+    boat.ShieldMs = 1 << 30;
+    boat.HasGun = true;
+    boat.GunMs = 1 << 30;
+
+    // Six rows of five walls above the boat: obstacles, boxes and scenery that stay put
+    // while the boat stands still, so every tick scans and draws the same 30 walls.
+    TRaceTrack& track = race.Track();
+    const uint8_t kinds[] = {wkTree, wkFlag, wkDuck, wkBox50, wkUmbrellaRed, wkWeed};
+    for (int32_t slot = 1; slot <= TRaceTrack::kSlotCount; ++slot) {
+        const int row = (slot - 1) / 5;
+        const int col = (slot - 1) % 5;
+        auto* wall = new TWallSprite(race, kinds[row], slot);
+        wall->X = kinds[row] == wkUmbrellaRed ? (col % 2 == 0 ? 127 : 612) : 180 + col * 86;
+        wall->Y = 20 + row * 70;
+        track.WallSlots[slot] = wall;
+        track.WallSlotUsed[slot] = true;
+    }
+
+    for (auto _ : state) {
+        race.TimeLeftMs = 50000;
+        race.RaceTick(1);
+    }
+    benchmark::DoNotOptimize(race.Score);
+}
+BENCHMARK(BM_RaceTickWith30Walls)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

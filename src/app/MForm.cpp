@@ -1,0 +1,467 @@
+#include "app/MForm.h"
+
+#include "app/GameAudio.h"
+#include "app/InterfaceSprites.h"
+#include "app/Messages.h"
+#include "app/Screens.h"
+#include "engine/archive/ArchiveErrors.h"
+#include "engine/audio/GameSound.h"
+#include "engine/audio/ModulePlayer.h"
+#include "engine/audio/WaveCollection.h"
+#include "engine/display/GameDraw.h"
+#include "engine/display/GameTimer.h"
+#include "engine/gfx/Cp1252.h"
+#include "engine/gfx/ImageList.h"
+#include "engine/input/GameInput.h"
+#include "engine/platform/KeyCodes.h"
+#include "engine/platform/Platform.h"
+#include "engine/sprite/Sprite.h"
+#include "menus/Menus.h"
+#include "menus/TextEdit.h"
+#include "net/HttpClient.h"
+#include "race/Race.h"
+
+#include <chrono>
+#include <filesystem>
+#include <stdexcept>
+
+namespace {
+constexpr int kDisplayWidth = 800;
+constexpr int kDisplayHeight = 600;
+constexpr int kTimerInterval = 15;
+constexpr int kTickMs = 15;
+constexpr double kSpeedScale = 0.5;
+constexpr int kPlayerNameTypedLimit = 12;
+constexpr size_t kPlayerNameMax = 10;
+constexpr const char* kPlayUrlFile = "play.url";
+
+// The form's keyboard assignment: state → up to three virtual keys.
+void AssignKeys(TGameKeyboard& keyboard) {
+    keyboard.Assigns = {};
+    keyboard.Assigns[isUp] = {vk::Up, 0, vk::Numpad8};
+    keyboard.Assigns[isDown] = {vk::Down, 0, 0};
+    keyboard.Assigns[isLeft] = {vk::Left, 0, 0};
+    keyboard.Assigns[isRight] = {vk::Right, 0, 0};
+    keyboard.Assigns[InputButton(1)] = {'Z', 0, 0};
+    keyboard.Assigns[InputButton(2)] = {'X', 0, 0};
+    keyboard.Assigns[InputButton(3)] = {'C', 0, 0};
+    keyboard.Assigns[InputButton(4)] = {'P', 0, 0};
+    keyboard.Assigns[InputButton(5)] = {vk::Escape, 0, 0};
+    keyboard.Assigns[InputButton(6)] = {'Y', 0, 0};
+    keyboard.Assigns[InputButton(7)] = {'N', 0, 0};
+    keyboard.Assigns[InputButton(8)] = {vk::Space, 0, 0};
+    keyboard.Assigns[InputButton(9)] = {vk::Return, 0, 0};
+}
+
+void Edge(bool now, bool& pressed, bool& previous) {
+    pressed = now && !previous;
+    previous = now;
+}
+}  // namespace
+
+int32_t TGameRandom::Random(int32_t range) {
+    if (range <= 0) {
+        return 0;
+    }
+    return static_cast<int32_t>(std::uniform_int_distribution<int32_t>(0, range - 1)(m_engine));
+}
+
+double TGameRandom::RandomFloat() { return std::uniform_real_distribution<double>(0.0, 1.0)(m_engine); }
+
+TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), m_config(std::move(config)) {
+    m_draw = std::make_unique<TGameDraw>(&m_platform, kDisplayWidth, kDisplayHeight);
+    m_draw->OnInitialize = [this] { MDrawInitialize(); };
+    m_draw->OnFinalize = [this] { MDrawFinalize(); };
+    m_draw->SetOptions(OptionBit(doAllowReboot) | OptionBit(doHardware) | OptionBit(doSelectDriver));
+
+    m_timer = std::make_unique<TGameTimer>();
+    m_timer->ActiveOnly = true;
+    m_timer->SetInterval(kTimerInterval);
+    m_timer->OnTimer = [this](int lagCount) { MTimerTimer(lagCount); };
+
+    m_imageList = std::make_unique<TGameImageList>(m_draw.get());
+    m_imageList3 = std::make_unique<TGameImageList>(m_draw.get());
+    m_spriteEngine = std::make_unique<TGameSpriteEngine>(m_draw.get());
+
+    m_input = std::make_unique<TGameInput>(&m_platform);
+    m_input->ActiveOnly = true;
+    AssignKeys(m_input->Keyboard);
+
+    m_sound = std::make_unique<TGameSound>(&m_platform);
+    m_waveList = std::make_unique<TGameWaveList>(m_sound.get());
+    m_music = std::make_unique<TModulePlayer>(m_sound->Mixer());
+    m_http = std::make_unique<THttpClient>();
+
+    m_audio = std::make_unique<TGameAudio>(*m_waveList, *m_music, Shell.GameOptions, Shell.GameScreen);
+    m_screens = std::make_unique<TScreens>(*this);
+    m_messages = std::make_unique<TMessages>(*this);
+    m_menus = std::make_unique<TMenus>(*this);
+    m_race = std::make_unique<TRace>(*this);
+}
+
+TMForm::~TMForm() {
+    // Sprites hold references into the image lists: free the tree before the pictures.
+    m_spriteEngine->Engine().Clear();
+    m_scrollBack = nullptr;
+}
+
+namespace {
+// Loads one data file; any failure names the file and what is wrong with it.
+template <typename Load>
+void LoadDataFile(const std::string& path, Load load) {
+    try {
+        load(path);
+    } catch (const std::exception& e) {
+        std::string what = e.what();
+        if (what.find(path) != std::string::npos) {
+            throw std::runtime_error(what);
+        }
+        throw std::runtime_error("\"" + path + "\": " + what);
+    }
+}
+}  // namespace
+
+void TMForm::FormCreate() {
+    // No sound device is not an error: the game then runs silent.
+    m_sound->AutoInitialize();
+    const std::string res = m_config.DataDir + "/Res/";
+    LoadDataFile(res + "Res1.dxg", [this](const std::string& p) { m_imageList->Items.LoadFromFile(p); });
+    LoadDataFile(res + "Res3.dxg", [this](const std::string& p) { m_imageList3->Items.LoadFromFile(p); });
+    LoadDataFile(res + "Sounds.dxw", [this](const std::string& p) { m_waveList->Items().LoadFromFile(p); });
+
+    Shell.GameScreen = gsStartup;
+    uint32_t seed = m_config.RandomSeed;
+    if (seed == 0) {
+        seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    }
+    Random.Seed(seed);
+    Shell.TickMs = kTickMs;
+    Shell.SpeedScale = kSpeedScale;
+
+    m_menus->LoadHighScores();
+    m_menus->LoadOptions();
+    if (!m_menus->TableCheckMatches()) {
+        m_menus->ResetHighScores();
+    }
+    m_created = true;
+    m_timer->SetApplicationActive(m_platform.HasFocus(), m_platform.Ticks());
+    ApplyDisplayMode();
+
+    Shell.PausePressed = Shell.PausePrev = false;
+    Shell.EscPressed = Shell.EscPrev = false;
+    Shell.YesPressed = Shell.YesPrev = false;
+    Shell.NoPressed = Shell.NoPrev = false;
+
+    m_scrollBack = new TScrollBackground(*this, "MMBackground");
+    m_screens->BuildMainMenu(true, 0);
+}
+
+void TMForm::FormDestroy() {
+    if (m_created) {
+        ShutDown();
+    }
+    m_draw->Finalize();
+}
+
+void TMForm::SetTimerEnabled(bool enabled) { m_timer->SetEnabled(enabled, m_platform.Ticks()); }
+
+void TMForm::Run() {
+    while (PumpOnce(true)) {
+    }
+}
+
+bool TMForm::PumpOnce(bool wait) {
+    TPlatformEvent event;
+    while (!m_terminated && m_platform.PollEvent(event)) {
+        HandleEvent(event);
+    }
+    if (m_terminated) {
+        return false;
+    }
+    m_timer->Idle(m_platform.Ticks());
+    if (wait && !m_terminated) {
+        // Sleep until the next tick is due or an event arrives: the loop never spins.
+        uint32_t ms = m_timer->MsUntilNextTick(m_platform.Ticks());
+        if (ms > 0) {
+            m_platform.WaitEvent(ms);
+        }
+    }
+    return !m_terminated;
+}
+
+void TMForm::PumpWhileBusy() {
+    TPlatformEvent event;
+    while (m_platform.PollEvent(event)) {
+        switch (event.Kind) {
+        case TPlatformEventKind::Expose: m_draw->Flip(); break;
+        case TPlatformEventKind::FocusGained: m_timer->SetApplicationActive(true, m_platform.Ticks()); break;
+        case TPlatformEventKind::FocusLost: m_timer->SetApplicationActive(false, m_platform.Ticks()); break;
+        case TPlatformEventKind::Terminate: m_terminated = true; break;
+        default: break;
+        }
+    }
+    m_platform.WaitEvent(1);
+}
+
+void TMForm::HandleEvent(const TPlatformEvent& event) {
+    switch (event.Kind) {
+    case TPlatformEventKind::MouseMove:
+        MDrawMouseMove(event.X, event.Y);
+        break;
+    case TPlatformEventKind::MouseClick:
+    case TPlatformEventKind::MouseDblClick:
+        MDrawClick();
+        break;
+    case TPlatformEventKind::KeyDown: {
+        bool fullScreenChord = (event.VirtualKey == vk::Return && event.Alt) || event.VirtualKey == vk::F11;
+        if (fullScreenChord) {
+            // A held chord repeats; only its first press toggles, and its Enter is not a click.
+            if (!event.Repeat) {
+                FormKeyDown(vk::Return, true, false);
+            }
+            break;
+        }
+        FormKeyDown(event.VirtualKey, event.Alt, event.Repeat);
+        if (!event.Alt && (event.VirtualKey == vk::Return || event.VirtualKey == vk::Escape ||
+                           event.VirtualKey == vk::Back)) {
+            FormKeyPress(static_cast<char>(event.VirtualKey));
+        }
+        break;
+    }
+    case TPlatformEventKind::KeyUp:
+        FormKeyUp(event.VirtualKey);
+        break;
+    case TPlatformEventKind::Text:
+        for (char c : Utf8ToCp1252(event.Text)) {
+            if (static_cast<unsigned char>(c) >= 32) {
+                FormKeyPress(c);
+            }
+        }
+        break;
+    case TPlatformEventKind::FocusGained:
+        m_timer->SetApplicationActive(true, m_platform.Ticks());
+        break;
+    case TPlatformEventKind::FocusLost:
+        m_timer->SetApplicationActive(false, m_platform.Ticks());
+        break;
+    case TPlatformEventKind::CloseRequest: {
+        bool canClose = false;
+        FormCloseQuery(canClose);
+        break;
+    }
+    case TPlatformEventKind::Minimized:
+        SysCommandMinimize();
+        break;
+    case TPlatformEventKind::Restored:
+        break;
+    case TPlatformEventKind::Terminate:
+        // The system ends the program (signal, log-out): it goes down the normal way, and
+        // FormDestroy saves the options and the table.
+        m_terminated = true;
+        break;
+    case TPlatformEventKind::Expose:
+        m_draw->Flip();
+        break;
+    }
+}
+
+void TMForm::MDrawInitialize() { SetTimerEnabled(true); }
+
+void TMForm::MDrawFinalize() { SetTimerEnabled(false); }
+
+void TMForm::MDrawMouseMove(int x, int y) {
+    Shell.MouseX = x;
+    Shell.MouseY = y;
+    if (Shell.MessageMode != msgNone) {
+        HitTestOverlayButtons(*this);
+    } else {
+        HitTestButtons(*this);
+    }
+}
+
+void TMForm::MDrawClick() { ButtonClick(false); }
+
+void TMForm::ReadInputEdges() {
+    Edge(m_input->IsOn(InputButton(4)), Shell.PausePressed, Shell.PausePrev);
+    Edge(m_input->IsOn(InputButton(5)), Shell.EscPressed, Shell.EscPrev);
+    Edge(m_input->IsOn(InputButton(6)), Shell.YesPressed, Shell.YesPrev);
+    Edge(m_input->IsOn(InputButton(7)), Shell.NoPressed, Shell.NoPrev);
+}
+
+void TMForm::MTimerTimer(int lagCount) {
+    Shell.FramesPerSecond = m_timer->FramesPerSecond();
+    m_audio->MusicKeepAlive();
+    m_input->Update();
+    ReadInputEdges();
+    if (Shell.MessageMode == msgExitGame || Shell.MessageMode == msgClearTable) {
+        m_messages->DrawMessages(lagCount);
+        return;
+    }
+    switch (Shell.GameScreen) {
+    case gsMainMenu: m_menus->MainMenuTick(lagCount); break;
+    case gsRace: m_race->RaceTick(lagCount); break;
+    case gsOptions: m_menus->OptionsTick(lagCount); break;
+    case gsHighScores: m_menus->HighScoreTick(lagCount); break;
+    case gsHelp: m_menus->HelpTick(lagCount); break;
+    case gsBoatSelect: m_menus->BoatSelectTick(lagCount); break;
+    default: break;
+    }
+}
+
+void TMForm::ButtonClick(bool fromKeyboard) {
+    int active = Screen.ActiveButton;
+    if (active == 11 || active == 12) {
+        m_audio->PlaySound("B_Act");
+    }
+    if (Shell.MessageMode == msgExitGame) {
+        if (active == 11) {
+            ExitGame();
+        } else if (active == 12) {
+            m_messages->CloseMessage();
+        }
+        return;
+    }
+    if (Shell.MessageMode == msgClearTable) {
+        if (active == 11) {
+            m_menus->ResetHighScores();
+            m_messages->CloseMessage();
+        } else if (active == 12) {
+            m_messages->CloseMessage();
+        }
+        return;
+    }
+    switch (Shell.GameScreen) {
+    case gsRace:
+        m_messages->AnswerRaceOverlay();
+        return;
+    case gsMainMenu:
+        if (Screen.MenuIntroPhase != 0) {
+            return;
+        }
+        [[fallthrough]];
+    case gsOptions:
+    case gsHighScores:
+    case gsHelp:
+    case gsBoatSelect:
+        m_menus->MenuButtonClick(fromKeyboard);
+        return;
+    default:
+        return;
+    }
+}
+
+void TMForm::FormKeyPress(char key) {
+    const int code = static_cast<unsigned char>(key);
+    const bool control = code == vk::Return || code == vk::Escape || code == vk::Back;
+    const bool acts = (Shell.GameScreen == gsRace && Shell.MessageMode == msgEnterName) ||
+                      (Shell.GameScreen == gsOptions && m_menus->TextEditing) || control;
+    if (!acts) {
+        return;
+    }
+    if (Shell.GameScreen == gsRace) {
+        if (code == vk::Return) {
+            ButtonClick(false);
+        }
+        if (Shell.MessageMode == msgEnterName) {
+            if (code == vk::Back) {
+                Shell.PlayerName = DeleteLastChar(Shell.PlayerName);
+            }
+            if (static_cast<int>(Shell.PlayerName.size()) < kPlayerNameTypedLimit && code >= 32) {
+                Shell.PlayerName = AppendChar(Shell.PlayerName, key, kPlayerNameMax);
+            }
+        }
+        return;
+    }
+    if (Shell.GameScreen == gsOptions) {
+        if (code == vk::Return) {
+            ButtonClick(false);
+        }
+        if (code == vk::Escape) {
+            Screen.ActiveButton = 2;
+            ButtonClick(false);
+            return;
+        }
+        if (Screen.ActiveButton == 10 && m_menus->TextEditing) {
+            m_menus->OptionsKeyPress(key);
+        }
+        return;
+    }
+    if (code == vk::Escape) {
+        switch (Shell.GameScreen) {
+        case gsHighScores: Screen.ActiveButton = 3; break;
+        case gsHelp: Screen.ActiveButton = 4; break;
+        case gsBoatSelect: Screen.ActiveButton = 1; break;
+        case gsMainMenu: return;
+        default: break;
+        }
+    }
+    ButtonClick(true);
+}
+
+void TMForm::FormKeyDown(int key, bool alt, bool) {
+    if (key == vk::Control) {
+        Shell.CtrlHeld = true;
+    }
+    if (key == vk::Return && alt) {
+        Shell.GameOptions.FullScreen = !Shell.GameOptions.FullScreen;
+        ApplyDisplayMode();
+    }
+}
+
+void TMForm::FormKeyUp(int key) {
+    if (key == vk::Control) {
+        Shell.CtrlHeld = false;
+    }
+}
+
+void TMForm::FormCloseQuery(bool& canClose) {
+    canClose = false;
+    if (!m_created) {
+        return;
+    }
+    m_messages->OpenMessage(msgExitGame);
+    if (Shell.GameScreen == gsRace) {
+        m_messages->OpenMessage(msgFinishRace);
+    }
+}
+
+void TMForm::SysCommandMinimize() {
+    if (m_created && Shell.GameScreen == gsRace) {
+        m_messages->OpenMessage(msgPause);
+    }
+}
+
+void TMForm::ApplyDisplayMode() {
+    m_draw->Display.SetBitCount(16);
+    TGameDrawOptions options = m_draw->Options();
+    m_draw->Finalize();
+    if (Shell.GameOptions.FullScreen) {
+        m_platform.SaveWindowPlacement();
+        m_draw->SetOptions(options | OptionBit(doFullScreen));
+    } else {
+        m_platform.RestoreWindowPlacement();
+        m_draw->SetOptions(options & ~OptionBit(doFullScreen));
+    }
+    m_draw->Initialize();
+}
+
+void TMForm::OpenUrl(const std::string& url) { m_platform.OpenUrl(url); }
+
+void TMForm::OpenPlayUrl() {
+    std::error_code ec;
+    if (std::filesystem::exists(kPlayUrlFile, ec)) {
+        m_platform.OpenUrl(kPlayUrlFile);
+    }
+}
+
+void TMForm::ExitGame() {
+    m_menus->SaveOptions();
+    OpenPlayUrl();
+    m_terminated = true;
+}
+
+void TMForm::ShutDown() {
+    m_menus->SaveOptions();
+    m_menus->SaveHighScores();
+    m_terminated = true;
+}

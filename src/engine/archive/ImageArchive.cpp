@@ -1,0 +1,112 @@
+#include "engine/archive/ImageArchive.h"
+
+#include "engine/archive/ObjectStream.h"
+
+#include <strings.h>
+
+namespace {
+
+constexpr const char* RootClassName = "TPictureCollectionComponent";
+
+bool Is(const std::string& property, const char* name) {
+    return strcasecmp(property.c_str(), name) == 0;
+}
+
+void ReadItemProperty(TObjectReader& in, const std::string& property, TImageArchiveItem& item) {
+    if (Is(property, "Name"))
+        item.Name = in.ReadString();
+    else if (Is(property, "PatternHeight"))
+        item.PatternHeight = in.ReadInteger();
+    else if (Is(property, "PatternWidth"))
+        item.PatternWidth = in.ReadInteger();
+    else if (Is(property, "SkipHeight"))
+        item.SkipHeight = in.ReadInteger();
+    else if (Is(property, "SkipWidth"))
+        item.SkipWidth = in.ReadInteger();
+    else if (Is(property, "SystemMemory"))
+        item.SystemMemory = in.ReadBoolean();
+    else if (Is(property, "Transparent"))
+        item.Transparent = in.ReadBoolean();
+    else if (Is(property, "TransparentColor"))
+        item.TransparentColor = in.ReadColor();
+    else if (Is(property, "Picture.Data"))
+        item.Picture = DecodePictureRecord(in.ReadBinary());
+    else
+        throw EReadError(ArchiveMessages::PropertyDoesNotExist(property));
+}
+
+} // namespace
+
+std::vector<TImageArchiveItem> ReadImageArchive(std::span<const uint8_t> bytes) {
+    std::vector<TImageArchiveItem> items;
+    TCollectionItemReader reader;
+    reader.BeginItem = [&] { items.emplace_back(); };
+    reader.ReadProperty = [&](TObjectReader& in, const std::string& property) {
+        ReadItemProperty(in, property, items.back());
+    };
+    // Items without a name yet are told apart by their place in the collection.
+    reader.ItemName = [&] {
+        std::string name = items.back().Name;
+        if (name.empty())
+            name.append("#").append(std::to_string(items.size()));
+        return name;
+    };
+    ReadArchiveContainer(bytes, reader);
+    return items;
+}
+
+std::vector<TImageArchiveItem> ReadImageArchive(const std::string& fileName) {
+    const std::vector<uint8_t> bytes = ReadArchiveFile(fileName);
+    try {
+        return ReadImageArchive(std::span<const uint8_t>(bytes));
+    } catch (EArchiveError& e) {
+        e.SetFileName(fileName);
+        throw;
+    }
+}
+
+std::vector<uint8_t> WriteImageArchive(const std::vector<TImageArchiveItem>& items,
+                                       const TDibWriteOptions& options) {
+    return WriteArchiveContainer(RootClassName, [&](TObjectWriter& out) {
+        const TImageArchiveItem defaults;
+        for (const TImageArchiveItem& item : items) {
+            out.BeginItem();
+            out.WritePropertyName("Name");
+            out.WriteString(item.Name);
+            const std::pair<const char*, int32_t> numbers[] = {
+                {"PatternHeight", item.PatternHeight},
+                {"PatternWidth", item.PatternWidth},
+                {"SkipHeight", item.SkipHeight},
+                {"SkipWidth", item.SkipWidth},
+            };
+            for (const auto& [name, value] : numbers) {
+                if (value != 0) {
+                    out.WritePropertyName(name);
+                    out.WriteInteger(value);
+                }
+            }
+            if (item.SystemMemory != defaults.SystemMemory) {
+                out.WritePropertyName("SystemMemory");
+                out.WriteBoolean(item.SystemMemory);
+            }
+            if (item.Transparent != defaults.Transparent) {
+                out.WritePropertyName("Transparent");
+                out.WriteBoolean(item.Transparent);
+            }
+            if (item.TransparentColor != defaults.TransparentColor) {
+                out.WritePropertyName("TransparentColor");
+                out.WriteColor(item.TransparentColor);
+            }
+            if (item.Picture) {
+                out.WritePropertyName("Picture.Data");
+                out.WriteBinary(EncodePictureRecord(*item.Picture, options));
+            }
+            out.WriteEndOfList();
+        }
+    });
+}
+
+void WriteImageArchiveFile(const std::string& fileName, const std::vector<TImageArchiveItem>& items,
+                           const TDibWriteOptions& options) {
+    WriteArchiveFile(fileName, WriteImageArchive(items, options));
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "engine/platform/Platform.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class TSoundMixer;
+
+// Something the mixer adds into the output: a recording's voice or a playing module. Channels
+// sit in an intrusive list so that attaching and detaching under the device lock never allocate.
+// A derived class detaches itself in its own destructor, before its members go away.
+class TMixerChannel {
+  public:
+    TMixerChannel() = default;
+    virtual ~TMixerChannel();
+    TMixerChannel(const TMixerChannel&) = delete;
+    TMixerChannel& operator=(const TMixerChannel&) = delete;
+
+    // Audio thread, device lock held: adds Frames stereo frames into acc (interleaved L, R).
+    virtual void MixInto(int32_t* acc, int frames) = 0;
+
+    bool Attached() const { return m_mixer != nullptr; }
+
+  protected:
+    // Takes the channel out of its mixer's list under the mixer's lock.
+    void DetachFromMixer();
+
+  private:
+    friend class TSoundMixer;
+    TSoundMixer* m_mixer = nullptr;
+    TMixerChannel* m_prev = nullptr;
+    TMixerChannel* m_next = nullptr;
+};
+
+// Samples at the device rate, interleaved stereo: shared by a recording's main buffer and all
+// of its duplicates.
+using TSharedSamples = std::shared_ptr<const std::vector<int16_t>>;
+
+// One playable instance of a recording: position, playing and looping state. Start, Stop and the
+// status reads are called with the mixer locked (TMixerLock).
+class TSoundVoice final : public TMixerChannel {
+  public:
+    explicit TSoundVoice(TSharedSamples samples);
+    ~TSoundVoice() override;
+
+    void Start(bool looping); // from the beginning
+    void Stop();
+    bool Playing() const { return m_playing; }
+    bool Looping() const { return m_playing && m_looping; }
+    int64_t Position() const { return m_position; } // in frames
+    int64_t Frames() const { return m_frames; }
+    const TSharedSamples& Samples() const { return m_samples; }
+
+    void MixInto(int32_t* acc, int frames) override;
+
+  private:
+    TSharedSamples m_samples;
+    const int16_t* m_data = nullptr;
+    int64_t m_frames = 0;
+    int64_t m_position = 0;
+    bool m_playing = false;
+    bool m_looping = false;
+};
+
+// Our own effect mixer: sums every attached channel into the device's stream and saturates it.
+// The game thread changes channels only under TMixerLock, which holds the device lock while a
+// device is open; the audio thread calls Mix with that lock held.
+class TSoundMixer final : public IAudioSource {
+  public:
+    TSoundMixer() = default;
+    ~TSoundMixer() override;
+    TSoundMixer(const TSoundMixer&) = delete;
+    TSoundMixer& operator=(const TSoundMixer&) = delete;
+
+    // The device the mixer feeds, or none; set by the sound component around opening and closing.
+    void SetDevice(IPlatform* platform, int rate);
+    IPlatform* Device() const { return m_device; }
+    int Rate() const { return m_rate; }
+
+    void Lock();
+    void Unlock();
+
+    // Call with the mixer locked.
+    void Attach(TMixerChannel& channel);
+    void Detach(TMixerChannel& channel);
+
+    void Mix(int16_t* out, int frames) override;
+
+    static constexpr int kDefaultRate = 44100;
+
+  private:
+    static constexpr int kChunkFrames = 512;
+
+    IPlatform* m_device = nullptr;
+    int m_rate = kDefaultRate;
+    TMixerChannel* m_first = nullptr;
+    std::array<int32_t, kChunkFrames * 2> m_acc{};
+};
+
+// Holds the mixer's lock for a scope.
+class TMixerLock {
+  public:
+    explicit TMixerLock(TSoundMixer& mixer) : m_mixer(mixer) { m_mixer.Lock(); }
+    ~TMixerLock() { m_mixer.Unlock(); }
+    TMixerLock(const TMixerLock&) = delete;
+    TMixerLock& operator=(const TMixerLock&) = delete;
+
+  private:
+    TSoundMixer& m_mixer;
+};

@@ -1,0 +1,291 @@
+#include "engine/gfx/ImageList.h"
+
+#include "engine/display/GameDraw.h"
+#include "engine/gfx/Draw.h"
+
+#include <algorithm>
+
+namespace {
+
+// Lower case of a Windows-1252 byte, so that names compare alike whatever their case.
+unsigned char LowerCp1252(unsigned char c) {
+    if (c >= 'A' && c <= 'Z')
+        return static_cast<unsigned char>(c + 32);
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+        return static_cast<unsigned char>(c + 32);
+    switch (c) {
+    case 0x8A:
+    case 0x8C:
+    case 0x8E:
+        return static_cast<unsigned char>(c + 16);
+    case 0x9F:
+        return 0xFF;
+    default:
+        return c;
+    }
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerCp1252(static_cast<unsigned char>(a[i])) != LowerCp1252(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+int NameBucket(std::string_view name) {
+    size_t len = name.size();
+    unsigned h = static_cast<unsigned>(len) * 16;
+    if (len >= 2)
+        h += LowerCp1252(static_cast<unsigned char>(name[0])) +
+             LowerCp1252(static_cast<unsigned char>(name[len - 2]));
+    return static_cast<int>(h & 255);
+}
+
+} // namespace
+
+// ---- TPictureCollectionItem ----
+
+TPictureCollectionItem::TPictureCollectionItem(TPictureCollection& collection) : m_collection(collection) {
+    m_collection.Link(*this);
+}
+
+TPictureCollectionItem::~TPictureCollectionItem() {
+    Finalize();
+    m_collection.Unlink(*this);
+}
+
+int TPictureCollectionItem::Index() const {
+    const auto& items = m_collection.m_items;
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i].get() == this)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void TPictureCollectionItem::SetName(std::string name) {
+    m_collection.Unlink(*this);
+    m_name = std::move(name);
+    m_collection.Link(*this);
+}
+
+void TPictureCollectionItem::SetTransparentColor(uint32_t rgb) {
+    if (rgb == m_transparentColor)
+        return;
+    m_transparentColor = rgb;
+    ApplyColorKey();
+}
+
+// The key goes through the same conversion as the pixels, so a pixel of the key colour
+// always matches it.
+void TPictureCollectionItem::ApplyColorKey() {
+    uint16_t key = RGBValueTo565(m_transparentColor);
+    for (auto& s : m_surfaces)
+        s->SetColorKey(key);
+}
+
+int TPictureCollectionItem::Width() const {
+    if (PatternWidth > 0)
+        return PatternWidth;
+    return Picture ? Picture->Width : 0;
+}
+
+int TPictureCollectionItem::Height() const {
+    if (PatternHeight > 0)
+        return PatternHeight;
+    return Picture ? Picture->Height : 0;
+}
+
+int TPictureCollectionItem::PatternCount() const {
+    if (!m_surfaces.empty())
+        return static_cast<int>(m_patterns.size());
+    if (!Picture || Picture->Empty())
+        return 0;
+    // A trailing pattern needs no gap after it, hence the extra one when the remainder fits it.
+    auto count = [](int size, int pattern, int skip) {
+        int cell = pattern + skip;
+        if (cell <= 0)
+            return 0;
+        int n = size / cell;
+        if (size - n * cell == pattern)
+            ++n;
+        return n;
+    };
+    return count(Picture->Width, Width(), SkipWidth) * count(Picture->Height, Height(), SkipHeight);
+}
+
+TRect TPictureCollectionItem::PatternRect(int index) const {
+    if (index < 0 || index >= static_cast<int>(m_patterns.size()))
+        return TRect{};
+    return m_patterns[index].Rect;
+}
+
+TDirectDrawSurface* TPictureCollectionItem::PatternSurface(int index) const {
+    if (index < 0 || index >= static_cast<int>(m_patterns.size()))
+        return nullptr;
+    return m_patterns[index].Surface;
+}
+
+void TPictureCollectionItem::Initialize() {
+    Finalize();
+    m_initialized = true;
+}
+
+void TPictureCollectionItem::Finalize() {
+    m_patterns.clear();
+    m_surfaces.clear();
+    m_initialized = false;
+}
+
+TDirectDrawSurface& TPictureCollectionItem::AddSurface(const TRect& area) {
+    auto surface = std::make_unique<TDirectDrawSurface>(area.Width(), area.Height());
+    surface->SystemMemory = SystemMemory;
+    const TPicture& pic = *Picture;
+    for (int y = 0; y < area.Height(); ++y) {
+        const uint32_t* src = pic.Pixels.data() + static_cast<size_t>(area.Top + y) * pic.Width + area.Left;
+        uint16_t* dst = surface->Row(y);
+        for (int x = 0; x < area.Width(); ++x)
+            dst[x] = RGBValueTo565(src[x]);
+    }
+    surface->SetColorKey(RGBValueTo565(m_transparentColor));
+    m_surfaces.push_back(std::move(surface));
+    return *m_surfaces.back();
+}
+
+void TPictureCollectionItem::Restore() {
+    if (!Picture || Picture->Empty())
+        return;
+    if (Picture->Pixels.size() < static_cast<size_t>(Picture->Width) * Picture->Height)
+        return; // a malformed picture draws nothing rather than reading past its pixels
+    if (!m_initialized) {
+        if (m_collection.Initialized())
+            Initialize();
+        if (!m_initialized)
+            return;
+    }
+    m_patterns.clear();
+    m_surfaces.clear();
+    int w = Width();
+    int h = Height();
+    if (w <= 0 || h <= 0)
+        return;
+    TDirectDrawSurface& surface = AddSurface(TRect{0, 0, Picture->Width, Picture->Height});
+    if (w == Picture->Width && h == Picture->Height) {
+        m_patterns.push_back(TPattern{TRect{0, 0, w, h}, &surface});
+        return;
+    }
+    // The whole picture in one surface; the patterns are the cells of the grid, row by row.
+    int cellW = w + SkipWidth;
+    int cellH = h + SkipHeight;
+    if (cellW <= 0 || cellH <= 0)
+        return;
+    int cols = (Picture->Width + SkipWidth) / cellW;
+    int rows = (Picture->Height + SkipHeight) / cellH;
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < cols; ++x)
+            m_patterns.push_back(TPattern{Bounds(x * cellW, y * cellH, w, h), &surface});
+}
+
+void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int patternIndex) const {
+    if (!dest || !m_initialized || patternIndex < 0 || patternIndex >= static_cast<int>(m_patterns.size()))
+        return;
+    const TPattern& p = m_patterns[patternIndex];
+    DrawSurface(*dest, x, y, p.Rect, p.Surface, Transparent);
+}
+
+void TPictureCollectionItem::DrawRotated(TDirectDrawSurface* dest, int x, int y, int width, int height,
+                                         int patternIndex, double centerX, double centerY, int angle) const {
+    if (!dest || !m_initialized || patternIndex < 0 || patternIndex >= static_cast<int>(m_patterns.size()))
+        return;
+    const TPattern& p = m_patterns[patternIndex];
+    DrawSurfaceRotated(*dest, x, y, width, height, p.Rect, p.Surface, centerX, centerY, Transparent, angle);
+}
+
+// ---- TPictureCollection ----
+
+TPictureCollection::TPictureCollection() = default;
+
+TPictureCollection::~TPictureCollection() {
+    Clear();
+}
+
+TPictureCollectionItem& TPictureCollection::Item(int index) const {
+    if (index < 0 || index >= Count())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    return *m_items[index];
+}
+
+TPictureCollectionItem& TPictureCollection::Add() {
+    m_items.push_back(std::make_unique<TPictureCollectionItem>(*this));
+    return *m_items.back();
+}
+
+void TPictureCollection::Delete(int index) {
+    if (index < 0 || index >= Count())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    m_items.erase(m_items.begin() + index);
+}
+
+void TPictureCollection::Clear() {
+    while (!m_items.empty())
+        m_items.pop_back();
+}
+
+void TPictureCollection::Link(TPictureCollectionItem& item) {
+    int b = NameBucket(item.m_name);
+    item.m_bucket = b;
+    item.m_nextInBucket = m_buckets[b];
+    m_buckets[b] = &item;
+}
+
+void TPictureCollection::Unlink(TPictureCollectionItem& item) {
+    if (item.m_bucket < 0)
+        return;
+    TPictureCollectionItem** link = &m_buckets[item.m_bucket];
+    while (*link && *link != &item)
+        link = &(*link)->m_nextInBucket;
+    if (*link)
+        *link = item.m_nextInBucket;
+    item.m_nextInBucket = nullptr;
+    item.m_bucket = -1;
+}
+
+TPictureCollectionItem* TPictureCollection::TryFind(std::string_view name) const {
+    for (TPictureCollectionItem* p = m_buckets[NameBucket(name)]; p; p = p->m_nextInBucket)
+        if (SameText(p->m_name, name))
+            return p;
+    return nullptr;
+}
+
+int TPictureCollection::IndexOf(std::string_view name) const {
+    TPictureCollectionItem* item = TryFind(name);
+    return item ? item->Index() : -1;
+}
+
+TPictureCollectionItem& TPictureCollection::Find(std::string_view name) const {
+    TPictureCollectionItem* item = TryFind(name);
+    if (!item)
+        throw EPictureCollectionError("Image '" + std::string(name) + "' not found");
+    return *item;
+}
+
+void TPictureCollection::Initialize(const TGameDraw& draw) {
+    Finalize();
+    if (!draw.Initialized())
+        throw EPictureCollectionError("TPictureCollection cannot be initialized");
+    m_initialized = true;
+    for (auto& item : m_items)
+        item->Initialize();
+}
+
+void TPictureCollection::Finalize() {
+    for (auto& item : m_items)
+        item->Finalize();
+    m_initialized = false;
+}
+
+void TPictureCollection::Restore() {
+    for (auto& item : m_items)
+        item->Restore();
+}

@@ -1,0 +1,150 @@
+#pragma once
+
+#include "engine/gfx/Picture.h"
+#include "engine/gfx/Rect.h"
+#include "engine/gfx/Surface.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TGameDraw;
+class TPictureCollection;
+
+class EPictureCollectionError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+class EDirectDrawSurfaceError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// A named picture cut into a grid of equal patterns (animation frames, button states, digits),
+// numbered row by row. Its surfaces exist between Restore and Finalize.
+class TPictureCollectionItem {
+  public:
+    explicit TPictureCollectionItem(TPictureCollection& collection);
+    ~TPictureCollectionItem();
+    TPictureCollectionItem(const TPictureCollectionItem&) = delete;
+    TPictureCollectionItem& operator=(const TPictureCollectionItem&) = delete;
+
+    TPictureCollection& Collection() const { return m_collection; }
+    int Index() const;
+
+    const std::string& Name() const { return m_name; }
+    void SetName(std::string name); // the item named last wins a lookup
+
+    std::optional<TPicture> Picture;
+    int32_t PatternWidth = 0; // 0: the whole picture
+    int32_t PatternHeight = 0;
+    int32_t SkipWidth = 0; // gap between neighbouring patterns
+    int32_t SkipHeight = 0;
+    bool SystemMemory = false;
+    bool Transparent = true;
+
+    // 0x00RRGGBB; pixels of this colour are not drawn when Transparent.
+    uint32_t TransparentColor() const { return m_transparentColor; }
+    void SetTransparentColor(uint32_t rgb);
+
+    // Pattern size.
+    int Width() const;
+    int Height() const;
+    int PatternCount() const;
+    // Empty rectangle / null for an index out of range.
+    TRect PatternRect(int index) const;
+    TDirectDrawSurface* PatternSurface(int index) const;
+
+    bool Initialized() const { return m_initialized; }
+    void Initialize();
+    void Finalize();
+    // Builds the pattern surfaces from the picture.
+    void Restore();
+
+    // Draws nothing when dest is null, the item is not initialized or index is out of range.
+    void Draw(TDirectDrawSurface* dest, int x, int y, int patternIndex) const;
+    void DrawRotated(TDirectDrawSurface* dest, int x, int y, int width, int height, int patternIndex,
+                     double centerX, double centerY, int angle) const;
+
+  private:
+    friend class TPictureCollection;
+    struct TPattern {
+        TRect Rect;
+        TDirectDrawSurface* Surface;
+    };
+    void ApplyColorKey();
+    TDirectDrawSurface& AddSurface(const TRect& area);
+
+    TPictureCollection& m_collection;
+    std::string m_name;
+    uint32_t m_transparentColor = 0;
+    bool m_initialized = false;
+    std::vector<std::unique_ptr<TDirectDrawSurface>> m_surfaces;
+    std::vector<TPattern> m_patterns;
+    TPictureCollectionItem* m_nextInBucket = nullptr;
+    int m_bucket = -1;
+};
+
+// The owned, ordered items of one image list with a case-insensitive, hashed name index.
+class TPictureCollection {
+  public:
+    TPictureCollection();
+    ~TPictureCollection();
+    TPictureCollection(const TPictureCollection&) = delete;
+    TPictureCollection& operator=(const TPictureCollection&) = delete;
+
+    int Count() const { return static_cast<int>(m_items.size()); }
+    TPictureCollectionItem& Item(int index) const; // throws std::out_of_range
+    TPictureCollectionItem& Add();
+    void Delete(int index);
+    void Clear();
+
+    // Raises EPictureCollectionError "Image '<name>' not found".
+    TPictureCollectionItem& Find(std::string_view name) const;
+    // Null when there is no such item.
+    TPictureCollectionItem* TryFind(std::string_view name) const;
+    int IndexOf(std::string_view name) const;
+
+    // Replaces the items with those of an image archive; initializes and restores them at once
+    // when the collection is initialized.
+    void LoadFromFile(const std::string& fileName);
+
+    bool Initialized() const { return m_initialized; }
+    // Raises EPictureCollectionError "TPictureCollection cannot be initialized" unless draw is initialized.
+    void Initialize(const TGameDraw& draw);
+    void Finalize();
+    void Restore();
+
+  private:
+    friend class TPictureCollectionItem;
+    static constexpr int kBucketCount = 256;
+    void Link(TPictureCollectionItem& item);
+    void Unlink(TPictureCollectionItem& item);
+
+    std::vector<std::unique_ptr<TPictureCollectionItem>> m_items;
+    std::array<TPictureCollectionItem*, kBucketCount> m_buckets{};
+    bool m_initialized = false;
+};
+
+// The image-list component: a picture collection that follows a display's notifications,
+// dropping its surfaces when the display finalizes and rebuilding them when it initializes.
+class TGameImageList {
+  public:
+    explicit TGameImageList(TGameDraw* gameDraw = nullptr);
+    ~TGameImageList();
+    TGameImageList(const TGameImageList&) = delete;
+    TGameImageList& operator=(const TGameImageList&) = delete;
+
+    TGameDraw* GameDraw() const { return m_gameDraw; }
+    void SetGameDraw(TGameDraw* gameDraw);
+
+    TPictureCollection Items;
+
+  private:
+    TGameDraw* m_gameDraw = nullptr;
+};

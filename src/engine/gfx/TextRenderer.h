@@ -1,0 +1,52 @@
+#pragma once
+
+#include "engine/gfx/Canvas.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct _FcConfig;
+struct _TTF_Font;
+
+// Resolves font families through fontconfig (with the game's own aliases), opens each font
+// file once per size and keeps rendered texts as coverage masks, so a text drawn every frame
+// is rendered once.
+class TTextRenderer {
+  public:
+    TTextRenderer();
+    ~TTextRenderer();
+    TTextRenderer(const TTextRenderer&) = delete;
+    TTextRenderer& operator=(const TTextRenderer&) = delete;
+
+    struct TRenderedText {
+        int Width = 0;
+        int Height = 0;
+        bool HasCoverage = false;
+        int CoverageWidth = 0; // the rendered mask may differ slightly from the measured size
+        int CoverageHeight = 0;
+        std::vector<uint8_t> Coverage; // alpha values, rows top first
+    };
+
+    // Null when no font at all could be opened.
+    const TRenderedText* Text(const TCanvasFont& font, std::string_view cp1252, bool withCoverage);
+    int LineHeight(const TCanvasFont& font);
+
+  private:
+    struct TResolved {
+        std::string File;
+        int Index = 0;
+        bool SyntheticBold = false;
+    };
+    const TResolved& Resolve(const TCanvasFont& font);
+    _TTF_Font* Open(const TCanvasFont& font, std::string* key);
+
+    _FcConfig* m_config = nullptr;
+    bool m_ttfReady = false;
+    std::map<std::string, TResolved> m_resolved;            // by family, weight and pitch
+    std::map<std::string, _TTF_Font*> m_fonts;              // by file, index, size and style
+    std::unordered_map<std::string, TRenderedText> m_texts; // by font key and text
+};

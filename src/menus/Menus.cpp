@@ -1,0 +1,598 @@
+#include "menus/Menus.h"
+
+#include "app/GameAudio.h"
+#include "app/InterfaceSprites.h"
+#include "app/MForm.h"
+#include "app/Messages.h"
+#include "app/Screens.h"
+#include "engine/display/GameDraw.h"
+#include "engine/input/GameInput.h"
+#include "menus/OptionsFile.h"
+#include "menus/ScoreSubmission.h"
+#include "menus/TextEdit.h"
+#include "net/ScoreRequest.h"
+#include "race/Race.h"
+
+#include <cctype>
+
+namespace {
+constexpr int kSubScreenX = 12;
+constexpr int kSubScreenY = 106;
+constexpr int kSubScreenZ = 2;
+constexpr int kOptionRowX = 14;
+constexpr int kOptionRowY[4] = {180, 240, 300, 360};
+constexpr int kTextFieldX = 265;
+constexpr int kTextFieldY = 357;
+constexpr int kCursorX = 264;
+constexpr int kCursorY = 381;
+constexpr int kCursorZ = 5;
+constexpr int kCursorBlinkMs = 500;
+constexpr int kTimerIntervalMs = 15;
+constexpr size_t kAddInfoMax = 10;
+constexpr double kUpperPanelStep = 1.75;
+constexpr double kLowerPanelStep = 1.1666666666666667;
+constexpr double kColumnStep = 4;
+constexpr double kColumnRestAbove = 558;
+constexpr const char* kMenuCaptions[7] = {nullptr, "StartC", "OptionsC", "HSC", "HelpC", "VisitWWWC", "ExitC"};
+constexpr const char* kHelpPages[4] = {nullptr, "Help1", "Help2", "Help3"};
+constexpr const char* kWorldHighScorePath = "/cgi/version.pl?prg=Spraydash&show&type=0";
+}  // namespace
+
+TMenus::TMenus(TMForm& form) : m_form(form) {}
+
+TMenus::~TMenus() = default;
+
+TMenuButton* TMenus::Button(int slot) {
+    return static_cast<TMenuButton*>(m_form.Screen.ScreenSprites[slot]);
+}
+
+std::string TMenus::SavePath(const char* name) const { return m_form.Config().DataDir + "/Save/" + name; }
+
+std::string TMenus::HomePageUrl() const { return m_form.Config().HomeUrl; }
+
+std::string TMenus::WorldHighScoreUrl() const {
+    std::string base = m_form.Config().ScoreServer;
+    while (!base.empty() && base.back() == '/') {
+        base.pop_back();
+    }
+    return base + kWorldHighScorePath;
+}
+
+// ---- Highlight and keyboard stepping ------------------------------------------------
+
+void TMenus::UpdateButtonHighlight() {
+    auto& s = m_form.Screen;
+    for (int i = 1; i <= s.ButtonCount && i < TScreenState::kSlotCount; ++i) {
+        if (i != s.ActiveButton && Button(i)) {
+            Button(i)->ShowInactive();
+            Button(i)->Highlighted = false;
+        }
+    }
+    if (s.ActiveButton > 0 && s.ActiveButton < TScreenState::kSlotCount && Button(s.ActiveButton) &&
+        !Button(s.ActiveButton)->Highlighted) {
+        if (MuteNextHighlight) {
+            MuteNextHighlight = false;
+        } else {
+            m_form.Audio().PlaySound("B_Act");
+        }
+        Button(s.ActiveButton)->ShowActive();
+        Button(s.ActiveButton)->Highlighted = true;
+    }
+}
+
+void TMenus::UpdateOverlayHighlight() {
+    auto& s = m_form.Screen;
+    for (int i = std::max(s.FirstButton, 1); i <= s.LastButton && i < TScreenState::kSlotCount; ++i) {
+        if (i != s.ActiveButton && Button(i)) {
+            Button(i)->ShowInactive();
+            Button(i)->Highlighted = false;
+        }
+    }
+    if (s.ActiveButton >= s.FirstButton && s.ActiveButton <= s.LastButton && s.ActiveButton > 0 &&
+        Button(s.ActiveButton) && !Button(s.ActiveButton)->Highlighted) {
+        m_form.Audio().PlaySound("B_Act");
+        Button(s.ActiveButton)->ShowActive();
+        Button(s.ActiveButton)->Highlighted = true;
+    }
+}
+
+void TMenus::NavigateVertical(bool wrap) {
+    auto& input = m_form.MInput();
+    bool up = input.IsOn(isUp);
+    bool down = input.IsOn(isDown);
+    if (up && NavReady) {
+        SelectPrevious(wrap);
+    }
+    if (down && NavReady) {
+        SelectNext(wrap);
+    }
+    if (!up && !down) {
+        NavReady = true;
+    }
+}
+
+void TMenus::NavigateHorizontal(bool wrap) {
+    auto& input = m_form.MInput();
+    bool right = input.IsOn(isRight);
+    bool left = input.IsOn(isLeft);
+    if (right && NavReady) {
+        SelectNext(wrap);
+    }
+    if (left && NavReady) {
+        SelectPrevious(wrap);
+    }
+    if (!right && !left) {
+        NavReady = true;
+    }
+}
+
+void TMenus::SelectNext(bool wrap) {
+    auto& s = m_form.Screen;
+    NavHitEnd = false;
+    if (s.ActiveButton < s.FirstButton || s.ActiveButton > s.LastButton) {
+        s.ActiveButton = s.FirstButton;
+    }
+    if (wrap) {
+        s.ActiveButton = s.ActiveButton == s.LastButton ? s.FirstButton : s.ActiveButton + 1;
+    } else if (s.ActiveButton < s.LastButton) {
+        ++s.ActiveButton;
+    } else {
+        NavHitEnd = true;
+    }
+    NavReady = false;
+}
+
+void TMenus::SelectPrevious(bool wrap) {
+    auto& s = m_form.Screen;
+    NavHitEnd = false;
+    if (s.ActiveButton < s.FirstButton || s.ActiveButton > s.LastButton) {
+        s.ActiveButton = s.FirstButton;
+    }
+    if (wrap) {
+        s.ActiveButton = s.ActiveButton == s.FirstButton ? s.LastButton : s.ActiveButton - 1;
+    } else if (s.ActiveButton > s.FirstButton) {
+        --s.ActiveButton;
+    } else {
+        NavHitEnd = true;
+    }
+    NavReady = false;
+}
+
+// ---- Screens ----------------------------------------------------------------------
+
+void TMenus::SetSubScreen(int32_t screen, int32_t buttonCount, int32_t first, int32_t last, int32_t active) {
+    auto& s = m_form.Screen;
+    m_form.Shell.GameScreen = screen;
+    s.ButtonCount = buttonCount;
+    s.FirstButton = first;
+    s.LastButton = last;
+    s.ActiveButton = active;
+    MuteNextHighlight = false;
+    if (TSprite* title = s.ScreenSprites[TScreenState::kTitleCaption]) {
+        title->Visible = false;
+    }
+    m_form.SetTimerEnabled(true);
+}
+
+void TMenus::LightMainButton(int slot) {
+    if (TMenuButton* b = Button(slot)) {
+        b->ShowActive();
+    }
+}
+
+bool TMenus::LeaveForOtherMainButton(int ownButton) {
+    int active = m_form.Screen.ActiveButton;
+    return active >= 1 && active <= 6 && active != ownButton;
+}
+
+void TMenus::BackToMainMenu() { m_form.Screens().BuildMainMenu(false, 0); }
+
+void TMenus::MainMenuTick(int lagCount) {
+    auto& s = m_form.Screen;
+    if (s.MenuIntroPhase == 0) {
+        NavigateVertical(true);
+        UpdateButtonHighlight();
+        if (auto* title = static_cast<TCaptionSprite*>(s.ScreenSprites[TScreenState::kTitleCaption])) {
+            if (s.ActiveButton >= 1 && s.ActiveButton <= 6) {
+                title->Visible = true;
+                title->SetImage(kMenuCaptions[s.ActiveButton]);
+            } else {
+                title->Visible = false;
+            }
+        }
+        if (s.MenuFollowUp == 3) {
+            OpenHighScoreScreen();
+            s.MenuFollowUp = 0;
+        }
+    }
+    if (s.MenuIntroPhase == 1) {
+        TSprite* upper = s.ScreenSprites[TScreenState::kUpperPanel];
+        TSprite* lower = s.ScreenSprites[TScreenState::kLowerPanel];
+        if (upper->Y < 0) {
+            upper->Y += kUpperPanelStep;
+        }
+        if (lower->Y > 600 - lower->Height) {
+            lower->Y -= kLowerPanelStep;
+        }
+        if (upper->Y >= 0 && lower->Y <= 600 - lower->Height) {
+            s.MenuIntroPhase = 3;
+        }
+    }
+    if (s.MenuIntroPhase == 3) {
+        if (s.ScreenSprites[1]->X > kColumnRestAbove) {
+            for (int i = 1; i <= s.ButtonCount; ++i) {
+                s.ScreenSprites[i]->X -= kColumnStep;
+            }
+        } else {
+            s.MenuIntroPhase = 0;
+        }
+    }
+    m_form.Screens().DrawFrame(lagCount, true);
+    m_form.Screens().PresentFrame();
+}
+
+void TMenus::OpenOptionsScreen() {
+    auto& s = m_form.Screen;
+    static constexpr const char* kRows[4] = {"Options1_1", "Options2_1", "Options3_1", "Options4"};
+    for (int r = 0; r < 4; ++r) {
+        OptionRows[r] = new TCaptionSprite(m_form, kRows[r]);
+        OptionRows[r]->X = kOptionRowX;
+        OptionRows[r]->Y = kOptionRowY[r];
+    }
+    m_form.Messages().SetTextFont(3);
+    for (int r = 0; r < 4; ++r) {
+        s.ScreenSprites[7 + r] = new TMenuButton(m_form, "OptButton_A", "OptButton_I", 0, 0, kOptionRowX, kOptionRowY[r]);
+    }
+    SubScreenTitle = new TCaptionSprite(m_form, "OptionsB");
+    SubScreenTitle->X = kSubScreenX;
+    SubScreenTitle->Y = kSubScreenY;
+    SubScreenTitle->SetZ(kSubScreenZ);
+    auto* cursor = new TCaptionSprite(m_form, "Cursor");
+    cursor->X = kCursorX;
+    cursor->Y = kCursorY;
+    cursor->SetZ(kCursorZ);
+    cursor->Visible = false;
+    m_form.Messages().TextCursor = cursor;
+    m_form.Messages().CursorBlinkMs = 0;
+    TextEditing = false;
+    SetSubScreen(gsOptions, 10, 7, 10, 7);
+    RefreshOptionCaptions();
+}
+
+void TMenus::CloseOptionsScreen() {
+    for (auto*& row : OptionRows) {
+        delete row;
+        row = nullptr;
+    }
+    for (int slot = 7; slot <= 10; ++slot) {
+        m_form.Screens().FreeSlot(slot);
+    }
+    delete SubScreenTitle;
+    SubScreenTitle = nullptr;
+    delete m_form.Messages().TextCursor;
+    m_form.Messages().TextCursor = nullptr;
+    TextEditing = false;
+    m_form.SetTimerEnabled(false);
+}
+
+void TMenus::OpenHighScoreScreen() {
+    auto& s = m_form.Screen;
+    SubScreenTitle = new TCaptionSprite(m_form, "HSB");
+    SubScreenTitle->SetZ(kSubScreenZ);
+    SubScreenTitle->X = kSubScreenX;
+    SubScreenTitle->Y = kSubScreenY;
+    s.ScreenSprites[7] = new TMenuButton(m_form, "ClearHS", "ClearHS", 1, 0, 265, 488);
+    s.ScreenSprites[8] = new TMenuButton(m_form, "ViewHS", "ViewHS", 1, 0, 148, 530);
+    SetSubScreen(gsHighScores, 8, 7, 8, 8);
+}
+
+void TMenus::CloseHighScoreScreen() {
+    m_form.Screens().FreeSlot(7);
+    m_form.Screens().FreeSlot(8);
+    delete SubScreenTitle;
+    SubScreenTitle = nullptr;
+    m_form.SetTimerEnabled(false);
+}
+
+void TMenus::ShowHelpPage() {
+    if (SubScreenTitle) {
+        SubScreenTitle->SetImage(kHelpPages[HelpPage]);
+    }
+}
+
+void TMenus::OpenHelpScreen() {
+    auto& s = m_form.Screen;
+    HelpPage = 1;
+    SubScreenTitle = new TCaptionSprite(m_form, kHelpPages[HelpPage]);
+    SubScreenTitle->X = kSubScreenX;
+    SubScreenTitle->Y = kSubScreenY;
+    SubScreenTitle->SetZ(kSubScreenZ);
+    s.ScreenSprites[7] = new TMenuButton(m_form, "Previous", "Previous", 1, 0, 160, 510);
+    s.ScreenSprites[8] = new TMenuButton(m_form, "Next", "Next", 1, 0, 446, 510);
+    SetSubScreen(gsHelp, 8, 7, 8, 8);
+}
+
+void TMenus::CloseHelpScreen() { CloseHighScoreScreen(); }
+
+void TMenus::OpenBoatScreen() {
+    auto& s = m_form.Screen;
+    auto* title = new TCaptionSprite(m_form, "StartGameB");
+    title->X = kSubScreenX;
+    title->Y = kSubScreenY;
+    title->SetZ(kSubScreenZ);
+    s.ScreenSprites[TScreenState::kBoatTitle] = title;
+    s.ScreenSprites[7] = new TMenuButton(m_form, "MenuBoat1_A", "MenuBoat1_I", 0, 0, 28, 192);
+    s.ScreenSprites[8] = new TMenuButton(m_form, "MenuBoat2_A", "MenuBoat2_I", 0, 0, 195, 192);
+    s.ScreenSprites[9] = new TMenuButton(m_form, "MenuBoat3_A", "MenuBoat3_I", 0, 0, 370, 192);
+    SetSubScreen(gsBoatSelect, 9, 7, 9, 7);
+}
+
+void TMenus::CloseBoatScreen() {
+    for (int slot = 7; slot <= 9; ++slot) {
+        m_form.Screens().FreeSlot(slot);
+    }
+    m_form.Screens().FreeSlot(TScreenState::kBoatTitle);
+    m_form.SetTimerEnabled(false);
+}
+
+void TMenus::OptionsTick(int lagCount) {
+    UpdateButtonHighlight();
+    NavigateVertical(true);
+    LightMainButton(2);
+    if (m_form.Screen.ActiveButton != 10 && TextEditing) {
+        StopTextEditing();
+    }
+    if (LeaveForOtherMainButton(2)) {
+        CloseOptionsScreen();
+        BackToMainMenu();
+        return;
+    }
+    m_form.Screens().DrawFrame(lagCount, true);
+    if (TextEditing) {
+        BlinkCursor();
+    }
+    RefreshOptionCaptions();
+    m_form.Screens().PresentFrame();
+}
+
+void TMenus::HighScoreTick(int lagCount) {
+    UpdateButtonHighlight();
+    NavigateVertical(true);
+    LightMainButton(3);
+    if (LeaveForOtherMainButton(3)) {
+        CloseHighScoreScreen();
+        BackToMainMenu();
+        return;
+    }
+    m_form.Screens().DrawFrame(lagCount, true);
+    DrawHighScoreTable();
+    m_form.Screens().PresentFrame();
+}
+
+void TMenus::HelpTick(int lagCount) {
+    UpdateButtonHighlight();
+    NavigateHorizontal(false);
+    if (NavHitEnd) {
+        m_form.ButtonClick(false);
+        NavHitEnd = false;
+        if (m_form.Shell.GameScreen != gsHelp) {
+            return;
+        }
+    }
+    LightMainButton(4);
+    if (LeaveForOtherMainButton(4)) {
+        CloseHelpScreen();
+        BackToMainMenu();
+        return;
+    }
+    m_form.Screens().DrawFrame(lagCount, true);
+    m_form.Screens().PresentFrame();
+}
+
+void TMenus::BoatSelectTick(int lagCount) {
+    NavigateHorizontal(true);
+    UpdateButtonHighlight();
+    LightMainButton(1);
+    if (LeaveForOtherMainButton(1)) {
+        CloseBoatScreen();
+        BackToMainMenu();
+        return;
+    }
+    m_form.Screens().DrawFrame(lagCount, true);
+    m_form.Screens().PresentFrame();
+}
+
+// ---- Clicks -------------------------------------------------------------------------
+
+void TMenus::MenuButtonClick(bool fromKeyboard) {
+    auto& s = m_form.Screen;
+    const int active = s.ActiveButton;
+    switch (m_form.Shell.GameScreen) {
+    case gsMainMenu:
+        if (active >= 1 && active <= 6 && !fromKeyboard) {
+            m_form.Audio().PlaySound("B_Act");
+        }
+        switch (active) {
+        case 1: OpenBoatScreen(); break;
+        case 2: OpenOptionsScreen(); break;
+        case 3: OpenHighScoreScreen(); break;
+        case 4: OpenHelpScreen(); break;
+        case 5: m_form.OpenUrl(HomePageUrl()); break;
+        case 6: m_form.Messages().OpenMessage(msgExitGame); break;
+        default: break;
+        }
+        return;
+    case gsOptions:
+        switch (active) {
+        case 7: ToggleFullScreen(); break;
+        case 8: m_form.Audio().ToggleMusic(); break;
+        case 9: m_form.Audio().ToggleSound(); break;
+        case 10:
+            if (TextEditing) {
+                StopTextEditing();
+            } else {
+                StartTextEditing();
+            }
+            break;
+        default: break;
+        }
+        if (active != 10) {
+            StopTextEditing();
+        }
+        if (active == 2) {
+            CloseOptionsScreen();
+            BackToMainMenu();
+        }
+        return;
+    case gsHighScores:
+        if (active == 7) {
+            m_form.Messages().OpenMessage(msgClearTable);
+        } else if (active == 8) {
+            m_form.OpenUrl(WorldHighScoreUrl());
+        } else if (active != 0) {
+            CloseHighScoreScreen();
+            BackToMainMenu();
+        }
+        return;
+    case gsHelp:
+        if (active == 7) {
+            HelpPage = HelpPage == 1 ? 3 : HelpPage - 1;
+            ShowHelpPage();
+        } else if (active == 8) {
+            HelpPage = HelpPage == 3 ? 1 : HelpPage + 1;
+            ShowHelpPage();
+        } else if (active != 0) {
+            CloseHelpScreen();
+            BackToMainMenu();
+        }
+        return;
+    case gsBoatSelect:
+        if (active >= 7 && active <= 9) {
+            CloseBoatScreen();
+            BackToMainMenu();
+            m_form.Screens().FreeMainMenu();
+            m_form.Race().SelectedBoat = active - 6;
+            m_form.Race().StartRace();
+        } else if (active != 0) {
+            CloseBoatScreen();
+            BackToMainMenu();
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+// ---- Options --------------------------------------------------------------------------
+
+void TMenus::ToggleFullScreen() {
+    m_form.Shell.GameOptions.FullScreen = !m_form.Shell.GameOptions.FullScreen;
+    m_form.ApplyDisplayMode();
+}
+
+void TMenus::RefreshOptionCaptions() {
+    const TGameOptions& o = m_form.Shell.GameOptions;
+    m_form.Messages().SetTextFont(3);
+    const char* wanted[3] = {o.FullScreen ? "Options1_2" : "Options1_1", o.MusicOn ? "Options2_1" : "Options2_2",
+                             o.SoundOn ? "Options3_1" : "Options3_2"};
+    for (int r = 0; r < 3; ++r) {
+        if (OptionRows[r]) {
+            OptionRows[r]->SetImage(wanted[r]);
+        }
+    }
+    m_form.Messages().DrawText(o.AddInfo, kTextFieldX, kTextFieldY, false);
+}
+
+void TMenus::StartTextEditing() {
+    if (TCaptionSprite* cursor = m_form.Messages().TextCursor) {
+        cursor->X = kCursorX;
+        cursor->Y = kCursorY;
+    }
+    m_form.Messages().CursorBlinkMs = kCursorBlinkMs;
+    TextEditing = true;
+}
+
+void TMenus::StopTextEditing() {
+    TextEditing = false;
+    if (TCaptionSprite* cursor = m_form.Messages().TextCursor) {
+        cursor->Visible = false;
+    }
+}
+
+void TMenus::BlinkCursor() {
+    TCaptionSprite* cursor = m_form.Messages().TextCursor;
+    if (!cursor) {
+        return;
+    }
+    int32_t& blink = m_form.Messages().CursorBlinkMs;
+    cursor->X = m_form.Messages().TextWidth(m_form.Shell.GameOptions.AddInfo) + kCursorX;
+    if (cursor->Visible) {
+        blink -= kTimerIntervalMs;
+        if (blink <= 0) {
+            cursor->Visible = false;
+            blink = kCursorBlinkMs;
+        }
+    }
+    if (!cursor->Visible) {
+        blink -= kTimerIntervalMs;
+        if (blink <= 0) {
+            cursor->Visible = true;
+            blink = kCursorBlinkMs;
+        }
+    }
+}
+
+void TMenus::OptionsKeyPress(char key) {
+    std::string& text = m_form.Shell.GameOptions.AddInfo;
+    if (key == 8) {
+        text = DeleteLastChar(text);
+        return;
+    }
+    char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(key)));
+    if ((upper >= 'A' && upper <= 'Z') || key == ' ') {
+        text = AppendChar(text, key, kAddInfoMax);
+    }
+}
+
+// ---- Table and files --------------------------------------------------------------
+
+bool TMenus::QualifiesForTable() { return Table.QualifiesForTable(m_form.Race().Score); }
+
+void TMenus::CommitNameEntry(int32_t score) {
+    THighScore& spare = Table.Entry(THighScoreTable::kSpare);
+    spare.EntryName = m_form.Shell.PlayerName;
+    spare.EntryScore = score;
+    Table.SortHighScores();
+}
+
+void TMenus::SubmitScore() {
+    std::string url = BuildScoreRequestUrl(m_form.Config().ScoreServer, m_form.Shell.PlayerName,
+                                           m_form.Race().Score, m_form.Shell.GameOptions.AddInfo);
+    RunScoreRequest(m_form.MHttp(), url, [this] { m_form.PumpWhileBusy(); });
+}
+
+void TMenus::LoadHighScores() { Table.LoadHighScores(SavePath("hs")); }
+
+void TMenus::SaveHighScores() { Table.SaveHighScores(SavePath("hs")); }
+
+void TMenus::ResetHighScores() { Table.ResetHighScores(); }
+
+bool TMenus::TableCheckMatches() { return Table.TableCheckMatches(); }
+
+void TMenus::LoadOptions() { ::LoadOptions(SavePath("options"), m_form.Shell.GameOptions, Table.TableCheck); }
+
+void TMenus::SaveOptions() {
+    ::SaveOptions(SavePath("options"), m_form.Shell.GameOptions, Table.ComputeTableCheck());
+}
+
+void TMenus::DrawHighScoreTable() {
+    auto& text = m_form.Messages();
+    text.SetTextFont(1);
+    for (int n = 1; n <= THighScoreTable::kEntries; ++n) {
+        int y = 120 + 32 * n;
+        const THighScore& e = Table.Entry(n);
+        text.DrawText(std::to_string(n), 62, y, true);
+        text.DrawText(e.EntryName, 214, y, true);
+        text.DrawText(std::to_string(e.EntryScore), 435, y, true);
+    }
+}

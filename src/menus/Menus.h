@@ -1,0 +1,95 @@
+#pragma once
+
+#include "menus/HighScores.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class TMForm;
+class TCaptionSprite;
+class TMenuButton;
+
+// The menu screens beside the main menu (options, high scores, help, boat choice), their
+// ticks and clicks, and the table and options files they show.
+class TMenus {
+public:
+    explicit TMenus(TMForm& form);
+    ~TMenus();
+
+    // Screen ticks, dispatched by the frame tick.
+    void MainMenuTick(int lagCount);
+    void OptionsTick(int lagCount);
+    void HighScoreTick(int lagCount);
+    void HelpTick(int lagCount);
+    void BoatSelectTick(int lagCount);
+
+    void OpenOptionsScreen();
+    void CloseOptionsScreen();
+    void OpenHighScoreScreen();
+    void CloseHighScoreScreen();
+    void OpenHelpScreen();
+    void CloseHelpScreen();
+    void OpenBoatScreen();
+    void CloseBoatScreen();
+
+    // What a click does on the menu screens (ActiveButton by screen).
+    void MenuButtonClick(bool fromKeyboard);
+    // A typed character on the options screen while its text field is being edited.
+    void OptionsKeyPress(char key);
+
+    // Highlight and keyboard stepping, shared with the overlays.
+    void UpdateButtonHighlight();
+    void UpdateOverlayHighlight();
+    void NavigateVertical(bool wrap);
+    void NavigateHorizontal(bool wrap);
+    void SelectNext(bool wrap);
+    void SelectPrevious(bool wrap);
+
+    // Options screen.
+    void RefreshOptionCaptions();
+    void StartTextEditing();
+    void StopTextEditing();
+    void ToggleFullScreen();
+
+    // End of a race: the table and the online submission.
+    bool QualifiesForTable();
+    // The spare entry gets PlayerName and the score, and the table is sorted.
+    void CommitNameEntry(int32_t score);
+    // Sends the result; returns when the request has ended or failed (failures are silent).
+    void SubmitScore();
+
+    // Files, read at start-up and written at the end.
+    void LoadHighScores();
+    void SaveHighScores();
+    void ResetHighScores();
+    bool TableCheckMatches();
+    void LoadOptions();
+    void SaveOptions();
+    void DrawHighScoreTable();
+
+    std::string HomePageUrl() const;
+    std::string WorldHighScoreUrl() const;
+
+    THighScoreTable Table;
+    bool MuteNextHighlight = false;
+    bool NavReady = false;
+    bool NavHitEnd = false;
+    bool TextEditing = false;
+    int32_t HelpPage = 1;
+    TCaptionSprite* SubScreenTitle = nullptr;
+    std::array<TCaptionSprite*, 4> OptionRows{};
+
+private:
+    TMenuButton* Button(int slot);
+    void SetSubScreen(int32_t screen, int32_t buttonCount, int32_t first, int32_t last, int32_t active);
+    void LightMainButton(int slot);
+    // A main-menu button other than the open screen's own is highlighted: back to the menu.
+    bool LeaveForOtherMainButton(int ownButton);
+    void BackToMainMenu();
+    void ShowHelpPage();
+    void BlinkCursor();
+    std::string SavePath(const char* name) const;
+
+    TMForm& m_form;
+};

@@ -1,0 +1,197 @@
+#include "net/Cookies.h"
+
+#include "net/Url.h"
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <optional>
+
+namespace {
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool IsIpLiteral(std::string_view host) {
+    if (!host.empty() && host.front() == '[')
+        return true;
+    return !host.empty() &&
+           std::all_of(host.begin(), host.end(), [](unsigned char c) { return std::isdigit(c) || c == '.'; });
+}
+
+bool DomainMatches(std::string_view host, std::string_view domain) {
+    if (host == domain)
+        return true;
+    return !IsIpLiteral(host) && host.size() > domain.size() && host.ends_with(domain) &&
+           host[host.size() - domain.size() - 1] == '.';
+}
+
+// The directory of the request path, the path a cookie gets when it names none.
+std::string DefaultPath(std::string_view target) {
+    std::string_view path = target.substr(0, target.find('?'));
+    if (path.empty() || path.front() != '/')
+        return "/";
+    auto slash = path.rfind('/');
+    if (slash == 0)
+        return "/";
+    return std::string(path.substr(0, slash));
+}
+
+bool PathMatches(std::string_view requestPath, std::string_view cookiePath) {
+    if (!requestPath.starts_with(cookiePath))
+        return false;
+    return requestPath.size() == cookiePath.size() || cookiePath.back() == '/' ||
+           requestPath[cookiePath.size()] == '/';
+}
+
+// Dates in the form servers send, "Wed, 21 Oct 2015 07:28:00 GMT", with or without the dashes of the old
+// form.
+std::optional<TCookieJar::Clock::time_point> ParseCookieDate(std::string_view text) {
+    std::string s(text);
+    std::replace(s.begin(), s.end(), '-', ' ');
+    for (const char* format : {"%a, %d %b %Y %H:%M:%S", "%A, %d %b %y %H:%M:%S", "%a %b %d %H:%M:%S %Y"}) {
+        std::tm tm{};
+        const char* end = strptime(s.c_str(), format, &tm);
+        if (end == nullptr)
+            continue;
+        if (tm.tm_year < 70)
+            tm.tm_year += 100;
+        return TCookieJar::Clock::from_time_t(timegm(&tm));
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void TCookieJar::DropExpired(Clock::time_point now) {
+    std::erase_if(cookies_, [now](const TCookie& c) { return c.Persistent && c.Expires <= now; });
+}
+
+void TCookieJar::Store(const TUrl& url, std::string_view setCookie, Clock::time_point now) {
+    if (setCookie.size() > MaxCookieBytes)
+        return;
+    std::string_view pair = setCookie.substr(0, setCookie.find(';'));
+    std::string_view attrs =
+        pair.size() < setCookie.size() ? setCookie.substr(pair.size() + 1) : std::string_view();
+    auto eq = pair.find('=');
+    if (eq == std::string_view::npos)
+        return;
+    TCookie cookie;
+    cookie.Name = std::string(Trim(pair.substr(0, eq)));
+    cookie.Value = std::string(Trim(pair.substr(eq + 1)));
+    if (cookie.Name.empty())
+        return;
+    for (char c : cookie.Name + cookie.Value)
+        if (static_cast<unsigned char>(c) < ' ' || c == 127)
+            return;
+
+    const std::string host = Lower(url.LookupHost());
+    cookie.Domain = host;
+    cookie.Path = DefaultPath(url.Target);
+
+    std::optional<Clock::time_point> maxAgeExpiry;
+    while (!attrs.empty()) {
+        std::string_view attr = attrs.substr(0, attrs.find(';'));
+        attrs.remove_prefix(std::min(attrs.size(), attr.size() + 1));
+        auto aeq = attr.find('=');
+        std::string key = Lower(Trim(attr.substr(0, aeq)));
+        std::string_view value =
+            aeq == std::string_view::npos ? std::string_view() : Trim(attr.substr(aeq + 1));
+        if (key == "domain" && !value.empty()) {
+            std::string domain = Lower(value.front() == '.' ? value.substr(1) : value);
+            // A server may widen a cookie to its parent domains, never to a foreign one.
+            if (!DomainMatches(host, domain))
+                return;
+            if (domain != host) {
+                cookie.Domain = domain;
+                cookie.HostOnly = false;
+            }
+        } else if (key == "path" && !value.empty() && value.front() == '/') {
+            cookie.Path = std::string(value);
+        } else if (key == "secure") {
+            cookie.Secure = true;
+        } else if (key == "max-age" && !value.empty()) {
+            try {
+                long long seconds = std::stoll(std::string(value));
+                seconds = std::clamp(seconds, -1LL, 400LL * 24 * 3600);
+                maxAgeExpiry = seconds <= 0 ? Clock::time_point::min() : now + std::chrono::seconds(seconds);
+            } catch (const std::exception&) {
+            }
+        } else if (key == "expires" && !maxAgeExpiry) {
+            if (auto when = ParseCookieDate(value)) {
+                cookie.Persistent = true;
+                cookie.Expires = *when;
+            }
+        }
+    }
+    if (maxAgeExpiry) {
+        cookie.Persistent = true;
+        cookie.Expires = *maxAgeExpiry;
+    }
+
+    auto same = std::find_if(cookies_.begin(), cookies_.end(), [&](const TCookie& c) {
+        return c.Name == cookie.Name && c.Domain == cookie.Domain && c.Path == cookie.Path;
+    });
+    if (cookie.Persistent && cookie.Expires <= now) {
+        if (same != cookies_.end())
+            cookies_.erase(same);
+        return;
+    }
+    if (same != cookies_.end()) {
+        cookie.Order = same->Order;
+        *same = std::move(cookie);
+        return;
+    }
+    DropExpired(now);
+    if (cookies_.size() >= MaxCookies) {
+        auto oldest = std::min_element(cookies_.begin(), cookies_.end(),
+                                       [](const TCookie& a, const TCookie& b) { return a.Order < b.Order; });
+        cookies_.erase(oldest);
+    }
+    cookie.Order = nextOrder_++;
+    cookies_.push_back(std::move(cookie));
+}
+
+std::string TCookieJar::HeaderFor(const TUrl& url, Clock::time_point now) const {
+    const std::string host = Lower(url.LookupHost());
+    const std::string_view path = std::string_view(url.Target).substr(0, url.Target.find('?'));
+    const bool secure = url.Scheme == "https";
+
+    std::vector<const TCookie*> matching;
+    for (const TCookie& c : cookies_) {
+        if (c.Persistent && c.Expires <= now)
+            continue;
+        if (c.Secure && !secure)
+            continue;
+        if (c.HostOnly ? host != c.Domain : !DomainMatches(host, c.Domain))
+            continue;
+        if (!PathMatches(path, c.Path))
+            continue;
+        matching.push_back(&c);
+    }
+    // Longer paths first, then the order the cookies were first set.
+    std::stable_sort(matching.begin(), matching.end(), [](const TCookie* a, const TCookie* b) {
+        if (a->Path.size() != b->Path.size())
+            return a->Path.size() > b->Path.size();
+        return a->Order < b->Order;
+    });
+    std::string header;
+    for (const TCookie* c : matching) {
+        if (!header.empty())
+            header += "; ";
+        header += c->Name + "=" + c->Value;
+    }
+    return header;
+}

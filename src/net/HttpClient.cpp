@@ -1,0 +1,172 @@
+#include "net/HttpClient.h"
+
+#include "net/NetErrors.h"
+#include "net/Socket.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr const char* HttpVersion = "1.1";
+
+void AddHeader(std::string& request, const char* name, const std::string& value) {
+    request += name;
+    request += ": ";
+    request += value;
+    request += "\r\n";
+}
+
+bool IsRedirect(const THttpReplyHead& head) {
+    return (head.Status >= 300 && head.Status <= 399 && head.Status != 304) ||
+           head.Header("Location").has_value();
+}
+
+bool IsSuccess(const THttpReplyHead& head) {
+    return head.Status >= 200 && head.Status <= 299 && !IsRedirect(head);
+}
+
+// The server lets the connection live on unless it says otherwise; an HTTP/1.0 server only when it says so.
+bool ServerKeepsAlive(const THttpReplyHead& head) {
+    for (const char* name : {"Connection", "Proxy-Connection"})
+        for (const std::string& value : head.HeadersNamed(name)) {
+            if (HeaderHasToken(value, "close"))
+                return false;
+            if (HeaderHasToken(value, "keep-alive"))
+                return true;
+        }
+    return head.VersionMinor >= 1;
+}
+
+std::string ErrorMessage(const TUrl& url, const THttpReplyHead& head) {
+    std::string message = "HTTP " + std::to_string(head.Status);
+    if (!head.StatusText.empty())
+        message += " " + head.StatusText;
+    message += " from " + url.HostHeader();
+    if (IsRedirect(head)) {
+        auto location = head.Header("Location");
+        message += location ? " (redirect to " + location->substr(0, 200) + " not followed)"
+                            : " (redirect not followed)";
+    }
+    return message;
+}
+
+} // namespace
+
+std::string BuildGetRequest(const TUrl& url, const std::string& cookieHeader) {
+    std::string request = "GET " + url.Target + " HTTP/" + HttpVersion + "\r\n";
+    AddHeader(request, "Content-Type", THttpClient::ContentType);
+    AddHeader(request, "Host", url.HostHeader());
+    AddHeader(request, "Accept", THttpClient::Accept);
+    AddHeader(request, "User-Agent", THttpClient::UserAgent);
+    if (!cookieHeader.empty())
+        AddHeader(request, "Cookie", cookieHeader);
+    request += "\r\n";
+    return request;
+}
+
+THttpClient::THttpClient() = default;
+THttpClient::~THttpClient() = default;
+
+bool THttpClient::HasIdleConnection() const {
+    return connection_ && connection_->IsOpen();
+}
+
+void THttpClient::DropConnection() {
+    connection_.reset();
+    connectionHost_.clear();
+    connectionPort_ = 0;
+}
+
+std::string THttpClient::Get(const std::string& address) {
+    const TUrl url = SplitUrl(address);
+    if (url.Scheme != "http")
+        throw EHttpProtocolError("Cannot fetch '" + address.substr(0, 200) +
+                                 "': only plain http is supported");
+    const std::string request = BuildGetRequest(url, cookies_.HeaderFor(url));
+    const auto deadline = std::chrono::steady_clock::now() + requestTimeout_;
+
+    TAttempt attempt;
+    try {
+        return Exchange(url, request, deadline, attempt);
+    } catch (const EHttpError&) {
+        throw; // a complete reply: the connection's fate is already settled
+    } catch (const ESocketError&) {
+        DropConnection();
+        // A kept connection the server has meanwhile dropped fails before any reply byte
+        // arrives; that one case is worth a second try on a fresh connection.
+        if (!attempt.Reused || attempt.GotReplyBytes)
+            throw;
+    } catch (...) {
+        DropConnection();
+        throw;
+    }
+    TAttempt fresh;
+    try {
+        return Exchange(url, request, deadline, fresh);
+    } catch (const EHttpError&) {
+        throw;
+    } catch (...) {
+        DropConnection();
+        throw;
+    }
+}
+
+std::string THttpClient::Exchange(const TUrl& url, const std::string& request,
+                                  std::chrono::steady_clock::time_point deadline, TAttempt& attempt) {
+    const std::string host = url.LookupHost();
+    if (connection_ && (connectionHost_ != host || connectionPort_ != url.Port || !connection_->LooksAlive()))
+        DropConnection();
+    attempt.Reused = connection_ != nullptr;
+    if (!connection_) {
+        auto socket = std::make_unique<TSocket>();
+        socket->SetDeadline(deadline);
+        socket->Connect(host, url.Port, connectTimeout_);
+        connection_ = std::move(socket);
+        connectionHost_ = host;
+        connectionPort_ = url.Port;
+    }
+    TSocket& socket = *connection_;
+    socket.SetDeadline(deadline);
+    socket.SendAll(request);
+
+    TReplyReader reader(socket, limits_);
+    THttpReplyHead head;
+    try {
+        head = ReadReplyHead(reader);
+    } catch (...) {
+        attempt.GotReplyBytes = reader.BytesReceived() > 0;
+        throw;
+    }
+    attempt.GotReplyBytes = true;
+    for (const std::string& value : head.HeadersNamed("Set-Cookie"))
+        cookies_.Store(url, value);
+
+    const bool success = IsSuccess(head);
+    std::string body;
+    TBodyPlan plan;
+    if (success) {
+        plan = PlanBody(head, limits_);
+        ReadReplyBody(reader, plan, body);
+    } else {
+        // The status is the news; its body is only read for the error's sake, briefly,
+        // and a body that is cut short, late or malformed still gives the HTTP error.
+        socket.SetDeadline(std::min(deadline, std::chrono::steady_clock::now() + errorBodyTimeout_));
+        try {
+            plan = PlanBody(head, limits_);
+            ReadReplyBody(reader, plan, body);
+        } catch (const ENetError&) {
+            DropConnection();
+            throw EHttpError(head.Status, head.StatusText, std::move(body), ErrorMessage(url, head));
+        }
+    }
+
+    const bool reusable = ServerKeepsAlive(head) && plan.Framing != TBodyFraming::UntilClose &&
+                          !(head.Header("Transfer-Encoding") && head.Header("Content-Length")) &&
+                          !reader.HasBufferedBytes() && socket.LooksAlive();
+    if (!reusable)
+        DropConnection();
+
+    if (!success)
+        throw EHttpError(head.Status, head.StatusText, std::move(body), ErrorMessage(url, head));
+    return body;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "net/Cookies.h"
+#include "net/HttpReply.h"
+#include "net/Url.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+class TSocket;
+
+// The request line and headers of a GET, in the order and spelling servers have
+// always received from the game. cookieHeader is left out when empty.
+std::string BuildGetRequest(const TUrl& url, const std::string& cookieHeader);
+
+// HTTP/1.1 GET over plain TCP. Keeps its cookies and one idle connection for its
+// lifetime; redirects are reported, not followed. One request at a time.
+class THttpClient {
+  public:
+    static constexpr const char* Accept = "text/html, */*";
+    static constexpr const char* UserAgent = "Mozilla/3.0 (compatible; Spraydash)";
+    static constexpr const char* ContentType = "text/html";
+
+    THttpClient();
+    ~THttpClient();
+    THttpClient(const THttpClient&) = delete;
+    THttpClient& operator=(const THttpClient&) = delete;
+
+    // Sends the GET and returns the reply body. Raises ESocketError (lookup, connection,
+    // transfer, time), EHttpProtocolError (bad address or reply) or EHttpError (status).
+    std::string Get(const std::string& url);
+
+    void SetConnectTimeout(std::chrono::milliseconds timeout) { connectTimeout_ = timeout; }
+    void SetRequestTimeout(std::chrono::milliseconds timeout) { requestTimeout_ = timeout; }
+    void SetErrorBodyTimeout(std::chrono::milliseconds timeout) { errorBodyTimeout_ = timeout; }
+    void SetLimits(const TReplyLimits& limits) { limits_ = limits; }
+
+    const TCookieJar& Cookies() const { return cookies_; }
+    TCookieJar& Cookies() { return cookies_; }
+    // Whether a connection is being kept for the next request.
+    bool HasIdleConnection() const;
+
+  private:
+    struct TAttempt {
+        bool Reused = false;
+        bool GotReplyBytes = false;
+    };
+    std::string Exchange(const TUrl& url, const std::string& request,
+                         std::chrono::steady_clock::time_point deadline, TAttempt& attempt);
+    void DropConnection();
+
+    std::chrono::milliseconds connectTimeout_{5000};
+    std::chrono::milliseconds requestTimeout_{10000};
+    std::chrono::milliseconds errorBodyTimeout_{2000};
+    TReplyLimits limits_;
+    TCookieJar cookies_;
+    std::unique_ptr<TSocket> connection_;
+    std::string connectionHost_;
+    int connectionPort_ = 0;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+// Everything the HTTP client raises derives from ENetError, so a caller that
+// does not care why a request failed catches one class.
+class ENetError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Name lookup, connecting, sending, receiving and running out of time.
+class ESocketError : public ENetError {
+  public:
+    using ENetError::ENetError;
+};
+
+// An address the client cannot use, or a reply that is not well-formed HTTP or
+// breaks one of the client's size limits.
+class EHttpProtocolError : public ENetError {
+  public:
+    using ENetError::ENetError;
+};
+
+// A well-formed reply whose status the client treats as a failure, redirects included.
+class EHttpError : public ENetError {
+  public:
+    EHttpError(int status, std::string statusText, std::string body, const std::string& message)
+        : ENetError(message), status_(status), statusText_(std::move(statusText)), body_(std::move(body)) {}
+
+    int Status() const { return status_; }
+    const std::string& StatusText() const { return statusText_; }
+    const std::string& Body() const { return body_; }
+
+  private:
+    int status_;
+    std::string statusText_;
+    std::string body_;
+};

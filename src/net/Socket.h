@@ -1,0 +1,40 @@
+#pragma once
+
+#include "net/HttpReply.h"
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+// One TCP connection with a deadline: every wait (connect, send, receive) ends
+// with an ESocketError once the deadline has passed.
+class TSocket : public TByteSource {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    TSocket() = default;
+    ~TSocket() override;
+    TSocket(const TSocket&) = delete;
+    TSocket& operator=(const TSocket&) = delete;
+
+    // Looks the host up and connects to the first address that answers, within
+    // connectTimeout and never past the deadline.
+    void Connect(const std::string& host, int port, Clock::duration connectTimeout);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+    // False once the peer has closed or reset the connection (or sent bytes nobody asked for).
+    bool LooksAlive() const;
+
+    void SetDeadline(Clock::time_point deadline) { deadline_ = deadline; }
+    Clock::time_point Deadline() const { return deadline_; }
+
+    void SendAll(std::string_view data);
+    std::size_t Read(char* data, std::size_t size) override;
+
+  private:
+    int RemainingMs(const char* what) const;
+
+    int fd_ = -1;
+    Clock::time_point deadline_ = Clock::time_point::max();
+    std::string peer_;
+};

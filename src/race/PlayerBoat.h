@@ -1,0 +1,115 @@
+#pragma once
+
+#include "engine/sprite/Sprite.h"
+
+#include <cstdint>
+#include <string_view>
+
+class TRace;
+class TWallSprite;
+
+enum TBoatState : uint8_t { bsRacing = 0, bsWrecked = 1, bsFinished = 2 };
+
+// Automatic speed programs started by collisions and the finish.
+constexpr int32_t kSpeedNone = 0;
+constexpr int32_t kSpeedBrake = -5;  // brake to TargetSpeed
+constexpr int32_t kSpeedBoost = -4;  // boost to TargetSpeed
+constexpr int32_t kSpeedSlow = -3;   // slow hard to TargetSpeed
+constexpr int32_t kSpeedDriftLeft = -2;
+constexpr int32_t kSpeedDriftRight = 2;
+
+enum TPowerUp : int { puGun = 0, puEngine = 1, puShield = 2 };
+
+constexpr double kPlainTopSpeed = 125.0 / 7;
+constexpr double kEngineTopSpeed = 150.0 / 7;
+constexpr double kPlainAccel = 0.06;
+constexpr double kPlainDecel = 0.2;
+constexpr int32_t kMaxSteer = 25;
+
+// The player's boat: speed, heading, the scroll it imposes on the course, the speed
+// programs, the jump, the power-ups, the gun and the wreck.
+class TMyCarSprite : public TImageSprite {
+public:
+    TMyCarSprite(TRace& race, int32_t boatType);
+
+    void Render() override;
+    void Step(int moveCount) override;
+
+    void Accelerate();
+    void Brake();
+    void SteerLeft();
+    void SteerRight();
+    void Boost();
+    void HardSlow();
+    void StartJump();
+    void EndJump();
+    void GainPowerUp(TPowerUp kind);
+    void LosePowerUp(TPowerUp kind, bool audible);
+    void TickPowerUps();
+    void Wreck();
+    void Respawn();
+    void PlaceAtRandomX();
+    void SetBoatPicture(std::string_view name);
+    void AddScore(uint16_t points);
+    void SubtractScore(uint16_t points);
+    void FireGun();
+    // Restores the boat's own speed limits.
+    void ResetSpecs();
+
+    int32_t BoatType;
+    uint8_t BoatState = bsRacing;
+    int32_t BlastCycles = 0;
+    int32_t JumpMs = 0;
+    bool FinishSpawned = false;
+    bool FinishCrossed = false;
+    bool CountingDown = false;
+    bool ControlEnabled = true;
+    bool Jumping = false;
+    double CentreX = 0;
+    double CentreY = 0;
+    int32_t SteerAngle = 0;  // 1/256 of a turn, negative to the left
+    double Speed = 0;
+    double LateralStep = 0;
+    double ScrollStep = 0;
+    double Distance = 0;
+    bool SteerLeftHeld = false;
+    bool SteerRightHeld = false;
+    bool ThrottleHeld = false;
+    bool Firing = false;
+    bool HasGun = false;
+    bool HasEngine = false;
+    bool HasShield = false;
+    int32_t GunMs = 0;
+    int32_t EngineMs = 0;
+    int32_t ShieldMs = 0;
+    double Accel = kPlainAccel;
+    double Decel = kPlainDecel;
+    double TopSpeed = kPlainTopSpeed;
+    int32_t SpeedMode = kSpeedNone;
+    double DriftMs = 0;
+    double TargetSpeed = 0;
+
+private:
+    void CountBlastCycles();
+    void Steer();
+    void WreckAftermath();
+    void KeepOffBanks();
+    void RunSpeedPrograms();
+    void RefreshCentre();
+    bool TracePoint(double x, double y);
+
+    TRace& m_race;
+    double m_lastBlastFramePos = 0;
+};
+
+// The spray beneath the boat, turned with it; also the frame clock of the traffic wakes.
+class TMyCarAnim : public TImageSprite {
+public:
+    TMyCarAnim(TRace& race, std::string_view pictureName, int32_t x, int32_t y, int32_t z);
+
+    void Render() override;
+    void Step(int moveCount) override;
+
+private:
+    TRace& m_race;
+};

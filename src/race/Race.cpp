@@ -1,0 +1,378 @@
+#include "race/Race.h"
+
+#include "app/GameAudio.h"
+#include "app/InterfaceSprites.h"
+#include "app/MForm.h"
+#include "app/Messages.h"
+#include "app/Screens.h"
+#include "engine/display/GameDraw.h"
+#include "engine/gfx/ImageList.h"
+#include "engine/input/GameInput.h"
+#include "engine/sprite/Sprite.h"
+#include "race/Explosion.h"
+#include "race/PlayerBoat.h"
+#include "race/WallSprite.h"
+
+#include <string>
+
+namespace {
+
+constexpr int32_t kBaseLevelMs = 60000;
+constexpr int32_t kLevelMsStep = 30000;
+constexpr int32_t kBaseTrackLength = 24000;
+constexpr int32_t kTrackLengthStep = 24000;
+
+constexpr double kScrollBackX = 124;
+constexpr double kMarkerStartY = 322;
+constexpr double kMarkerFinishY = 41;
+constexpr double kMarkerTravel = kMarkerStartY - kMarkerFinishY;
+constexpr double kMarkerCentreX = 736;
+constexpr int kRightPanelRight = 799;
+constexpr double kNeedleX = 749;
+constexpr double kNeedleY = 572;
+
+constexpr int kDepthPanel = 3;
+constexpr int kDepthGauge = 4;
+constexpr int kDepthFlame = 6;
+constexpr int kDepthGunFlash = 7;
+constexpr int kDepthBlast = 6;
+constexpr double kWakeWidth = 84;
+constexpr double kWakeClockFramesPerSecond = 5;
+constexpr double kGunFlashFramesPerSecond = 30;
+constexpr double kFlameBelowCentre = 41;
+
+// The tick sounds for the last ten seconds; the time bonus counts ten times faster.
+constexpr int32_t kTickSoundFromMs = 10000;
+constexpr int32_t kBonusSpeedUp = 10;
+constexpr uint16_t kBonusPointsPerStep = 5;
+constexpr int kFireButton = 8;
+constexpr int32_t kUnheldPowerUpMs = 100000;
+
+} // namespace
+
+TRace::TRace(TMForm& form) : m_form(form), m_track(*this) {}
+
+TRace::~TRace() = default;
+
+int32_t TRace::LevelTime(int32_t level) {
+    return kBaseLevelMs + kLevelMsStep * ((level - 1) / 2);
+}
+
+int32_t TRace::TrackLength(int32_t level) {
+    return kBaseTrackLength + kTrackLengthStep * ((level - 1) / 2);
+}
+
+TSpriteEngine& TRace::Root() {
+    return m_form.MSpriteEngine().Engine();
+}
+
+TPictureCollectionItem& TRace::Picture(std::string_view name) {
+    return m_form.MImageList3().Items.Find(name);
+}
+
+TDirectDrawSurface* TRace::Surface() {
+    return Root().Surface();
+}
+
+int32_t TRace::Random(int32_t range) {
+    return m_form.Random.Random(range);
+}
+
+void TRace::PlaySound(std::string_view name) {
+    if (OnSoundPlayed)
+        OnSoundPlayed(name);
+    m_form.Audio().PlaySound(std::string(name));
+}
+
+void TRace::StopSound(std::string_view name) {
+    m_form.Audio().StopSound(std::string(name));
+}
+
+void TRace::OpenMessage(uint8_t mode) {
+    m_form.Messages().OpenMessage(mode);
+}
+
+int32_t TRace::TickMs() const {
+    return m_form.Shell.TickMs;
+}
+
+double TRace::SpeedScale() const {
+    return m_form.Shell.SpeedScale;
+}
+
+double TRace::ScrollStep() const {
+    return PlayerBoat != nullptr ? PlayerBoat->ScrollStep : 0;
+}
+
+void TRace::LoadPictures() {
+    TRacePictures p;
+    p.BoxLeft = &Picture("BoxLeft");
+    p.BoxRight = &Picture("BoxRight");
+    static constexpr const char* kBonusNames[] = {"Bonus10", "Bonus20", "Bonus50", "Bonus100",
+                                                  "Gun",     "Shield",  "Engine",  "Life"};
+    for (size_t i = 0; i < p.Bonus.size(); ++i)
+        p.Bonus[i] = &Picture(kBonusNames[i]);
+    p.BoatAnim = &Picture("BoatAnim");
+    p.BoatAnimInv = &Picture("BoatAnim_Inv");
+    p.EngineFire = &Picture("EngineFire");
+    p.BoatGun = &Picture("BoatGun");
+    p.BoatGunBig = &Picture("BoatGunBig");
+    p.BoatShield = &Picture("BoatShield");
+    p.BoatShieldBig = &Picture("BoatShieldBig");
+    p.BoatEngine = &Picture("BoatEngine");
+    p.BoatEngineBig = &Picture("BoatEngineBig");
+    p.BoatGunFire = &Picture("BoatGunFire");
+    m_pictures = p;
+}
+
+TCaptionSprite* TRace::CreateCaption(std::string_view picture, double x, double y, int z, bool visible) {
+    auto* caption = new TCaptionSprite(m_form, std::string(picture));
+    caption->X = x;
+    caption->Y = y;
+    caption->SetZ(z);
+    caption->Visible = visible;
+    return caption;
+}
+
+void TRace::StartRace() {
+    LoadPictures();
+    PlaySound("Engine");
+    m_form.Shell.GameScreen = gsRace;
+    m_form.Audio().PlayScreenMusic();
+    m_form.Screen.ButtonCount = 0;
+    m_form.Screens().HideMouseCursor();
+
+    if (TScrollBackground* back = m_form.ScrollBack()) {
+        back->Image = &Picture("Land");
+        back->X = kScrollBackX;
+    }
+
+    LeftHudPanel = CreateCaption("LeftPanel", 0, 0, kDepthPanel, true);
+    RightHudPanel = CreateCaption("RightPanel", 0, 0, kDepthPanel, true);
+    RightHudPanel->X = kRightPanelRight - RightHudPanel->Width;
+    ProgressMarker = CreateCaption("BoatSmall", 0, kMarkerStartY, kDepthGauge, true);
+    ProgressMarker->X = kMarkerCentreX - ProgressMarker->Width / 2.0;
+    SpeedNeedle = CreateCaption("Pointer", 0, kNeedleY, kDepthGauge, false);
+    SpeedNeedle->X = kNeedleX - SpeedNeedle->Width;
+    NeedleWobbleMs = -1;
+    NeedleWobble = 0;
+
+    PlayerBoat = new TMyCarSprite(*this, SelectedBoat);
+    PlayerBoat->ControlEnabled = true;
+    TMyCarSprite& boat = *PlayerBoat;
+
+    const auto wakeX = static_cast<int32_t>(boat.X - (kWakeWidth - boat.Width) / 2);
+    const auto wakeY = static_cast<int32_t>(boat.Y);
+    BoatWake = new TMyCarAnim(*this, "CarAnim", wakeX, wakeY, boat.Z());
+    BoatWake->Visible = false;
+    WakeClock = new TMyCarAnim(*this, "CarAnim", wakeX, wakeY, boat.Z());
+    WakeClock->FrameSpeed = TickMs() / 1000.0 * kWakeClockFramesPerSecond;
+    WakeClock->Visible = false;
+
+    EngineFlameClock = new TExplosion(*this, "EngineFire", static_cast<int32_t>(boat.X), static_cast<int32_t>(boat.Y));
+    EngineFlameClock->X = boat.CentreX - EngineFlameClock->Width / 2.0;
+    EngineFlameClock->Y = boat.CentreY + kFlameBelowCentre;
+    EngineFlameClock->SetZ(kDepthFlame);
+    EngineFlameClock->Visible = false;
+
+    GunFlashClock = new TExplosion(*this, "BoatGunFire", boat.X, boat.Y);
+    GunFlashClock->SetZ(kDepthGunFlash);
+    GunFlashClock->FrameSpeed = TickMs() / 1000.0 * kGunFlashFramesPerSecond;
+    GunFlashClock->Visible = false;
+
+    GunPanel = CreateCaption("PanelGun", 721, 416, kDepthGauge, false);
+    EnginePanel = CreateCaption("PanelEngine", 713, 414, kDepthGauge, false);
+    ShieldPanel = CreateCaption("PanelShield", 715, 414, kDepthGauge, false);
+    NoPowerUpPanel = CreateCaption("None", 710, 426, kDepthGauge, false);
+
+    SpareBlast = new TExplosion(*this, "ExplosionMicro", 400, 300);
+    PlayerBlast = new TExplosion(*this, "ExplosionBig", 400, 300);
+    PlayerBlast->SetZ(kDepthBlast);
+    PlayerBlast->Visible = false;
+
+    m_track.WallSlotUsed.fill(false);
+    m_track.WallSlots.fill(nullptr);
+    m_form.SetTimerEnabled(true);
+    DrawSpeedNeedle();
+    Score = 0;
+    Lives = 3;
+    StartLevel(1);
+}
+
+void TRace::StartLevel(int32_t level) {
+    TMyCarSprite& boat = *PlayerBoat;
+    boat.FinishSpawned = boat.FinishCrossed = boat.CountingDown = false;
+    boat.HasGun = boat.HasEngine = boat.HasShield = false;
+    Level = level;
+    boat.BoatState = bsRacing;
+    m_track.RowDistance = 0;
+    m_track.RowCount = 0;
+    TimeLeftMs = LevelTime(level);
+    boat.ResetSpecs();
+    boat.SteerAngle = 0;
+    boat.Speed = 0;
+    boat.Distance = 0;
+    boat.TargetSpeed = 0;
+    boat.SpeedMode = kSpeedNone;
+    boat.DriftMs = 0;
+    boat.ControlEnabled = true;
+    boat.SetZ(4);
+    // A level restarted during a wreck must not leave the boat hidden.
+    boat.Visible = true;
+    m_timeOutPaidByWreck = false;
+    BoatWake->Visible = false;
+    PlayerBlast->Visible = false;
+    ProgressMarker->Y = kMarkerStartY;
+    m_track.FreeAllWalls();
+    FinishLineY = -100;
+    m_track.SetSpawnWeights(level);
+    OpenMessage(msgLevel);
+}
+
+void TRace::RaceTick(int lagCount) {
+    TShellState& shell = m_form.Shell;
+    if (shell.MessageMode != msgNone) {
+        m_form.Messages().DrawMessages(lagCount);
+    } else {
+        if (shell.PausePressed)
+            OpenMessage(msgPause);
+        if (shell.EscPressed)
+            OpenMessage(msgFinishRace);
+        m_form.Screens().DrawFrame(lagCount, true);
+    }
+    // The overlay ended the race.
+    if (shell.GameScreen != gsRace)
+        return;
+    if (m_form.MDraw().CanDraw()) {
+        DrawSpeedNeedle();
+        DrawRaceHud();
+        DrawPowerUpPanel();
+    }
+    if (shell.MessageMode == msgNone) {
+        TMyCarSprite& boat = *PlayerBoat;
+        if (ProgressMarker->Y > kMarkerFinishY)
+            ProgressMarker->Y = kMarkerStartY - boat.Distance * kMarkerTravel / TrackLength(Level);
+        if (!boat.CountingDown)
+            RunClock();
+        else
+            RunTimeBonus();
+        if (boat.Y < FinishLineY && !boat.FinishCrossed) {
+            PlaySound("Finish");
+            boat.BoatState = bsFinished;
+            boat.SpeedMode = kSpeedBrake;
+            boat.TargetSpeed = 0;
+            boat.FinishCrossed = true;
+        }
+        // Only a held power-up can win the indicator.
+        if (!boat.HasGun)
+            boat.GunMs = kUnheldPowerUpMs;
+        if (!boat.HasEngine)
+            boat.EngineMs = kUnheldPowerUpMs;
+        if (!boat.HasShield)
+            boat.ShieldMs = kUnheldPowerUpMs;
+        ReadControls();
+        m_track.SpawnScenery();
+        m_track.SpawnTrack();
+        m_track.RemoveSpentWalls();
+    }
+    m_form.Screens().PresentFrame();
+}
+
+void TRace::RunClock() {
+    TMyCarSprite& boat = *PlayerBoat;
+    const int32_t tick = TickMs();
+    if (TimeLeftMs > 0) {
+        if (TimeLeftMs < kTickSoundFromMs && (TimeLeftMs - tick) / 1000 < TimeLeftMs / 1000)
+            PlaySound("Tick");
+        TimeLeftMs -= tick;
+    } else if (boat.BoatState == bsWrecked) {
+        // The wreck has taken this level's life; the blast plays out before the time-out.
+        m_timeOutPaidByWreck = true;
+    } else if (boat.Speed > 0) {
+        boat.SpeedMode = kSpeedBrake;
+        boat.TargetSpeed = 0;
+    } else if (boat.Y > FinishLineY) {
+        TimeOut();
+    }
+}
+
+void TRace::TimeOut() {
+    if (!m_timeOutPaidByWreck && Lives > 0)
+        Lives -= 1;
+    m_timeOutPaidByWreck = false;
+    OpenMessage(Lives == 0 ? msgGameOver : msgTimeOver);
+}
+
+void TRace::RunTimeBonus() {
+    const int32_t step = kBonusSpeedUp * TickMs();
+    if (TimeLeftMs > 0) {
+        if ((TimeLeftMs - step) / 1000 < TimeLeftMs / 1000)
+            PlaySound("Tick");
+        TimeLeftMs -= step;
+        PlayerBoat->AddScore(kBonusPointsPerStep);
+    } else {
+        StartLevel(Level + 1);
+    }
+}
+
+void TRace::ReadControls() {
+    TMyCarSprite& boat = *PlayerBoat;
+    const TGameInput& input = m_form.MInput();
+    boat.ThrottleHeld = input.IsOn(isUp);
+    if (input.IsOn(isDown))
+        boat.Brake();
+    boat.SteerLeftHeld = input.IsOn(isLeft);
+    boat.SteerRightHeld = input.IsOn(isRight);
+    const bool fire = input.IsOn(InputButton(kFireButton)) || m_form.Shell.CtrlHeld;
+    if (fire) {
+        if (!boat.Firing && boat.HasGun)
+            PlaySound("Shot");
+        boat.Firing = true;
+    } else {
+        if (boat.Firing)
+            StopSound("Shot");
+        boat.Firing = false;
+    }
+}
+
+void TRace::OnTimeOverEnded() {
+    StartLevel(Level);
+}
+
+void TRace::AnimateExplosions(int lagCount) {
+    if (PlayerBlast == nullptr)
+        return;
+    PlayerBlast->Move(lagCount);
+    for (int32_t i = 1; i <= TRaceTrack::kSlotCount; ++i) {
+        if (m_track.WallSlotUsed[i] && m_track.WallSlots[i]->Exploded)
+            m_track.WallSlots[i]->Move(lagCount);
+    }
+    m_track.RemoveSpentWalls();
+}
+
+void TRace::ScoreShot(const TWallSprite& wall) {
+    PlayerBoat->AddScore(static_cast<uint16_t>(ShotScore(wall)));
+}
+
+void TRace::FreeRaceSprites() {
+    m_track.FreeAllWalls();
+    auto free = [](auto*& sprite) {
+        delete sprite;
+        sprite = nullptr;
+    };
+    free(LeftHudPanel);
+    free(RightHudPanel);
+    free(ProgressMarker);
+    free(SpeedNeedle);
+    free(PlayerBoat);
+    free(BoatWake);
+    free(WakeClock);
+    free(EngineFlameClock);
+    free(GunFlashClock);
+    free(GunPanel);
+    free(EnginePanel);
+    free(ShieldPanel);
+    free(NoPowerUpPanel);
+    free(SpareBlast);
+    free(PlayerBlast);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class TMyCarSprite;
+
+// One read-out of the left panel: font slot, text and its left/top corner.
+struct THudText {
+    int Font = 0;
+    std::string Text;
+    int X = 0;
+    int Y = 0;
+};
+
+// Level, score, the four clock digits with their ":" and the lives, as drawn on the left panel.
+std::array<THudText, 8> RaceHudTexts(int32_t level, int32_t score, int32_t timeLeftMs, int32_t lives);
+
+// What the power-up window shows: the held power-up with the least time left (on a tie the
+// later of gun, engine, shield), or none.
+struct TPowerUpIndicator {
+    static constexpr int kNone = 3;
+    int Shown = kNone;  // a TPowerUp, or kNone
+    THudText Seconds;   // empty text when none is held
+};
+TPowerUpIndicator PowerUpIndicator(const TMyCarSprite& boat);

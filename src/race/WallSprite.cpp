@@ -1,0 +1,388 @@
+#include "race/WallSprite.h"
+
+#include "engine/gfx/ImageList.h"
+#include "race/Explosion.h"
+#include "race/PlayerBoat.h"
+#include "race/Race.h"
+#include "race/RaceGeometry.h"
+
+#include <array>
+#include <cmath>
+
+namespace {
+
+struct TWallKindInfo {
+    const char* Picture;
+    const char* BonusPicture;  // shown on a floating box
+    bool ShotProof;
+    bool RandomPlace;
+    bool OnShore;
+    uint8_t ShoreSide;
+    int32_t BlastSize;
+};
+
+// Ships, bridges, traffic and the finish line get their pictures and motion in ApplyKindSettings.
+constexpr std::array<TWallKindInfo, kWallKindCount> kKinds{{
+    {"Tree", nullptr, true, true, false, 0, 0},
+    {"Tramplin", nullptr, false, true, false, 0, 2},
+    {"Flag", nullptr, false, true, false, 0, 1},
+    {"Weed", nullptr, true, true, false, 0, 0},
+    {"Fisher", nullptr, false, true, false, 0, 2},
+    {"ShipRight", nullptr, false, true, false, 0, 2},
+    {"BridgeBigLeft", nullptr, false, false, false, 0, 2},
+    {"Duck", nullptr, false, true, false, 0, 1},
+    {"BoxLeft", "Bonus10", false, true, false, 0, 1},
+    {"BoxLeft", "Bonus20", false, true, false, 0, 1},
+    {"BoxLeft", "Bonus50", false, true, false, 0, 1},
+    {"BoxLeft", "Bonus100", false, true, false, 0, 1},
+    {"BoxLeft", "Gun", false, true, false, 0, 1},
+    {"BoxLeft", "Shield", false, true, false, 0, 1},
+    {"BoxLeft", "Engine", false, true, false, 0, 1},
+    {"BoxLeft", "Life", false, true, false, 0, 1},
+    {"UmbrellaRed", nullptr, false, true, true, 0, 0},
+    {"UmbrellaGreen", nullptr, false, true, true, 0, 0},
+    {"UmbrellaBlue", nullptr, false, true, true, 0, 0},
+    {"BedLeft", nullptr, false, true, true, 2, 0},
+    {"BedRight", nullptr, false, true, true, 3, 0},
+    {"RoomBlue", nullptr, false, true, true, 0, 0},
+    {"RoomRed", nullptr, false, true, true, 0, 0},
+    {"Boat4", nullptr, false, true, false, 0, 2},
+    {"Boat4_Inv", nullptr, false, true, false, 0, 2},
+    {"Boat5", nullptr, false, true, false, 0, 2},
+    {"Boat5_Inv", nullptr, false, true, false, 0, 2},
+    {"Boat6", nullptr, false, true, false, 0, 2},
+    {"Boat6_Inv", nullptr, false, true, false, 0, 2},
+    {"Boat7", nullptr, false, true, false, 0, 2},
+    {"Boat7_Inv", nullptr, false, true, false, 0, 2},
+    {"Boat8", nullptr, false, true, false, 0, 2},
+    {"Boat8_Inv", nullptr, false, true, false, 0, 2},
+    {"Boat9", nullptr, false, true, false, 0, 2},
+    {"Boat9_Inv", nullptr, false, true, false, 0, 2},
+    {"FinishLine", nullptr, true, false, false, 0, 0},
+}};
+
+constexpr double kShipDrift = 10.0 / 7;
+constexpr double kBridgeLeftX = 170;
+constexpr double kBridgeRightX = 534;
+constexpr double kSpawnY = -140;
+constexpr int kDepthWall = 2;
+constexpr int kDepthMoving = 3;
+
+// Ships bounce between these; traffic keeps 38 pixels clear of the water's edges.
+constexpr double kShipLeft = 177;
+constexpr double kShipRight = 607;
+constexpr double kTrafficLeft = 218;
+constexpr double kTrafficRight = 566;
+constexpr int32_t kSwerveOdds = 150;
+
+// A boat closing in faster than this on a traffic boat is wrecked by it.
+constexpr double kWreckClosingSpeed = 25.0 / 7;
+// Hitting a bridge slower than this only stops the boat.
+constexpr double kBridgeSafeSpeed = 50.0 / 7;
+constexpr double kWeedSlowDown = 25.0 / 7;
+constexpr double kFlagSlowDown = 5;
+constexpr int32_t kWeedDriftMs = 700;
+constexpr uint16_t kDuckPenalty = 100;
+constexpr double kBoxRightFromX = 392;
+constexpr int kBonusLift = 4;
+
+// Random(n) with the range clamped to 1, for pictures wider than their placement range.
+int32_t PlaceRange(int32_t range) { return range < 1 ? 1 : range; }
+
+} // namespace
+
+TWallSprite::TWallSprite(TRace& race, uint8_t kind, int32_t slot)
+    : TImageSprite(&race.Root()), Slot(slot), Kind(kind), m_race(race) {
+    ShoreSide = 0;
+    ApplyKindSettings();
+    const TWallKindInfo& info = kKinds[Kind];
+    Image = &m_race.Picture(Kind == wkShip ? (DriftX > 0 ? "ShipRight" : "ShipLeft")
+                            : Kind == wkBridge ? (X == kBridgeLeftX ? "BridgeBigLeft" : "BridgeBigRight")
+                                               : info.Picture);
+    Width = Image->Width();
+    Height = Image->Height();
+    if (RandomPlace)
+        Place();
+    Y = kSpawnY;
+    if (Z() == 0)
+        SetZ(kDepthWall);
+    Blocked = Kind != wkFinishLine && m_race.Track().PlacementBlocked(Slot, X, Y, Width, Height);
+}
+
+void TWallSprite::ApplyKindSettings() {
+    const TWallKindInfo& info = kKinds[Kind];
+    ShotProof = info.ShotProof;
+    RandomPlace = info.RandomPlace;
+    OnShore = info.OnShore;
+    ShoreSide = info.ShoreSide;
+    BlastSize = info.BlastSize;
+    BonusBox = info.BonusPicture != nullptr;
+    if (Kind == wkShip) {
+        Moving = true;
+        DriftX = m_race.Random(2) == 0 ? kShipDrift : -kShipDrift;
+        SetZ(kDepthMoving);
+    } else if (Kind == wkBridge) {
+        X = m_race.Random(2) == 0 ? kBridgeLeftX : kBridgeRightX;
+    } else if (IsTrafficKind(Kind)) {
+        Moving = true;
+        SameWay = (Kind - wkFirstTraffic) % 2 == 0;
+        OwnSpeed = SameWay ? -(m_race.Random(70) + 30) / 14.0 : (m_race.Random(60) + 20) / 14.0;
+        SwerveMs = 0;
+        SetZ(kDepthMoving);
+    } else if (Kind == wkFinishLine) {
+        X = kWaterLeft;
+        SetZ(kDepthWall);
+    }
+}
+
+void TWallSprite::Place() {
+    if (!OnShore) {
+        X = m_race.Random(PlaceRange(431 - Width)) + 178;
+        return;
+    }
+    const int32_t coin = m_race.Random(2);
+    if (ShoreSide == 2 || (ShoreSide == 0 && coin == 0))
+        X = m_race.Random(PlaceRange(48 - Width)) + 127;
+    else
+        X = m_race.Random(PlaceRange(51 - Width)) + 610;
+}
+
+void TWallSprite::SetWallPicture(std::string_view name) {
+    Image = &m_race.Picture(name);
+}
+
+void TWallSprite::Step(int moveCount) {
+    TImageSprite::Step(moveCount);
+    CheckCollisions();
+    if (Kind == wkFinishLine)
+        m_race.FinishLineY = Y;
+
+    const double scroll = m_race.PlayerBoat->ScrollStep;
+    if (!Moving) {
+        Y += scroll;
+        return;
+    }
+    X += DriftX;
+    Y += scroll + OwnSpeed;
+    if (Kind == wkShip) {
+        StepShip();
+        return;
+    }
+    StepTraffic();
+    if (X < kTrafficLeft) {
+        X = kTrafficLeft;
+        DriftX = 0;
+        SwerveMs = 0;
+    }
+    if (X + Width > kTrafficRight) {
+        X = kTrafficRight - Width;
+        DriftX = 0;
+        SwerveMs = 0;
+    }
+}
+
+void TWallSprite::StepShip() {
+    if (X + Width > kShipRight) {
+        X = kShipRight - Width;
+        DriftX = -DriftX;
+        SetWallPicture("ShipLeft");
+    }
+    if (X < kShipLeft) {
+        X = kShipLeft;
+        DriftX = -DriftX;
+        SetWallPicture("ShipRight");
+    }
+}
+
+void TWallSprite::StepTraffic() {
+    if (!Exploded && SwerveMs == 0) {
+        const int32_t r = m_race.Random(kSwerveOdds);
+        if (r == 1 || r == 2) {
+            const double drift = (m_race.Random(10) + 20) / 14.0;
+            DriftX = r == 1 ? drift : -drift;
+            SwerveMs = m_race.Random(100) + 400;
+        }
+    }
+    if (SwerveMs > 0) {
+        SwerveMs -= m_race.TickMs();
+    } else {
+        DriftX = 0;
+        SwerveMs = 0;
+    }
+}
+
+void TWallSprite::Collide(TSprite* other, bool& /*done*/) {
+    if (auto* boat = dynamic_cast<TMyCarSprite*>(other)) {
+        if (!boat->Jumping && !Exploded)
+            HitByBoat(*boat);
+        return;
+    }
+    auto* wall = dynamic_cast<TWallSprite*>(other);
+    if (wall == nullptr)
+        return;
+    // Ships and traffic destroy each other.
+    if (Moving && wall->Moving && !Exploded && !wall->Exploded) {
+        wall->Explode();
+        Explode();
+    }
+    // Fishers and bridges are wrecked by whatever sails into them.
+    if (Moving && !Exploded && !wall->Exploded && (wall->Kind == wkFisher || wall->Kind == wkBridge)) {
+        wall->Explode();
+        Explode();
+    }
+}
+
+void TWallSprite::HitByBoat(TMyCarSprite& boat) {
+    // Acts on the boat once.
+    Collidable = false;
+    if (!boat.FinishCrossed)
+        ApplyEffect(boat);
+    if (IsTraffic()) {
+        if (std::fabs(OwnSpeed + boat.ScrollStep) > kWreckClosingSpeed)
+            boat.Wreck();
+        if (!boat.HasShield)
+            boat.Speed = 0;
+        if (!Exploded)
+            Explode();
+    }
+}
+
+void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
+    switch (Kind) {
+    case wkTree:
+        m_race.PlaySound("Tree");
+        boat.SpeedMode = kSpeedSlow;
+        boat.TargetSpeed = boat.Speed / 2;
+        break;
+    case wkRamp:
+        // Only a boat whose top edge is in the ramp's lower half takes off.
+        if (Y + Height / 2.0 < boat.Y)
+            boat.StartJump();
+        break;
+    case wkFlag:
+        m_race.PlaySound("Flag");
+        boat.SpeedMode = kSpeedSlow;
+        boat.TargetSpeed = boat.Speed > kFlagSlowDown ? boat.Speed - kFlagSlowDown : 0;
+        break;
+    case wkWeed:
+        m_race.PlaySound("Weed");
+        boat.SpeedMode = m_race.Random(2) == 0 ? kSpeedDriftLeft : kSpeedDriftRight;
+        boat.DriftMs = kWeedDriftMs;
+        boat.TargetSpeed = boat.Speed > kWeedSlowDown ? boat.Speed - kWeedSlowDown : 0;
+        break;
+    case wkFisher:
+    case wkShip:
+        Explode();
+        boat.Wreck();
+        break;
+    case wkBridge:
+        Explode();
+        if (boat.Speed <= kBridgeSafeSpeed)
+            boat.Speed = 0;
+        else
+            boat.Wreck();
+        break;
+    case wkDuck:
+        m_race.PlaySound("Duck");
+        boat.SubtractScore(kDuckPenalty);
+        Collected = true;
+        break;
+    case wkBox10:
+    case wkBox20:
+    case wkBox50:
+    case wkBox100: {
+        static constexpr uint16_t kPoints[] = {10, 20, 50, 100};
+        m_race.PlaySound("Money");
+        boat.AddScore(kPoints[Kind - wkBox10]);
+        Collected = true;
+        break;
+    }
+    case wkBoxGun:
+        boat.GainPowerUp(puGun);
+        Collected = true;
+        break;
+    case wkBoxShield:
+        boat.GainPowerUp(puShield);
+        Collected = true;
+        break;
+    case wkBoxEngine:
+        boat.GainPowerUp(puEngine);
+        Collected = true;
+        break;
+    case wkBoxLife:
+        m_race.PlaySound("Bonus");
+        m_race.Lives += 1;
+        Collected = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void TWallSprite::Explode() {
+    if (m_race.PlayerBoat->BoatState == bsRacing)
+        m_race.PlaySound("WallExplosion");
+    const int oldWidth = Width;
+    const int oldHeight = Height;
+    if (BlastSize == 1)
+        SetWallPicture("ExplosionSmall");
+    else if (BlastSize == 2)
+        SetWallPicture("ExplosionBig");
+    Width = Image->Width();
+    Height = Image->Height();
+    X += (oldWidth - Width) / 2.0;
+    Y += (oldHeight - Height) / 2.0;
+    FrameCount = Image->PatternCount();
+    Looping = false;
+    FrameSpeed = m_race.TickMs() / 1000.0 * kBlastFramesPerSecond;
+    FramePos = 0;
+    OwnSpeed = 0;
+    DriftX = 0;
+    Exploded = true;
+}
+
+void TWallSprite::Render() {
+    TDirectDrawSurface* surface = m_race.Surface();
+    const TRacePictures& pictures = m_race.Pictures();
+    if (BonusBox && !Exploded) {
+        const TPictureCollectionItem* box = X > kBoxRightFromX ? pictures.BoxRight : pictures.BoxLeft;
+        box->Draw(surface, static_cast<int>(X), static_cast<int>(Y), 0);
+        const TPictureCollectionItem* bonus = pictures.Bonus[Kind - wkBox10];
+        bonus->Draw(surface, static_cast<int>(X - (bonus->Width() - Width) / 2.0),
+                    static_cast<int>(Y - (bonus->Height() - Height) / 2.0) - kBonusLift, 0);
+        return;
+    }
+    if (IsTraffic() && !Exploded) {
+        const int pattern = static_cast<int>(m_race.WakeClock->FramePos);
+        if (OwnSpeed > 0) {
+            // Coming down: the spray trails above, bottom-aligned with the boat.
+            const TPictureCollectionItem* wake = pictures.BoatAnimInv;
+            wake->Draw(surface, static_cast<int>(X + Width / 2.0 - wake->Width() / 2.0),
+                       static_cast<int>(Y - (wake->Height() - Height)), pattern);
+        } else {
+            const TPictureCollectionItem* wake = pictures.BoatAnim;
+            wake->Draw(surface, static_cast<int>(X + Width / 2.0 - wake->Width() / 2.0), static_cast<int>(Y),
+                       pattern);
+        }
+    }
+    TImageSprite::Render();
+}
+
+int32_t ShotScore(const TWallSprite& wall) {
+    int32_t points = wall.Moving ? 20 : 0;
+    switch (wall.Kind) {
+    case wkRamp:
+    case wkShip:
+    case wkBridge:
+        points += 10;
+        break;
+    case wkFlag:
+    case wkFisher:
+    case wkDuck:
+        points += 5;
+        break;
+    default:
+        break;
+    }
+    return points;
+}

@@ -1,0 +1,182 @@
+#include "engine/gfx/ImageList.h"
+#include "engine/display/GameDraw.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TPicture Solid(int w, int h, uint32_t rgb) {
+    return TPicture{w, h, std::vector<uint32_t>(static_cast<size_t>(w) * h, rgb)};
+}
+
+struct GeometryCase {
+    int PicW, PicH, PatW, PatH, SkipW, SkipH;
+    int Count;
+    std::vector<TRect> Rects; // the first few, row-major
+};
+
+TEST(PictureItem, PatternGeometryBeforeAndAfterRestore) {
+    const GeometryCase cases[] = {
+        {96, 32, 32, 32, 0, 0, 3, {{0, 0, 32, 32}, {32, 0, 64, 32}, {64, 0, 96, 32}}},
+        {100, 32, 32, 32, 2, 0, 3, {{0, 0, 32, 32}, {34, 0, 66, 32}, {68, 0, 100, 32}}},
+        {64, 64, 32, 32, 0, 0, 4, {{0, 0, 32, 32}, {32, 0, 64, 32}, {0, 32, 32, 64}}},
+        {70, 40, 0, 0, 0, 0, 1, {{0, 0, 70, 40}}}, // no pattern size: the whole picture
+        {70, 40, 70, 40, 0, 0, 1, {{0, 0, 70, 40}}},
+        {70, 40, 32, 40, 3, 0, 2, {{0, 0, 32, 40}, {35, 0, 67, 40}}},
+        {20, 20, 32, 32, 0, 0, 0, {}}, // pattern larger than the picture
+    };
+    for (const GeometryCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.PicW << "x" << c.PicH << " pattern " << c.PatW << "x" << c.PatH
+                                        << " skip " << c.SkipW << "," << c.SkipH);
+        TPictureCollection pictures;
+        TPictureCollectionItem& item = pictures.Add();
+        item.Picture = Solid(c.PicW, c.PicH, 0x123456);
+        item.PatternWidth = c.PatW;
+        item.PatternHeight = c.PatH;
+        item.SkipWidth = c.SkipW;
+        item.SkipHeight = c.SkipH;
+        EXPECT_EQ(item.PatternCount(), c.Count);
+        item.Initialize();
+        item.Restore();
+        EXPECT_EQ(item.PatternCount(), c.Count);
+        for (size_t i = 0; i < c.Rects.size(); ++i) {
+            EXPECT_EQ(item.PatternRect(static_cast<int>(i)), c.Rects[i]) << "pattern " << i;
+            EXPECT_NE(item.PatternSurface(static_cast<int>(i)), nullptr);
+        }
+        EXPECT_EQ(item.PatternRect(c.Count), TRect{});
+        EXPECT_EQ(item.PatternSurface(c.Count), nullptr);
+        EXPECT_EQ(item.PatternSurface(-1), nullptr);
+    }
+}
+
+TEST(PictureItem, WithoutPictureHasNoPatterns) {
+    TPictureCollection pictures;
+    TPictureCollectionItem& item = pictures.Add();
+    item.PatternWidth = 32;
+    EXPECT_EQ(item.PatternCount(), 0);
+    item.Initialize();
+    item.Restore();
+    EXPECT_EQ(item.PatternCount(), 0);
+    TDirectDrawSurface dest(10, 10);
+    item.Draw(&dest, 0, 0, 0); // nothing to draw, nothing to fail
+}
+
+TEST(PictureCollection, FindIgnoresCaseAndTheLastNamedWins) {
+    TPictureCollection pictures;
+    TPictureCollectionItem& back = pictures.Add();
+    back.SetName("MMBackground");
+    TPictureCollectionItem& first = pictures.Add();
+    first.SetName("Boat");
+    TPictureCollectionItem& second = pictures.Add();
+    second.SetName("BOAT");
+    EXPECT_EQ(&pictures.Find("mmbackground"), &back);
+    EXPECT_EQ(&pictures.Find("boat"), &second);
+    EXPECT_EQ(pictures.IndexOf("Boat"), 2);
+
+    first.SetName("boat"); // renamed last: now it wins
+    EXPECT_EQ(&pictures.Find("Boat"), &first);
+    pictures.Delete(1);
+    EXPECT_EQ(&pictures.Find("Boat"), &second);
+    EXPECT_EQ(second.Index(), 1);
+    EXPECT_EQ(pictures.TryFind("x"), nullptr);
+    // Names of one and two characters hash without reading past their ends.
+    TPictureCollectionItem& shortName = pictures.Add();
+    shortName.SetName("\xC4");
+    EXPECT_EQ(&pictures.Find("\xE4"), &shortName);
+}
+
+TEST(PictureCollection, UnknownNameRaises) {
+    TPictureCollection pictures;
+    try {
+        pictures.Find("Nope");
+        FAIL() << "no exception";
+    } catch (const EPictureCollectionError& e) {
+        EXPECT_STREQ(e.what(), "Image 'Nope' not found");
+    }
+}
+
+TEST(PictureCollection, ColourKeyMatchesAfterConversion) {
+    // 0x0F0D0E and 0x0C0C0C are different colours with the same 16-bit value.
+    TPictureCollection pictures;
+    TPictureCollectionItem& item = pictures.Add();
+    item.Picture = TPicture{2, 1, {0x0C0C0C, 0xFF0000}};
+    item.SetTransparentColor(0x0F0D0E);
+    item.Initialize();
+    item.Restore();
+    TDirectDrawSurface dest(2, 1);
+    dest.Fill(0x1234);
+    item.Draw(&dest, 0, 0, 0);
+    EXPECT_EQ(dest.PixelAt(0, 0), 0x1234);
+    EXPECT_EQ(dest.PixelAt(1, 0), RGBTo565(255, 0, 0));
+
+    item.SetTransparentColor(0xFF0000); // existing surfaces take the new key
+    dest.Fill(0x1234);
+    item.Draw(&dest, 0, 0, 0);
+    EXPECT_EQ(dest.PixelAt(0, 0), RGBTo565(12, 12, 12));
+    EXPECT_EQ(dest.PixelAt(1, 0), 0x1234);
+
+    item.Transparent = false;
+    item.Draw(&dest, 0, 0, 0);
+    EXPECT_EQ(dest.PixelAt(1, 0), RGBTo565(255, 0, 0));
+}
+
+TEST(PictureCollection, DrawsNothingBeforeInitializationOrOutOfRange) {
+    TPictureCollection pictures;
+    TPictureCollectionItem& item = pictures.Add();
+    item.Picture = Solid(96, 32, 0xFFFFFF);
+    item.PatternWidth = 32;
+    item.PatternHeight = 32;
+    item.Transparent = false;
+    TDirectDrawSurface dest(40, 40);
+    item.Restore(); // neither item nor collection initialized
+    item.Draw(&dest, 0, 0, 0);
+    EXPECT_EQ(dest.PixelAt(0, 0), 0);
+    item.Initialize();
+    item.Restore();
+    item.Draw(&dest, 0, 0, item.PatternCount());
+    item.Draw(&dest, 0, 0, -1);
+    item.Draw(nullptr, 0, 0, 0);
+    EXPECT_EQ(dest.PixelAt(0, 0), 0);
+    item.Draw(&dest, 0, 0, 2);
+    EXPECT_EQ(dest.PixelAt(0, 0), 0xFFFF);
+}
+
+TEST(GameImageList, BuildsAndDropsSurfacesWithTheDisplay) {
+    TGameDraw draw(nullptr, 800, 600);
+    TGameImageList list(&draw);
+    TPictureCollectionItem& item = list.Items.Add();
+    item.Picture = Solid(64, 32, 0xFFFFFF);
+    item.PatternWidth = 32;
+    EXPECT_FALSE(item.Initialized());
+
+    draw.Initialize();
+    EXPECT_TRUE(list.Items.Initialized());
+    EXPECT_TRUE(item.Initialized());
+    EXPECT_NE(item.PatternSurface(1), nullptr);
+
+    draw.Finalize();
+    EXPECT_FALSE(item.Initialized());
+    EXPECT_EQ(item.PatternSurface(0), nullptr);
+    EXPECT_EQ(item.PatternCount(), 2); // computed again from the picture
+
+    draw.Initialize(); // a mode switch: rebuilt
+    EXPECT_NE(item.PatternSurface(1), nullptr);
+
+    TGameImageList late(nullptr);
+    late.Items.Add().Picture = Solid(8, 8, 0);
+    late.SetGameDraw(&draw); // joins a running display
+    EXPECT_NE(late.Items.Item(0).PatternSurface(0), nullptr);
+}
+
+TEST(PictureCollection, InitializeNeedsAnInitializedDisplay) {
+    TGameDraw draw(nullptr, 800, 600);
+    TPictureCollection pictures;
+    try {
+        pictures.Initialize(draw);
+        FAIL() << "no exception";
+    } catch (const EPictureCollectionError& e) {
+        EXPECT_STREQ(e.what(), "TPictureCollection cannot be initialized");
+    }
+}
+
+} // namespace

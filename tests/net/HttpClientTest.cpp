@@ -1,0 +1,285 @@
+#include "net/HttpClient.h"
+#include "net/NetErrors.h"
+#include "net/ScoreRequest.h"
+#include "net/TestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Answers every request on a connection with the same reply, keeping the connection while the client does.
+TTestServer::THandler Answer(std::string reply) {
+    return [reply](TTestServer::TConn& conn) {
+        while (!conn.ReadRequest().empty())
+            conn.Send(reply);
+    };
+}
+
+class HttpClient : public testing::Test {
+  protected:
+    HttpClient() {
+        client.SetConnectTimeout(1000ms);
+        client.SetRequestTimeout(2000ms);
+        client.SetErrorBodyTimeout(300ms);
+    }
+    THttpClient client;
+};
+
+TEST_F(HttpClient, SendsTheRequestBytesAsGiven) {
+    TTestServer server(Answer("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"));
+    EXPECT_EQ(client.Get(server.Base() + "/cgi/version.pl?hs&prg=Spraydash&inf=GC2VD"), "ok");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0], "GET /cgi/version.pl?hs&prg=Spraydash&inf=GC2VD HTTP/1.1\r\n"
+                                    "Content-Type: text/html\r\n"
+                                    "Host: 127.0.0.1:" +
+                                        std::to_string(server.Port()) +
+                                        "\r\n"
+                                        "Accept: text/html, */*\r\n"
+                                        "User-Agent: Mozilla/3.0 (compatible; Spraydash)\r\n"
+                                        "\r\n");
+}
+
+struct TBodyCase {
+    const char* Name;
+    std::string Reply;
+    std::string Body;
+};
+
+class ReplyFraming : public HttpClient, public testing::WithParamInterface<TBodyCase> {};
+
+TEST_P(ReplyFraming, ReturnsTheBody) {
+    TTestServer server([reply = GetParam().Reply](TTestServer::TConn& conn) {
+        conn.ReadRequest();
+        // Split the reply so the client has to read more than once.
+        conn.Send(reply.substr(0, reply.size() / 2));
+        std::this_thread::sleep_for(10ms);
+        conn.Send(reply.substr(reply.size() / 2));
+    });
+    EXPECT_EQ(client.Get(server.Base() + "/"), GetParam().Body);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ReplyFraming,
+    testing::Values(
+        TBodyCase{"ContentLength", "HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nhello world", "hello world"},
+        TBodyCase{
+            "Chunked",
+            "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n6\r\nhello \r\n5\r\nworld\r\n0\r\n\r\n",
+            "hello world"},
+        TBodyCase{"UntilClose", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nhello world", "hello world"},
+        TBodyCase{"AfterContinue",
+                  "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", "ok"},
+        TBodyCase{"NoContent", "HTTP/1.1 204 No Content\r\n\r\n", ""}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+struct TErrorCase {
+    const char* Name;
+    std::string Reply;
+    int Status;
+    std::string Text;
+    std::string Body;
+};
+
+class HttpErrorReply : public HttpClient, public testing::WithParamInterface<TErrorCase> {};
+
+TEST_P(HttpErrorReply, RaisesWithStatusTextAndBody) {
+    TTestServer server(Answer(GetParam().Reply));
+    try {
+        client.Get(server.Base() + "/cgi/version.pl");
+        FAIL() << "no error raised";
+    } catch (const EHttpError& e) {
+        EXPECT_EQ(e.Status(), GetParam().Status);
+        EXPECT_EQ(e.StatusText(), GetParam().Text);
+        EXPECT_EQ(e.Body(), GetParam().Body);
+    }
+    EXPECT_EQ(server.Requests().size(), 1u) << "redirects are not followed";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, HttpErrorReply,
+    testing::Values(
+        TErrorCase{"Found", "HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\nContent-Length: 5\r\n\r\nmoved",
+                   302, "Found", "moved"},
+        TErrorCase{"MovedWithoutLocation", "HTTP/1.1 301 Moved Permanently\r\nContent-Length: 0\r\n\r\n", 301,
+                   "Moved Permanently", ""},
+        TErrorCase{"NotModified", "HTTP/1.1 304 Not Modified\r\n\r\n", 304, "Not Modified", ""},
+        TErrorCase{"OkWithLocation", "HTTP/1.1 201 Created\r\nLocation: /new\r\nContent-Length: 2\r\n\r\nhi",
+                   201, "Created", "hi"},
+        TErrorCase{"NotFound", "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnope", 404, "Not Found",
+                   "nope"},
+        TErrorCase{"Unauthorized",
+                   "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic\r\nContent-Length: 0\r\n\r\n", 401,
+                   "Unauthorized", ""},
+        TErrorCase{
+            "ServerError",
+            "HTTP/1.1 500 Internal Server Error\r\nTransfer-Encoding: chunked\r\n\r\n4\r\noops\r\n0\r\n\r\n",
+            500, "Internal Server Error", "oops"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(HttpClient, ErrorBodyThatNeverEndsIsCutOffByItsOwnTimeLimit) {
+    TTestServer server([](TTestServer::TConn& conn) {
+        conn.ReadRequest();
+        conn.Send("HTTP/1.1 503 Busy\r\nContent-Length: 100\r\n\r\npartial");
+        conn.WaitForClose();
+    });
+    client.SetRequestTimeout(5000ms);
+    auto start = std::chrono::steady_clock::now();
+    try {
+        client.Get(server.Base() + "/");
+        FAIL() << "no error raised";
+    } catch (const EHttpError& e) {
+        EXPECT_EQ(e.Status(), 503);
+        EXPECT_EQ(e.Body(), "partial");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
+    EXPECT_FALSE(client.HasIdleConnection());
+}
+
+TEST_F(HttpClient, SilentServerIsBoundedInTime) {
+    TTestServer server([](TTestServer::TConn& conn) { conn.WaitForClose(); });
+    client.SetRequestTimeout(300ms);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(client.Get(server.Base() + "/"), ESocketError);
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, 250ms);
+    EXPECT_LT(elapsed, 2000ms);
+}
+
+TEST_F(HttpClient, ServerClosingMidBodyIsAnError) {
+    TTestServer server([](TTestServer::TConn& conn) {
+        conn.ReadRequest();
+        conn.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly part");
+    });
+    EXPECT_THROW(client.Get(server.Base() + "/"), ESocketError);
+    EXPECT_FALSE(client.HasIdleConnection());
+}
+
+TEST_F(HttpClient, OversizedBodyIsRefused) {
+    TReplyLimits limits;
+    limits.MaxBody = 1000;
+    client.SetLimits(limits);
+    TTestServer server([](TTestServer::TConn& conn) {
+        conn.ReadRequest();
+        conn.Send("HTTP/1.1 200 OK\r\n\r\n" + std::string(5000, 'x'));
+    });
+    EXPECT_THROW(client.Get(server.Base() + "/"), EHttpProtocolError);
+}
+
+TEST_F(HttpClient, NoServerAtAll) {
+    int freePort;
+    {
+        TTestServer gone([](TTestServer::TConn&) {});
+        freePort = gone.Port();
+    }
+    EXPECT_THROW(client.Get("http://127.0.0.1:" + std::to_string(freePort) + "/"), ESocketError);
+    EXPECT_THROW(client.Get("http://no-such-host.invalid/"), ESocketError);
+    EXPECT_THROW(client.Get("https://127.0.0.1/"), EHttpProtocolError);
+}
+
+TEST_F(HttpClient, ServerHangingUpDuringALongRequestDoesNotKillTheProcess) {
+    TTestServer server([](TTestServer::TConn&) {}); // accepts and closes at once
+    EXPECT_THROW(client.Get(server.Base() + "/" + std::string(4 << 20, 'a')), ENetError);
+}
+
+TEST_F(HttpClient, CookiesComeBackWithTheNextRequest) {
+    int served = 0;
+    TTestServer server([&served](TTestServer::TConn& conn) {
+        while (!conn.ReadRequest().empty())
+            conn.Send(served++ == 0
+                          ? "HTTP/1.1 200 OK\r\nSet-Cookie: sid=abc; Path=/cgi\r\nContent-Length: 0\r\n\r\n"
+                          : "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    });
+    client.Get(server.Base() + "/cgi/version.pl?hs");
+    client.Get(server.Base() + "/cgi/version.pl?hs");
+    client.Get(server.Base() + "/other");
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].find("Cookie:"), std::string::npos);
+    EXPECT_NE(requests[1].find("\r\nCookie: sid=abc\r\n\r\n"), std::string::npos) << requests[1];
+    EXPECT_EQ(requests[2].find("Cookie:"), std::string::npos);
+}
+
+TEST_F(HttpClient, KeepsTheConnectionUnlessTheServerCloses) {
+    TTestServer keeps(Answer("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\na"));
+    client.Get(keeps.Base() + "/1");
+    EXPECT_TRUE(client.HasIdleConnection());
+    client.Get(keeps.Base() + "/2");
+    EXPECT_EQ(keeps.Accepted(), 1);
+
+    TTestServer closes(Answer("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 1\r\n\r\na"));
+    client.Get(closes.Base() + "/1");
+    EXPECT_FALSE(client.HasIdleConnection());
+    client.Get(closes.Base() + "/2");
+    EXPECT_EQ(closes.Accepted(), 2);
+}
+
+TEST_F(HttpClient, KeptConnectionDroppedBeforeAnyReplyIsRetriedOnce) {
+    // The first connection serves one request, then takes the next and hangs up unanswered,
+    // as a server does whose keep-alive time ran out just then.
+    int connections = 0;
+    TTestServer server([&connections](TTestServer::TConn& conn) {
+        const bool first = ++connections == 1;
+        conn.ReadRequest();
+        conn.Send("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\na");
+        if (first)
+            conn.ReadRequest();
+    });
+    EXPECT_EQ(client.Get(server.Base() + "/1"), "a");
+    EXPECT_EQ(client.Get(server.Base() + "/2"), "a");
+    EXPECT_EQ(server.Accepted(), 2);
+    EXPECT_EQ(server.Requests().size(), 3u);
+}
+
+TEST_F(HttpClient, KeptConnectionClosedWhileIdleIsNotUsed) {
+    TTestServer server([](TTestServer::TConn& conn) {
+        conn.ReadRequest();
+        conn.Send("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\na");
+    });
+    client.Get(server.Base() + "/1");
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(client.Get(server.Base() + "/2"), "a");
+    EXPECT_EQ(server.Requests().size(), 2u);
+}
+
+TEST(ScoreRequest, PumpsTheCallerWhileWaiting) {
+    TTestServer server([](TTestServer::TConn& conn) {
+        conn.ReadRequest();
+        std::this_thread::sleep_for(150ms);
+        conn.Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    });
+    THttpClient client;
+    const auto caller = std::this_thread::get_id();
+    int pumps = 0;
+    bool onCaller = true;
+    EXPECT_TRUE(RunScoreRequest(client, server.Base() + "/", [&] {
+        ++pumps;
+        onCaller = onCaller && std::this_thread::get_id() == caller;
+    }));
+    EXPECT_GE(pumps, 3);
+    EXPECT_TRUE(onCaller);
+}
+
+TEST(ScoreRequest, FailuresAreSilent) {
+    TTestServer server(Answer("HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n"));
+    THttpClient client;
+    EXPECT_FALSE(RunScoreRequest(client, server.Base() + "/", [] {}));
+    EXPECT_FALSE(RunScoreRequest(client, "http://", nullptr));
+}
+
+TEST(ScoreRequest, CallbackErrorReachesTheCallerAfterTheRequest) {
+    TTestServer server([](TTestServer::TConn& conn) {
+        conn.ReadRequest();
+        std::this_thread::sleep_for(60ms);
+        conn.Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    });
+    THttpClient client;
+    EXPECT_THROW(RunScoreRequest(client, server.Base() + "/", [] { throw std::logic_error("window gone"); }),
+                 std::logic_error);
+    EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+} // namespace

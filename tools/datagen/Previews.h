@@ -1,0 +1,22 @@
+#pragma once
+
+#include "PreviewCanvas.h"
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+namespace datagen {
+
+// Writes the menu screens (main menu per highlighted entry, every sub-screen,
+// the two menu questions) as the game composes them. Adds to `missing` every
+// picture name the archive lacked.
+void WriteMenuPreviews(const PictureSet& menu, const std::filesystem::path& outDir,
+                       std::set<std::string>& missing);
+
+// Writes race frames: scenery, walls, traffic, the player's boat with its
+// attachments and wake, the panels with sample read-outs, and the race questions.
+void WriteRacePreviews(const PictureSet& race, const PictureSet& menu, const std::filesystem::path& outDir,
+                       std::set<std::string>& missing);
+
+} // namespace datagen
