@@ -9,7 +9,7 @@ packages=(
     libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libxmp-dev libpng-dev librsvg2-dev libcairo2-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     fonts-liberation2 fonts-dseg fonts-dejavu-core
-    xvfb xdotool x11-utils imagemagick openmpt123 python3
+    xvfb xdotool x11-utils imagemagick openmpt123 librsvg2-bin python3
 )
 
 missing=()

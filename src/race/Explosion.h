@@ -12,7 +12,7 @@ constexpr double kBlastFramesPerSecond = 15;
 // A looping animation: the wrecked boat's blast, and hidden frame clocks whose FramePos
 // other sprites borrow for their own animated pictures.
 class TExplosion : public TImageSprite {
-public:
+  public:
     TExplosion(TRace& race, std::string_view pictureName, double x, double y);
 
     void Step(int moveCount) override;

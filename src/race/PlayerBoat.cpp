@@ -41,7 +41,7 @@ constexpr int32_t kStraightenStep = 2;
 constexpr int32_t kDriftHeading = 14;
 constexpr double kBoatBottomMargin = 15;
 constexpr double kScreenHeight = 600;
-constexpr double kWakeWidth = 84;  // the spray picture is centred on the boat by this width
+constexpr double kWakeWidth = 84; // the spray picture is centred on the boat by this width
 constexpr double kWakeFramesBase = 5;
 
 // The gun's trace: 2-pixel steps, stopped at the water's edges and the screen.
@@ -49,7 +49,9 @@ constexpr double kShotStep = 2;
 constexpr double kShotLeft = 176;
 constexpr double kShotRight = 608;
 
-double AngleRadians(int32_t angle) { return angle * std::numbers::pi / 128; }
+double AngleRadians(int32_t angle) {
+    return angle * std::numbers::pi / 128;
+}
 
 } // namespace
 
@@ -441,7 +443,8 @@ void TMyCarSprite::Render() {
     const int midY = static_cast<int>(Y + Height / 2.0);
     auto drawAttachment = [&](const TPictureCollectionItem* picture, int x, int y, int pattern, double pivotX,
                               double pivotY, int angle) {
-        picture->DrawRotated(surface, x, y, picture->Width(), picture->Height(), pattern, pivotX, pivotY, angle);
+        picture->DrawRotated(surface, x, y, picture->Width(), picture->Height(), pattern, pivotX, pivotY,
+                             angle);
     };
 
     Image->DrawRotated(surface, cx, cy, Width, Height, 0, 0.5, 0.5, SteerAngle);
@@ -458,7 +461,8 @@ void TMyCarSprite::Render() {
                        SteerAngle);
     }
     if (HasEngine)
-        drawAttachment(Jumping ? pictures.BoatEngineBig : pictures.BoatEngine, cx, midY, 0, 0.5, 0, SteerAngle);
+        drawAttachment(Jumping ? pictures.BoatEngineBig : pictures.BoatEngine, cx, midY, 0, 0.5, 0,
+                       SteerAngle);
     if (HasGun && Firing) {
         drawAttachment(pictures.BoatGunFire, static_cast<int>(CentreX - 1), cy,
                        static_cast<int>(m_race.GunFlashClock->FramePos), 0.5, 1.4, SteerAngle);
@@ -487,6 +491,6 @@ void TMyCarAnim::Step(int moveCount) {
 
 void TMyCarAnim::Render() {
     const TMyCarSprite& boat = *m_race.PlayerBoat;
-    Image->DrawRotated(m_race.Surface(), static_cast<int>(boat.CentreX), static_cast<int>(boat.CentreY), Width,
-                       Height, static_cast<int>(FramePos), 0.5, 0.5, boat.SteerAngle);
+    Image->DrawRotated(m_race.Surface(), static_cast<int>(boat.CentreX), static_cast<int>(boat.CentreY),
+                       Width, Height, static_cast<int>(FramePos), 0.5, 0.5, boat.SteerAngle);
 }

@@ -12,9 +12,9 @@ enum TBoatState : uint8_t { bsRacing = 0, bsWrecked = 1, bsFinished = 2 };
 
 // Automatic speed programs started by collisions and the finish.
 constexpr int32_t kSpeedNone = 0;
-constexpr int32_t kSpeedBrake = -5;  // brake to TargetSpeed
-constexpr int32_t kSpeedBoost = -4;  // boost to TargetSpeed
-constexpr int32_t kSpeedSlow = -3;   // slow hard to TargetSpeed
+constexpr int32_t kSpeedBrake = -5; // brake to TargetSpeed
+constexpr int32_t kSpeedBoost = -4; // boost to TargetSpeed
+constexpr int32_t kSpeedSlow = -3;  // slow hard to TargetSpeed
 constexpr int32_t kSpeedDriftLeft = -2;
 constexpr int32_t kSpeedDriftRight = 2;
 
@@ -29,7 +29,7 @@ constexpr int32_t kMaxSteer = 25;
 // The player's boat: speed, heading, the scroll it imposes on the course, the speed
 // programs, the jump, the power-ups, the gun and the wreck.
 class TMyCarSprite : public TImageSprite {
-public:
+  public:
     TMyCarSprite(TRace& race, int32_t boatType);
 
     void Render() override;
@@ -67,7 +67,7 @@ public:
     bool Jumping = false;
     double CentreX = 0;
     double CentreY = 0;
-    int32_t SteerAngle = 0;  // 1/256 of a turn, negative to the left
+    int32_t SteerAngle = 0; // 1/256 of a turn, negative to the left
     double Speed = 0;
     double LateralStep = 0;
     double ScrollStep = 0;
@@ -89,7 +89,7 @@ public:
     double DriftMs = 0;
     double TargetSpeed = 0;
 
-private:
+  private:
     void CountBlastCycles();
     void Steer();
     void WreckAftermath();
@@ -104,12 +104,12 @@ private:
 
 // The spray beneath the boat, turned with it; also the frame clock of the traffic wakes.
 class TMyCarAnim : public TImageSprite {
-public:
+  public:
     TMyCarAnim(TRace& race, std::string_view pictureName, int32_t x, int32_t y, int32_t z);
 
     void Render() override;
     void Step(int moveCount) override;
 
-private:
+  private:
     TRace& m_race;
 };

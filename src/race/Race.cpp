@@ -169,7 +169,8 @@ void TRace::StartRace() {
     WakeClock->FrameSpeed = TickMs() / 1000.0 * kWakeClockFramesPerSecond;
     WakeClock->Visible = false;
 
-    EngineFlameClock = new TExplosion(*this, "EngineFire", static_cast<int32_t>(boat.X), static_cast<int32_t>(boat.Y));
+    EngineFlameClock =
+        new TExplosion(*this, "EngineFire", static_cast<int32_t>(boat.X), static_cast<int32_t>(boat.Y));
     EngineFlameClock->X = boat.CentreX - EngineFlameClock->Width / 2.0;
     EngineFlameClock->Y = boat.CentreY + kFlameBelowCentre;
     EngineFlameClock->SetZ(kDepthFlame);

@@ -40,7 +40,7 @@ struct TRacePictures {
 // The race screen: its globals, levels, clock, score and HUD, and the race's sprites.
 // Sprites hang under the engine root and are freed by FreeRaceSprites.
 class TRace {
-public:
+  public:
     explicit TRace(TMForm& form);
     ~TRace();
     TRace(const TRace&) = delete;
@@ -120,7 +120,7 @@ public:
     TExplosion* SpareBlast = nullptr;
     TExplosion* PlayerBlast = nullptr;
 
-private:
+  private:
     void LoadPictures();
     TCaptionSprite* CreateCaption(std::string_view picture, double x, double y, int z, bool visible);
     void StepNeedleWobble();

@@ -37,7 +37,9 @@ constexpr int kPowerUpTextX = 771;
 constexpr int kPowerUpTextY = 419;
 constexpr int kPowerUpDigitWidth = 4;
 
-int Xd(int32_t v) { return TMessages::DigitCount(v); }
+int Xd(int32_t v) {
+    return TMessages::DigitCount(v);
+}
 
 } // namespace
 
@@ -66,8 +68,8 @@ TPowerUpIndicator PowerUpIndicator(const TMyCarSprite& boat) {
     }
     if (result.Shown != TPowerUpIndicator::kNone) {
         const int32_t seconds = ms[result.Shown] / 1000;
-        result.Seconds = {kFontPowerUp, std::to_string(seconds), kPowerUpTextX - kPowerUpDigitWidth * Xd(seconds),
-                          kPowerUpTextY};
+        result.Seconds = {kFontPowerUp, std::to_string(seconds),
+                          kPowerUpTextX - kPowerUpDigitWidth * Xd(seconds), kPowerUpTextY};
     }
     return result;
 }

@@ -21,7 +21,7 @@ std::array<THudText, 8> RaceHudTexts(int32_t level, int32_t score, int32_t timeL
 // later of gun, engine, shield), or none.
 struct TPowerUpIndicator {
     static constexpr int kNone = 3;
-    int Shown = kNone;  // a TPowerUp, or kNone
-    THudText Seconds;   // empty text when none is held
+    int Shown = kNone; // a TPowerUp, or kNone
+    THudText Seconds;  // empty text when none is held
 };
 TPowerUpIndicator PowerUpIndicator(const TMyCarSprite& boat);

@@ -17,13 +17,34 @@ struct TSpawnEntry {
 // Spawn indices 1..28 (entry 0 unused).
 constexpr std::array<TSpawnEntry, TRaceTrack::kSpawnIndexCount + 1> kSpawnTable{{
     {0, 0, 0},
-    {wkTree, 0.1, 1.2},        {wkWeed, 0.1, 1.2},        {wkFlag, 0.1, 1.2},       {wkDuck, 0.1, 1.2},
-    {wkFisher, 0.1, 1.2},      {wkShip, 0.1, 1.2},        {wkBox10, 0.05, 1.2},     {wkBox20, 0.05, 1.2},
-    {wkBox50, 0.05, 1.2},      {wkBox100, 0.05, 1.2},     {wkRamp, 0.3, 1.2},       {wkBoxGun, 0.05, 1.2},
-    {wkBoxShield, 0.05, 1.2},  {wkBoxEngine, 0.05, 1.2},  {wkBridge, 0.1, 1.2},     {wkBoxLife, 0.02, 1.2},
-    {23, 0.02, 1.2},           {24, 0.005, 1.4},          {25, 0.02, 1.2},          {26, 0.005, 1.4},
-    {27, 0.02, 1.2},           {28, 0.005, 1.4},          {29, 0.02, 1.2},          {30, 0.005, 1.4},
-    {31, 0.02, 1.2},           {32, 0.005, 1.4},          {33, 0.02, 1.2},          {34, 0.005, 1.4},
+    {wkTree, 0.1, 1.2},
+    {wkWeed, 0.1, 1.2},
+    {wkFlag, 0.1, 1.2},
+    {wkDuck, 0.1, 1.2},
+    {wkFisher, 0.1, 1.2},
+    {wkShip, 0.1, 1.2},
+    {wkBox10, 0.05, 1.2},
+    {wkBox20, 0.05, 1.2},
+    {wkBox50, 0.05, 1.2},
+    {wkBox100, 0.05, 1.2},
+    {wkRamp, 0.3, 1.2},
+    {wkBoxGun, 0.05, 1.2},
+    {wkBoxShield, 0.05, 1.2},
+    {wkBoxEngine, 0.05, 1.2},
+    {wkBridge, 0.1, 1.2},
+    {wkBoxLife, 0.02, 1.2},
+    {23, 0.02, 1.2},
+    {24, 0.005, 1.4},
+    {25, 0.02, 1.2},
+    {26, 0.005, 1.4},
+    {27, 0.02, 1.2},
+    {28, 0.005, 1.4},
+    {29, 0.02, 1.2},
+    {30, 0.005, 1.4},
+    {31, 0.02, 1.2},
+    {32, 0.005, 1.4},
+    {33, 0.02, 1.2},
+    {34, 0.005, 1.4},
 }};
 
 constexpr int kFisherIndex = 5;
@@ -189,8 +210,7 @@ void TRaceTrack::RemoveSpentWalls() {
 }
 
 void TRaceTrack::FreeWall(int32_t slot) {
-    if (WallSlotUsed[slot] || WallSlots[slot] != nullptr)
-        delete WallSlots[slot];
+    delete WallSlots[slot];
     WallSlots[slot] = nullptr;
     WallSlotUsed[slot] = false;
 }

@@ -9,7 +9,7 @@ class TWallSprite;
 // The course generator and the 30 wall slots: scenery, rows of obstacles and bonuses,
 // traffic, the finish line, and the removal of spent walls.
 class TRaceTrack {
-public:
+  public:
     static constexpr int32_t kSlotCount = 30;
     static constexpr int kSpawnIndexCount = 28;
 
@@ -36,9 +36,9 @@ public:
     std::array<bool, kSlotCount + 1> WallSlotUsed{};
     double RowDistance = 0;
     int32_t RowCount = 0;
-    std::array<double, kSpawnIndexCount + 1> SpawnChance{};  // 1..28
+    std::array<double, kSpawnIndexCount + 1> SpawnChance{}; // 1..28
 
-private:
+  private:
     bool TryRowWall(int index, double e);
     void SpawnOddRow(double e);
     void SpawnEvenRow(double e);

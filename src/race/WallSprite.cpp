@@ -13,7 +13,7 @@ namespace {
 
 struct TWallKindInfo {
     const char* Picture;
-    const char* BonusPicture;  // shown on a floating box
+    const char* BonusPicture; // shown on a floating box
     bool ShotProof;
     bool RandomPlace;
     bool OnShore;
@@ -87,7 +87,9 @@ constexpr double kBoxRightFromX = 392;
 constexpr int kBonusLift = 4;
 
 // Random(n) with the range clamped to 1, for pictures wider than their placement range.
-int32_t PlaceRange(int32_t range) { return range < 1 ? 1 : range; }
+int32_t PlaceRange(int32_t range) {
+    return range < 1 ? 1 : range;
+}
 
 } // namespace
 
@@ -96,7 +98,7 @@ TWallSprite::TWallSprite(TRace& race, uint8_t kind, int32_t slot)
     ShoreSide = 0;
     ApplyKindSettings();
     const TWallKindInfo& info = kKinds[Kind];
-    Image = &m_race.Picture(Kind == wkShip ? (DriftX > 0 ? "ShipRight" : "ShipLeft")
+    Image = &m_race.Picture(Kind == wkShip     ? (DriftX > 0 ? "ShipRight" : "ShipLeft")
                             : Kind == wkBridge ? (X == kBridgeLeftX ? "BridgeBigLeft" : "BridgeBigRight")
                                                : info.Picture);
     Width = Image->Width();

@@ -33,18 +33,20 @@ enum TWallKind : uint8_t {
     wkBedRight = 20,
     wkRoomBlue = 21,
     wkRoomRed = 22,
-    wkFirstTraffic = 23,  // 23, 25 … 33 go the player's way, 24, 26 … 34 come towards it
+    wkFirstTraffic = 23, // 23, 25 … 33 go the player's way, 24, 26 … 34 come towards it
     wkLastTraffic = 34,
     wkFinishLine = 35,
 };
 constexpr int kWallKindCount = 36;
 
-constexpr bool IsTrafficKind(int kind) { return kind >= wkFirstTraffic && kind <= wkLastTraffic; }
+constexpr bool IsTrafficKind(int kind) {
+    return kind >= wkFirstTraffic && kind <= wkLastTraffic;
+}
 
 // Everything that floats down the river or stands on its banks. A wall scans for what
 // touches it in its own Step and applies its effect to the player's boat in Collide.
 class TWallSprite : public TImageSprite {
-public:
+  public:
     // Sets the kind's picture and flags and places the wall just above the screen;
     // Blocked tells the creator that the place touches another wall.
     TWallSprite(TRace& race, uint8_t kind, int32_t slot);
@@ -63,13 +65,13 @@ public:
     int32_t Slot;
     uint8_t Kind;
     bool Collected = false;
-    int32_t BlastSize = 0;  // 0 none, 1 small, 2 big
+    int32_t BlastSize = 0; // 0 none, 1 small, 2 big
     bool Exploded = false;
     bool ShotProof = false;
     bool OnShore = false;
     bool BonusBox = false;
     bool RandomPlace = false;
-    uint8_t ShoreSide = 0;  // 0 either bank, 2 left, 3 right
+    uint8_t ShoreSide = 0; // 0 either bank, 2 left, 3 right
     bool Blocked = false;
     bool Moving = false;
     bool SameWay = false;
@@ -77,7 +79,7 @@ public:
     double OwnSpeed = 0;
     int32_t SwerveMs = 0;
 
-private:
+  private:
     void ApplyKindSettings();
     void Place();
     void HitByBoat(TMyCarSprite& boat);

@@ -4,7 +4,7 @@
 #include <numbers>
 
 class PlayerBoatTest : public RaceFixture {
-protected:
+  protected:
     void SetUp() override {
         RaceFixture::SetUp();
         StartRace();
@@ -52,15 +52,11 @@ TEST_F(PlayerBoatTest, BankLimitsShiftWithTheHeading) {
     };
     const double m = std::sin(25 * std::numbers::pi / 128) * 80 / 3;
     const Case cases[] = {
-        {590, 0, 609 - 36},
-        {150, 0, 177},
-        {590, 25, 609 - m - 36},
-        {150, -25, 177 + m},
-        {300, 25, 300},
+        {590, 0, 609 - 36}, {150, 0, 177}, {590, 25, 609 - m - 36}, {150, -25, 177 + m}, {300, 25, 300},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Angle);
-        boat().Speed = 0;  // no sideways step: only the limits act
+        boat().Speed = 0; // no sideways step: only the limits act
         boat().X = c.X;
         boat().SteerAngle = c.Angle;
         boat().SteerLeftHeld = c.Angle < 0;
@@ -175,7 +171,7 @@ TEST_F(PlayerBoatTest, WreckOnTheLastLifeOpensGameOverAfterTwoBlastCycles) {
 TEST_F(PlayerBoatTest, WreckWithLivesLeftRespawnsAStoppedVisibleBoat) {
     boat().Wreck();
     EXPECT_EQ(race().Lives, 2);
-    boat().Wreck();  // a wrecked boat cannot be wrecked again
+    boat().Wreck(); // a wrecked boat cannot be wrecked again
     EXPECT_EQ(race().Lives, 2);
     int ticks = 0;
     while (boat().BoatState == bsWrecked && ticks++ < 200)
@@ -202,7 +198,7 @@ TEST_F(PlayerBoatTest, ShieldedOrFinishedBoatIsNeverWrecked) {
 TEST(ExplosionTiming, EightPatternBlastWrapsEvery36Ticks) {
     // FrameSpeed 0.225 of 8 patterns: 35.6 ticks per cycle.
     TSpriteEngine root;
-    auto& blast = *new TImageSprite(&root);  // owned by the root
+    auto& blast = *new TImageSprite(&root); // owned by the root
     blast.FrameCount = 8;
     blast.Looping = true;
     blast.FrameSpeed = 15 / 1000.0 * 15;
@@ -217,11 +213,11 @@ TEST(ExplosionTiming, EightPatternBlastWrapsEvery36Ticks) {
     EXPECT_EQ(wraps, (std::vector<int>{36, 72}));
     blast.FramePos = 0;
     blast.Step(2);
-    EXPECT_DOUBLE_EQ(blast.FramePos, 0.45);  // a lag of 2 plays two steps' worth of frames
+    EXPECT_DOUBLE_EQ(blast.FramePos, 0.45); // a lag of 2 plays two steps' worth of frames
 }
 
 class GunTest : public PlayerBoatTest {
-protected:
+  protected:
     void Aim(double x, int32_t angle) {
         boat().X = x;
         boat().SteerAngle = angle;
@@ -243,7 +239,7 @@ TEST_F(GunTest, StraightShotPassesShotProofWallsAndHitsTheFirstOther) {
     EXPECT_TRUE(flag.Exploded);
     EXPECT_FALSE(duck.Exploded) << "a hit ends the shot";
     EXPECT_EQ(race().Score, 5);
-    boat().FireGun();  // the exploding flag still stops the shot
+    boat().FireGun(); // the exploding flag still stops the shot
     EXPECT_FALSE(duck.Exploded);
     EXPECT_EQ(race().Score, 5);
 }
@@ -272,8 +268,8 @@ TEST_F(GunTest, ShootingScoresByKind) {
         uint8_t Kind;
         int32_t Points;
     };
-    const Case cases[] = {{wkRamp, 10}, {wkFlag, 5},   {wkFisher, 5},  {wkShip, 30},  {wkBridge, 10},
-                          {wkDuck, 5},  {wkBox100, 0}, {wkBoxLife, 0}, {23, 20},      {24, 20}};
+    const Case cases[] = {{wkRamp, 10}, {wkFlag, 5},   {wkFisher, 5},  {wkShip, 30}, {wkBridge, 10},
+                          {wkDuck, 5},  {wkBox100, 0}, {wkBoxLife, 0}, {23, 20},     {24, 20}};
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.Kind));
         TWallSprite& wall = AddWallAt(c.Kind, 300, 100);

@@ -21,9 +21,10 @@
 #include <string>
 #include <vector>
 
-// A headless form with the race pictures made in memory, sound switched off, and every effect the race starts recorded.
+// A headless form with the race pictures made in memory, sound switched off, and every effect the race starts
+// recorded.
 class RaceFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         platform = std::make_unique<THeadlessPlatform>();
         std::string error;
@@ -72,9 +73,7 @@ protected:
     }
 
     // Puts the wall's box right on the boat's so the next scan hits.
-    TWallSprite& AddWallOnBoat(uint8_t kind) {
-        return AddWallAt(kind, boat().X, boat().Y);
-    }
+    TWallSprite& AddWallOnBoat(uint8_t kind) { return AddWallAt(kind, boat().X, boat().Y); }
 
     int CountSound(const std::string& name) const {
         return static_cast<int>(std::count(sounds.begin(), sounds.end(), name));

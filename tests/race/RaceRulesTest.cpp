@@ -28,7 +28,7 @@ INSTANTIATE_TEST_SUITE_P(Race, LevelFormulas,
 struct HudCase {
     int32_t Level, Score, TimeLeftMs, Lives;
     int LevelX, ScoreX, LivesX;
-    const char* Clock;  // the four digits
+    const char* Clock; // the four digits
 };
 
 class HudLayout : public ::testing::TestWithParam<HudCase> {};
@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(Race, HudLayout,
 
 // Race-level rules, driven through the real race tick.
 class RaceClockTest : public RaceFixture {
-protected:
+  protected:
     void Tick(int lag = 1) { race().RaceTick(lag); }
 };
 
@@ -111,7 +111,7 @@ TEST_F(RaceClockTest, PowerUpIndicatorPicksTheHeldOneWithLeastTimeLeft) {
 
 TEST_F(RaceClockTest, TickSoundsAtNineToOneSecondsNeverAtZero) {
     StartRace();
-    boat().HasShield = true;  // nothing on the river may stop the clock test
+    boat().HasShield = true; // nothing on the river may stop the clock test
     boat().ShieldMs = 1000000;
     race().TimeLeftMs = 12000;
     std::vector<int32_t> tickedAt;
@@ -144,7 +144,7 @@ TEST_F(RaceClockTest, TimeBonusOf20000MsIsWorth670Points) {
         ++ticks;
     }
     EXPECT_EQ(race().Score, 1670);
-    EXPECT_EQ(ticks, 135);  // 134 steps of 150 ms, then the next level
+    EXPECT_EQ(ticks, 135); // 134 steps of 150 ms, then the next level
     EXPECT_EQ(race().Level, 2);
     EXPECT_EQ(race().TimeLeftMs, TRace::LevelTime(2));
     EXPECT_EQ(form->Shell.MessageMode, msgLevel);
@@ -181,11 +181,11 @@ TEST_F(RaceClockTest, TimeOutBrakesAMovingBoatFirstThenTakesALife) {
 
 TEST_F(RaceClockTest, TimeOutAfterTheFinishLineCostsNothing) {
     StartRace();
-    race().FinishLineY = boat().Y + 50;  // the line is behind the boat
+    race().FinishLineY = boat().Y + 50; // the line is behind the boat
     boat().FinishCrossed = true;
     boat().BoatState = bsFinished;
     race().TimeLeftMs = 0;
-    Tick();  // the boat stops on the line, the empty bonus ends at once
+    Tick(); // the boat stops on the line, the empty bonus ends at once
     EXPECT_EQ(race().Lives, 3);
     EXPECT_EQ(race().Level, 2);
     EXPECT_EQ(race().Score, 0);

@@ -3,7 +3,7 @@
 #include <set>
 
 class TrackTest : public RaceFixture {
-protected:
+  protected:
     void SetUp() override {
         RaceFixture::SetUp();
         StartRace();
@@ -20,7 +20,8 @@ protected:
     // Rows on an empty river at e = 1 (row chances equal the weights); the non-traffic kinds
     // of each row in the order they were added. A non-empty `only` keeps those weights and
     // sets every other row weight to 0.
-    std::vector<std::vector<uint8_t>> SpawnRows(int32_t level, int rows, std::vector<std::pair<int, double>> only = {}) {
+    std::vector<std::vector<uint8_t>> SpawnRows(int32_t level, int rows,
+                                                std::vector<std::pair<int, double>> only = {}) {
         race().Level = level;
         track().SetSpawnWeights(level);
         if (!only.empty()) {
@@ -55,20 +56,18 @@ TEST_F(TrackTest, FullTableRefusesNewWallsQuietly) {
 }
 
 TEST_F(TrackTest, PlacementTouchingAnotherWallCountsEdgesAndCorners) {
-    TWallSprite& wall = AddWallAt(wkDuck, 300, 100);  // 24 × 20: x 300..324, y 100..120
+    TWallSprite& wall = AddWallAt(wkDuck, 300, 100); // 24 × 20: x 300..324, y 100..120
     struct Case {
         double X, Y;
         int W, H;
         bool Blocked;
     };
     const Case cases[] = {
-        {310, 110, 10, 10, true},  // overlap
-        {324, 100, 10, 10, true},  // shares the right edge
-        {290, 120, 10, 10, true},  // shares the bottom-left corner
-        {324, 120, 10, 10, true},  // touches only the bottom-right corner
-        {325, 100, 10, 10, false},
-        {300, 121, 10, 10, false},
-        {289, 90, 10, 9, false},
+        {310, 110, 10, 10, true}, // overlap
+        {324, 100, 10, 10, true}, // shares the right edge
+        {290, 120, 10, 10, true}, // shares the bottom-left corner
+        {324, 120, 10, 10, true}, // touches only the bottom-right corner
+        {325, 100, 10, 10, false}, {300, 121, 10, 10, false}, {289, 90, 10, 9, false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(track().PlacementBlocked(0, c.X, c.Y, c.W, c.H), c.Blocked) << c.X << "," << c.Y;
@@ -93,7 +92,7 @@ TEST_F(TrackTest, FinishLineIgnoresOverlapAndStopsRowsAndTrafficInItsTick) {
     track().RowDistance = 500;
     track().SetSpawnWeights(1);
     for (double& chance : track().SpawnChance)
-        chance = 100;  // every test would succeed
+        chance = 100; // every test would succeed
     track().SpawnTrack();
     EXPECT_TRUE(boat().FinishSpawned);
     EXPECT_EQ(track().UsedSlotCount(), 2);
@@ -101,7 +100,7 @@ TEST_F(TrackTest, FinishLineIgnoresOverlapAndStopsRowsAndTrafficInItsTick) {
     EXPECT_EQ(track().RowDistance, 500) << "no row in the finish line's tick";
     for (int32_t i = 1; i <= TRaceTrack::kSlotCount; ++i)
         if (track().WallSlotUsed[i])
-            track().WallSlots[i]->Y = 300;  // clear the spawn line for the traffic
+            track().WallSlots[i]->Y = 300; // clear the spawn line for the traffic
     // Afterwards rows stay off but traffic goes on.
     track().SpawnTrack();
     for (uint8_t kind : LiveKinds())
@@ -164,7 +163,7 @@ TEST_F(TrackTest, StoppedBoatGetsTrafficOnly) {
     track().SetSpawnWeights(1);
     int traffic = 0;
     for (int tick = 0; tick < 20000; ++tick) {
-        track().RowDistance = 101;  // a row is due, but at zero speed every chance is 0
+        track().RowDistance = 101; // a row is due, but at zero speed every chance is 0
         track().SpawnScenery();
         track().SpawnTrack();
         for (uint8_t kind : LiveKinds()) {
@@ -182,7 +181,8 @@ TEST_F(TrackTest, SpawnWeightsOfLevelOneAndLater) {
         double Level1;
         double Level2;
     };
-    const Case cases[] = {{1, 0.1, 0.12}, {11, 0.3, 0.36}, {17, 0.02, 0.024}, {18, 0.005, 0.007}, {16, 0.02, 0.024}};
+    const Case cases[] = {
+        {1, 0.1, 0.12}, {11, 0.3, 0.36}, {17, 0.02, 0.024}, {18, 0.005, 0.007}, {16, 0.02, 0.024}};
     for (int level : {1, 2, 7}) {
         track().SetSpawnWeights(level);
         for (const Case& c : cases)
@@ -201,8 +201,8 @@ TEST_F(TrackTest, SpentWallsAreRemoved) {
         bool Removed;
     };
     const Case cases[] = {
-        {"on the water", 300, false, false, false}, {"below 1000", 1001, false, false, true},
-        {"above -800", -801, false, false, true},    {"collected", 300, true, false, true},
+        {"on the water", 300, false, false, false},     {"below 1000", 1001, false, false, true},
+        {"above -800", -801, false, false, true},       {"collected", 300, true, false, true},
         {"explosion playing", 300, false, true, false},
     };
     for (const Case& c : cases) {
@@ -226,7 +226,8 @@ TEST_F(TrackTest, SpentWallsAreRemoved) {
 TEST_F(TrackTest, WallsArePlacedInsideTheirRange) {
     for (int i = 0; i < 300; ++i) {
         track().FreeAllWalls();
-        for (uint8_t kind : std::initializer_list<uint8_t>{wkTree, wkDuck, wkBedLeft, wkBedRight, wkUmbrellaRed, 23, wkFinishLine}) {
+        for (uint8_t kind : std::initializer_list<uint8_t>{wkTree, wkDuck, wkBedLeft, wkBedRight,
+                                                           wkUmbrellaRed, 23, wkFinishLine}) {
             TWallSprite* wall = track().AddWall(kind);
             ASSERT_NE(wall, nullptr);
             EXPECT_EQ(wall->Y, -140);

@@ -3,7 +3,7 @@
 #include "engine/gfx/Surface.h"
 
 class WallTest : public RaceFixture {
-protected:
+  protected:
     void SetUp() override {
         RaceFixture::SetUp();
         StartRace();
@@ -64,11 +64,11 @@ TEST_F(WallTest, TrafficWrecksOnlyWhenClosingFasterThan25Sevenths) {
         double SpeedAfter;
     };
     const Case cases[] = {
-        {24, 3, 0, false, false, false, 0},        // oncoming, stopped boat: closes at 3
-        {23, -2.2, 17.8, false, false, true, 0},   // same way at scroll 8.9: closes at 6.7
+        {24, 3, 0, false, false, false, 0},      // oncoming, stopped boat: closes at 3
+        {23, -2.2, 17.8, false, false, true, 0}, // same way at scroll 8.9: closes at 6.7
         {23, -2.2, 17.8, true, false, false, 17.8},
-        {23, -2.2, 17.8, false, true, false, 0},   // after the finish: stopped, no life lost
-        {24, 1.5, 3, false, false, false, 0},      // 1.5 + 1.5 = 3
+        {23, -2.2, 17.8, false, true, false, 0}, // after the finish: stopped, no life lost
+        {24, 1.5, 3, false, false, false, 0},    // 1.5 + 1.5 = 3
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.OwnSpeed);
@@ -95,15 +95,17 @@ TEST_F(WallTest, EffectsOfTheKinds) {
     struct Case {
         uint8_t Kind;
         const char* Sound;
-        int32_t ScoreAfter;  // from 150
+        int32_t ScoreAfter; // from 150
         int32_t LivesAfter;
         bool Collected;
     };
     const Case cases[] = {
-        {wkDuck, "Duck", 50, 3, true},     {wkBox10, "Money", 160, 3, true}, {wkBox20, "Money", 170, 3, true},
-        {wkBox50, "Money", 200, 3, true},  {wkBox100, "Money", 250, 3, true}, {wkBoxLife, "Bonus", 150, 4, true},
-        {wkBoxGun, "Bonus", 150, 3, true}, {wkTree, "Tree", 150, 3, false},   {wkFlag, "Flag", 150, 3, false},
-        {wkWeed, "Weed", 150, 3, false},   {wkRoomRed, nullptr, 150, 3, false},
+        {wkDuck, "Duck", 50, 3, true},       {wkBox10, "Money", 160, 3, true},
+        {wkBox20, "Money", 170, 3, true},    {wkBox50, "Money", 200, 3, true},
+        {wkBox100, "Money", 250, 3, true},   {wkBoxLife, "Bonus", 150, 4, true},
+        {wkBoxGun, "Bonus", 150, 3, true},   {wkTree, "Tree", 150, 3, false},
+        {wkFlag, "Flag", 150, 3, false},     {wkWeed, "Weed", 150, 3, false},
+        {wkRoomRed, nullptr, 150, 3, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.Kind));
@@ -172,9 +174,9 @@ TEST_F(WallTest, MovingWallsDestroyEachOtherAndFishersAndBridges) {
         uint8_t Other;
         bool BothExplode;
     };
-    const Case cases[] = {{23, 24, true},     {23, wkShip, true}, {24, wkFisher, true},
+    const Case cases[] = {{23, 24, true},       {23, wkShip, true},  {24, wkFisher, true},
                           {24, wkBridge, true}, {23, wkTree, false}, {25, wkWeed, false}};
-    boat().X = 180;  // out of the way
+    boat().X = 180; // out of the way
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.Other));
         TWallSprite& mover = AddWallAt(c.Mover, 400, 100);
@@ -220,7 +222,7 @@ TEST_F(WallTest, TrafficKeepsClearOfTheBanks) {
 }
 
 TEST_F(WallTest, ExplosionIsCentredWhereTheWallWasAndKeepsScrolling) {
-    TWallSprite& flag = AddWallAt(wkFlag, 300, 100);  // 24 × 40
+    TWallSprite& flag = AddWallAt(wkFlag, 300, 100); // 24 × 40
     flag.Explode();
     EXPECT_EQ(flag.Width, 48);
     EXPECT_DOUBLE_EQ(flag.X, 300 - 12);

@@ -28,22 +28,6 @@ const char* Usage = "Usage:\n"
                     "export takes the name without regard to case; of two items with one name, the later.\n"
                     "\n";
 
-// Patterns along one side before surfaces exist: whole cells, plus one more when what is
-// left over is exactly one pattern (the last pattern needs no gap after it).
-int PatternsAlong(int size, int pattern, int skip) {
-    if (size <= 0)
-        return 0;
-    if (pattern <= 0)
-        return 1; // the whole picture is one pattern
-    const int64_t cell = int64_t{pattern} + skip;
-    if (cell <= 0)
-        return 0;
-    int64_t count = size / cell;
-    if (size - count * cell == pattern)
-        ++count;
-    return static_cast<int>(count);
-}
-
 std::string ColorText(int32_t color) {
     char rgb[16];
     std::snprintf(rgb, sizeof rgb, "#%06X", ColorValueToRGB(color));
@@ -61,8 +45,7 @@ void ListImages(const std::vector<TImageArchiveItem>& items) {
         if (item.Picture) {
             size = std::to_string(item.Picture->Width) + "x" + std::to_string(item.Picture->Height);
             bits = std::to_string(item.Picture->BitCount);
-            patterns = PatternsAlong(item.Picture->Width, item.PatternWidth, item.SkipWidth) *
-                       PatternsAlong(item.Picture->Height, item.PatternHeight, item.SkipHeight);
+            patterns = ComputePatternCount(item);
         }
         const std::string pattern =
             std::to_string(item.PatternWidth) + "x" + std::to_string(item.PatternHeight);

@@ -35,7 +35,31 @@ void ReadItemProperty(TObjectReader& in, const std::string& property, TImageArch
         throw EReadError(ArchiveMessages::PropertyDoesNotExist(property));
 }
 
+// Patterns along one side: whole cells, plus one more when what is left over is exactly one
+// pattern (the last pattern needs no gap after it). A pattern size of 0 means the whole
+// picture, which the plain formula would divide by.
+int PatternsAlong(int size, int pattern, int skip) {
+    if (size <= 0)
+        return 0;
+    if (pattern <= 0)
+        return 1;
+    const int64_t cell = int64_t{pattern} + skip;
+    if (cell <= 0)
+        return 0;
+    int64_t count = size / cell;
+    if (size - count * cell == pattern)
+        ++count;
+    return static_cast<int>(count);
+}
+
 } // namespace
+
+int ComputePatternCount(const TImageArchiveItem& item) {
+    if (!item.Picture)
+        return 0;
+    return PatternsAlong(item.Picture->Width, item.PatternWidth, item.SkipWidth) *
+           PatternsAlong(item.Picture->Height, item.PatternHeight, item.SkipHeight);
+}
 
 std::vector<TImageArchiveItem> ReadImageArchive(std::span<const uint8_t> bytes) {
     std::vector<TImageArchiveItem> items;

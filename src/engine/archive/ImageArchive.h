@@ -20,6 +20,10 @@ struct TImageArchiveItem {
     std::optional<TDibPicture> Picture;
 };
 
+// The number of patterns an item's picture is cut into, counted from the stored geometry
+// alone (before any surface exists). 0 without a picture.
+int ComputePatternCount(const TImageArchiveItem& item);
+
 // Readers of an image archive; every failure raises an EArchiveError subclass.
 std::vector<TImageArchiveItem> ReadImageArchive(const std::string& fileName);
 std::vector<TImageArchiveItem> ReadImageArchive(std::span<const uint8_t> bytes);

@@ -245,7 +245,8 @@ public:
         want.callback = &TSdlPlatform::AudioCallback;
         want.userdata = source;
         SDL_AudioSpec have{};
-        m_audio = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+        // A fixed rate: SDL converts when the device differs, and the music player needs a rate it supports.
+        m_audio = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
         if (m_audio == 0) {
             return false;
         }

@@ -217,6 +217,33 @@ TEST(DibForms, MalformedPicturesFailWithTheirMessage) {
         EXPECT_EQ(ImageReadFailure(ArchiveWithPictureRecord(c.Record)), c.Message) << c.What;
 }
 
+TEST(PatternCount, CountsCellsFromTheStoredGeometry) {
+    struct Case {
+        int Width, Height, PatternWidth, PatternHeight, SkipWidth, SkipHeight, Count;
+    };
+    const Case cases[] = {
+        {96, 32, 32, 32, 0, 0, 3},    {100, 32, 32, 32, 2, 0, 3}, // remainder 32 is one more pattern
+        {101, 32, 32, 32, 2, 0, 2},                               // remainder 33 is not
+        {230, 260, 230, 52, 0, 0, 5}, {800, 600, 0, 0, 0, 0, 1},  // whole picture
+        {10, 10, 5, 5, -5, 0, 0},                                 // no cell size: nothing to cut
+        {0, 0, 0, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        TDibPicture picture;
+        picture.Width = c.Width;
+        picture.Height = c.Height;
+        TImageArchiveItem item;
+        item.Picture = std::move(picture);
+        item.PatternWidth = c.PatternWidth;
+        item.PatternHeight = c.PatternHeight;
+        item.SkipWidth = c.SkipWidth;
+        item.SkipHeight = c.SkipHeight;
+        EXPECT_EQ(ComputePatternCount(item), c.Count) << c.Width << "x" << c.Height;
+    }
+    const TImageArchiveItem noPicture;
+    EXPECT_EQ(ComputePatternCount(noPicture), 0);
+}
+
 TEST(DibForms, WriterRefusesWhatItCannotStore) {
     EXPECT_THROW(EncodeDib(TestPicture(4, 4, 8), Form(1)), std::invalid_argument);
     EXPECT_THROW(EncodeDib(TestPicture(4, 4, 2), Form(24, TDibCompression::Rle)), std::invalid_argument);
