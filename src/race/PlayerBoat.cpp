@@ -41,7 +41,6 @@ constexpr int32_t kStraightenStep = 2;
 constexpr int32_t kDriftHeading = 14;
 constexpr double kBoatBottomMargin = 15;
 constexpr double kScreenHeight = 600;
-constexpr double kWakeWidth = 84; // the spray picture is centred on the boat by this width
 constexpr double kWakeFramesBase = 5;
 
 // The gun's trace: 2-pixel steps, stopped at the water's edges and the screen.

@@ -25,6 +25,8 @@ constexpr double kEngineTopSpeed = 150.0 / 7;
 constexpr double kPlainAccel = 0.06;
 constexpr double kPlainDecel = 0.2;
 constexpr int32_t kMaxSteer = 25;
+// The spray beneath the boat is centred on it by this width.
+constexpr double kWakeWidth = 84;
 
 // The player's boat: speed, heading, the scroll it imposes on the course, the speed
 // programs, the jump, the power-ups, the gun and the wreck.

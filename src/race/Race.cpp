@@ -36,7 +36,6 @@ constexpr int kDepthGauge = 4;
 constexpr int kDepthFlame = 6;
 constexpr int kDepthGunFlash = 7;
 constexpr int kDepthBlast = 6;
-constexpr double kWakeWidth = 84;
 constexpr double kWakeClockFramesPerSecond = 5;
 constexpr double kGunFlashFramesPerSecond = 30;
 constexpr double kFlameBelowCentre = 41;
@@ -108,10 +107,8 @@ void TRace::LoadPictures() {
     TRacePictures p;
     p.BoxLeft = &Picture("BoxLeft");
     p.BoxRight = &Picture("BoxRight");
-    static constexpr const char* kBonusNames[] = {"Bonus10", "Bonus20", "Bonus50", "Bonus100",
-                                                  "Gun",     "Shield",  "Engine",  "Life"};
     for (size_t i = 0; i < p.Bonus.size(); ++i)
-        p.Bonus[i] = &Picture(kBonusNames[i]);
+        p.Bonus[i] = &Picture(BonusPictureOf(static_cast<uint8_t>(wkBox10 + i)));
     p.BoatAnim = &Picture("BoatAnim");
     p.BoatAnimInv = &Picture("BoatAnim_Inv");
     p.EngineFire = &Picture("EngineFire");

@@ -108,9 +108,9 @@ TWallSprite* TRaceTrack::AddWall(uint8_t kind) {
     // The last free slot is kept for a finish line that is due, so the level always gets one.
     if (kind != wkFinishLine && UsedSlotCount() == kSlotCount - 1 && FinishWaiting())
         return nullptr;
-    WallSlotUsed[slot] = true;
     auto* wall = new TWallSprite(m_race, kind, slot);
     WallSlots[slot] = wall;
+    WallSlotUsed[slot] = true;
     if (wall->Blocked) {
         FreeWall(slot);
         return nullptr;

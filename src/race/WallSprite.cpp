@@ -96,11 +96,7 @@ int32_t PlaceRange(int32_t range) {
 TWallSprite::TWallSprite(TRace& race, uint8_t kind, int32_t slot)
     : TImageSprite(&race.Root()), Slot(slot), Kind(kind), m_race(race) {
     ShoreSide = 0;
-    ApplyKindSettings();
-    const TWallKindInfo& info = kKinds[Kind];
-    Image = &m_race.Picture(Kind == wkShip     ? (DriftX > 0 ? "ShipRight" : "ShipLeft")
-                            : Kind == wkBridge ? (X == kBridgeLeftX ? "BridgeBigLeft" : "BridgeBigRight")
-                                               : info.Picture);
+    Image = &m_race.Picture(ApplyKindSettings());
     Width = Image->Width();
     Height = Image->Height();
     if (RandomPlace)
@@ -111,8 +107,9 @@ TWallSprite::TWallSprite(TRace& race, uint8_t kind, int32_t slot)
     Blocked = Kind != wkFinishLine && m_race.Track().PlacementBlocked(Slot, X, Y, Width, Height);
 }
 
-void TWallSprite::ApplyKindSettings() {
+const char* TWallSprite::ApplyKindSettings() {
     const TWallKindInfo& info = kKinds[Kind];
+    const char* picture = info.Picture;
     ShotProof = info.ShotProof;
     RandomPlace = info.RandomPlace;
     OnShore = info.OnShore;
@@ -121,10 +118,15 @@ void TWallSprite::ApplyKindSettings() {
     BonusBox = info.BonusPicture != nullptr;
     if (Kind == wkShip) {
         Moving = true;
-        DriftX = m_race.Random(2) == 0 ? kShipDrift : -kShipDrift;
+        // A coin toss: sailing right or left, facing its way.
+        const bool right = m_race.Random(2) == 0;
+        DriftX = right ? kShipDrift : -kShipDrift;
+        picture = right ? "ShipRight" : "ShipLeft";
         SetZ(kDepthMoving);
     } else if (Kind == wkBridge) {
-        X = m_race.Random(2) == 0 ? kBridgeLeftX : kBridgeRightX;
+        const bool left = m_race.Random(2) == 0;
+        X = left ? kBridgeLeftX : kBridgeRightX;
+        picture = left ? "BridgeBigLeft" : "BridgeBigRight";
     } else if (IsTrafficKind(Kind)) {
         Moving = true;
         SameWay = (Kind - wkFirstTraffic) % 2 == 0;
@@ -135,6 +137,7 @@ void TWallSprite::ApplyKindSettings() {
         X = kWaterLeft;
         SetZ(kDepthWall);
     }
+    return picture;
 }
 
 void TWallSprite::Place() {
@@ -368,6 +371,10 @@ void TWallSprite::Render() {
         }
     }
     TImageSprite::Render();
+}
+
+const char* BonusPictureOf(uint8_t kind) {
+    return kind < kWallKindCount ? kKinds[kind].BonusPicture : nullptr;
 }
 
 int32_t ShotScore(const TWallSprite& wall) {

@@ -80,7 +80,8 @@ class TWallSprite : public TImageSprite {
     int32_t SwerveMs = 0;
 
   private:
-    void ApplyKindSettings();
+    // Sets the kind's flags and motion; returns its picture's name.
+    const char* ApplyKindSettings();
     void Place();
     void HitByBoat(TMyCarSprite& boat);
     void ApplyEffect(TMyCarSprite& boat);
@@ -92,3 +93,6 @@ class TWallSprite : public TImageSprite {
 
 // Points for a wall destroyed by the gun.
 int32_t ShotScore(const TWallSprite& wall);
+
+// The picture a floating box shows for its kind (box kinds only, else null).
+const char* BonusPictureOf(uint8_t kind);

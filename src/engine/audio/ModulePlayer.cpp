@@ -66,10 +66,16 @@ class TModuleSong final : public TMixerChannel {
             // order 0 instead so that the wrap shows, and drop the tick it rendered.
             m_loopCount = info.loop_count;
             xmp_restart_module(m_context);
-            if (xmp_play_frame(m_context) != 0) {
-                return false;
+            // Some player versions apply the restart one tick late: drop ticks until order 0.
+            for (int tries = 0; tries < 4; ++tries) {
+                if (xmp_play_frame(m_context) != 0) {
+                    return false;
+                }
+                xmp_get_frame_info(m_context, &info);
+                if (info.pos == 0) {
+                    break;
+                }
             }
-            xmp_get_frame_info(m_context, &info);
             m_loopCount = info.loop_count;
         }
         m_order.store(info.pos, std::memory_order_relaxed);

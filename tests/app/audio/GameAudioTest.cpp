@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <unistd.h>
+
 #include <filesystem>
 
 using namespace audiotest;
@@ -54,7 +57,7 @@ class GameAudioTest : public ::testing::Test {
         audio.MusicKeepAlive();
     }
 
-    fs::path dir = fs::temp_directory_path() / "sd_game_audio_test";
+    fs::path dir = fs::temp_directory_path() / ("sd_game_audio_test-" + std::to_string(getpid()));
     fs::path previous;
     THeadlessPlatform platform;
     TGameSound sound{&platform};

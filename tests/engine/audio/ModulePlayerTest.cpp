@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -39,7 +42,7 @@ class ModulePlayerTest : public ::testing::Test {
         return -1;
     }
 
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / "sd_audio_module_test";
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("sd_audio_module_test-" + std::to_string(getpid()));
     THeadlessPlatform platform;
     TGameSound sound{&platform};
     TModulePlayer player{sound.Mixer()};
