@@ -48,7 +48,7 @@ SurfacePtr SurfaceFromPicture(const TImageArchiveItem& item) {
     cairo_surface_flush(surface.get());
     unsigned char* data = cairo_image_surface_get_data(surface.get());
     const int stride = cairo_image_surface_get_stride(surface.get());
-    const uint32_t key = static_cast<uint32_t>(item.TransparentColor) & 0xFFFFFF;
+    const uint32_t key = ColorValueToRGB(item.TransparentColor);
     for (int y = 0; y < pic.Height; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
         for (int x = 0; x < pic.Width; ++x) {

@@ -16,6 +16,8 @@ const char* GameFontAliases() {
   <match target="pattern">
     <test name="family" compare="eq" ignore-blanks="true"><string>DS Crystal</string></test>
     <edit name="family" mode="prepend" binding="strong"><string>DSEG14 Classic</string></edit>
+    <!-- The digital face is much wider than the one the read-outs are laid out for. -->
+    <edit name="matrix" mode="assign"><matrix><double>0.6</double><double>0</double><double>0</double><double>1</double></matrix></edit>
   </match>
   <match target="pattern">
     <test name="family" compare="eq" ignore-blanks="true"><string>Arial Black</string></test>

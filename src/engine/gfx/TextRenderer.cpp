@@ -64,6 +64,11 @@ const TTextRenderer::TResolved& TTextRenderer::Resolve(const TCanvasFont& font) 
             FcPatternGetInteger(match, FC_INDEX, 0, &index);
             FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
             resolved.Index = index;
+            // A condensing matrix from the aliases (the digital face stands in for a narrower one).
+            FcMatrix* matrix = nullptr;
+            if (FcPatternGetMatrix(match, FC_MATRIX, 0, &matrix) == FcResultMatch && matrix && matrix->xx > 0.1 &&
+                matrix->xx <= 1.0)
+                resolved.WidthScale = matrix->xx;
             // No bold face in the family: embolden the regular one.
             resolved.SyntheticBold = font.Bold && weight < FC_WEIGHT_DEMIBOLD;
             FcPatternDestroy(match);
@@ -71,6 +76,26 @@ const TTextRenderer::TResolved& TTextRenderer::Resolve(const TCanvasFont& font) 
         FcPatternDestroy(pattern);
     }
     return m_resolved.emplace(std::move(key), std::move(resolved)).first->second;
+}
+
+// Narrows a rendered mask by averaging the source columns that fall into each target column.
+void TTextRenderer::Condense(TRenderedText& text, double scale) {
+    const int w = text.CoverageWidth, h = text.CoverageHeight;
+    const int nw = std::max(1, static_cast<int>(w * scale + 0.5));
+    std::vector<uint8_t> out(static_cast<size_t>(nw) * h);
+    for (int x = 0; x < nw; ++x) {
+        int from = static_cast<int>(x / scale), to = std::max(from + 1, static_cast<int>((x + 1) / scale));
+        to = std::min(to, w);
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* row = text.Coverage.data() + static_cast<size_t>(y) * w;
+            int sum = 0;
+            for (int sx = from; sx < to; ++sx)
+                sum = std::max(sum, static_cast<int>(row[sx]));
+            out[static_cast<size_t>(y) * nw + x] = static_cast<uint8_t>(sum);
+        }
+    }
+    text.Coverage = std::move(out);
+    text.CoverageWidth = nw;
 }
 
 TTF_Font* TTextRenderer::Open(const TCanvasFont& font, std::string* key) {
@@ -81,7 +106,7 @@ TTF_Font* TTextRenderer::Open(const TCanvasFont& font, std::string* key) {
         return nullptr;
     int size = std::clamp(font.Size, 1, 1000);
     *key = resolved.File + '|' + std::to_string(resolved.Index) + '|' + std::to_string(size) +
-           (resolved.SyntheticBold ? "|B" : "|");
+           (resolved.SyntheticBold ? "|B" : "|") + std::to_string(resolved.WidthScale);
     auto it = m_fonts.find(*key);
     if (it != m_fonts.end())
         return it->second;
@@ -105,6 +130,7 @@ const TTextRenderer::TRenderedText* TTextRenderer::Text(const TCanvasFont& font,
     TTF_Font* f = Open(font, &key);
     if (!f)
         return nullptr;
+    const double scale = Resolve(font).WidthScale;
     key += '\n';
     key.append(cp1252);
     auto it = m_texts.find(key);
@@ -115,7 +141,7 @@ const TTextRenderer::TRenderedText* TTextRenderer::Text(const TCanvasFont& font,
         std::string utf8 = Cp1252ToUtf8(cp1252);
         int w = 0, h = 0;
         if (!utf8.empty() && TTF_SizeUTF8(f, utf8.c_str(), &w, &h) == 0) {
-            text.Width = w;
+            text.Width = static_cast<int>(w * scale + 0.5);
             text.Height = h;
         } else {
             text.Height = TTF_FontHeight(f);
@@ -143,6 +169,8 @@ const TTextRenderer::TRenderedText* TTextRenderer::Text(const TCanvasFont& font,
                                 static_cast<uint8_t>(row[x] >> 24);
                     }
                     SDL_FreeSurface(argb);
+                    if (scale != 1.0)
+                        Condense(text, scale);
                 }
             }
         }

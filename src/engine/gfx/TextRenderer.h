@@ -40,8 +40,10 @@ class TTextRenderer {
         std::string File;
         int Index = 0;
         bool SyntheticBold = false;
+        double WidthScale = 1.0;  // the horizontal factor of the match's font matrix
     };
     const TResolved& Resolve(const TCanvasFont& font);
+    static void Condense(TRenderedText& text, double scale);
     _TTF_Font* Open(const TCanvasFont& font, std::string* key);
 
     _FcConfig* m_config = nullptr;

@@ -187,6 +187,14 @@ public:
                 keys[code] = 0x80;
             }
         }
+        // A tap shorter than a tick still counts once: keys pressed since the last read read
+        // as down even when they are already up again.
+        for (int code = 0; code < 256; ++code) {
+            if (m_pressedSinceRead[code]) {
+                keys[code] = 0x80;
+            }
+        }
+        m_pressedSinceRead.fill(false);
     }
 
     TJoystickState ReadJoystick() override {
@@ -387,6 +395,9 @@ private:
             out.Ctrl = (e.key.keysym.mod & KMOD_CTRL) != 0;
             out.Shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
             out.Repeat = e.key.repeat != 0;
+            if (e.type == SDL_KEYDOWN && out.VirtualKey > 0 && out.VirtualKey < 256) {
+                m_pressedSinceRead[out.VirtualKey] = true;
+            }
             return true;
         case SDL_TEXTINPUT:
             out.Kind = TPlatformEventKind::Text;
@@ -407,6 +418,7 @@ private:
         }
     }
 
+    mutable std::array<bool, 256> m_pressedSinceRead{};
     bool m_sdlStarted = false;
     bool m_audioStarted = false;
     SDL_Window* m_window = nullptr;
