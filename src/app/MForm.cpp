@@ -22,6 +22,7 @@
 #include "race/Race.h"
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
@@ -455,13 +456,23 @@ void TMForm::OpenPlayUrl() {
 }
 
 void TMForm::ExitGame() {
-    m_menus->SaveOptions();
+    SaveQuietly([this] { m_menus->SaveOptions(); });
     OpenPlayUrl();
     m_terminated = true;
 }
 
 void TMForm::ShutDown() {
-    m_menus->SaveOptions();
-    m_menus->SaveHighScores();
+    SaveQuietly([this] { m_menus->SaveOptions(); });
+    SaveQuietly([this] { m_menus->SaveHighScores(); });
     m_terminated = true;
+}
+
+void TMForm::SaveQuietly(const std::function<void()>& save) {
+    // A save that fails (a read-only folder, a full disk) must not take the game down on
+    // its way out; the previous file is still there, and the player is told why.
+    try {
+        save();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Spraydash: %s\n", e.what());
+    }
 }

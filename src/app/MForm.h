@@ -3,6 +3,7 @@
 #include "app/GameState.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -123,6 +124,8 @@ public:
     TScreenState Screen;
 
 private:
+    void SaveQuietly(const std::function<void()>& save);
+
     IPlatform& m_platform;
     TFormConfig m_config;
     bool m_terminated = false;
