@@ -62,31 +62,11 @@ int ComputePatternCount(const TImageArchiveItem& item) {
 }
 
 std::vector<TImageArchiveItem> ReadImageArchive(std::span<const uint8_t> bytes) {
-    std::vector<TImageArchiveItem> items;
-    TCollectionItemReader reader;
-    reader.BeginItem = [&] { items.emplace_back(); };
-    reader.ReadProperty = [&](TObjectReader& in, const std::string& property) {
-        ReadItemProperty(in, property, items.back());
-    };
-    // Items without a name yet are told apart by their place in the collection.
-    reader.ItemName = [&] {
-        std::string name = items.back().Name;
-        if (name.empty())
-            name.append("#").append(std::to_string(items.size()));
-        return name;
-    };
-    ReadArchiveContainer(bytes, reader);
-    return items;
+    return ReadArchiveItems<TImageArchiveItem>(bytes, ReadItemProperty);
 }
 
 std::vector<TImageArchiveItem> ReadImageArchive(const std::string& fileName) {
-    const std::vector<uint8_t> bytes = ReadArchiveFile(fileName);
-    try {
-        return ReadImageArchive(std::span<const uint8_t>(bytes));
-    } catch (EArchiveError& e) {
-        e.SetFileName(fileName);
-        throw;
-    }
+    return ReadArchiveItemsFromFile<TImageArchiveItem>(fileName, ReadItemProperty);
 }
 
 std::vector<uint8_t> WriteImageArchive(const std::vector<TImageArchiveItem>& items,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/archive/ArchiveErrors.h"
+
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -114,6 +116,38 @@ std::string ReadArchiveClassName(std::span<const uint8_t> bytes);
 // The whole file, or EFOpenError.
 std::vector<uint8_t> ReadArchiveFile(const std::string& fileName);
 void WriteArchiveFile(const std::string& fileName, const std::vector<uint8_t>& bytes);
+
+// The items of an archive of one kind; readProperty(reader, name, item) reads one property.
+template <typename Item, typename ReadProperty>
+std::vector<Item> ReadArchiveItems(std::span<const uint8_t> bytes, ReadProperty readProperty) {
+    std::vector<Item> items;
+    TCollectionItemReader reader;
+    reader.BeginItem = [&] { items.emplace_back(); };
+    reader.ReadProperty = [&](TObjectReader& in, const std::string& property) {
+        readProperty(in, property, items.back());
+    };
+    // Items without a name yet are told apart by their place in the collection.
+    reader.ItemName = [&] {
+        std::string name = items.back().Name;
+        if (name.empty())
+            name.append("#").append(std::to_string(items.size()));
+        return name;
+    };
+    ReadArchiveContainer(bytes, reader);
+    return items;
+}
+
+// The same from a file; a failure names the file.
+template <typename Item, typename ReadProperty>
+std::vector<Item> ReadArchiveItemsFromFile(const std::string& fileName, ReadProperty readProperty) {
+    const std::vector<uint8_t> bytes = ReadArchiveFile(fileName);
+    try {
+        return ReadArchiveItems<Item>(std::span<const uint8_t>(bytes), readProperty);
+    } catch (EArchiveError& e) {
+        e.SetFileName(fileName);
+        throw;
+    }
+}
 
 // Writes object stream values in the same codes the reader takes, each number in its
 // smallest code.

@@ -31,31 +31,11 @@ void ReadItemProperty(TObjectReader& in, const std::string& property, TWaveArchi
 } // namespace
 
 std::vector<TWaveArchiveItem> ReadWaveArchive(std::span<const uint8_t> bytes) {
-    std::vector<TWaveArchiveItem> items;
-    TCollectionItemReader reader;
-    reader.BeginItem = [&] { items.emplace_back(); };
-    reader.ReadProperty = [&](TObjectReader& in, const std::string& property) {
-        ReadItemProperty(in, property, items.back());
-    };
-    // Items without a name yet are told apart by their place in the collection.
-    reader.ItemName = [&] {
-        std::string name = items.back().Name;
-        if (name.empty())
-            name.append("#").append(std::to_string(items.size()));
-        return name;
-    };
-    ReadArchiveContainer(bytes, reader);
-    return items;
+    return ReadArchiveItems<TWaveArchiveItem>(bytes, ReadItemProperty);
 }
 
 std::vector<TWaveArchiveItem> ReadWaveArchive(const std::string& fileName) {
-    const std::vector<uint8_t> bytes = ReadArchiveFile(fileName);
-    try {
-        return ReadWaveArchive(std::span<const uint8_t>(bytes));
-    } catch (EArchiveError& e) {
-        e.SetFileName(fileName);
-        throw;
-    }
+    return ReadArchiveItemsFromFile<TWaveArchiveItem>(fileName, ReadItemProperty);
 }
 
 std::vector<uint8_t> WriteWaveArchive(const std::vector<TWaveArchiveItem>& items) {
