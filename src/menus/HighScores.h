@@ -29,7 +29,9 @@ public:
     bool QualifiesForTable(int32_t score) const;
     void SortHighScores();
     std::string ComputeTableCheck() const;
-    bool TableCheckMatches() const { return TableCheck == ComputeTableCheck(); }
+    // An empty check is what a missing or cut-short options file leaves; it must not vouch for a
+    // table that a cut-short table file left blank (whose own check is empty too).
+    bool TableCheckMatches() const { return !TableCheck.empty() && TableCheck == ComputeTableCheck(); }
 
     std::array<THighScore, kSpare + 1> HighScores{};  // [1..11]; [0] unused
     std::string TableCheck;

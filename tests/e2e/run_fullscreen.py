@@ -1,0 +1,91 @@
+#!/usr/bin/env python3
+"""Alt+Enter both ways under a window manager: the window takes the screen's size and comes
+back to 800 × 600; the choice is in Data/Save/options after the exit and the next start
+opens in full screen. The window manager's own close request opens "Exit the game?"."""
+
+import os
+import subprocess
+import sys
+import time
+
+import e2e_session as e2e
+
+PREVIEWS = os.path.join(e2e.build_dir(), "previews")
+COLUMN = (556, 114, 230, 361)
+YES_NO = (315, 344, 202, 45)
+
+
+def preview(name):
+    return e2e.Picture.from_file(os.path.join(PREVIEWS, name + ".png"))
+
+
+def wait_size(game, size, what, timeout=8):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if game.geometry()[2:] == size:
+            return
+        time.sleep(0.2)
+    raise e2e.E2EFailure("%s: the window is %dx%d" % ((what,) + game.geometry()[2:]))
+
+
+def options_lines(game):
+    with open(os.path.join(game.workdir, "Data", "Save", "options"), "rb") as f:
+        return f.read().split(b"\r\n")
+
+
+def exit_by_keyboard(game):
+    game.keys("Up")  # from "Start game" up to "Exit"
+    game.keys("Return")
+    question = preview("exit_question")
+    game.wait_for(lambda s: game.geometry()[2:] != (800, 600)
+                  or s.match_fraction(question, *YES_NO) >= 0.9, "\"Exit the game?\"")
+    game.keys("y")
+    e2e.check(game.wait_exit() == 0, "the game did not end with status 0")
+
+
+def test(game):
+    screen = game.server.size
+    menu = preview("mainmenu_1")
+    game.wait_for(lambda s: s.match_fraction(menu, *COLUMN) >= 0.95, "the main menu", timeout=15)
+
+    subprocess.run(["wmctrl", "-c", "Spraydash"], env=game.server.env(), check=True)
+    question = preview("exit_question")
+    game.wait_for(lambda s: s.match_fraction(question, *YES_NO) >= 0.9, "\"Exit the game?\" from the window manager")
+    game.keys("n")
+    game.wait_for(lambda s: s.match_fraction(menu, *COLUMN) >= 0.95, "the main menu after N")
+
+    game.keys("alt+Return")
+    wait_size(game, screen, "full screen after Alt+Enter")
+    shot = game.shot()
+    e2e.check((shot.width, shot.height) == screen, "the picture does not fill the screen")
+    # The 800 × 600 picture is scaled to the screen's height: the lit start button moves with it.
+    sx, sy = screen[0] / 800, screen[1] / 600
+    lit = menu.mean(600, 130, 150, 20)
+    e2e.check(e2e.colour_distance(shot.mean(int(600 * sx), int(130 * sy), 150, 20), lit) < 40,
+              "the scaled picture does not show the lit start button")
+
+    game.keys("alt+Return")
+    wait_size(game, (800, 600), "the window after the second Alt+Enter")
+    game.wait_for(lambda s: s.match_fraction(menu, *COLUMN) >= 0.95, "the menu in the window again")
+
+    game.keys("alt+Return")
+    wait_size(game, screen, "full screen after the third Alt+Enter")
+    exit_by_keyboard(game)
+    e2e.check(options_lines(game)[0] == b"1", "full screen not saved: %r" % options_lines(game)[:1])
+
+    again = e2e.Game(game.server, game.workdir)
+    try:
+        again.wait_window()
+        wait_size(again, screen, "the next start")
+        again.keys("alt+Return")
+        wait_size(again, (800, 600), "the window after Alt+Enter on the next start")
+        again.wait_for(lambda s: s.match_fraction(menu, *COLUMN) >= 0.95, "the menu after the next start", timeout=15)
+        exit_by_keyboard(again)
+    finally:
+        again.stop()
+    e2e.check(options_lines(game)[0] == b"0", "windowed mode not saved: %r" % options_lines(game)[:1])
+
+
+if __name__ == "__main__":
+    e2e.require_tools("Xvfb", "xdotool", "import", "convert", "openbox", "wmctrl")
+    sys.exit(e2e.run(test, window_manager=["openbox", "--sm-disable"]))
