@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     fonts-liberation2 fonts-dseg fonts-dejavu-core
     xvfb xdotool x11-utils imagemagick openmpt123 librsvg2-bin python3
+    wmctrl desktop-file-utils openbox
 )
 
 missing=()

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Start-up to the main menu, the close box, every sub-screen by keyboard and back, then the exit question:
-N keeps the game, Y ends it with status 0 and the two save files written."""
+"""Start-up to the main menu, the close box, every sub-screen by keyboard and back, then the
+exit question: N keeps the game, Y ends it with status 0 and the two save files written."""
 
 import os
 import sys

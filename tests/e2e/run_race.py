@@ -23,14 +23,15 @@ def preview(name):
 
 
 def moving(game, pause=0.4):
-    """Whether the river scrolls: two pictures a little apart differ in most of the water."""
+    """Whether the river scrolls: two pictures a little apart differ in the water. Its wave
+    lines are thin, so a slow scroll changes only a few per cent; a frozen race changes none."""
     a = game.shot()
     time.sleep(pause)
     b = game.shot()
-    return a.match_fraction(b, *RIVER, tolerance=0) < 0.9
+    return a.match_fraction(b, *RIVER, tolerance=0) < 0.995
 
 
-def wait_moving(game, want, what, timeout=6):
+def wait_moving(game, want, what, timeout=10):
     deadline = time.time() + timeout
     while time.time() < deadline:
         if moving(game) == want:
@@ -53,7 +54,6 @@ def test(game):
     game.key_down("Up")  # full throttle for the rest of the race
     try:
         wait_moving(game, True, "the river does not scroll under full throttle")
-        game.shot(os.environ.get("SPRAYDASH_RACE_SHOT"))
 
         game.keys("p")
         game.wait_for(lambda s: s.count_near(YELLOW, *BANNER) > 150, "\"Pause\"")

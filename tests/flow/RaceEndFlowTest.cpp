@@ -3,6 +3,7 @@
 #include "app/GameState.h"
 #include "app/Messages.h"
 #include "engine/platform/KeyCodes.h"
+#include "engine/platform/Platform.h"
 #include "flow/FlowGame.h"
 #include "flow/ScorePayload.h"
 #include "menus/Menus.h"
@@ -16,9 +17,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,7 +49,6 @@ struct TServerView {
     int PresentsOnArrival = -1;
     int PresentsAfterHold = -1;
     uint8_t ModeAfterHold = 0;
-    uint32_t ClockOnArrival = 0;
     std::vector<uint16_t> Frame;
 };
 
@@ -92,7 +94,8 @@ class RaceEndFlowTest : public ::testing::Test {
                 std::lock_guard lock(m_viewMutex);
                 m_views.push_back(std::move(view));
             }
-            conn.Send("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n\r\nOK");
+            conn.Send("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\nConnection: "
+                      "close\r\n\r\nOK");
             conn.WaitForClose();
         };
     }
@@ -280,11 +283,39 @@ TEST_F(RaceEndFlowTest, GameOverThenASecondRaceStartsFromTheLastName) {
     EXPECT_EQ(table.Entry(10).EntryScore, 1234);
 }
 
+// The window's loop stays alive during the request: a termination asked for meanwhile is
+// honoured once it has ended, and the way out saves the new table.
+TEST_F(RaceEndFlowTest, TerminationDuringTheRequestEndsTheGameAfterIt) {
+    TTestServer server(ObservingHandler());
+    Game.Start(server.Base());
+    ASSERT_NO_FATAL_FAILURE(FinishRaceWithScore(4700));
+    Game.TypeText("Ola");
+    ASSERT_NO_FATAL_FAILURE(CommitName());
+
+    // Enter is acted on as its event is handled, so the termination queued behind it
+    // arrives while the request runs.
+    Game.Platform().PushKey(vk::Return, true);
+    TPlatformEvent terminate;
+    terminate.Kind = TPlatformEventKind::Terminate;
+    Game.Platform().Push(terminate);
+    EXPECT_FALSE(Game.Form().PumpOnce(false));
+
+    EXPECT_EQ(Views().size(), 1u);
+    EXPECT_TRUE(Game.Form().Terminated());
+    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
+    Game.Form().FormDestroy();
+    EXPECT_NE(Game.Files().ReadSave("hs").find("Ola\r\n4700\r\n"), std::string::npos);
+}
+
 // A failed request leaves the result in the local table and says nothing.
 struct TDeadServerCase {
     const char* Name;
     bool Listening; // accepts and reads the request but never answers
 };
+
+void PrintTo(const TDeadServerCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class DeadServerTest : public RaceEndFlowTest, public ::testing::WithParamInterface<TDeadServerCase> {};
 

@@ -9,7 +9,6 @@
 #include "menus/Menus.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"
-#include "race/WallSprite.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -25,7 +24,8 @@
 #endif
 #endif
 #if defined(SOAK_ASAN)
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer runtime's allocator interface (GCC installs no header for it).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace {
@@ -39,8 +39,6 @@ constexpr size_t kMaxProblems = 50;
 
 // The river's water and how far a turned boat may lean over a bank (a third of its height,
 // plus one tick of sideways travel).
-constexpr double kRiverLeft = 177;
-constexpr double kRiverRight = 609;
 constexpr double kBankSlack = 8;
 
 // A race shows its panels, the boat and its helpers, at most 30 walls and an overlay with two
@@ -49,25 +47,13 @@ constexpr int kRaceSpriteCeiling = 90;
 // The bonus count-down may take the clock one step of 150 ms below zero.
 constexpr int32_t kClockUndershootMs = 150;
 
-// How far ahead the attentive driver looks, and the speed at which a bridge lets the boat pass.
-constexpr double kLookAhead = 260;
-constexpr double kSideMargin = 14;
-constexpr double kBridgeSpeed = 6.5;
-
-// A race is given at least this long; letting the clock take every life needs this much of the
-// run's time left (three lives of the longer levels).
+// A race is given at least this long, so that short runs still see several races.
 constexpr uint64_t kShortestRaceMs = 30000;
-constexpr uint64_t kClockRunOutMs = 6ull * 60 * 1000;
 
 // A state outside the race that lasts this long means the game no longer answers.
 constexpr uint64_t kStuckTicks = 20000;
 // A race that runs this long past its own budget never ended.
 constexpr uint64_t kRaceOverrunMs = 20ull * 60 * 1000;
-
-bool Slows(uint8_t kind) { return kind == wkTree || kind == wkFlag || kind == wkWeed || kind == wkDuck; }
-bool Wrecks(const TWallSprite& wall) {
-    return wall.Kind == wkFisher || wall.Kind == wkShip || wall.Kind == wkBridge || wall.IsTraffic();
-}
 
 long ReadStatusKb(const std::string& status, const char* key) {
     std::istringstream in(status);
@@ -81,7 +67,7 @@ long ReadStatusKb(const std::string& status, const char* key) {
 }
 
 const char* const kNameLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .-_!";
-}  // namespace
+} // namespace
 
 TMemoryUse ReadMemoryUse() {
     std::ifstream in("/proc/self/status");
@@ -112,8 +98,12 @@ TSoakPlayer::TSoakPlayer(TGameFixture& game, uint32_t seed, uint64_t budgetMs)
     m_stats.Seed = seed;
 }
 
-TMForm& TSoakPlayer::Form() { return m_game.Form(); }
-TRace& TSoakPlayer::Race() { return m_game.Form().Race(); }
+TMForm& TSoakPlayer::Form() {
+    return m_game.Form();
+}
+TRace& TSoakPlayer::Race() {
+    return m_game.Form().Race();
+}
 
 void TSoakPlayer::Run() {
     TGameTimer& timer = Form().MTimer();
@@ -134,7 +124,7 @@ void TSoakPlayer::Run() {
         else if (name == "WallExplosion")
             ++m_stats.WallExplosions;
         else if (name == "Bonus")
-            ++m_stats.PowerUps;  // the life box too; ObserveRace takes those back out
+            ++m_stats.PowerUps; // the life box too; ObserveRace takes those back out
     };
 
     while (!Form().Terminated() && !m_stuck) {
@@ -201,8 +191,9 @@ void TSoakPlayer::Problem(const std::string& what) {
     if (m_stats.Problems.size() >= kMaxProblems)
         return;
     char where[96];
-    std::snprintf(where, sizeof where, "tick %llu (%.2f s simulated, seed %u): ",
-                  static_cast<unsigned long long>(m_stats.Ticks), m_stats.SimulatedMs / 1000.0, m_stats.Seed);
+    std::snprintf(where, sizeof where,
+                  "tick %llu (%.2f s simulated, seed %u): ", static_cast<unsigned long long>(m_stats.Ticks),
+                  m_stats.SimulatedMs / 1000.0, m_stats.Seed);
     m_stats.Problems.push_back(where + what);
 }
 
@@ -290,12 +281,11 @@ void TSoakPlayer::DecideOverlay() {
         Wait(3, 10);
         return;
     case msgFinishRace:
-        if (m_ending == TEnding::AskToFinish) {
-            ReleaseAll();
+        m_finishAnswer = m_ending == TEnding::AskToFinish ? 1 : 2;
+        if (m_finishAnswer == 1) {
             Tap('Y');
-            ++m_stats.FinishAnsweredYes;
         } else {
-            // "No" is highlighted, so Enter answers no as well.
+            // "No" is highlighted, so Enter answers no as well, and Esc closes the question.
             const int how = Between(0, 9);
             if (how < 6)
                 Tap('N');
@@ -303,7 +293,6 @@ void TSoakPlayer::DecideOverlay() {
                 Press(vk::Return);
             else
                 Tap(vk::Escape);
-            ++m_stats.FinishAnsweredNo;
         }
         Wait(3, 10);
         return;
@@ -315,9 +304,10 @@ void TSoakPlayer::DecideOverlay() {
                 Press(vk::Back);
             std::string name;
             for (int i = Between(1, 11); i > 0; --i)
-                name += kNameLetters[Between(0, static_cast<int>(std::char_traits<char>::length(kNameLetters)) - 1)];
+                name += kNameLetters[Between(
+                    0, static_cast<int>(std::char_traits<char>::length(kNameLetters)) - 1)];
             if (Chance(0.2))
-                name += "\xC3\xA9";  // é, beyond ASCII
+                name += "\xC3\xA9"; // é, beyond ASCII
             m_game.TypeText(name);
             m_nameTyped = true;
             Wait(10, 60);
@@ -339,132 +329,6 @@ void TSoakPlayer::DecideOverlay() {
         // Banners and notices: the keys held stay held, as a player's would.
         return;
     }
-}
-
-void TSoakPlayer::DecideRace() {
-    const uint64_t raceMs = m_stats.SimulatedMs - m_raceStartMs;
-    if (m_ending == TEnding::None && raceMs > m_raceBudgetMs)
-        m_ending = Chance(0.5) && m_stats.SimulatedMs + kClockRunOutMs < m_budgetMs ? TEnding::LetClockRun
-                                                                                    : TEnding::AskToFinish;
-    // Once the whole run's time is spent, the race is ended the quick way.
-    if (BudgetSpent())
-        m_ending = TEnding::AskToFinish;
-
-    if (m_ending == TEnding::AskToFinish) {
-        if (m_waitTicks == 0) {
-            ReleaseAll();
-            Tap(vk::Escape);
-            Wait(5, 15);
-        }
-        return;
-    }
-    if (m_ending == TEnding::LetClockRun) {
-        // Stop and wait for the clock: time over, then game over.
-        Hold(vk::Up, false);
-        Hold(vk::Space, false);
-        Hold(vk::Control, false);
-        Hold(vk::Left, false);
-        Hold(vk::Right, false);
-        Hold(vk::Down, true);
-        return;
-    }
-    if (m_waitTicks == 0 && Chance(1.0 / 2500)) {
-        Tap('P');
-        return;
-    }
-    if (m_waitTicks == 0 && Chance(1.0 / 3000)) {
-        Tap(vk::Escape);
-        return;
-    }
-    Drive();
-}
-
-void TSoakPlayer::Drive() {
-    if (--m_throttleTicks <= 0) {
-        m_throttle = Chance(m_throttleShare);
-        m_throttleTicks = Between(20, 150);
-    }
-    if (m_brakeTicks > 0)
-        --m_brakeTicks;
-    else if (Chance(0.002))
-        m_brakeTicks = Between(5, 40);
-
-    bool slowForBridge = false;
-    const int avoid = m_attentive ? SteerAroundObstacles(slowForBridge) : 0;
-    if (avoid != 0) {
-        m_steer = avoid;
-        m_steerTicks = Between(2, 5);
-    } else if (--m_steerTicks <= 0) {
-        const int pick = Between(0, 9);
-        m_steer = pick < 3 ? -1 : (pick < 7 ? 0 : 1);
-        m_steerTicks = Between(3, 15);
-    }
-
-    if (m_fireTicks > 0) {
-        --m_fireTicks;
-    } else if (Chance(0.012)) {
-        m_fireTicks = Between(10, 90);
-        m_fireWithCtrl = Chance(0.25);
-    }
-
-    const TMyCarSprite* boat = Race().PlayerBoat;
-    const bool tooFastForBridge = slowForBridge && boat != nullptr && boat->Speed > kBridgeSpeed;
-    Hold(vk::Up, m_throttle && !slowForBridge);
-    Hold(vk::Down, m_brakeTicks > 0 || tooFastForBridge);
-    Hold(vk::Left, m_steer < 0);
-    Hold(vk::Right, m_steer > 0);
-    const bool fire = m_fireTicks > 0;
-    Hold(vk::Space, fire && !m_fireWithCtrl);
-    Hold(vk::Control, fire && m_fireWithCtrl);
-}
-
-int TSoakPlayer::SteerAroundObstacles(bool& slowForBridge) {
-    const TMyCarSprite* boat = Race().PlayerBoat;
-    if (boat == nullptr || !boat->Visible)
-        return 0;
-    const double left = boat->X;
-    const double right = boat->X + boat->Width;
-    const double centre = (left + right) / 2;
-    const TRaceTrack& track = Race().Track();
-    const TWallSprite* threat = nullptr;
-    const TWallSprite* prize = nullptr;
-    for (int32_t slot = 1; slot <= TRaceTrack::kSlotCount; ++slot) {
-        if (!track.WallSlotUsed[slot])
-            continue;
-        const TWallSprite& wall = *track.WallSlots[slot];
-        if (wall.Exploded || wall.OnShore || wall.Collected || !wall.Collidable)
-            continue;
-        const bool ahead = wall.Y + wall.Height > boat->Y - kLookAhead && wall.Y < boat->Y + boat->Height;
-        if (!ahead)
-            continue;
-        if (wall.Kind == wkBridge)
-            slowForBridge = true;
-        const bool inLane = wall.X - kSideMargin < right && wall.X + wall.Width + kSideMargin > left;
-        if ((Wrecks(wall) || Slows(wall.Kind)) && inLane) {
-            if (threat == nullptr || wall.Y > threat->Y)
-                threat = &wall;
-        } else if (wall.BonusBox && (prize == nullptr || wall.Y > prize->Y)) {
-            prize = &wall;
-        }
-    }
-    if (threat != nullptr) {
-        const double wallCentre = threat->X + threat->Width / 2.0;
-        // Away from the obstacle, unless the bank leaves no room on that side.
-        int away = wallCentre < centre ? 1 : -1;
-        if (away > 0 && threat->X + threat->Width + boat->Width > kRiverRight)
-            away = -1;
-        else if (away < 0 && threat->X - boat->Width < kRiverLeft)
-            away = 1;
-        return away;
-    }
-    if (prize != nullptr) {
-        const double prizeCentre = prize->X + prize->Width / 2.0;
-        if (prizeCentre < left)
-            return -1;
-        if (prizeCentre > right)
-            return 1;
-    }
-    return 0;
 }
 
 // ---- Watching what the tick did ----
@@ -500,24 +364,48 @@ void TSoakPlayer::Observe() {
             Wait(30, 200);
         }
     }
+    if (m_lastMessage == msgFinishRace && mode != msgFinishRace && m_finishAnswer != 0) {
+        const bool resumed = screen == gsRace && mode == msgNone;
+        ++(resumed ? m_stats.FinishAnsweredNo : m_stats.FinishAnsweredYes);
+        if (resumed != (m_finishAnswer == 2))
+            Problem(std::string("\"Finish race?\" answered ") +
+                    (m_finishAnswer == 2 ? "no ended" : "yes resumed") + " the race");
+        m_finishAnswer = 0;
+    }
     if (screen == gsRace && mode != m_lastMessage) {
         switch (mode) {
         case msgLevel:
             ++m_stats.LevelStarts[Race().Level];
             m_stats.MaxLevel = std::max(m_stats.MaxLevel, Race().Level);
             break;
-        case msgPause: ++m_stats.Pauses; Wait(20, 200); break;
-        case msgFinishRace: Wait(10, 60); break;
-        case msgTimeOver: ++m_stats.TimeOvers; break;
-        case msgGameOver: ++m_stats.GameOvers; break;
+        case msgPause:
+            ++m_stats.Pauses;
+            Wait(20, 200);
+            break;
+        case msgFinishRace:
+            // Hands off the arrows to answer: a held arrow would move the highlight.
+            ReleaseAll();
+            Wait(10, 60);
+            break;
+        case msgTimeOver:
+            ++m_stats.TimeOvers;
+            break;
+        case msgGameOver:
+            ++m_stats.GameOvers;
+            break;
         case msgEnterName:
             ++m_stats.NameEntries;
             m_nameTyped = false;
             Wait(20, 100);
             break;
-        case msgSendResult: Wait(10, 60); break;
-        case msgSending: Problem("the result is being sent although the send question was answered no"); break;
-        default: break;
+        case msgSendResult:
+            Wait(10, 60);
+            break;
+        case msgSending:
+            Problem("the result is being sent although the send question was answered no");
+            break;
+        default:
+            break;
         }
     }
 
@@ -611,7 +499,8 @@ void TSoakPlayer::IntroEnded() {
         m_stats.MenuSprites = sprites;
     } else if (sprites != m_stats.MenuSprites) {
         Problem("the main menu has " + std::to_string(sprites) + " sprites after race " +
-                std::to_string(m_stats.Races) + ", " + std::to_string(m_stats.MenuSprites) + " after the first intro");
+                std::to_string(m_stats.Races) + ", " + std::to_string(m_stats.MenuSprites) +
+                " after the first intro");
     }
     // Memory settles once the first races have warmed every cache and pool.
     if (m_stats.Races >= 1 && m_stats.Races <= kWarmUpRaces) {

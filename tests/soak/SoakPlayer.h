@@ -14,8 +14,8 @@ class TRace;
 // Memory of this process: resident, from /proc/self/status (kB; 0 where unavailable), and
 // the heap blocks in use as the allocator counts them.
 struct TMemoryUse {
-    long PeakKb = 0;      // VmHWM
-    long ResidentKb = 0;  // VmRSS
+    long PeakKb = 0;     // VmHWM
+    long ResidentKb = 0; // VmRSS
     long HeapKb = 0;
 };
 TMemoryUse ReadMemoryUse();
@@ -30,15 +30,15 @@ struct TSoakStats {
     uint64_t SimulatedMs = 0;
     int Races = 0;
     int MaxLevel = 0;
-    std::map<int, int> LevelStarts;  // level → how often it started (restarts included)
-    int LevelsFinished = 0;          // finish lines crossed
+    std::map<int, int> LevelStarts; // level → how often it started (restarts included)
+    int LevelsFinished = 0;         // finish lines crossed
     int Wrecks = 0;
     int TimeOvers = 0;
     int GameOvers = 0;
-    int PowerUps = 0;  // gun, engine or shield boxes picked up
+    int PowerUps = 0; // gun, engine or shield boxes picked up
     int ExtraLives = 0;
     int Jumps = 0;
-    int ShotBursts = 0;  // fire held with the gun on board
+    int ShotBursts = 0; // fire held with the gun on board
     int WallExplosions = 0;
     int Pauses = 0;
     int FinishAnsweredNo = 0;
@@ -46,7 +46,7 @@ struct TSoakStats {
     int NameEntries = 0;
     int SendDeclined = 0;
     std::vector<int> PeakSpritesPerRace;
-    int MenuSprites = -1;  // root children on the main menu after the first intro
+    int MenuSprites = -1; // root children on the main menu after the first intro
     long ResidentAfterWarmUpKb = 0;
     long ResidentAtEndKb = 0;
     long HeapAfterWarmUpKb = 0;
@@ -63,7 +63,7 @@ struct TSoakStats {
 // simulated time is spent; then it leaves through the exit question. After every tick it
 // checks what must always hold and keeps the figures.
 class TSoakPlayer {
-public:
+  public:
     TSoakPlayer(TGameFixture& game, uint32_t seed, uint64_t budgetMs);
 
     // Plays until the budget is spent and the game has ended; stops early when the game
@@ -73,8 +73,11 @@ public:
 
     // Races after which the resident memory is taken as the settled level.
     static constexpr int kWarmUpRaces = 3;
+    // The river's water between the banks.
+    static constexpr double kRiverLeft = 177;
+    static constexpr double kRiverRight = 609;
 
-private:
+  private:
     enum class TEnding { None, AskToFinish, LetClockRun };
 
     // One pass of the message loop after the virtual clock moved on; the mixer is drained
@@ -96,7 +99,7 @@ private:
     void ReleaseAll();
     // Down now, up before the next decision: one edge for the input states.
     void Tap(int virtualKey);
-    void Press(int virtualKey);  // a key-down and key-up event pair (Enter, Escape on menus)
+    void Press(int virtualKey); // a key-down and key-up event pair (Enter, Escape on menus)
     void Wait(int minTicks, int maxTicks) { m_waitTicks = Between(minTicks, maxTicks); }
     int Between(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
     bool Chance(double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(m_rng) < p; }
@@ -130,14 +133,13 @@ private:
     bool m_throttle = false;
     int m_throttleTicks = 0;
     int m_brakeTicks = 0;
-    int m_steer = 0;  // -1 left, 0 none, 1 right
+    int m_steer = 0; // -1 left, 0 none, 1 right
     int m_steerTicks = 0;
     int m_fireTicks = 0;
     bool m_fireWithCtrl = false;
     int m_targetBoat = 1;
     bool m_nameTyped = false;
-    bool m_pauseAsked = false;
-    bool m_finishAsked = false;
+    int m_finishAnswer = 0; // the answer given to the open finish question: 1 yes, 2 no
     bool m_wantsExit = false;
     uint64_t m_sameStateTicks = 0;
     bool m_stuck = false;

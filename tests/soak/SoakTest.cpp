@@ -15,7 +15,7 @@
 namespace {
 // CTest runs the short soak; run_hour.sh sets an hour.
 constexpr double kDefaultMinutes = 3;
-constexpr uint32_t kDefaultSeed = 20261210;
+constexpr uint32_t kDefaultSeed = 10;
 // Resident memory may grow this much between the settled level after the first races and the end.
 constexpr long kDefaultRssMarginMb = 16;
 // From this length on, every kind of event must have happened at least once.
@@ -35,28 +35,31 @@ std::string Report(const TSoakStats& s, double realSeconds) {
     const int peakMin = peaks.empty() ? 0 : *std::min_element(peaks.begin(), peaks.end());
     const int peakMax = peaks.empty() ? 0 : *std::max_element(peaks.begin(), peaks.end());
     const double peakMean =
-        peaks.empty() ? 0 : std::accumulate(peaks.begin(), peaks.end(), 0.0) / static_cast<double>(peaks.size());
+        peaks.empty() ? 0
+                      : std::accumulate(peaks.begin(), peaks.end(), 0.0) / static_cast<double>(peaks.size());
     std::ostringstream out;
     out << "Soak figures (seed " << s.Seed << ")\n";
     char line[256];
-    std::snprintf(line, sizeof line, "  simulated %.1f min in %.1f s of real time, %llu ticks\n", s.SimulatedMs / 60000.0,
-                  realSeconds, static_cast<unsigned long long>(s.Ticks));
+    std::snprintf(line, sizeof line, "  simulated %.1f min in %.1f s of real time, %llu ticks\n",
+                  s.SimulatedMs / 60000.0, realSeconds, static_cast<unsigned long long>(s.Ticks));
     out << line;
-    out << "  races " << s.Races << ", game overs " << s.GameOvers << ", time overs " << s.TimeOvers << ", wrecks "
-        << s.Wrecks << "\n";
-    out << "  highest level " << s.MaxLevel << ", finish lines crossed " << s.LevelsFinished << ", level starts:";
+    out << "  races " << s.Races << ", game overs " << s.GameOvers << ", time overs " << s.TimeOvers
+        << ", wrecks " << s.Wrecks << "\n";
+    out << "  highest level " << s.MaxLevel << ", finish lines crossed " << s.LevelsFinished
+        << ", level starts:";
     for (const auto& [level, count] : s.LevelStarts)
         out << " " << level << "x" << count;
     out << "\n";
     out << "  power-up boxes " << s.PowerUps << ", extra lives " << s.ExtraLives << ", jumps " << s.Jumps
         << ", shot bursts " << s.ShotBursts << ", wall explosions " << s.WallExplosions << "\n";
     out << "  pauses " << s.Pauses << ", finish asked and answered no " << s.FinishAnsweredNo << " / yes "
-        << s.FinishAnsweredYes << ", names entered " << s.NameEntries << ", sending declined " << s.SendDeclined
-        << "\n";
-    std::snprintf(line, sizeof line, "  peak sprites per race: min %d, mean %.1f, max %d; main menu %d\n", peakMin,
-                  peakMean, peakMax, s.MenuSprites);
+        << s.FinishAnsweredYes << ", names entered " << s.NameEntries << ", sending declined "
+        << s.SendDeclined << "\n";
+    std::snprintf(line, sizeof line, "  peak sprites per race: min %d, mean %.1f, max %d; main menu %d\n",
+                  peakMin, peakMean, peakMax, s.MenuSprites);
     out << line;
-    std::snprintf(line, sizeof line, "  resident memory: %.1f MB after warm-up, %.1f MB at the end, peak %.1f MB%s\n",
+    std::snprintf(line, sizeof line,
+                  "  resident memory: %.1f MB after warm-up, %.1f MB at the end, peak %.1f MB%s\n",
                   s.ResidentAfterWarmUpKb / 1024.0, s.ResidentAtEndKb / 1024.0, s.PeakResidentKb / 1024.0,
                   ResidentIncludesQuarantine() ? " (with the sanitizer's quarantine)" : "");
     out << line;
@@ -66,7 +69,7 @@ std::string Report(const TSoakStats& s, double realSeconds) {
     out << "  left through the exit question: " << (s.ExitedThroughQuestion ? "yes" : "no") << "\n";
     return out.str();
 }
-}  // namespace
+} // namespace
 
 // Hours of play must leave the game as it was: the menu rebuilt to the same sprites after
 // every race, memory flat, no state it cannot leave, nothing the sanitizers object to.
@@ -75,14 +78,16 @@ TEST(Soak, RacesOverAndOverLeaveTheGameAsItWas) {
         GTEST_SKIP() << "the game data has not been generated under " << TGameFixture::GeneratedDataDir();
     const double minutes = EnvNumber("SPRAYDASH_SOAK_MINUTES", kDefaultMinutes);
     const auto seed = static_cast<uint32_t>(EnvNumber("SPRAYDASH_SOAK_SEED", kDefaultSeed));
-    const long marginKb = static_cast<long>(EnvNumber("SPRAYDASH_SOAK_RSS_MARGIN_MB", kDefaultRssMarginMb) * 1024);
+    const long marginKb =
+        static_cast<long>(EnvNumber("SPRAYDASH_SOAK_RSS_MARGIN_MB", kDefaultRssMarginMb) * 1024);
 
     TGameFixture game;
     game.Start(seed);
     TSoakPlayer player(game, seed, static_cast<uint64_t>(minutes * 60000));
     const auto started = std::chrono::steady_clock::now();
     player.Run();
-    const double realSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double realSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const TSoakStats& s = player.Stats();
     const auto openedUrls = game.Platform().OpenedUrls();
     // Only something outside the game can take its working directory away.
@@ -113,8 +118,8 @@ TEST(Soak, RacesOverAndOverLeaveTheGameAsItWas) {
 
     if (s.Races > TSoakPlayer::kWarmUpRaces) {
         EXPECT_LE(s.HeapAtEndKb - s.HeapAfterWarmUpKb, marginKb)
-            << "the heap grew from " << s.HeapAfterWarmUpKb << " kB after the first races to " << s.HeapAtEndKb
-            << " kB";
+            << "the heap grew from " << s.HeapAfterWarmUpKb << " kB after the first races to "
+            << s.HeapAtEndKb << " kB";
         if (!ResidentIncludesQuarantine()) {
             EXPECT_LE(s.ResidentAtEndKb - s.ResidentAfterWarmUpKb, marginKb)
                 << "resident memory grew from " << s.ResidentAfterWarmUpKb << " kB after the first races to "
