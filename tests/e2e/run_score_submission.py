@@ -15,6 +15,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
@@ -77,11 +78,11 @@ def decode(symbols):
 class ScoreServer(http.server.ThreadingHTTPServer):
     """Records every request; holds each one until released, so the blocked game can be looked at."""
 
-    def __init__(self):
+    def __init__(self, port=0):
         self.requests = []
         self.arrived = threading.Event()
         self.release = threading.Event()
-        super().__init__(("127.0.0.1", 0), ScoreHandler)
+        super().__init__(("127.0.0.1", port), ScoreHandler)
         self.thread = threading.Thread(target=self.serve_forever, daemon=True)
         self.thread.start()
 
@@ -251,15 +252,21 @@ def verify(server, workdir):
 
 def main():
     e2e.require_tools("Xvfb", "xdotool", "import", "convert")
-    server = ScoreServer()
+    # The build makes a copy of the game that sends to a fixed local port; without it, the
+    # script builds one of its own for a free port.
+    prebuilt = os.environ.get("SPRAYDASH_E2E_GAME")
+    server = ScoreServer(int(os.environ["SPRAYDASH_E2E_SCORE_PORT"]) if prebuilt else 0)
     xserver = None
     workdir = None
     game = None
     ok = False
     try:
-        binary = build_game(server.port)
+        binary = prebuilt or build_game(server.port)
         xserver = e2e.XServer()
-        workdir = e2e.make_workdir("spraydash-e2e-score-")
+        # Inside the script's own build directory rather than the shared temporary folder.
+        tempfile.tempdir = os.path.join(e2e.build_dir(), "e2e-score-submission")
+        os.makedirs(tempfile.tempdir, exist_ok=True)
+        workdir = e2e.make_workdir("run-")
         write_saves(workdir)
         game = e2e.Game(xserver, workdir, argv=[binary])
         game.wait_window()
