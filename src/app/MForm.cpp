@@ -58,6 +58,14 @@ void Edge(bool now, bool& pressed, bool& previous) {
     pressed = now && !previous;
     previous = now;
 }
+
+// The steps that restart a level or end a race. A pause or "Finish race?" would replace them,
+// and resuming from it would run on a race that is over: a second time-out costs another life,
+// a second ending enters the same result twice.
+bool RaceStepUnderWay(uint8_t mode) {
+    return mode == msgTimeOver || mode == msgGameOver || mode == msgEnterName || mode == msgSendResult ||
+           mode == msgSending;
+}
 }  // namespace
 
 int32_t TGameRandom::Random(int32_t range) {
@@ -419,7 +427,7 @@ void TMForm::FormKeyUp(int key) {
 
 void TMForm::FormCloseQuery(bool& canClose) {
     canClose = false;
-    if (!m_created) {
+    if (!m_created || (Shell.GameScreen == gsRace && RaceStepUnderWay(Shell.MessageMode))) {
         return;
     }
     m_messages->OpenMessage(msgExitGame);
@@ -429,7 +437,7 @@ void TMForm::FormCloseQuery(bool& canClose) {
 }
 
 void TMForm::SysCommandMinimize() {
-    if (m_created && Shell.GameScreen == gsRace) {
+    if (m_created && Shell.GameScreen == gsRace && !RaceStepUnderWay(Shell.MessageMode)) {
         m_messages->OpenMessage(msgPause);
     }
 }

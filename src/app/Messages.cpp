@@ -286,7 +286,7 @@ void TMessages::DrawMessages(int lagCount) {
         DrawText("Please, enter your name:", kCentreX, 290, true);
         DrawText(shell.PlayerName, kCentreX, 335, true);
         if (TextCursor) {
-            TextCursor->X = TextWidth(shell.PlayerName) / 2 + kCentreX;
+            TextCursor->X = TextWidth(shell.PlayerName) / 2.0 + kCentreX;
             CursorBlinkMs -= 15;
             if (CursorBlinkMs <= 0) {
                 TextCursor->Visible = !TextCursor->Visible;

@@ -101,7 +101,7 @@ void TScreens::FreeMainMenu() {
 }
 
 void TScreens::ShowMouseCursor() {
-    while (m_form.Platform().ShowCursor(true) < 0) {
+    while (m_form.Platform().ShowCursor(true) <= 0) {
     }
 }
 

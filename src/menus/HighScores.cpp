@@ -33,8 +33,6 @@ void THighScoreTable::LoadHighScores(const std::string& fileName) {
     }
     std::vector<std::string> lines = ReadSaveLines(fileName);
     lines.resize(kEntries * kLinesPerEntry);  // a file cut short reads as empty names and zeros
-    // A number line that holds no number reads as 0; the table check then decides whether
-    // the table is kept.
     bool valid = true;
     for (int i = 1; i <= kEntries; ++i) {
         const std::string* entry = &lines[(i - 1) * kLinesPerEntry];
@@ -42,6 +40,12 @@ void THighScoreTable::LoadHighScores(const std::string& fileName) {
             return line.find_first_not_of(" \t") == std::string::npos ? 0 : ToInt32(line, valid);
         };
         HighScores[i] = THighScore{entry[0], number(entry[1]), number(entry[2]), number(entry[3])};
+    }
+    // A number line with something else in it means a damaged or foreign file: start from the
+    // default table rather than half of it. The check alone would let damage in the reserved
+    // fields through, as they do not enter it.
+    if (!valid) {
+        ResetHighScores();
     }
 }
 

@@ -239,7 +239,7 @@ void TMenus::OpenOptionsScreen() {
         OptionRows[r]->X = kOptionRowX;
         OptionRows[r]->Y = kOptionRowY[r];
     }
-    m_form.Messages().SetTextFont(3);
+    RefreshOptionCaptions();
     for (int r = 0; r < 4; ++r) {
         s.ScreenSprites[7 + r] = new TMenuButton(m_form, "OptButton_A", "OptButton_I", 0, 0, kOptionRowX, kOptionRowY[r]);
     }
@@ -256,7 +256,6 @@ void TMenus::OpenOptionsScreen() {
     m_form.Messages().CursorBlinkMs = 0;
     TextEditing = false;
     SetSubScreen(gsOptions, 10, 7, 10, 7);
-    RefreshOptionCaptions();
 }
 
 void TMenus::CloseOptionsScreen() {

@@ -7,9 +7,10 @@
 namespace {
 constexpr int kLines = 5;
 
-// Missing lines read as off; a line that holds no number keeps the switch's default.
+// Missing and blank lines read as 0, off, as in the table file; a line that holds something
+// other than a number keeps the switch's default.
 bool ReadSwitch(const std::vector<std::string>& lines, size_t index, bool fallback) {
-    if (index >= lines.size()) {
+    if (index >= lines.size() || lines[index].find_first_not_of(" \t") == std::string::npos) {
         return false;
     }
     auto n = ParseSaveNumber(lines[index]);

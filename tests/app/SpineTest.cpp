@@ -2,6 +2,7 @@
 // minimise, focus, termination), the full-screen chord and how keys and clicks reach buttons.
 #include "app/GameFixture.h"
 #include "app/GameMain.h"
+#include "app/Messages.h"
 #include "engine/platform/KeyCodes.h"
 #include "engine/sprite/Sprite.h"
 #include "menus/Menus.h"
@@ -135,6 +136,51 @@ TEST_F(GameTest, MinimisingPausesARaceButNotTheMenus) {
     Game.PushEvent(TPlatformEventKind::Minimized);
     EXPECT_EQ(Game.Shell().MessageMode, msgPause);
 }
+
+struct RaceStepCase {
+    const char* name;
+    uint8_t mode;
+    TPlatformEventKind event;
+    uint8_t after; // the overlay the event leaves open
+};
+
+class RaceStepWindowEventTest : public GameTest, public ::testing::WithParamInterface<RaceStepCase> {};
+
+// While a level restarts or the race ends, the close box and minimising leave the step alone:
+// resuming from a pause or "Finish race?" would run on a race that is over.
+TEST_P(RaceStepWindowEventTest, LeavesTheStepOpen) {
+    const RaceStepCase& c = GetParam();
+    StartRace(Game);
+    ASSERT_TRUE(Game.RunUntil([&] { return Game.Shell().MessageMode == msgNone; }, 400));
+    Game.Form().Race().Score = 9999;
+    if (c.mode != msgNone) {
+        Game.Messages().OpenMessage(c.mode);
+    }
+    const int lives = Game.Form().Race().Lives;
+    Game.PushEvent(c.event);
+    EXPECT_EQ(Game.Shell().MessageMode, c.after);
+    EXPECT_EQ(Game.Shell().GameScreen, gsRace);
+    EXPECT_EQ(Game.Form().Race().Lives, lives);
+    EXPECT_FALSE(Game.Form().Terminated());
+    if (c.after == msgFinishRace) {
+        EXPECT_GT(Game.Platform().CursorCount(), 0) << "the pointer is raised above 0 for the question";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, RaceStepWindowEventTest,
+    ::testing::Values(RaceStepCase{"RacingClose", msgNone, TPlatformEventKind::CloseRequest, msgFinishRace},
+                      RaceStepCase{"RacingMinimise", msgNone, TPlatformEventKind::Minimized, msgPause},
+                      RaceStepCase{"LevelClose", msgLevel, TPlatformEventKind::CloseRequest, msgFinishRace},
+                      RaceStepCase{"TimeOverClose", msgTimeOver, TPlatformEventKind::CloseRequest, msgTimeOver},
+                      RaceStepCase{"TimeOverMinimise", msgTimeOver, TPlatformEventKind::Minimized, msgTimeOver},
+                      RaceStepCase{"GameOverClose", msgGameOver, TPlatformEventKind::CloseRequest, msgGameOver},
+                      RaceStepCase{"GameOverMinimise", msgGameOver, TPlatformEventKind::Minimized, msgGameOver},
+                      RaceStepCase{"NameClose", msgEnterName, TPlatformEventKind::CloseRequest, msgEnterName},
+                      RaceStepCase{"NameMinimise", msgEnterName, TPlatformEventKind::Minimized, msgEnterName},
+                      RaceStepCase{"SendClose", msgSendResult, TPlatformEventKind::CloseRequest, msgSendResult},
+                      RaceStepCase{"SendMinimise", msgSendResult, TPlatformEventKind::Minimized, msgSendResult}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(GameTest, NoTickRunsAfterTheFocusIsLost) {
     Game.Tick(5); // the panels are sliding in

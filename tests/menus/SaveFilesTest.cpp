@@ -133,17 +133,60 @@ TEST_F(SaveFileTest, TableFileWithLfLineEndsReadsTheSame) {
     EXPECT_EQ(b.Entry(1).Reserved2, -4);
 }
 
-TEST_F(SaveFileTest, TableFileCutShortOrWithTextInANumberLine) {
-    Dir.WriteSave("hs", Crlf({"ONE", "  300 points", "0", "0", "TWO", "lots", "0", "0", "THREE"}));
+TEST_F(SaveFileTest, TableFileCutShortReadsEmptyNamesAndZeros) {
+    Dir.WriteSave("hs", Crlf({"ONE", "  300 points", "0", "0", "TWO", "-7", "0", "0", "THREE"}));
     THighScoreTable table;
     table.LoadHighScores(Path("hs"));
     EXPECT_EQ(table.Entry(1).EntryName, "ONE");
     EXPECT_EQ(table.Entry(1).EntryScore, 300) << "blanks before, the rest of the line skipped";
-    EXPECT_EQ(table.Entry(2).EntryScore, 0);
+    EXPECT_EQ(table.Entry(2).EntryScore, -7);
     EXPECT_EQ(table.Entry(3).EntryName, "THREE");
     EXPECT_EQ(table.Entry(3).EntryScore, 0);
     EXPECT_EQ(table.Entry(10).EntryName, "");
 }
+
+struct TextInNumberCase {
+    const char* name;
+    int line; // 0-based line of the file that gets text instead of a number; -1: none
+};
+
+class TextInNumberLineTest : public SaveFileTest, public ::testing::WithParamInterface<TextInNumberCase> {};
+
+// Text in any number line gives the default table, also in the reserved fields, which the
+// table check does not cover.
+TEST_P(TextInNumberLineTest, GivesTheDefaultTable) {
+    const TextInNumberCase& c = GetParam();
+    THighScoreTable written;
+    written.Entry(1) = THighScore{"KEEP", 7000, 3, 4};
+    written.SaveHighScores(Path("hs"));
+    std::string hs = Dir.ReadSave("hs");
+    if (c.line >= 0) {
+        size_t at = 0;
+        for (int i = 0; i < c.line; ++i) {
+            at = hs.find("\r\n", at) + 2;
+        }
+        hs.replace(at, hs.find("\r\n", at) - at, "lots");
+        Dir.WriteSave("hs", hs);
+    }
+    THighScoreTable table;
+    table.LoadHighScores(Path("hs"));
+    if (c.line < 0) {
+        EXPECT_EQ(table.Entry(1).EntryName, "KEEP");
+        EXPECT_EQ(table.Entry(1).Reserved2, 4);
+        return;
+    }
+    for (int i = 1; i <= 10; ++i) {
+        EXPECT_EQ(table.Entry(i).EntryName, "ANONYMOUS") << i;
+        EXPECT_EQ(table.Entry(i).EntryScore, 5500 - 500 * i) << i;
+        EXPECT_EQ(table.Entry(i).Reserved1, 0) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, TextInNumberLineTest,
+                         ::testing::Values(TextInNumberCase{"Sound", -1}, TextInNumberCase{"Score", 1},
+                                           TextInNumberCase{"Reserved1", 2}, TextInNumberCase{"Reserved2", 3},
+                                           TextInNumberCase{"LastReserved", 39}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Options ------------------------------------------------------------------------------
 
@@ -179,7 +222,8 @@ TEST_P(OptionSwitchTest, AnyNumberButZeroIsOnAndIsWrittenBackAsOne) {
 INSTANTIATE_TEST_SUITE_P(Values, OptionSwitchTest,
                          ::testing::Values(SwitchCase{"Two", "2", true}, SwitchCase{"MinusOne", "-1", true},
                                            SwitchCase{"One", "1", true}, SwitchCase{"Zero", "0", false},
-                                           SwitchCase{"PaddedZero", "  0", false}),
+                                           SwitchCase{"PaddedZero", "  0", false},
+                                           SwitchCase{"Blank", "", false}, SwitchCase{"Blanks", "  ", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SaveFileTest, OptionsFileWithLfLineEndsAndAnEmptyTextLine) {
