@@ -75,7 +75,8 @@ std::optional<long long> ParseSaveNumber(const std::string& line) {
     while (i < line.size() && line[i] >= '0' && line[i] <= '9') {
         ++i;
     }
-    if (i == digits || i - digits > 18) {
+    // A number runs up to a blank or the line's end: "12x" is not a number.
+    if (i == digits || i - digits > 18 || (i < line.size() && line[i] != ' ' && line[i] != '\t')) {
         return std::nullopt;
     }
     return std::stoll(line.substr(start, i - start));

@@ -148,6 +148,7 @@ TEST_F(SaveFileTest, TableFileCutShortReadsEmptyNamesAndZeros) {
 struct TextInNumberCase {
     const char* name;
     int line; // 0-based line of the file that gets text instead of a number; -1: none
+    const char* text = "lots";
 };
 
 class TextInNumberLineTest : public SaveFileTest, public ::testing::WithParamInterface<TextInNumberCase> {};
@@ -165,7 +166,7 @@ TEST_P(TextInNumberLineTest, GivesTheDefaultTable) {
         for (int i = 0; i < c.line; ++i) {
             at = hs.find("\r\n", at) + 2;
         }
-        hs.replace(at, hs.find("\r\n", at) - at, "lots");
+        hs.replace(at, hs.find("\r\n", at) - at, c.text);
         Dir.WriteSave("hs", hs);
     }
     THighScoreTable table;
@@ -185,7 +186,8 @@ TEST_P(TextInNumberLineTest, GivesTheDefaultTable) {
 INSTANTIATE_TEST_SUITE_P(Lines, TextInNumberLineTest,
                          ::testing::Values(TextInNumberCase{"Sound", -1}, TextInNumberCase{"Score", 1},
                                            TextInNumberCase{"Reserved1", 2}, TextInNumberCase{"Reserved2", 3},
-                                           TextInNumberCase{"LastReserved", 39}),
+                                           TextInNumberCase{"LastReserved", 39},
+                                           TextInNumberCase{"DigitsRunIntoText", 1, "7000x"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Options ------------------------------------------------------------------------------
