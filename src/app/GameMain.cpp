@@ -10,7 +10,7 @@ namespace {
 constexpr int kDisplayWidth = 800;
 constexpr int kDisplayHeight = 600;
 constexpr const char* kTitle = "Spraydash";
-}  // namespace
+} // namespace
 
 int RunGame(IPlatform& platform, const TFormConfig& config) {
     std::string error;

@@ -32,7 +32,7 @@ struct TGameOptions {
     bool FullScreen = false;
     bool MusicOn = true;
     bool SoundOn = true;
-    std::string AddInfo = "_______";  // Windows-1252 bytes
+    std::string AddInfo = "_______"; // Windows-1252 bytes
 };
 
 // The shell's globals: one instance per game, owned by the main form.
@@ -51,7 +51,7 @@ struct TShellState {
     bool NoPressed = false, NoPrev = false;
     bool CtrlHeld = false;
 
-    std::string PlayerName;  // Windows-1252 bytes, kept for the whole run
+    std::string PlayerName; // Windows-1252 bytes, kept for the whole run
     TGameOptions GameOptions;
     int32_t FramesPerSecond = 0;
 };
@@ -66,7 +66,7 @@ struct TScreenState {
     static constexpr int kLowerPanel = 15;
     static constexpr int kBoatTitle = 18;
 
-    std::array<TSprite*, kSlotCount> ScreenSprites{};  // sprite slots 1..15 and 18
+    std::array<TSprite*, kSlotCount> ScreenSprites{}; // sprite slots 1..15 and 18
     int32_t LastButton = 0;                           // slot 0
     int32_t MenuIntroPhase = 0;                       // slot 16
     int32_t MenuFollowUp = 0;                         // slot 17

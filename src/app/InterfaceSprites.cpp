@@ -20,7 +20,7 @@ bool Contains(TSprite* sprite, int x, int y) {
     return sprite && y <= sprite->Y + sprite->Height && y >= sprite->Y && x <= sprite->X + sprite->Width &&
            x >= sprite->X;
 }
-}  // namespace
+} // namespace
 
 TMenuButton::TMenuButton(TMForm& form, std::string activeImageName, std::string inactiveImageName,
                          int32_t activeFrame, int32_t inactiveFrame, int x, int y)
@@ -39,7 +39,9 @@ TMenuButton::TMenuButton(TMForm& form, std::string activeImageName, std::string 
     SetZ(kButtonZ);
 }
 
-void TMenuButton::Step(int moveCount) { TImageSprite::Step(moveCount); }
+void TMenuButton::Step(int moveCount) {
+    TImageSprite::Step(moveCount);
+}
 
 void TMenuButton::ShowActive() {
     Image = &m_form.MImageList().Items.Find(ActiveImageName);
@@ -65,9 +67,13 @@ TCaptionSprite::TCaptionSprite(TMForm& form, const std::string& imageName)
     FrameSpeed = 0;
 }
 
-void TCaptionSprite::Step(int moveCount) { TImageSprite::Step(moveCount); }
+void TCaptionSprite::Step(int moveCount) {
+    TImageSprite::Step(moveCount);
+}
 
-void TCaptionSprite::SetImage(const std::string& imageName) { Image = &m_form.MImageList().Items.Find(imageName); }
+void TCaptionSprite::SetImage(const std::string& imageName) {
+    Image = &m_form.MImageList().Items.Find(imageName);
+}
 
 TScrollBackground::TScrollBackground(TMForm& form, const std::string& imageName)
     : TBackgroundSprite(&form.MSpriteEngine().Engine()), m_form(form) {
@@ -104,7 +110,8 @@ void HitTestOverlayButtons(TMForm& form) {
     auto& s = form.Screen;
     s.ActiveButton = 0;
     uint8_t mode = form.Shell.MessageMode;
-    bool hasButtons = mode == msgFinishRace || mode == msgSendResult || mode == msgExitGame || mode == msgClearTable;
+    bool hasButtons =
+        mode == msgFinishRace || mode == msgSendResult || mode == msgExitGame || mode == msgClearTable;
     if (!hasButtons) {
         return;
     }

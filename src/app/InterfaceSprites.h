@@ -9,7 +9,7 @@ class TMForm;
 
 // A clickable button with an active and an inactive look (frames of menu-archive pictures).
 class TMenuButton : public TImageSprite {
-public:
+  public:
     TMenuButton(TMForm& form, std::string activeImageName, std::string inactiveImageName, int32_t activeFrame,
                 int32_t inactiveFrame, int x, int y);
 
@@ -23,31 +23,31 @@ public:
     int32_t InactiveFrame;
     bool Highlighted = false;
 
-private:
+  private:
     TMForm& m_form;
 };
 
 // A still picture: titles, panels, captions, the overlay window, the text cursor.
 class TCaptionSprite : public TImageSprite {
-public:
+  public:
     TCaptionSprite(TMForm& form, const std::string& imageName);
 
     void Step(int moveCount) override;
     // Always from the menu archive, whatever the screen; size and frame stay as they were.
     void SetImage(const std::string& imageName);
 
-private:
+  private:
     TMForm& m_form;
 };
 
 // The full-screen background; during a race it scrolls with the boat.
 class TScrollBackground : public TBackgroundSprite {
-public:
+  public:
     TScrollBackground(TMForm& form, const std::string& imageName);
 
     void Step(int moveCount) override;
 
-private:
+  private:
     TMForm& m_form;
 };
 

@@ -66,7 +66,7 @@ bool RaceStepUnderWay(uint8_t mode) {
     return mode == msgTimeOver || mode == msgGameOver || mode == msgEnterName || mode == msgSendResult ||
            mode == msgSending;
 }
-}  // namespace
+} // namespace
 
 int32_t TGameRandom::Random(int32_t range) {
     if (range <= 0) {
@@ -75,7 +75,9 @@ int32_t TGameRandom::Random(int32_t range) {
     return static_cast<int32_t>(std::uniform_int_distribution<int32_t>(0, range - 1)(m_engine));
 }
 
-double TGameRandom::RandomFloat() { return std::uniform_real_distribution<double>(0.0, 1.0)(m_engine); }
+double TGameRandom::RandomFloat() {
+    return std::uniform_real_distribution<double>(0.0, 1.0)(m_engine);
+}
 
 TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), m_config(std::move(config)) {
     m_draw = std::make_unique<TGameDraw>(&m_platform, kDisplayWidth, kDisplayHeight);
@@ -116,8 +118,7 @@ TMForm::~TMForm() {
 
 namespace {
 // Loads one data file; any failure names the file and what is wrong with it.
-template <typename Load>
-void LoadDataFile(const std::string& path, Load load) {
+template <typename Load> void LoadDataFile(const std::string& path, Load load) {
     try {
         load(path);
     } catch (const std::exception& e) {
@@ -128,7 +129,7 @@ void LoadDataFile(const std::string& path, Load load) {
         throw std::runtime_error("\"" + path + "\": " + what);
     }
 }
-}  // namespace
+} // namespace
 
 void TMForm::FormCreate() {
     // No sound device is not an error: the game then runs silent.
@@ -172,7 +173,9 @@ void TMForm::FormDestroy() {
     m_draw->Finalize();
 }
 
-void TMForm::SetTimerEnabled(bool enabled) { m_timer->SetEnabled(enabled, m_platform.Ticks()); }
+void TMForm::SetTimerEnabled(bool enabled) {
+    m_timer->SetEnabled(enabled, m_platform.Ticks());
+}
 
 void TMForm::Run() {
     while (PumpOnce(true)) {
@@ -202,13 +205,24 @@ void TMForm::PumpWhileBusy() {
     TPlatformEvent event;
     while (m_platform.PollEvent(event)) {
         switch (event.Kind) {
-        case TPlatformEventKind::Expose: m_draw->Flip(); break;
-        case TPlatformEventKind::FocusGained: m_timer->SetApplicationActive(true, m_platform.Ticks()); break;
-        case TPlatformEventKind::FocusLost: m_timer->SetApplicationActive(false, m_platform.Ticks()); break;
-        case TPlatformEventKind::Terminate: m_terminated = true; break;
+        case TPlatformEventKind::Expose:
+            m_draw->Flip();
+            break;
+        case TPlatformEventKind::FocusGained:
+            m_timer->SetApplicationActive(true, m_platform.Ticks());
+            break;
+        case TPlatformEventKind::FocusLost:
+            m_timer->SetApplicationActive(false, m_platform.Ticks());
+            break;
+        case TPlatformEventKind::Terminate:
+            m_terminated = true;
+            break;
         // A key let go meanwhile must not stay held (Ctrl would fire on by itself in the next race).
-        case TPlatformEventKind::KeyUp: FormKeyUp(event.VirtualKey); break;
-        default: break;
+        case TPlatformEventKind::KeyUp:
+            FormKeyUp(event.VirtualKey);
+            break;
+        default:
+            break;
         }
     }
     m_platform.WaitEvent(1);
@@ -276,9 +290,13 @@ void TMForm::HandleEvent(const TPlatformEvent& event) {
     }
 }
 
-void TMForm::MDrawInitialize() { SetTimerEnabled(true); }
+void TMForm::MDrawInitialize() {
+    SetTimerEnabled(true);
+}
 
-void TMForm::MDrawFinalize() { SetTimerEnabled(false); }
+void TMForm::MDrawFinalize() {
+    SetTimerEnabled(false);
+}
 
 void TMForm::MDrawMouseMove(int x, int y) {
     Shell.MouseX = x;
@@ -290,7 +308,9 @@ void TMForm::MDrawMouseMove(int x, int y) {
     }
 }
 
-void TMForm::MDrawClick() { ButtonClick(false); }
+void TMForm::MDrawClick() {
+    ButtonClick(false);
+}
 
 void TMForm::ReadInputEdges() {
     Edge(m_input->IsOn(InputButton(4)), Shell.PausePressed, Shell.PausePrev);
@@ -309,13 +329,26 @@ void TMForm::MTimerTimer(int lagCount) {
         return;
     }
     switch (Shell.GameScreen) {
-    case gsMainMenu: m_menus->MainMenuTick(lagCount); break;
-    case gsRace: m_race->RaceTick(lagCount); break;
-    case gsOptions: m_menus->OptionsTick(lagCount); break;
-    case gsHighScores: m_menus->HighScoreTick(lagCount); break;
-    case gsHelp: m_menus->HelpTick(lagCount); break;
-    case gsBoatSelect: m_menus->BoatSelectTick(lagCount); break;
-    default: break;
+    case gsMainMenu:
+        m_menus->MainMenuTick(lagCount);
+        break;
+    case gsRace:
+        m_race->RaceTick(lagCount);
+        break;
+    case gsOptions:
+        m_menus->OptionsTick(lagCount);
+        break;
+    case gsHighScores:
+        m_menus->HighScoreTick(lagCount);
+        break;
+    case gsHelp:
+        m_menus->HelpTick(lagCount);
+        break;
+    case gsBoatSelect:
+        m_menus->BoatSelectTick(lagCount);
+        break;
+    default:
+        break;
     }
 }
 
@@ -399,11 +432,19 @@ void TMForm::FormKeyPress(char key) {
     }
     if (code == vk::Escape) {
         switch (Shell.GameScreen) {
-        case gsHighScores: Screen.ActiveButton = 3; break;
-        case gsHelp: Screen.ActiveButton = 4; break;
-        case gsBoatSelect: Screen.ActiveButton = 1; break;
-        case gsMainMenu: return;
-        default: break;
+        case gsHighScores:
+            Screen.ActiveButton = 3;
+            break;
+        case gsHelp:
+            Screen.ActiveButton = 4;
+            break;
+        case gsBoatSelect:
+            Screen.ActiveButton = 1;
+            break;
+        case gsMainMenu:
+            return;
+        default:
+            break;
         }
     }
     ButtonClick(true);
@@ -456,7 +497,9 @@ void TMForm::ApplyDisplayMode() {
     m_draw->Initialize();
 }
 
-void TMForm::OpenUrl(const std::string& url) { m_platform.OpenUrl(url); }
+void TMForm::OpenUrl(const std::string& url) {
+    m_platform.OpenUrl(url);
+}
 
 void TMForm::OpenPlayUrl() {
     std::error_code ec;

@@ -31,28 +31,28 @@ struct TPlatformEvent;
 // at their own fixtures and servers.
 struct TFormConfig {
     std::string DataDir = "Data";
-    std::string HomeUrl;      // the maker's home page
-    std::string ScoreServer;  // base address of the score server
-    uint32_t RandomSeed = 0;  // 0: seed from the clock
+    std::string HomeUrl;     // the maker's home page
+    std::string ScoreServer; // base address of the score server
+    uint32_t RandomSeed = 0; // 0: seed from the clock
 };
 
 // The one random generator of a game, seedable so a test can replay a race exactly.
 class TGameRandom {
-public:
+  public:
     void Seed(uint32_t seed) { m_engine.seed(seed); }
     // 0 <= result < range (0 when range <= 0).
     int32_t Random(int32_t range);
     // 0 <= result < 1.
     double RandomFloat();
 
-private:
+  private:
     std::mt19937 m_engine;
 };
 
 // The main form: owns the components, the game state and the screens, and carries
 // every event handler. Everything runs on one thread.
 class TMForm {
-public:
+  public:
     TMForm(IPlatform& platform, TFormConfig config);
     ~TMForm();
     TMForm(const TMForm&) = delete;
@@ -123,13 +123,13 @@ public:
     TShellState Shell;
     TScreenState Screen;
 
-private:
+  private:
     void SaveQuietly(const std::function<void()>& save);
 
     IPlatform& m_platform;
     TFormConfig m_config;
     bool m_terminated = false;
-    bool m_created = false;  // FormCreate got through loading: there is something to save
+    bool m_created = false; // FormCreate got through loading: there is something to save
 
     std::unique_ptr<TGameDraw> m_draw;
     std::unique_ptr<TGameTimer> m_timer;
@@ -147,5 +147,5 @@ private:
     std::unique_ptr<TMessages> m_messages;
     std::unique_ptr<TMenus> m_menus;
     std::unique_ptr<TRace> m_race;
-    TScrollBackground* m_scrollBack = nullptr;  // a sprite: owned by the sprite tree's root
+    TScrollBackground* m_scrollBack = nullptr; // a sprite: owned by the sprite tree's root
 };

@@ -34,12 +34,18 @@ struct TFontSlot {
     bool Bold;
 };
 constexpr TFontSlot kFontSlots[13] = {
-    {"Arial", 16, 3, 9, 255, false},           {"DS Crystal", 16, 255, 255, 255, false},
-    {"Arial", 20, 255, 180, 27, true},         {"DS Crystal", 19, 11, 39, 210, false},
-    {"DS Crystal", 19, 255, 255, 255, false},  {"DS Crystal", 14, 11, 39, 210, false},
-    {"Arial", 30, 255, 241, 0, false},         {"Arial Black", 30, 11, 39, 210, false},
-    {"Arial", 30, 255, 241, 0, false},         {"Arial", 26, 255, 241, 0, false},
-    {"Times New Roman", 30, 45, 91, 240, true}, {"Arial", 24, 255, 241, 0, false},
+    {"Arial", 16, 3, 9, 255, false},
+    {"DS Crystal", 16, 255, 255, 255, false},
+    {"Arial", 20, 255, 180, 27, true},
+    {"DS Crystal", 19, 11, 39, 210, false},
+    {"DS Crystal", 19, 255, 255, 255, false},
+    {"DS Crystal", 14, 11, 39, 210, false},
+    {"Arial", 30, 255, 241, 0, false},
+    {"Arial Black", 30, 11, 39, 210, false},
+    {"Arial", 30, 255, 241, 0, false},
+    {"Arial", 26, 255, 241, 0, false},
+    {"Times New Roman", 30, 45, 91, 240, true},
+    {"Arial", 24, 255, 241, 0, false},
     {"DS Crystal", 30, 255, 241, 0, false},
 };
 
@@ -47,7 +53,7 @@ constexpr TFontSlot kFontSlots[13] = {
 bool IsNotice(uint8_t mode) {
     return mode == msgLevel || mode == msgPause || mode == msgTimeOver || mode == msgGameOver;
 }
-}  // namespace
+} // namespace
 
 TCanvas* TMessages::Canvas() {
     TDirectDrawSurface* surface = m_form.MDraw().Surface();

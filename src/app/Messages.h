@@ -12,7 +12,7 @@ class TCanvas;
 // The message overlays (level banner, pause, questions, "Sending..."…) and the text
 // helpers that the HUD, the high-score table and the options screen share.
 class TMessages {
-public:
+  public:
     explicit TMessages(TMForm& form) : m_form(form) {}
 
     void OpenMessage(uint8_t mode);
@@ -32,7 +32,7 @@ public:
     TCaptionSprite* OverlayWindow = nullptr;
     TCaptionSprite* TextCursor = nullptr;
 
-private:
+  private:
     TCanvas* Canvas();
     TMenuButton* CreateYesNo(const char* image, int x, int y);
     // Counts a timed overlay down; returns true when it closed it.

@@ -22,7 +22,7 @@ constexpr int kTitleCaptionX = 27;
 constexpr int kTitleCaptionY = 190;
 constexpr int kDisplayWidth = 800;
 constexpr int kDisplayHeight = 600;
-}  // namespace
+} // namespace
 
 void TScreens::BuildMainMenu(bool full, int32_t followUp) {
     auto& shell = m_form.Shell;
@@ -51,11 +51,11 @@ void TScreens::BuildMainMenu(bool full, int32_t followUp) {
         lower->Y = kDisplayHeight;
         s.ScreenSprites[TScreenState::kLowerPanel] = lower;
         for (int i = 1; i <= 5; ++i) {
-            s.ScreenSprites[i] =
-                new TMenuButton(m_form, "MMB_Active", "MMB_Inactive", i - 1, i - 1, kMenuButtonStartX, kMenuButtonY[i - 1]);
+            s.ScreenSprites[i] = new TMenuButton(m_form, "MMB_Active", "MMB_Inactive", i - 1, i - 1,
+                                                 kMenuButtonStartX, kMenuButtonY[i - 1]);
         }
-        s.ScreenSprites[6] = new TMenuButton(m_form, "MM_ExitActive", "MM_ExitInactive", 0, 0, kMenuButtonStartX,
-                                             kMenuButtonY[5]);
+        s.ScreenSprites[6] = new TMenuButton(m_form, "MM_ExitActive", "MM_ExitInactive", 0, 0,
+                                             kMenuButtonStartX, kMenuButtonY[5]);
     }
     s.ScreenSprites[TScreenState::kTitleCaption]->Visible = true;
     m_form.SetTimerEnabled(true);

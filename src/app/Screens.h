@@ -8,7 +8,7 @@ class TSprite;
 // The screen state machine: the main menu's builder, the race's tear-down, the button
 // bookkeeping and the per-tick frame composition every screen uses.
 class TScreens {
-public:
+  public:
     explicit TScreens(TMForm& form) : m_form(form) {}
 
     void BuildMainMenu(bool full, int32_t followUp);
@@ -27,6 +27,6 @@ public:
     // Frees a sprite held in a ScreenSprites slot (and clears the slot).
     void FreeSlot(int slot);
 
-private:
+  private:
     TMForm& m_form;
 };

@@ -18,7 +18,7 @@ int32_t ToInt32(const std::string& line, bool& valid) {
     }
     return static_cast<int32_t>(*n);
 }
-}  // namespace
+} // namespace
 
 void THighScoreTable::ResetHighScores() {
     for (int i = 1; i <= kEntries; ++i) {
@@ -32,7 +32,7 @@ void THighScoreTable::LoadHighScores(const std::string& fileName) {
         return;
     }
     std::vector<std::string> lines = ReadSaveLines(fileName);
-    lines.resize(kEntries * kLinesPerEntry);  // a file cut short reads as empty names and zeros
+    lines.resize(kEntries * kLinesPerEntry); // a file cut short reads as empty names and zeros
     bool valid = true;
     for (int i = 1; i <= kEntries; ++i) {
         const std::string* entry = &lines[(i - 1) * kLinesPerEntry];

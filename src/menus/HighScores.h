@@ -5,7 +5,7 @@
 #include <string>
 
 struct THighScore {
-    std::string EntryName;  // Windows-1252 bytes
+    std::string EntryName; // Windows-1252 bytes
     int32_t EntryScore = 0;
     int32_t Reserved1 = 0;
     int32_t Reserved2 = 0;
@@ -14,7 +14,7 @@ struct THighScore {
 // The local table of the ten best results. Entries 1..10 are the table, best first;
 // entry 11 is the spare a new result is sorted in from.
 class THighScoreTable {
-public:
+  public:
     static constexpr int kEntries = 10;
     static constexpr int kSpare = 11;
 
@@ -33,9 +33,9 @@ public:
     // table that a cut-short table file left blank (whose own check is empty too).
     bool TableCheckMatches() const { return !TableCheck.empty() && TableCheck == ComputeTableCheck(); }
 
-    std::array<THighScore, kSpare + 1> HighScores{};  // [1..11]; [0] unused
+    std::array<THighScore, kSpare + 1> HighScores{}; // [1..11]; [0] unused
     std::string TableCheck;
 
-private:
+  private:
     static void Mix(std::string& check, const std::string& text);
 };

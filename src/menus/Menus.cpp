@@ -33,10 +33,11 @@ constexpr double kUpperPanelStep = 1.75;
 constexpr double kLowerPanelStep = 1.1666666666666667;
 constexpr double kColumnStep = 4;
 constexpr double kColumnRestAbove = 558;
-constexpr const char* kMenuCaptions[7] = {nullptr, "StartC", "OptionsC", "HSC", "HelpC", "VisitWWWC", "ExitC"};
+constexpr const char* kMenuCaptions[7] = {nullptr, "StartC",    "OptionsC", "HSC",
+                                          "HelpC", "VisitWWWC", "ExitC"};
 constexpr const char* kHelpPages[4] = {nullptr, "Help1", "Help2", "Help3"};
 constexpr const char* kWorldHighScorePath = "/cgi/version.pl?prg=Spraydash&show&type=0";
-}  // namespace
+} // namespace
 
 TMenus::TMenus(TMForm& form) : m_form(form) {}
 
@@ -46,9 +47,13 @@ TMenuButton* TMenus::Button(int slot) {
     return static_cast<TMenuButton*>(m_form.Screen.ScreenSprites[slot]);
 }
 
-std::string TMenus::SavePath(const char* name) const { return m_form.Config().DataDir + "/Save/" + name; }
+std::string TMenus::SavePath(const char* name) const {
+    return m_form.Config().DataDir + "/Save/" + name;
+}
 
-std::string TMenus::HomePageUrl() const { return m_form.Config().HomeUrl; }
+std::string TMenus::HomePageUrl() const {
+    return m_form.Config().HomeUrl;
+}
 
 std::string TMenus::WorldHighScoreUrl() const {
     std::string base = m_form.Config().ScoreServer;
@@ -185,7 +190,9 @@ bool TMenus::LeaveForOtherMainButton(int ownButton) {
     return active >= 1 && active <= 6 && active != ownButton;
 }
 
-void TMenus::BackToMainMenu() { m_form.Screens().BuildMainMenu(false, 0); }
+void TMenus::BackToMainMenu() {
+    m_form.Screens().BuildMainMenu(false, 0);
+}
 
 void TMenus::MainMenuTick(int lagCount) {
     auto& s = m_form.Screen;
@@ -241,7 +248,8 @@ void TMenus::OpenOptionsScreen() {
     }
     RefreshOptionCaptions();
     for (int r = 0; r < 4; ++r) {
-        s.ScreenSprites[7 + r] = new TMenuButton(m_form, "OptButton_A", "OptButton_I", 0, 0, kOptionRowX, kOptionRowY[r]);
+        s.ScreenSprites[7 + r] =
+            new TMenuButton(m_form, "OptButton_A", "OptButton_I", 0, 0, kOptionRowX, kOptionRowY[r]);
     }
     SubScreenTitle = new TCaptionSprite(m_form, "OptionsB");
     SubScreenTitle->X = kSubScreenX;
@@ -311,7 +319,9 @@ void TMenus::OpenHelpScreen() {
     SetSubScreen(gsHelp, 8, 7, 8, 8);
 }
 
-void TMenus::CloseHelpScreen() { CloseHighScoreScreen(); }
+void TMenus::CloseHelpScreen() {
+    CloseHighScoreScreen();
+}
 
 void TMenus::OpenBoatScreen() {
     auto& s = m_form.Screen;
@@ -412,20 +422,39 @@ void TMenus::MenuButtonClick(bool fromKeyboard) {
             m_form.Audio().PlaySound("B_Act");
         }
         switch (active) {
-        case 1: OpenBoatScreen(); break;
-        case 2: OpenOptionsScreen(); break;
-        case 3: OpenHighScoreScreen(); break;
-        case 4: OpenHelpScreen(); break;
-        case 5: m_form.OpenUrl(HomePageUrl()); break;
-        case 6: m_form.Messages().OpenMessage(msgExitGame); break;
-        default: break;
+        case 1:
+            OpenBoatScreen();
+            break;
+        case 2:
+            OpenOptionsScreen();
+            break;
+        case 3:
+            OpenHighScoreScreen();
+            break;
+        case 4:
+            OpenHelpScreen();
+            break;
+        case 5:
+            m_form.OpenUrl(HomePageUrl());
+            break;
+        case 6:
+            m_form.Messages().OpenMessage(msgExitGame);
+            break;
+        default:
+            break;
         }
         return;
     case gsOptions:
         switch (active) {
-        case 7: ToggleFullScreen(); break;
-        case 8: m_form.Audio().ToggleMusic(); break;
-        case 9: m_form.Audio().ToggleSound(); break;
+        case 7:
+            ToggleFullScreen();
+            break;
+        case 8:
+            m_form.Audio().ToggleMusic();
+            break;
+        case 9:
+            m_form.Audio().ToggleSound();
+            break;
         case 10:
             if (TextEditing) {
                 StopTextEditing();
@@ -433,7 +462,8 @@ void TMenus::MenuButtonClick(bool fromKeyboard) {
                 StartTextEditing();
             }
             break;
-        default: break;
+        default:
+            break;
         }
         if (active != 10) {
             StopTextEditing();
@@ -492,7 +522,8 @@ void TMenus::ToggleFullScreen() {
 void TMenus::RefreshOptionCaptions() {
     const TGameOptions& o = m_form.Shell.GameOptions;
     m_form.Messages().SetTextFont(3);
-    const char* wanted[3] = {o.FullScreen ? "Options1_2" : "Options1_1", o.MusicOn ? "Options2_1" : "Options2_2",
+    const char* wanted[3] = {o.FullScreen ? "Options1_2" : "Options1_1",
+                             o.MusicOn ? "Options2_1" : "Options2_2",
                              o.SoundOn ? "Options3_1" : "Options3_2"};
     for (int r = 0; r < 3; ++r) {
         if (OptionRows[r]) {
@@ -555,7 +586,9 @@ void TMenus::OptionsKeyPress(char key) {
 
 // ---- Table and files --------------------------------------------------------------
 
-bool TMenus::QualifiesForTable() { return Table.QualifiesForTable(m_form.Race().Score); }
+bool TMenus::QualifiesForTable() {
+    return Table.QualifiesForTable(m_form.Race().Score);
+}
 
 void TMenus::CommitNameEntry(int32_t score) {
     THighScore& spare = Table.Entry(THighScoreTable::kSpare);
@@ -570,15 +603,25 @@ void TMenus::SubmitScore() {
     RunScoreRequest(m_form.MHttp(), url, [this] { m_form.PumpWhileBusy(); });
 }
 
-void TMenus::LoadHighScores() { Table.LoadHighScores(SavePath("hs")); }
+void TMenus::LoadHighScores() {
+    Table.LoadHighScores(SavePath("hs"));
+}
 
-void TMenus::SaveHighScores() { Table.SaveHighScores(SavePath("hs")); }
+void TMenus::SaveHighScores() {
+    Table.SaveHighScores(SavePath("hs"));
+}
 
-void TMenus::ResetHighScores() { Table.ResetHighScores(); }
+void TMenus::ResetHighScores() {
+    Table.ResetHighScores();
+}
 
-bool TMenus::TableCheckMatches() { return Table.TableCheckMatches(); }
+bool TMenus::TableCheckMatches() {
+    return Table.TableCheckMatches();
+}
 
-void TMenus::LoadOptions() { ::LoadOptions(SavePath("options"), m_form.Shell.GameOptions, Table.TableCheck); }
+void TMenus::LoadOptions() {
+    ::LoadOptions(SavePath("options"), m_form.Shell.GameOptions, Table.TableCheck);
+}
 
 void TMenus::SaveOptions() {
     ::SaveOptions(SavePath("options"), m_form.Shell.GameOptions, Table.ComputeTableCheck());

@@ -13,7 +13,7 @@ class TMenuButton;
 // The menu screens beside the main menu (options, high scores, help, boat choice), their
 // ticks and clicks, and the table and options files they show.
 class TMenus {
-public:
+  public:
     explicit TMenus(TMForm& form);
     ~TMenus();
 
@@ -80,7 +80,7 @@ public:
     TCaptionSprite* SubScreenTitle = nullptr;
     std::array<TCaptionSprite*, 4> OptionRows{};
 
-private:
+  private:
     TMenuButton* Button(int slot);
     void SetSubScreen(int32_t screen, int32_t buttonCount, int32_t first, int32_t last, int32_t active);
     void LightMainButton(int slot);

@@ -16,7 +16,7 @@ bool ReadSwitch(const std::vector<std::string>& lines, size_t index, bool fallba
     auto n = ParseSaveNumber(lines[index]);
     return n ? *n != 0 : fallback;
 }
-}  // namespace
+} // namespace
 
 void LoadOptions(const std::string& fileName, TGameOptions& options, std::string& tableCheck) {
     if (!SaveFileExists(fileName)) {

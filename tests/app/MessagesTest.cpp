@@ -1,7 +1,7 @@
 // The message overlays over a running race, through the headless game.
+#include "app/Messages.h"
 #include "app/GameFixture.h"
 #include "app/InterfaceSprites.h"
-#include "app/Messages.h"
 #include "engine/platform/KeyCodes.h"
 #include "race/Race.h"
 

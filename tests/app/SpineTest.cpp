@@ -169,17 +169,18 @@ TEST_P(RaceStepWindowEventTest, LeavesTheStepOpen) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, RaceStepWindowEventTest,
-    ::testing::Values(RaceStepCase{"RacingClose", msgNone, TPlatformEventKind::CloseRequest, msgFinishRace},
-                      RaceStepCase{"RacingMinimise", msgNone, TPlatformEventKind::Minimized, msgPause},
-                      RaceStepCase{"LevelClose", msgLevel, TPlatformEventKind::CloseRequest, msgFinishRace},
-                      RaceStepCase{"TimeOverClose", msgTimeOver, TPlatformEventKind::CloseRequest, msgTimeOver},
-                      RaceStepCase{"TimeOverMinimise", msgTimeOver, TPlatformEventKind::Minimized, msgTimeOver},
-                      RaceStepCase{"GameOverClose", msgGameOver, TPlatformEventKind::CloseRequest, msgGameOver},
-                      RaceStepCase{"GameOverMinimise", msgGameOver, TPlatformEventKind::Minimized, msgGameOver},
-                      RaceStepCase{"NameClose", msgEnterName, TPlatformEventKind::CloseRequest, msgEnterName},
-                      RaceStepCase{"NameMinimise", msgEnterName, TPlatformEventKind::Minimized, msgEnterName},
-                      RaceStepCase{"SendClose", msgSendResult, TPlatformEventKind::CloseRequest, msgSendResult},
-                      RaceStepCase{"SendMinimise", msgSendResult, TPlatformEventKind::Minimized, msgSendResult}),
+    ::testing::Values(
+        RaceStepCase{"RacingClose", msgNone, TPlatformEventKind::CloseRequest, msgFinishRace},
+        RaceStepCase{"RacingMinimise", msgNone, TPlatformEventKind::Minimized, msgPause},
+        RaceStepCase{"LevelClose", msgLevel, TPlatformEventKind::CloseRequest, msgFinishRace},
+        RaceStepCase{"TimeOverClose", msgTimeOver, TPlatformEventKind::CloseRequest, msgTimeOver},
+        RaceStepCase{"TimeOverMinimise", msgTimeOver, TPlatformEventKind::Minimized, msgTimeOver},
+        RaceStepCase{"GameOverClose", msgGameOver, TPlatformEventKind::CloseRequest, msgGameOver},
+        RaceStepCase{"GameOverMinimise", msgGameOver, TPlatformEventKind::Minimized, msgGameOver},
+        RaceStepCase{"NameClose", msgEnterName, TPlatformEventKind::CloseRequest, msgEnterName},
+        RaceStepCase{"NameMinimise", msgEnterName, TPlatformEventKind::Minimized, msgEnterName},
+        RaceStepCase{"SendClose", msgSendResult, TPlatformEventKind::CloseRequest, msgSendResult},
+        RaceStepCase{"SendMinimise", msgSendResult, TPlatformEventKind::Minimized, msgSendResult}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(GameTest, NoTickRunsAfterTheFocusIsLost) {

@@ -48,7 +48,8 @@ void TGameDraw::SetOptions(TGameDrawOptions options) {
         now &= ~OptionBit(doHardware);
         m_nowOptions = now;
     } else {
-        constexpr TGameDrawOptions kLive = OptionBit(doWaitVBlank) | OptionBit(doStretch) | OptionBit(doCenter) | (1u << 15);
+        constexpr TGameDrawOptions kLive =
+            OptionBit(doWaitVBlank) | OptionBit(doStretch) | OptionBit(doCenter) | (1u << 15);
         m_nowOptions = (m_nowOptions & ~kLive) | (options & kLive);
         if (!(m_nowOptions & OptionBit(do3D))) {
             m_nowOptions &= ~(OptionBit(doRetainedMode) | OptionBit(doHardware) | OptionBit(doSelectDriver) |
@@ -69,7 +70,8 @@ void TGameDraw::Initialize() {
             // change, so this cannot fail the way a mode switch can.
             m_platform->SetFullScreen((m_nowOptions & OptionBit(doFullScreen)) != 0);
         }
-        m_surface = std::make_unique<TDirectDrawSurface>(std::max(m_surfaceWidth, 1), std::max(m_surfaceHeight, 1));
+        m_surface =
+            std::make_unique<TDirectDrawSurface>(std::max(m_surfaceWidth, 1), std::max(m_surfaceHeight, 1));
         m_surface->Fill(0);
     } catch (...) {
         m_updating = false;
@@ -111,7 +113,9 @@ void TGameDraw::Restore() {
     Notify(TDrawNotifyKind::Restore);
 }
 
-bool TGameDraw::CanDraw() const { return m_initialized && !m_updating && m_surface != nullptr; }
+bool TGameDraw::CanDraw() const {
+    return m_initialized && !m_updating && m_surface != nullptr;
+}
 
 void TGameDraw::Flip() {
     if (!CanDraw() || !m_platform) {

@@ -11,11 +11,11 @@
 class IPlatform;
 
 class EGameDrawError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 class EDirectDrawError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -38,7 +38,9 @@ enum TGameDrawOption : uint32_t {
     doZBuffer = 14,
 };
 using TGameDrawOptions = uint32_t;
-constexpr TGameDrawOptions OptionBit(TGameDrawOption o) { return 1u << o; }
+constexpr TGameDrawOptions OptionBit(TGameDrawOption o) {
+    return 1u << o;
+}
 
 // What the display tells the components that follow it (image lists, sprite engine).
 enum class TDrawNotifyKind {
@@ -62,14 +64,14 @@ struct TDisplayMode {
     // Accepts 8, 16, 24 or 32 bits per pixel.
     void SetBitCount(int value);
 
-private:
+  private:
     int m_bitCount = 16;
 };
 
 // The display: owns the 16-bit back surface everything is drawn on and presents it
 // through the platform, in the window or scaled to the full screen.
 class TGameDraw {
-public:
+  public:
     TGameDraw(IPlatform* platform, int surfaceWidth, int surfaceHeight);
     ~TGameDraw();
     TGameDraw(const TGameDraw&) = delete;
@@ -100,10 +102,10 @@ public:
     std::function<void()> OnInitialize;
     std::function<void()> OnFinalize;
 
-private:
+  private:
     void Notify(TDrawNotifyKind kind);
 
-    IPlatform* m_platform;  // may be null: a display without an output, for tests of drawing code
+    IPlatform* m_platform; // may be null: a display without an output, for tests of drawing code
     int m_surfaceWidth;
     int m_surfaceHeight;
     std::unique_ptr<TDirectDrawSurface> m_surface;

@@ -6,7 +6,7 @@
 // The frame timer: driven from the message loop, it calls OnTimer once Interval
 // milliseconds have passed, with the number of whole intervals elapsed (at least 1).
 class TGameTimer {
-public:
+  public:
     std::function<void(int lagCount)> OnTimer;
     std::function<void()> OnActivate;
     std::function<void()> OnDeactivate;
@@ -31,7 +31,7 @@ public:
 
     int FramesPerSecond() const { return m_framesPerSecond; }
 
-private:
+  private:
     void Start(uint32_t now);
     void Stop();
 

@@ -66,8 +66,8 @@ const TTextRenderer::TResolved& TTextRenderer::Resolve(const TCanvasFont& font) 
             resolved.Index = index;
             // A condensing matrix from the aliases (the digital face stands in for a narrower one).
             FcMatrix* matrix = nullptr;
-            if (FcPatternGetMatrix(match, FC_MATRIX, 0, &matrix) == FcResultMatch && matrix && matrix->xx > 0.1 &&
-                matrix->xx <= 1.0)
+            if (FcPatternGetMatrix(match, FC_MATRIX, 0, &matrix) == FcResultMatch && matrix &&
+                matrix->xx > 0.1 && matrix->xx <= 1.0)
                 resolved.WidthScale = matrix->xx;
             // No bold face in the family: embolden the regular one.
             resolved.SyntheticBold = font.Bold && weight < FC_WEIGHT_DEMIBOLD;

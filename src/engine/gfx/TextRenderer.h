@@ -40,7 +40,7 @@ class TTextRenderer {
         std::string File;
         int Index = 0;
         bool SyntheticBold = false;
-        double WidthScale = 1.0;  // the horizontal factor of the match's font matrix
+        double WidthScale = 1.0; // the horizontal factor of the match's font matrix
     };
     const TResolved& Resolve(const TCanvasFont& font);
     static void Condense(TRenderedText& text, double scale);

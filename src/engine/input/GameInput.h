@@ -17,13 +17,15 @@ enum TGameInputState : int {
     isButton32 = 35,
 };
 constexpr int kInputStateCount = 36;
-constexpr int InputButton(int n) { return isButton1 + n - 1; }
+constexpr int InputButton(int n) {
+    return isButton1 + n - 1;
+}
 
 using TGameInputStates = std::bitset<kInputStateCount>;
 
 // Keyboard: up to three keys (Windows virtual-key codes, 0 = empty) for each state.
 class TGameKeyboard {
-public:
+  public:
     static constexpr int kSlots = 3;
     bool Enabled = true;
     bool BindInputStates = true;
@@ -33,19 +35,19 @@ public:
     const TGameInputStates& States() const { return m_states; }
     bool KeyDown(int virtualKey) const { return (m_keys[virtualKey & 0xFF] & 0x80) != 0; }
 
-private:
+  private:
     std::array<uint8_t, 256> m_keys{};
     TGameInputStates m_states;
 };
 
 // The first joystick, with the multimedia API's range and dead-zone conversion.
 class TGameJoystick {
-public:
+  public:
     bool Enabled = true;
     bool BindInputStates = true;
     int32_t ID = 0;
     bool AutoCenter = true;
-    int32_t DeadZoneX = 50, DeadZoneY = 50, DeadZoneZ = 50;  // per cent
+    int32_t DeadZoneX = 50, DeadZoneY = 50, DeadZoneZ = 50; // per cent
     int32_t RangeX = 1000, RangeY = 1000, RangeZ = 1000;
 
     void Update(IPlatform* platform, bool readable);
@@ -57,7 +59,7 @@ public:
     // One axis position in min..max to -range..range with the dead zone cut out.
     static int ConvertAxis(int position, int min, int max, int range, int deadZone);
 
-private:
+  private:
     TGameInputStates m_states;
     int m_x = 0, m_y = 0, m_z = 0;
 };
@@ -65,7 +67,7 @@ private:
 // Keyboard and joystick merged into one set of states. The mouse is taken from the
 // window's own events, so it has no device here.
 class TGameInput {
-public:
+  public:
     explicit TGameInput(IPlatform* platform) : m_platform(platform) {}
 
     bool ActiveOnly = true;
@@ -76,7 +78,7 @@ public:
     const TGameInputStates& States() const { return m_states; }
     bool IsOn(int state) const { return m_states.test(static_cast<size_t>(state)); }
 
-private:
+  private:
     IPlatform* m_platform;
     TGameInputStates m_states;
     TGameInputStates m_previousMerge;

@@ -71,7 +71,8 @@ void THeadlessPlatform::Present(const uint16_t* pixels, int width, int height, i
     m_frameHeight = height;
     m_frame.resize(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y) {
-        std::copy_n(pixels + static_cast<size_t>(y) * pitch, width, m_frame.begin() + static_cast<size_t>(y) * width);
+        std::copy_n(pixels + static_cast<size_t>(y) * pitch, width,
+                    m_frame.begin() + static_cast<size_t>(y) * width);
     }
     ++m_presents;
 }
@@ -92,7 +93,9 @@ void THeadlessPlatform::WaitEvent(uint32_t timeoutMs) {
     }
 }
 
-void THeadlessPlatform::GetKeyboardState(uint8_t keys[256]) const { std::copy(m_keys.begin(), m_keys.end(), keys); }
+void THeadlessPlatform::GetKeyboardState(uint8_t keys[256]) const {
+    std::copy(m_keys.begin(), m_keys.end(), keys);
+}
 
 void THeadlessPlatform::ShowFatalError(const std::string& title, const std::string& message) {
     m_errors.push_back(title + ": " + message);

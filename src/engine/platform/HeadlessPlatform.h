@@ -11,7 +11,7 @@
 // scripted events and device states, the presented picture kept for reading, and the
 // audio stream pulled by hand.
 class THeadlessPlatform final : public IPlatform {
-public:
+  public:
     THeadlessPlatform() = default;
 
     // Test controls.
@@ -67,7 +67,7 @@ public:
     int SavedPlacements() const { return m_savedPlacements; }
     int RestoredPlacements() const { return m_restoredPlacements; }
 
-private:
+  private:
     uint32_t m_now = 1000;
     std::deque<TPlatformEvent> m_events;
     std::array<uint8_t, 256> m_keys{};

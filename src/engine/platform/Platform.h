@@ -8,26 +8,26 @@
 // the player, and a headless one that tests drive tick by tick (see HeadlessPlatform.h).
 
 enum class TPlatformEventKind {
-    MouseMove,      // X, Y in display pixels
-    MouseClick,     // left button pressed, X, Y
-    MouseDblClick,  // second press of a double click (a click event precedes it)
-    KeyDown,        // VirtualKey; Alt/Ctrl/Shift, Repeat
-    KeyUp,          // VirtualKey
-    Text,           // Text: typed characters, UTF-8
+    MouseMove,     // X, Y in display pixels
+    MouseClick,    // left button pressed, X, Y
+    MouseDblClick, // second press of a double click (a click event precedes it)
+    KeyDown,       // VirtualKey; Alt/Ctrl/Shift, Repeat
+    KeyUp,         // VirtualKey
+    Text,          // Text: typed characters, UTF-8
     FocusGained,
     FocusLost,
-    CloseRequest,   // close box, Alt+F4, window manager
+    CloseRequest, // close box, Alt+F4, window manager
     Minimized,
     Restored,
-    Terminate,      // SIGTERM, SIGINT, log-out: save and end now
-    Expose,         // the window needs its picture again
+    Terminate, // SIGTERM, SIGINT, log-out: save and end now
+    Expose,    // the window needs its picture again
 };
 
 struct TPlatformEvent {
     TPlatformEventKind Kind = TPlatformEventKind::Expose;
     int X = 0;
     int Y = 0;
-    int VirtualKey = 0;  // Windows virtual-key code, 0 when the key has none
+    int VirtualKey = 0; // Windows virtual-key code, 0 when the key has none
     bool Alt = false;
     bool Ctrl = false;
     bool Shift = false;
@@ -48,7 +48,7 @@ struct TJoystickState {
 // Something that fills the audio stream: called on the audio thread with the device lock
 // held, or by hand on the headless back-end.
 class IAudioSource {
-public:
+  public:
     virtual ~IAudioSource() = default;
     // Interleaved signed 16-bit stereo at the device rate; Frames stereo frames.
     virtual void Mix(int16_t* out, int frames) = 0;
@@ -60,7 +60,7 @@ struct TAudioSpec {
 };
 
 class IPlatform {
-public:
+  public:
     virtual ~IPlatform() = default;
 
     // Window.
@@ -69,7 +69,7 @@ public:
     virtual bool IsFullScreen() const = 0;
     virtual bool SaveWindowPlacement() = 0;
     virtual void RestoreWindowPlacement() = 0;
-    virtual bool HasFocus() const = 0;       // our window is the foreground window
+    virtual bool HasFocus() const = 0; // our window is the foreground window
     virtual bool IsMinimized() const = 0;
     // Shows an RGB565 picture (Pitch in pixels), scaled to fit in full screen.
     virtual void Present(const uint16_t* pixels, int width, int height, int pitch) = 0;
@@ -78,7 +78,7 @@ public:
     virtual bool PollEvent(TPlatformEvent& event) = 0;
     // Sleeps until an event is pending or timeoutMs have passed.
     virtual void WaitEvent(uint32_t timeoutMs) = 0;
-    virtual uint32_t Ticks() const = 0;  // milliseconds
+    virtual uint32_t Ticks() const = 0; // milliseconds
 
     // Input devices, read once per tick. Keys: 256 entries by virtual-key code, high bit = down.
     virtual void GetKeyboardState(uint8_t keys[256]) const = 0;
@@ -102,13 +102,13 @@ public:
 
 // RAII for the audio device lock.
 class TAudioLock {
-public:
+  public:
     explicit TAudioLock(IPlatform& platform) : m_platform(platform) { m_platform.LockAudio(); }
     ~TAudioLock() { m_platform.UnlockAudio(); }
     TAudioLock(const TAudioLock&) = delete;
     TAudioLock& operator=(const TAudioLock&) = delete;
 
-private:
+  private:
     IPlatform& m_platform;
 };
 

@@ -15,7 +15,7 @@ namespace {
 // RGB565 to the window's 32-bit pixels through two byte-indexed tables: several times
 // faster than SDL's generic converting blit on machines without a GPU.
 class TPixelConverter {
-public:
+  public:
     void Prepare(const SDL_PixelFormat* format) {
         if (format == m_format) {
             return;
@@ -31,7 +31,7 @@ public:
     }
     uint32_t Convert(uint16_t p) const { return m_low[p & 0xFF] | m_high[p >> 8]; }
 
-private:
+  private:
     static uint32_t Map(const SDL_PixelFormat* format, uint16_t p) {
         // Red lies wholly in the high byte and blue in the low one; green's top bits (which
         // fill its low bits on expansion) are in the high byte, so the halves can be OR-ed.
@@ -45,7 +45,7 @@ private:
 };
 
 class TSdlPlatform final : public IPlatform {
-public:
+  public:
     ~TSdlPlatform() override {
         CloseAudio();
         if (m_joystick) {
@@ -75,8 +75,8 @@ public:
         m_sdlStarted = true;
         // Joysticks and sound are optional: the game runs without them.
         SDL_InitSubSystem(SDL_INIT_JOYSTICK);
-        m_window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                                    SDL_WINDOW_SHOWN);
+        m_window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                                    height, SDL_WINDOW_SHOWN);
         if (!m_window) {
             error = std::string("The window could not be created: ") + SDL_GetError();
             return false;
@@ -205,7 +205,8 @@ public:
         SDL_JoystickUpdate();
         s.Present = true;
         auto axis = [&](int index) {
-            return index < SDL_JoystickNumAxes(m_joystick) ? SDL_JoystickGetAxis(m_joystick, index) + 32768 : 32767;
+            return index < SDL_JoystickNumAxes(m_joystick) ? SDL_JoystickGetAxis(m_joystick, index) + 32768
+                                                           : 32767;
         };
         s.X = axis(0);
         s.Y = axis(1);
@@ -284,7 +285,7 @@ public:
         }
     }
 
-private:
+  private:
     static void AudioCallback(void* user, Uint8* stream, int length) {
         static_cast<IAudioSource*>(user)->Mix(reinterpret_cast<int16_t*>(stream), length / 4);
     }
@@ -304,7 +305,8 @@ private:
     void UpdateViewport(int targetW, int targetH, int width, int height) {
         // Aspect kept: the largest width × height scale that fits, centred, black borders.
         double scale = std::min(static_cast<double>(targetW) / width, static_cast<double>(targetH) / height);
-        SDL_Rect view{0, 0, std::max(1, static_cast<int>(width * scale)), std::max(1, static_cast<int>(height * scale))};
+        SDL_Rect view{0, 0, std::max(1, static_cast<int>(width * scale)),
+                      std::max(1, static_cast<int>(height * scale))};
         view.x = (targetW - view.w) / 2;
         view.y = (targetH - view.h) / 2;
         if (view.x != m_view.x || view.y != m_view.y || view.w != m_view.w || view.h != m_view.h ||
@@ -315,7 +317,8 @@ private:
             m_bordersDirty = true;
             m_columns.resize(m_view.w);
             for (int x = 0; x < m_view.w; ++x) {
-                m_columns[x] = std::min(width - 1, static_cast<int>(static_cast<int64_t>(x) * width / m_view.w));
+                m_columns[x] =
+                    std::min(width - 1, static_cast<int>(static_cast<int64_t>(x) * width / m_view.w));
             }
         }
     }
@@ -324,7 +327,8 @@ private:
         auto* dest = static_cast<uint8_t*>(target->pixels);
         if (m_bordersDirty) {
             for (int y = 0; y < target->h; ++y) {
-                std::memset(dest + static_cast<size_t>(y) * target->pitch, 0, static_cast<size_t>(target->w) * 4);
+                std::memset(dest + static_cast<size_t>(y) * target->pitch, 0,
+                            static_cast<size_t>(target->w) * 4);
             }
             m_bordersDirty = false;
         }
@@ -364,17 +368,28 @@ private:
             return true;
         case SDL_WINDOWEVENT:
             switch (e.window.event) {
-            case SDL_WINDOWEVENT_CLOSE: out.Kind = TPlatformEventKind::CloseRequest; return true;
-            case SDL_WINDOWEVENT_FOCUS_GAINED: out.Kind = TPlatformEventKind::FocusGained; return true;
-            case SDL_WINDOWEVENT_FOCUS_LOST: out.Kind = TPlatformEventKind::FocusLost; return true;
-            case SDL_WINDOWEVENT_MINIMIZED: out.Kind = TPlatformEventKind::Minimized; return true;
-            case SDL_WINDOWEVENT_RESTORED: out.Kind = TPlatformEventKind::Restored; return true;
+            case SDL_WINDOWEVENT_CLOSE:
+                out.Kind = TPlatformEventKind::CloseRequest;
+                return true;
+            case SDL_WINDOWEVENT_FOCUS_GAINED:
+                out.Kind = TPlatformEventKind::FocusGained;
+                return true;
+            case SDL_WINDOWEVENT_FOCUS_LOST:
+                out.Kind = TPlatformEventKind::FocusLost;
+                return true;
+            case SDL_WINDOWEVENT_MINIMIZED:
+                out.Kind = TPlatformEventKind::Minimized;
+                return true;
+            case SDL_WINDOWEVENT_RESTORED:
+                out.Kind = TPlatformEventKind::Restored;
+                return true;
             case SDL_WINDOWEVENT_EXPOSED:
             case SDL_WINDOWEVENT_SIZE_CHANGED:
                 m_bordersDirty = true;
                 out.Kind = TPlatformEventKind::Expose;
                 return true;
-            default: return false;
+            default:
+                return false;
             }
         case SDL_MOUSEMOTION:
             out.Kind = TPlatformEventKind::MouseMove;
@@ -384,7 +399,8 @@ private:
             if (e.button.button != SDL_BUTTON_LEFT) {
                 return false;
             }
-            out.Kind = e.button.clicks >= 2 ? TPlatformEventKind::MouseDblClick : TPlatformEventKind::MouseClick;
+            out.Kind =
+                e.button.clicks >= 2 ? TPlatformEventKind::MouseDblClick : TPlatformEventKind::MouseClick;
             ToDisplay(e.button.x, e.button.y, out.X, out.Y);
             return true;
         case SDL_KEYDOWN:
@@ -439,6 +455,8 @@ private:
     std::vector<uint32_t> m_line;
 };
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<IPlatform> CreateSdlPlatform() { return std::make_unique<TSdlPlatform>(); }
+std::unique_ptr<IPlatform> CreateSdlPlatform() {
+    return std::make_unique<TSdlPlatform>();
+}

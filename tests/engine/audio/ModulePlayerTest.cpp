@@ -42,7 +42,8 @@ class ModulePlayerTest : public ::testing::Test {
         return -1;
     }
 
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("sd_audio_module_test-" + std::to_string(getpid()));
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("sd_audio_module_test-" + std::to_string(getpid()));
     THeadlessPlatform platform;
     TGameSound sound{&platform};
     TModulePlayer player{sound.Mixer()};

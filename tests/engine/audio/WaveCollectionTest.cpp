@@ -253,7 +253,9 @@ TEST(WaveListLifetime, SoundComponentDestroyedFirst) {
 class WaveArchiveLoadTest : public WaveListTest {
   protected:
     void TearDown() override { std::filesystem::remove(path); }
-    std::string path = (std::filesystem::temp_directory_path() / ("sd_audio_test_sounds-" + std::to_string(getpid()) + ".dxw")).string();
+    std::string path = (std::filesystem::temp_directory_path() /
+                        ("sd_audio_test_sounds-" + std::to_string(getpid()) + ".dxw"))
+                           .string();
 };
 
 TEST_F(WaveArchiveLoadTest, LoadsItemsWithMainBuffersReady) {

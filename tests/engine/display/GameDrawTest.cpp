@@ -26,13 +26,16 @@ TEST(GameDraw, NotifiesNewestFirstAndFiresItsEventsInOrder) {
     THeadlessPlatform platform;
     TGameDraw draw(&platform, 800, 600);
     std::vector<std::string> log;
-    draw.RegisterNotification(&log, [&](TGameDraw&, TDrawNotifyKind k) { log.push_back("a" + std::to_string(int(k))); });
+    draw.RegisterNotification(
+        &log, [&](TGameDraw&, TDrawNotifyKind k) { log.push_back("a" + std::to_string(int(k))); });
     int other = 0;
-    draw.RegisterNotification(&other, [&](TGameDraw&, TDrawNotifyKind k) { log.push_back("b" + std::to_string(int(k))); });
+    draw.RegisterNotification(
+        &other, [&](TGameDraw&, TDrawNotifyKind k) { log.push_back("b" + std::to_string(int(k))); });
     draw.OnInitialize = [&] { log.push_back("init"); };
     draw.OnFinalize = [&] { log.push_back("fin"); };
     draw.Initialize();
-    EXPECT_EQ(log, (std::vector<std::string>{"b1", "a1", "b7", "a7", "b2", "a2", "init", "b3", "a3", "b6", "a6"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"b1", "a1", "b7", "a7", "b2", "a2", "init", "b3", "a3", "b6", "a6"}));
     log.clear();
     draw.RemoveNotification(&other);
     draw.Finalize();
@@ -59,7 +62,8 @@ TEST(GameDraw, DrawsOnlyWhenInitializedAndPresentsTheBackSurface) {
 TEST(GameDraw, EffectiveOptionsFollowTheWindowAndFullScreenRules) {
     THeadlessPlatform platform;
     TGameDraw draw(&platform, 800, 600);
-    const TGameDrawOptions form = OptionBit(doAllowReboot) | OptionBit(doHardware) | OptionBit(doSelectDriver);
+    const TGameDrawOptions form =
+        OptionBit(doAllowReboot) | OptionBit(doHardware) | OptionBit(doSelectDriver);
     draw.SetOptions(form);
     EXPECT_EQ(draw.NowOptions(), 0u);
     draw.SetOptions(form | OptionBit(doFullScreen));
@@ -68,4 +72,4 @@ TEST(GameDraw, EffectiveOptionsFollowTheWindowAndFullScreenRules) {
     EXPECT_TRUE(platform.IsFullScreen());
 }
 
-}  // namespace
+} // namespace

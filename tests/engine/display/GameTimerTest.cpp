@@ -35,7 +35,7 @@ TEST_F(TimerFixture, LagCountIsWholeIntervalsSinceTheLastTick) {
 
 TEST_F(TimerFixture, IntervalZeroTicksOnEveryIdleCallWithElapsedMilliseconds) {
     timer.SetInterval(0);
-    timer.Idle(1000);  // nothing elapsed: still a tick, at least 1
+    timer.Idle(1000); // nothing elapsed: still a tick, at least 1
     timer.Idle(1007);
     EXPECT_EQ(lags, (std::vector<int>{1, 7}));
     EXPECT_EQ(timer.Interval(), 0);
@@ -57,7 +57,7 @@ TEST_F(TimerFixture, DisabledTimerNeverTicksAndReEnablingIsIdempotent) {
     timer.Idle(2000);
     EXPECT_TRUE(lags.empty());
     timer.SetEnabled(true, 2000);
-    timer.SetEnabled(true, 2100);  // the same value again: the last-tick time is kept
+    timer.SetEnabled(true, 2100); // the same value again: the last-tick time is kept
     timer.Idle(2015);
     EXPECT_EQ(lags, (std::vector<int>{1}));
 }
@@ -75,4 +75,4 @@ TEST_F(TimerFixture, FramesPerSecondCountsTheLastFullSecond) {
     EXPECT_EQ(timer.FramesPerSecond(), 67);
 }
 
-}  // namespace
+} // namespace

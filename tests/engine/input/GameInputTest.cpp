@@ -58,7 +58,8 @@ TEST_F(InputFixture, JoystickDeadZoneIsHalfTheTravel) {
     }
     EXPECT_EQ(TGameJoystick::ConvertAxis(0, 0, 65535, 1000, 50), -1000);
     EXPECT_EQ(TGameJoystick::ConvertAxis(65535, 0, 65535, 1000, 50), 1000);
-    EXPECT_EQ(TGameJoystick::ConvertAxis(10, 0, 65535, 1000, 100), 0) << "a dead zone of the whole travel reads 0";
+    EXPECT_EQ(TGameJoystick::ConvertAxis(10, 0, 65535, 1000, 100), 0)
+        << "a dead zone of the whole travel reads 0";
 }
 
 TEST_F(InputFixture, JoystickButtonZeroAndKeyZBothGiveButton1) {
@@ -74,4 +75,4 @@ TEST_F(InputFixture, JoystickButtonZeroAndKeyZBothGiveButton1) {
     EXPECT_TRUE(input.IsOn(InputButton(1)));
 }
 
-}  // namespace
+} // namespace
