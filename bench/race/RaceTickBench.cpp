@@ -60,6 +60,31 @@ void BM_RaceTickWith30Walls(benchmark::State& state) {
 }
 BENCHMARK(BM_RaceTickWith30Walls)->Unit(benchmark::kMicrosecond);
 
+// For scale: one tick of the main menu at rest (the generated pictures, the column and
+// the panels, a caption, the frame presented), the same work a menu frame costs.
+void BM_MainMenuTick(benchmark::State& state) {
+    THeadlessPlatform platform;
+    std::string error;
+    platform.OpenWindow("bench", 800, 600, error);
+    TFormConfig config;
+    config.RandomSeed = 7;
+    config.DataDir = SPRAYDASH_BUILT_DATA;
+    TMForm form(platform, config);
+    try {
+        form.FormCreate();
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+        return;
+    }
+    for (int i = 0; i < 200; ++i) {
+        form.MTimerTimer(1);
+    }
+    for (auto _ : state) {
+        form.MTimerTimer(1);
+    }
+}
+BENCHMARK(BM_MainMenuTick)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 BENCHMARK_MAIN();
