@@ -206,9 +206,10 @@ TEST(WaveListSilent, WithoutDeviceNothingPlaysAndUnknownNamesStillFail) {
 }
 
 TEST(SoundComponent, NotifiesListenersNewestFirst) {
+    // Outlives the component: its destruction still notifies the listeners.
+    std::vector<std::string> seen;
     THeadlessPlatform platform;
     TGameSound sound(&platform);
-    std::vector<std::string> seen;
     auto listen = [&](const char* who) {
         return sound.RegisterNotifyEvent([&seen, who](TGameSound&, TSoundNotifyType type) {
             seen.push_back(who + std::to_string(static_cast<int>(type)));

@@ -23,9 +23,10 @@ TEST(GameDraw, BitCountAcceptsOnlyTheFourDepths) {
 }
 
 TEST(GameDraw, NotifiesNewestFirstAndFiresItsEventsInOrder) {
+    // Outlives the display: its destruction still notifies the followers.
+    std::vector<std::string> log;
     THeadlessPlatform platform;
     TGameDraw draw(&platform, 800, 600);
-    std::vector<std::string> log;
     draw.RegisterNotification(
         &log, [&](TGameDraw&, TDrawNotifyKind k) { log.push_back("a" + std::to_string(int(k))); });
     int other = 0;
