@@ -62,11 +62,15 @@ TPowerUpIndicator PowerUpIndicator(const TMyCarSprite& boat) {
     const std::array<bool, 3> held{boat.HasGun, boat.HasEngine, boat.HasShield};
     const std::array<int32_t, 3> ms{boat.GunMs, boat.EngineMs, boat.ShieldMs};
     TPowerUpIndicator result;
+    bool anyHeld = false;
     for (int i = 0; i < 3; ++i) {
+        anyHeld = anyHeld || held[i];
         if (held[i] && ms[i] <= ms[(i + 1) % 3] && ms[i] <= ms[(i + 2) % 3])
             result.Shown = i;
     }
-    if (result.Shown != TPowerUpIndicator::kNone) {
+    if (anyHeld && result.Shown == TPowerUpIndicator::kNone)
+        result.Shown = TPowerUpIndicator::kUnchanged;
+    if (result.Shown >= 0 && result.Shown != TPowerUpIndicator::kNone) {
         const int32_t seconds = ms[result.Shown] / 1000;
         result.Seconds = {kFontPowerUp, std::to_string(seconds),
                           kPowerUpTextX - kPowerUpDigitWidth * Xd(seconds), kPowerUpTextY};
@@ -104,6 +108,8 @@ void TRace::DrawPowerUpPanel() {
     if (PlayerBoat == nullptr)
         return;
     const TPowerUpIndicator indicator = PowerUpIndicator(*PlayerBoat);
+    if (indicator.Shown == TPowerUpIndicator::kUnchanged)
+        return;
     // The panels show from the next frame: this frame's sprites are already drawn.
     const std::array<TCaptionSprite*, 4> panels{GunPanel, EnginePanel, ShieldPanel, NoPowerUpPanel};
     for (size_t i = 0; i < panels.size(); ++i)

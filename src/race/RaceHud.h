@@ -18,10 +18,13 @@ struct THudText {
 std::array<THudText, 8> RaceHudTexts(int32_t level, int32_t score, int32_t timeLeftMs, int32_t lives);
 
 // What the power-up window shows: the held power-up with the least time left (on a tie the
-// later of gun, engine, shield), or none.
+// later of gun, engine, shield), or none. A power-up dropped in this tick's move still has its
+// old counter until the race tick resets it, which can keep every held one from winning: the
+// window then stays as it was for that frame.
 struct TPowerUpIndicator {
     static constexpr int kNone = 3;
-    int Shown = kNone; // a TPowerUp, or kNone
-    THudText Seconds;  // empty text when none is held
+    static constexpr int kUnchanged = -1;
+    int Shown = kNone; // a TPowerUp, kNone, or kUnchanged
+    THudText Seconds;  // empty text unless a power-up is shown
 };
 TPowerUpIndicator PowerUpIndicator(const TMyCarSprite& boat);

@@ -69,7 +69,7 @@ void TGameFixture::Start(uint32_t randomSeed) {
     }
     TFormConfig config;
     config.HomeUrl = "http://home.test/";
-    config.ScoreServer = "http://127.0.0.1:9";
+    config.ScoreServer = ScoreServer;
     config.RandomSeed = randomSeed;
     m_form = std::make_unique<TMForm>(*m_platform, config);
     m_form->FormCreate();

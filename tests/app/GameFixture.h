@@ -38,6 +38,9 @@ class TGameFixture {
     static bool DataAvailable();
     static std::filesystem::path GeneratedDataDir();
 
+    // Where the game sends its score request; nothing listens there unless a test sets it.
+    std::string ScoreServer = "http://127.0.0.1:9";
+
     // Opens the window, creates the form and runs FormCreate; rethrows what FormCreate throws.
     void Start(uint32_t randomSeed = kDefaultSeed);
     // Ends the game the way the program does after its message loop (FormDestroy: saves),

@@ -209,6 +209,8 @@ void DrawSurfaceRotated(TDirectDrawSurface& dest, int x, int y, int width, int h
 void FillRect(TDirectDrawSurface& dest, const TRect& rect, uint16_t pixel) {
     int l = std::max(rect.Left, 0), t = std::max(rect.Top, 0);
     int r = std::min(rect.Right, dest.Width()), b = std::min(rect.Bottom, dest.Height());
+    if (l >= r)
+        return;
     for (int row = t; row < b; ++row)
         std::fill(dest.Row(row) + l, dest.Row(row) + r, pixel);
 }

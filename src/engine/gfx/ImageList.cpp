@@ -65,6 +65,9 @@ int TPictureCollectionItem::Index() const {
 }
 
 void TPictureCollectionItem::SetName(std::string name) {
+    // Only a new name moves the item to the head of its chain; the same name keeps its place.
+    if (name == m_name)
+        return;
     m_collection.Unlink(*this);
     m_name = std::move(name);
     m_collection.Link(*this);
@@ -166,25 +169,50 @@ void TPictureCollectionItem::Restore() {
     }
     m_patterns.clear();
     m_surfaces.clear();
-    int w = Width();
-    int h = Height();
+    const int w = Width();
+    const int h = Height();
+    const int picW = Picture->Width;
+    const int picH = Picture->Height;
     if (w <= 0 || h <= 0)
         return;
-    TDirectDrawSurface& surface = AddSurface(TRect{0, 0, Picture->Width, Picture->Height});
-    if (w == Picture->Width && h == Picture->Height) {
+    if (w == picW && h == picH) {
+        TDirectDrawSurface& surface = AddSurface(TRect{0, 0, picW, picH});
         m_patterns.push_back(TPattern{TRect{0, 0, w, h}, &surface});
         return;
     }
-    // The whole picture in one surface; the patterns are the cells of the grid, row by row.
-    int cellW = w + SkipWidth;
-    int cellH = h + SkipHeight;
+    const int cellW = w + SkipWidth;
+    const int cellH = h + SkipHeight;
     if (cellW <= 0 || cellH <= 0)
         return;
-    int cols = (Picture->Width + SkipWidth) / cellW;
-    int rows = (Picture->Height + SkipHeight) / cellH;
+    // A trailing pattern needs no gap after it.
+    const int cols = (picW + SkipWidth) / cellW;
+    const int rows = (picH + SkipHeight) / cellH;
+    // With overlapping patterns (a negative skip) a block edge would cut a pattern in two.
+    if (SystemMemory || SkipWidth < 0 || SkipHeight < 0) {
+        TDirectDrawSurface& surface = AddSurface(TRect{0, 0, picW, picH});
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < cols; ++x)
+                m_patterns.push_back(TPattern{Bounds(x * cellW, y * cellH, w, h), &surface});
+        return;
+    }
+    // Video memory: blocks of a whole number of cells, about kBlockSize pixels a side.
+    const int blockW = std::min((cellW + kBlockSize - 1) / cellW * cellW, cols * cellW);
+    const int blockH = std::min((cellH + kBlockSize - 1) / cellH * cellH, rows * cellH);
+    if (blockW <= 0 || blockH <= 0)
+        return;
+    const int xBlocks = (picW + blockW - 1) / blockW;
+    const int yBlocks = (picH + blockH - 1) / blockH;
+    for (int by = 0; by < yBlocks; ++by)
+        for (int bx = 0; bx < xBlocks; ++bx)
+            AddSurface(Bounds(bx * blockW, by * blockH, std::min(blockW, picW - bx * blockW),
+                              std::min(blockH, picH - by * blockH)));
     for (int y = 0; y < rows; ++y)
-        for (int x = 0; x < cols; ++x)
-            m_patterns.push_back(TPattern{Bounds(x * cellW, y * cellH, w, h), &surface});
+        for (int x = 0; x < cols; ++x) {
+            const int px = x * cellW;
+            const int py = y * cellH;
+            TDirectDrawSurface* surface = m_surfaces[(px / blockW) + (py / blockH) * xBlocks].get();
+            m_patterns.push_back(TPattern{Bounds(px % blockW, py % blockH, w, h), surface});
+        }
 }
 
 void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int patternIndex) const {

@@ -73,6 +73,8 @@ class TPictureCollectionItem {
 
   private:
     friend class TPictureCollection;
+    // Pictures in video memory are cut into blocks of about this many pixels a side.
+    static constexpr int kBlockSize = 512;
     struct TPattern {
         TRect Rect;
         TDirectDrawSurface* Surface;
