@@ -54,8 +54,9 @@ constexpr double kRowSpacing = 100;
 // Row odds grow with the scroll: e = ScrollStep / 60.
 constexpr double kRowScrollDivisor = 60;
 constexpr double kTrafficDivisor = 84;
-// Each scenery kind comes about once per 3000 units of scroll.
-constexpr double kSceneryRate = 0.2 / 600;
+// Each scenery kind comes about once per 3000 units of scroll: odds 0.2 × ScrollStep / 600.
+constexpr double kSceneryWeight = 0.2;
+constexpr double kSceneryScrollDivisor = 600;
 constexpr std::array<uint8_t, 7> kSceneryKinds{wkUmbrellaBlue, wkUmbrellaGreen, wkUmbrellaRed, wkBedLeft,
                                                wkBedRight,     wkRoomRed,       wkRoomBlue};
 // Even levels: trees to ducks, point boxes, power-up boxes, the extra life.
@@ -134,7 +135,7 @@ bool TRaceTrack::PlacementBlocked(int32_t slot, double x, double y, int32_t widt
 void TRaceTrack::SpawnScenery() {
     const double s = m_race.PlayerBoat->ScrollStep;
     for (uint8_t kind : kSceneryKinds) {
-        if (kSceneryRate * s > UniformDraw())
+        if (kSceneryWeight * s / kSceneryScrollDivisor > UniformDraw())
             AddWall(kind);
     }
 }

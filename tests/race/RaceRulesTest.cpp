@@ -109,6 +109,28 @@ TEST_F(RaceClockTest, PowerUpIndicatorPicksTheHeldOneWithLeastTimeLeft) {
     }
 }
 
+TEST_F(RaceClockTest, PowerUpWindowStaysAsItWasInTheFrameAHeldOneRunsOut) {
+    StartRace();
+    boat().HasGun = true;
+    boat().GunMs = 15;
+    boat().EngineMs = 100000;
+    boat().HasShield = true;
+    boat().ShieldMs = 5000;
+    Tick();
+    EXPECT_TRUE(race().GunPanel->Visible);
+    // The gun runs out in this tick's move; its counter is only reset after the HUD is drawn,
+    // so no held power-up wins and the window keeps what it showed.
+    Tick();
+    EXPECT_FALSE(boat().HasGun);
+    EXPECT_TRUE(race().GunPanel->Visible);
+    EXPECT_FALSE(race().ShieldPanel->Visible);
+    EXPECT_FALSE(race().NoPowerUpPanel->Visible);
+    Tick();
+    EXPECT_FALSE(race().GunPanel->Visible);
+    EXPECT_TRUE(race().ShieldPanel->Visible);
+    EXPECT_FALSE(race().NoPowerUpPanel->Visible);
+}
+
 TEST_F(RaceClockTest, TickSoundsAtNineToOneSecondsNeverAtZero) {
     StartRace();
     boat().HasShield = true; // nothing on the river may stop the clock test
