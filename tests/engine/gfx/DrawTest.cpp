@@ -149,4 +149,15 @@ TEST(DrawSurfaceRotated, EveryAngleStaysInsideTheSurface) {
     SUCCEED(); // run under the sanitizers, this is the out-of-bounds check
 }
 
+TEST(FillRect, ClipsToTheSurface) {
+    TDirectDrawSurface dest(20, 10);
+    FillRect(dest, TRect{-50, 0, -10, 10}, 7); // wholly left of the surface
+    FillRect(dest, TRect{30, 0, 40, 10}, 7);   // wholly right of it
+    FillRect(dest, TRect{0, -20, 20, -5}, 7);  // wholly above it
+    EXPECT_EQ(CountNonZero(dest), 0);
+    FillRect(dest, TRect{-5, 8, 3, 30}, 7);
+    EXPECT_EQ(CountNonZero(dest), 3 * 2);
+    EXPECT_EQ(dest.PixelAt(2, 9), 7);
+}
+
 } // namespace

@@ -49,6 +49,72 @@ TEST(PictureItem, PatternGeometryBeforeAndAfterRestore) {
     }
 }
 
+// A picture whose 16-bit pixels tell every column below 2048 apart, and rows modulo 32.
+TPicture Numbered(int w, int h) {
+    TPicture p{w, h, std::vector<uint32_t>(static_cast<size_t>(w) * h)};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            p.Pixels[static_cast<size_t>(y) * w + x] =
+                static_cast<uint32_t>((x & 31) << 19 | ((x >> 5) & 63) << 10 | (y & 31) << 3);
+    return p;
+}
+
+struct BlockCase {
+    int PicW, PicH, PatW, PatH, SkipW, SkipH;
+    bool SystemMemory;
+    int Index;
+    TRect Rect;       // within its surface
+    int SurfW, SurfH; // size of the surface holding it
+    int PicX, PicY;   // where the pattern sits in the picture
+};
+
+TEST(PictureItem, LargePicturesInVideoMemoryAreCutIntoBlocksOfWholeCells) {
+    const BlockCase cases[] = {
+        // 512-wide blocks of sixteen 32-pixel cells; the last block holds what is left.
+        {1100, 32, 32, 32, 0, 0, false, 15, {480, 0, 512, 32}, 512, 32, 480, 0},
+        {1100, 32, 32, 32, 0, 0, false, 16, {0, 0, 32, 32}, 512, 32, 512, 0},
+        {1100, 32, 32, 32, 0, 0, false, 33, {32, 0, 64, 32}, 76, 32, 1056, 0},
+        // In system memory the whole picture stays one surface.
+        {1100, 32, 32, 32, 0, 0, true, 33, {1056, 0, 1088, 32}, 1100, 32, 1056, 0},
+        // 110-pixel cells: blocks of five cells a side, surfaces numbered row by row.
+        {1100, 1100, 100, 100, 10, 10, false, 76, {110, 220, 210, 320}, 550, 550, 660, 770},
+        // Overlapping patterns would straddle block edges: kept in one surface.
+        {1100, 32, 40, 32, -8, 0, false, 20, {640, 0, 680, 32}, 1100, 32, 640, 0},
+    };
+    TDirectDrawSurface dest(200, 200);
+    for (const BlockCase& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.PicW << "x" << c.PicH << " pattern " << c.PatW << "x" << c.PatH << " skip "
+                     << c.SkipW << "," << c.SkipH << " system " << c.SystemMemory << " index " << c.Index);
+        TPictureCollection pictures;
+        TPictureCollectionItem& item = pictures.Add();
+        item.Picture = Numbered(c.PicW, c.PicH);
+        item.PatternWidth = c.PatW;
+        item.PatternHeight = c.PatH;
+        item.SkipWidth = c.SkipW;
+        item.SkipHeight = c.SkipH;
+        item.SystemMemory = c.SystemMemory;
+        item.Transparent = false;
+        const int count = item.PatternCount();
+        item.Initialize();
+        item.Restore();
+        EXPECT_EQ(item.PatternCount(), count);
+        EXPECT_EQ(item.PatternRect(c.Index), c.Rect);
+        TDirectDrawSurface* surface = item.PatternSurface(c.Index);
+        ASSERT_NE(surface, nullptr);
+        EXPECT_EQ(surface->Width(), c.SurfW);
+        EXPECT_EQ(surface->Height(), c.SurfH);
+        dest.Fill(0);
+        item.Draw(&dest, 0, 0, c.Index);
+        const TPicture& pic = *item.Picture;
+        auto at = [&](int x, int y) {
+            return RGBValueTo565(pic.Pixels[static_cast<size_t>(y) * pic.Width + x]);
+        };
+        EXPECT_EQ(dest.PixelAt(0, 0), at(c.PicX, c.PicY));
+        EXPECT_EQ(dest.PixelAt(c.PatW - 1, c.PatH - 1), at(c.PicX + c.PatW - 1, c.PicY + c.PatH - 1));
+    }
+}
+
 TEST(PictureItem, WithoutPictureHasNoPatterns) {
     TPictureCollection pictures;
     TPictureCollectionItem& item = pictures.Add();
@@ -73,6 +139,8 @@ TEST(PictureCollection, FindIgnoresCaseAndTheLastNamedWins) {
     EXPECT_EQ(&pictures.Find("boat"), &second);
     EXPECT_EQ(pictures.IndexOf("Boat"), 2);
 
+    first.SetName("Boat"); // the name it has already: it keeps its place behind "BOAT"
+    EXPECT_EQ(&pictures.Find("boat"), &second);
     first.SetName("boat"); // renamed last: now it wins
     EXPECT_EQ(&pictures.Find("Boat"), &first);
     pictures.Delete(1);
