@@ -238,6 +238,7 @@ void TMForm::HandleEvent(const TPlatformEvent& event) {
         MDrawClick();
         break;
     case TPlatformEventKind::KeyDown: {
+        m_lastKeySerial = event.KeySerial;
         bool fullScreenChord = (event.VirtualKey == vk::Return && event.Alt) || event.VirtualKey == vk::F11;
         if (fullScreenChord) {
             // A held chord repeats; only its first press toggles, and its Enter is not a click.
@@ -257,6 +258,9 @@ void TMForm::HandleEvent(const TPlatformEvent& event) {
         FormKeyUp(event.VirtualKey);
         break;
     case TPlatformEventKind::Text:
+        if (event.KeySerial != 0 && event.KeySerial <= m_textKeyFloor) {
+            break;
+        }
         for (char c : Utf8ToCp1252(event.Text)) {
             if (static_cast<unsigned char>(c) >= 32) {
                 FormKeyPress(c);

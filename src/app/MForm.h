@@ -92,6 +92,9 @@ class TMForm {
     void ShutDown();
     // Handles one platform event (what the message loop does with it).
     void HandleEvent(const TPlatformEvent& event);
+    // Text still to come from keys pressed so far is not typing: the key that opened a text
+    // field (Y answering "Finish race?") must not type its letter into it.
+    void IgnoreTextOfKeysPressedSoFar() { m_textKeyFloor = m_lastKeySerial; }
 
     // Components.
     IPlatform& Platform() { return m_platform; }
@@ -129,7 +132,10 @@ class TMForm {
     IPlatform& m_platform;
     TFormConfig m_config;
     bool m_terminated = false;
-    bool m_created = false; // FormCreate got through loading: there is something to save
+    bool m_created = false;
+    uint32_t m_lastKeySerial = 0; // the last key press handled
+    uint32_t m_textKeyFloor = 0;  // text from presses up to this one is ignored // FormCreate got through
+                                  // loading: there is something to save
 
     std::unique_ptr<TGameDraw> m_draw;
     std::unique_ptr<TGameTimer> m_timer;

@@ -162,6 +162,7 @@ void TMessages::OpenMessage(uint8_t mode) {
         TextCursor->SetZ(kCursorZ);
         TextCursor->Visible = false;
         CursorBlinkMs = 0;
+        m_form.IgnoreTextOfKeysPressedSoFar();
         break;
     case msgPause:
         audio.StopSound("Engine");

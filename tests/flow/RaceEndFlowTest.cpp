@@ -112,9 +112,14 @@ class RaceEndFlowTest : public ::testing::Test {
         Game.TapKey(vk::Escape);
         ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
         EXPECT_EQ(Game.Screen().ActiveButton, 2) << "the finish question opens with no highlighted";
+        const std::string nameBefore = Game.Shell().PlayerName;
         Game.TapKey('Y');
         ASSERT_EQ(Game.Shell().MessageMode, msgEnterName);
         ASSERT_EQ(Game.Shell().GameScreen, gsRace);
+        // The Y that answered types a "y" too, which the desktop may deliver only now.
+        Game.Platform().PushText("y", true);
+        Game.Pump();
+        ASSERT_EQ(Game.Shell().PlayerName, nameBefore) << "the answering key typed into the name";
     }
 
     // Enter commits the typed name: the send question opens, drawn once, yes highlighted.

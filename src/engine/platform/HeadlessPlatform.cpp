@@ -8,13 +8,18 @@ void THeadlessPlatform::PushKey(int virtualKey, bool down, bool alt, bool repeat
     e.VirtualKey = virtualKey;
     e.Alt = alt;
     e.Repeat = repeat;
+    if (down) {
+        e.KeySerial = ++m_keySerial;
+    }
     m_events.push_back(e);
 }
 
-void THeadlessPlatform::PushText(const std::string& utf8) {
+void THeadlessPlatform::PushText(const std::string& utf8, bool fromLastKey) {
     TPlatformEvent e;
     e.Kind = TPlatformEventKind::Text;
     e.Text = utf8;
+    // Typed text stands for presses of its own.
+    e.KeySerial = fromLastKey ? m_keySerial : ++m_keySerial;
     m_events.push_back(e);
 }
 

@@ -18,7 +18,8 @@ class THeadlessPlatform final : public IPlatform {
     void Advance(uint32_t ms) { m_now += ms; }
     void Push(const TPlatformEvent& event) { m_events.push_back(event); }
     void PushKey(int virtualKey, bool down, bool alt = false, bool repeat = false);
-    void PushText(const std::string& utf8);
+    // Typed text; fromLastKey: produced by the last key pressed, arriving after its key-down.
+    void PushText(const std::string& utf8, bool fromLastKey = false);
     void PushClick(int x, int y);
     void PushMouseMove(int x, int y);
     // Holds or releases a key in the keyboard state table (what the input states read).
@@ -88,4 +89,5 @@ class THeadlessPlatform final : public IPlatform {
     std::vector<std::string> m_errors;
     IAudioSource* m_audio = nullptr;
     int m_audioLock = 0;
+    uint32_t m_keySerial = 0;
 };

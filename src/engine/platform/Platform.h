@@ -33,6 +33,9 @@ struct TPlatformEvent {
     bool Shift = false;
     bool Repeat = false;
     std::string Text;
+    // Counts key presses: a key-down carries its own number, typed text the number of the
+    // press that produced it (text can arrive after the key-down it belongs to).
+    uint32_t KeySerial = 0;
 };
 
 // The first joystick as the multimedia joystick API reports it: raw axis positions

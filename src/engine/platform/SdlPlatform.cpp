@@ -411,13 +411,17 @@ class TSdlPlatform final : public IPlatform {
             out.Ctrl = (e.key.keysym.mod & KMOD_CTRL) != 0;
             out.Shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
             out.Repeat = e.key.repeat != 0;
-            if (e.type == SDL_KEYDOWN && out.VirtualKey > 0 && out.VirtualKey < 256) {
-                m_pressedSinceRead[out.VirtualKey] = true;
+            if (e.type == SDL_KEYDOWN) {
+                out.KeySerial = ++m_keySerial;
+                if (out.VirtualKey > 0 && out.VirtualKey < 256) {
+                    m_pressedSinceRead[out.VirtualKey] = true;
+                }
             }
             return true;
         case SDL_TEXTINPUT:
             out.Kind = TPlatformEventKind::Text;
             out.Text = e.text.text;
+            out.KeySerial = m_keySerial;
             return true;
         case SDL_JOYDEVICEADDED:
             OpenFirstJoystick();
@@ -435,6 +439,7 @@ class TSdlPlatform final : public IPlatform {
     }
 
     mutable std::array<bool, 256> m_pressedSinceRead{};
+    uint32_t m_keySerial = 0;
     bool m_sdlStarted = false;
     bool m_audioStarted = false;
     SDL_Window* m_window = nullptr;
