@@ -206,20 +206,12 @@ void TMForm::PumpWhileBusy() {
     while (m_platform.PollEvent(event)) {
         switch (event.Kind) {
         case TPlatformEventKind::Expose:
-            m_draw->Flip();
-            break;
         case TPlatformEventKind::FocusGained:
-            m_timer->SetApplicationActive(true, m_platform.Ticks());
-            break;
         case TPlatformEventKind::FocusLost:
-            m_timer->SetApplicationActive(false, m_platform.Ticks());
-            break;
         case TPlatformEventKind::Terminate:
-            m_terminated = true;
-            break;
         // A key let go meanwhile must not stay held (Ctrl would fire on by itself in the next race).
         case TPlatformEventKind::KeyUp:
-            FormKeyUp(event.VirtualKey);
+            HandleEvent(event);
             break;
         default:
             break;

@@ -245,7 +245,7 @@ class Game:
                              timeout=timeout)
         return out.stdout.strip()
 
-    def wait_window(self, timeout=20):
+    def wait_window(self, timeout=60):  # generous: the suite starts several games at once
         deadline = time.time() + timeout
         while time.time() < deadline:
             check(self.proc.poll() is None, "the game ended at start-up:\n" + self.log_text())
