@@ -38,6 +38,7 @@ class THeadlessPlatform final : public IPlatform {
     int CursorCount() const { return m_cursorCount; }
     const std::vector<std::string>& OpenedUrls() const { return m_urls; }
     const std::vector<std::string>& FatalErrors() const { return m_errors; }
+    const std::vector<std::string>& Warnings() const { return m_warnings; }
     const std::string& WindowTitle() const { return m_title; }
     bool AudioOpen() const { return m_audio != nullptr; }
     int AudioLockDepth() const { return m_audioLock; }
@@ -59,6 +60,9 @@ class THeadlessPlatform final : public IPlatform {
     int ShowCursor(bool show) override { return m_cursorCount += show ? 1 : -1; }
     void OpenUrl(const std::string& urlOrFile) override { m_urls.push_back(urlOrFile); }
     void ShowFatalError(const std::string& title, const std::string& message) override;
+    void ShowWarning(const std::string& title, const std::string& message) override {
+        m_warnings.push_back(title + ": " + message);
+    }
     bool OpenAudio(IAudioSource* source, TAudioSpec& obtained) override;
     void CloseAudio() override { m_audio = nullptr; }
     void LockAudio() override { ++m_audioLock; }
@@ -87,6 +91,7 @@ class THeadlessPlatform final : public IPlatform {
     int m_cursorCount = 0;
     std::vector<std::string> m_urls;
     std::vector<std::string> m_errors;
+    std::vector<std::string> m_warnings;
     IAudioSource* m_audio = nullptr;
     int m_audioLock = 0;
     uint32_t m_keySerial = 0;

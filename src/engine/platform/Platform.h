@@ -94,6 +94,9 @@ class IPlatform {
     // Desktop.
     virtual void OpenUrl(const std::string& urlOrFile) = 0;
     virtual void ShowFatalError(const std::string& title, const std::string& message) = 0;
+    // A problem the player must know about that does not end the game (a save file that
+    // could not be written or read): a warning dialog, and the same text on stderr.
+    virtual void ShowWarning(const std::string& title, const std::string& message) = 0;
 
     // Audio device: one stereo 16-bit stream. Returns false when there is no device; the
     // game then runs silent.

@@ -239,6 +239,10 @@ class TSdlPlatform final : public IPlatform {
         std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), m_window);
     }
+    void ShowWarning(const std::string& title, const std::string& message) override {
+        std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, title.c_str(), message.c_str(), m_window);
+    }
 
     bool OpenAudio(IAudioSource* source, TAudioSpec& obtained) override {
         CloseAudio();
