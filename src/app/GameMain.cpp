@@ -26,7 +26,24 @@ int RunGame(IPlatform& platform, const TFormConfig& config) {
         platform.ShowFatalError(kTitle, e.what());
         return 1;
     }
-    form.Run();
-    form.FormDestroy();
+    std::string fault;
+    try {
+        form.Run();
+    } catch (const std::exception& e) {
+        fault = e.what();
+    } catch (...) {
+        fault = "an unknown error ended the game";
+    }
+    // A fault in a tick or an event ends the game but must not cost the player the run:
+    // the options and the table go to their files the usual way before anything is shown.
+    try {
+        form.FormDestroy();
+    } catch (const std::exception& e) {
+        fault += fault.empty() ? e.what() : std::string("; then: ") + e.what();
+    }
+    if (!fault.empty()) {
+        platform.ShowFatalError(kTitle, fault);
+        return 1;
+    }
     return 0;
 }

@@ -54,6 +54,10 @@ void AssignKeys(TGameKeyboard& keyboard) {
     keyboard.Assigns[InputButton(9)] = {vk::Return, 0, 0};
 }
 
+bool IsFullScreenChord(const TPlatformEvent& event) {
+    return (event.VirtualKey == vk::Return && event.Alt) || event.VirtualKey == vk::F11;
+}
+
 void Edge(bool now, bool& pressed, bool& previous) {
     pressed = now && !previous;
     previous = now;
@@ -213,11 +217,33 @@ void TMForm::PumpWhileBusy() {
         case TPlatformEventKind::KeyUp:
             HandleEvent(event);
             break;
+        // The player's wish to leave or to switch the display outlives the request: it is
+        // acted on once the request is over (other keys and clicks are dropped).
+        case TPlatformEventKind::CloseRequest:
+            m_heldWhileBusy.CloseRequest = true;
+            break;
+        case TPlatformEventKind::KeyDown:
+            if (IsFullScreenChord(event) && !event.Repeat) {
+                m_heldWhileBusy.FullScreenToggle = !m_heldWhileBusy.FullScreenToggle;
+            }
+            break;
         default:
             break;
         }
     }
     m_platform.WaitEvent(1);
+}
+
+void TMForm::ActOnRequestsHeldWhileBusy() {
+    THeldWhileBusy held = m_heldWhileBusy;
+    m_heldWhileBusy = {};
+    if (held.FullScreenToggle) {
+        FormKeyDown(vk::Return, true, false);
+    }
+    if (held.CloseRequest) {
+        bool canClose = false;
+        FormCloseQuery(canClose);
+    }
 }
 
 void TMForm::HandleEvent(const TPlatformEvent& event) {
@@ -230,9 +256,8 @@ void TMForm::HandleEvent(const TPlatformEvent& event) {
         MDrawClick();
         break;
     case TPlatformEventKind::KeyDown: {
-        m_lastKeySerial = event.KeySerial;
-        bool fullScreenChord = (event.VirtualKey == vk::Return && event.Alt) || event.VirtualKey == vk::F11;
-        if (fullScreenChord) {
+        m_typedText.KeyDown(event.VirtualKey, event.KeySerial, event.Repeat);
+        if (IsFullScreenChord(event)) {
             // A held chord repeats; only its first press toggles, and its Enter is not a click.
             if (!event.Repeat) {
                 FormKeyDown(vk::Return, true, false);
@@ -247,10 +272,11 @@ void TMForm::HandleEvent(const TPlatformEvent& event) {
         break;
     }
     case TPlatformEventKind::KeyUp:
+        m_typedText.KeyUp(event.VirtualKey);
         FormKeyUp(event.VirtualKey);
         break;
     case TPlatformEventKind::Text:
-        if (event.KeySerial != 0 && event.KeySerial <= m_textKeyFloor) {
+        if (!m_typedText.Accepts(event.KeySerial)) {
             break;
         }
         for (char c : Utf8ToCp1252(event.Text)) {
@@ -319,6 +345,7 @@ void TMForm::MTimerTimer(int lagCount) {
     Shell.FramesPerSecond = m_timer->FramesPerSecond();
     m_audio->MusicKeepAlive();
     m_input->Update();
+    m_typedText.TickRead([this](int key) { return m_input->Keyboard.KeyDown(key); });
     ReadInputEdges();
     if (Shell.MessageMode == msgExitGame || Shell.MessageMode == msgClearTable) {
         m_messages->DrawMessages(lagCount);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/GameState.h"
+#include "app/TypedTextGate.h"
 
 #include <cstdint>
 #include <functional>
@@ -70,6 +71,8 @@ class TMForm {
     // While a blocking request runs: keep the window alive (repaints, focus, a termination
     // request) without ticks and without acting on input.
     void PumpWhileBusy();
+    // Acts on what PumpWhileBusy kept: a close request and a full-screen switch.
+    void ActOnRequestsHeldWhileBusy();
 
     // Form events.
     void FormCloseQuery(bool& canClose);
@@ -94,7 +97,7 @@ class TMForm {
     void HandleEvent(const TPlatformEvent& event);
     // Text still to come from keys pressed so far is not typing: the key that opened a text
     // field (Y answering "Finish race?") must not type its letter into it.
-    void IgnoreTextOfKeysPressedSoFar() { m_textKeyFloor = m_lastKeySerial; }
+    void IgnoreTextOfKeysPressedSoFar() { m_typedText.IgnorePressesSoFar(); }
 
     // Components.
     IPlatform& Platform() { return m_platform; }
@@ -132,10 +135,12 @@ class TMForm {
     IPlatform& m_platform;
     TFormConfig m_config;
     bool m_terminated = false;
-    bool m_created = false;
-    uint32_t m_lastKeySerial = 0; // the last key press handled
-    uint32_t m_textKeyFloor = 0;  // text from presses up to this one is ignored // FormCreate got through
-                                  // loading: there is something to save
+    bool m_created = false; // FormCreate got through loading: there is something to save
+    TTypedTextGate m_typedText;
+    struct THeldWhileBusy {
+        bool CloseRequest = false;
+        bool FullScreenToggle = false; // an odd number of switches asked for
+    } m_heldWhileBusy;
 
     std::unique_ptr<TGameDraw> m_draw;
     std::unique_ptr<TGameTimer> m_timer;

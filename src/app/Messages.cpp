@@ -114,6 +114,11 @@ void TMessages::OpenMessage(uint8_t mode) {
         OverlayWindow->Y = kWindowY;
         OverlayWindow->SetZ(kWindowZ);
     }
+    if (mode == msgFinishRace || mode == msgSendResult || mode == msgExitGame || mode == msgClearTable) {
+        // A racer nearly always holds an arrow: a direction already down when a question opens
+        // must not step its highlight, so stepping waits until no direction is held.
+        m_form.Menus().NavReady = false;
+    }
     switch (mode) {
     case msgFinishRace:
     case msgSendResult: {
@@ -402,6 +407,7 @@ void TMessages::AnswerRaceOverlay() {
             m_form.Menus().SubmitScore();
             CloseMessage();
             EndRace();
+            m_form.ActOnRequestsHeldWhileBusy();
         } else if (s.ActiveButton == 2) {
             CloseMessage();
             EndRace();

@@ -3,6 +3,7 @@
 #include "app/GameFixture.h"
 #include "app/GameMain.h"
 #include "app/Messages.h"
+#include "engine/archive/WaveArchive.h"
 #include "engine/platform/KeyCodes.h"
 #include "engine/sprite/Sprite.h"
 #include "menus/Menus.h"
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -418,3 +420,39 @@ INSTANTIATE_TEST_SUITE_P(Files, MissingDataTest,
                                            MissingDataCase{"MenuPicturesCorrupt", "Res1.dxg", true},
                                            MissingDataCase{"SoundsCorrupt", "Sounds.dxw", true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A fault in a tick (here an effect missing from a damaged sound archive, wanted when the
+// first menu button lights up) ends the game with its message, but the run's options and
+// table still reach their files.
+class FaultDuringGameTest : public GameTest {
+  protected:
+    void SetUp() override {
+        StartInSetUp = false;
+        GameTest::SetUp();
+    }
+};
+
+TEST_F(FaultDuringGameTest, IsShownAndTheSaveFilesAreWritten) {
+    const fs::path res = Game.Dir() / "Data" / "Res";
+    fs::remove(res);
+    fs::create_directory(res);
+    for (const char* f : {"Res1.dxg", "Res3.dxg"}) {
+        fs::create_symlink(TGameFixture::GeneratedDataDir() / "Res" / f, res / f);
+    }
+    std::vector<TWaveArchiveItem> sounds =
+        ReadWaveArchive((TGameFixture::GeneratedDataDir() / "Res" / "Sounds.dxw").string());
+    std::erase_if(sounds, [](const TWaveArchiveItem& item) { return item.Name == "B_Act"; });
+    WriteWaveArchiveFile((res / "Sounds.dxw").string(), sounds);
+    Game.WriteSave("options", "0\r\n0\r\n1\r\nKEEP ME\r\n\r\n");
+
+    THeadlessPlatform platform;
+    platform.TerminateAt(60'000); // the intro is over long before
+    TFormConfig config;
+    config.RandomSeed = 1;
+    EXPECT_EQ(RunGame(platform, config), 1);
+    ASSERT_EQ(platform.FatalErrors().size(), 1u);
+    EXPECT_NE(platform.FatalErrors()[0].find("B_Act"), std::string::npos) << platform.FatalErrors()[0];
+    ASSERT_TRUE(Game.SaveExists("hs"));
+    EXPECT_EQ(Game.ReadSave("hs").substr(0, 17), "ANONYMOUS\r\n5000\r\n");
+    EXPECT_EQ(Game.ReadSave("options").substr(0, 18), "0\r\n0\r\n1\r\nKEEP ME\r\n");
+}

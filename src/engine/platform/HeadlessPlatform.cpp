@@ -83,6 +83,12 @@ void THeadlessPlatform::Present(const uint16_t* pixels, int width, int height, i
 }
 
 bool THeadlessPlatform::PollEvent(TPlatformEvent& event) {
+    if (m_events.empty() && m_terminateAt && m_now >= *m_terminateAt) {
+        m_terminateAt.reset();
+        event = TPlatformEvent{};
+        event.Kind = TPlatformEventKind::Terminate;
+        return true;
+    }
     if (m_events.empty()) {
         return false;
     }

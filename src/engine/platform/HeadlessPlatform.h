@@ -4,6 +4,7 @@
 
 #include <array>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ class THeadlessPlatform final : public IPlatform {
     // Test controls.
     void Advance(uint32_t ms) { m_now += ms; }
     void Push(const TPlatformEvent& event) { m_events.push_back(event); }
+    // A termination request once the virtual clock reaches atMs: ends a whole message loop
+    // that a test runs unattended.
+    void TerminateAt(uint32_t atMs) { m_terminateAt = atMs; }
     void PushKey(int virtualKey, bool down, bool alt = false, bool repeat = false);
     // Typed text; fromLastKey: produced by the last key pressed, arriving after its key-down.
     void PushText(const std::string& utf8, bool fromLastKey = false);
@@ -92,6 +96,7 @@ class THeadlessPlatform final : public IPlatform {
     std::vector<std::string> m_urls;
     std::vector<std::string> m_errors;
     std::vector<std::string> m_warnings;
+    std::optional<uint32_t> m_terminateAt;
     IAudioSource* m_audio = nullptr;
     int m_audioLock = 0;
     uint32_t m_keySerial = 0;

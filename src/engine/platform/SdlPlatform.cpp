@@ -161,9 +161,14 @@ class TSdlPlatform final : public IPlatform {
 
     bool PollEvent(TPlatformEvent& event) override {
         SDL_Event e;
-        while (SDL_PollEvent(&e)) {
-            if (Translate(e, event)) {
-                return true;
+        // SDL ends a poll cycle at a marker that it queues when it pumps. A wait pumps too, and
+        // what arrives during the wait lands behind that marker: one poll would stop in front
+        // of it, and the tick would run before those events are handled. Poll a second cycle.
+        for (int cycle = 0; cycle < 2; ++cycle) {
+            while (SDL_PollEvent(&e)) {
+                if (Translate(e, event)) {
+                    return true;
+                }
             }
         }
         return false;
@@ -174,11 +179,15 @@ class TSdlPlatform final : public IPlatform {
     uint32_t Ticks() const override { return SDL_GetTicks(); }
 
     void GetKeyboardState(uint8_t keys[256]) const override {
+        // The table follows the key events handed out so far, not SDL's own table: SDL updates
+        // that one as soon as it pumps, so a tick could act on a key whose key-down (and the
+        // text it types) the form has not seen yet. SDL sends key-ups for held keys when the
+        // window loses the focus and key-downs for keys held when it gets it back.
+        // A tap shorter than a tick still counts once: keys pressed since the last read read
+        // as down even when they are already up again.
         std::memset(keys, 0, 256);
-        int count = 0;
-        const Uint8* state = SDL_GetKeyboardState(&count);
-        for (int sc = 0; sc < count; ++sc) {
-            if (!state[sc]) {
+        for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc) {
+            if (!m_scancodesDown[sc]) {
                 continue;
             }
             auto scancode = static_cast<SDL_Scancode>(sc);
@@ -187,8 +196,6 @@ class TSdlPlatform final : public IPlatform {
                 keys[code] = 0x80;
             }
         }
-        // A tap shorter than a tick still counts once: keys pressed since the last read read
-        // as down even when they are already up again.
         for (int code = 0; code < 256; ++code) {
             if (m_pressedSinceRead[code]) {
                 keys[code] = 0x80;
@@ -415,6 +422,9 @@ class TSdlPlatform final : public IPlatform {
             out.Ctrl = (e.key.keysym.mod & KMOD_CTRL) != 0;
             out.Shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
             out.Repeat = e.key.repeat != 0;
+            if (e.key.keysym.scancode >= 0 && e.key.keysym.scancode < SDL_NUM_SCANCODES) {
+                m_scancodesDown[e.key.keysym.scancode] = e.type == SDL_KEYDOWN;
+            }
             if (e.type == SDL_KEYDOWN) {
                 out.KeySerial = ++m_keySerial;
                 if (out.VirtualKey > 0 && out.VirtualKey < 256) {
@@ -442,6 +452,7 @@ class TSdlPlatform final : public IPlatform {
         }
     }
 
+    std::array<bool, SDL_NUM_SCANCODES> m_scancodesDown{};
     mutable std::array<bool, 256> m_pressedSinceRead{};
     uint32_t m_keySerial = 0;
     bool m_sdlStarted = false;
