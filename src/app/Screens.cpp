@@ -115,9 +115,18 @@ bool TScreens::DrawFrame(int lagCount, bool move) {
     if (!draw.CanDraw()) {
         return false;
     }
-    draw.Surface()->Fill(0);
+    // An opaque background over the whole surface paints every pixel the fill would: the fill is
+    // then left out. Should the move take that background away, the fill comes after all.
+    TSpriteEngine& tree = m_form.MSpriteEngine().Engine();
+    bool filled = !tree.DrawCoversViewport();
+    if (filled) {
+        draw.Surface()->Fill(0);
+    }
     if (move) {
         m_form.MSpriteEngine().Move(lagCount);
+    }
+    if (!filled && !tree.DrawCoversViewport()) {
+        draw.Surface()->Fill(0);
     }
     m_form.MSpriteEngine().Draw();
     return true;

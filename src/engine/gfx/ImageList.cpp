@@ -215,6 +215,15 @@ void TPictureCollectionItem::Restore() {
         }
 }
 
+bool TPictureCollectionItem::PaintsWholePattern(int patternIndex) const {
+    if (!m_initialized || Transparent || patternIndex < 0 ||
+        patternIndex >= static_cast<int>(m_patterns.size()))
+        return false;
+    const TPattern& p = m_patterns[patternIndex];
+    return p.Rect.Left >= 0 && p.Rect.Top >= 0 && p.Rect.Right <= p.Surface->Width() &&
+           p.Rect.Bottom <= p.Surface->Height() && p.Rect.Width() == Width() && p.Rect.Height() == Height();
+}
+
 void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int patternIndex) const {
     if (!dest || !m_initialized || patternIndex < 0 || patternIndex >= static_cast<int>(m_patterns.size()))
         return;

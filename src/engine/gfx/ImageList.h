@@ -66,6 +66,10 @@ class TPictureCollectionItem {
     // Builds the pattern surfaces from the picture.
     void Restore();
 
+    // Drawing the pattern writes every pixel of its Width × Height box: the item is ready to
+    // draw, not transparent, and the pattern lies whole on its surface.
+    bool PaintsWholePattern(int patternIndex) const;
+
     // Draws nothing when dest is null, the item is not initialized or index is out of range.
     void Draw(TDirectDrawSurface* dest, int x, int y, int patternIndex) const;
     void DrawRotated(TDirectDrawSurface* dest, int x, int y, int width, int height, int patternIndex,

@@ -3,6 +3,7 @@
 #include "engine/gfx/Canvas.h"
 
 #include <algorithm>
+#include <cstring>
 
 TDirectDrawSurface::TDirectDrawSurface() = default;
 TDirectDrawSurface::TDirectDrawSurface(int width, int height) {
@@ -17,7 +18,17 @@ void TDirectDrawSurface::SetSize(int width, int height) {
 }
 
 void TDirectDrawSurface::Fill(uint16_t pixel) {
-    std::fill(m_pixels.begin(), m_pixels.end(), pixel);
+    if (m_pixels.empty())
+        return;
+    // Every frame starts with a fill: a byte-wise set where the value allows (black does), else
+    // one row set by hand and copied down.
+    if ((pixel & 0xFF) == (pixel >> 8)) {
+        std::memset(m_pixels.data(), pixel & 0xFF, m_pixels.size() * sizeof(uint16_t));
+        return;
+    }
+    std::fill_n(m_pixels.data(), m_width, pixel);
+    for (int y = 1; y < m_height; ++y)
+        std::memcpy(Row(y), Row(0), static_cast<size_t>(m_width) * sizeof(uint16_t));
 }
 
 TCanvas& TDirectDrawSurface::Canvas() {

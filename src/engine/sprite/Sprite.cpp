@@ -239,6 +239,13 @@ void TBackgroundSprite::SetCell(int col, int row, int value) {
     m_cells[static_cast<size_t>(row) * m_mapCols + col] = value;
 }
 
+bool TBackgroundSprite::CoversViewport() const {
+    if (!Visible || !Tiled || !Image || !Engine() || m_cells.empty())
+        return false;
+    return std::all_of(m_cells.begin(), m_cells.end(),
+                       [this](int c) { return Image->PaintsWholePattern(c); });
+}
+
 TRect TBackgroundSprite::GetBounds() const {
     if (Tiled)
         return Engine() ? Engine()->Viewport() : TRect{};
@@ -301,6 +308,15 @@ void TBackgroundSprite::Render() {
 // ---- TSpriteEngine ----
 
 TSpriteEngine::TSpriteEngine() : TSprite(nullptr) {}
+
+bool TSpriteEngine::DrawCoversViewport() const {
+    if (!Visible || !m_surface || m_viewport.Empty())
+        return false;
+    for (const TSprite* child : m_drawOrder)
+        if (const auto* back = dynamic_cast<const TBackgroundSprite*>(child); back && back->CoversViewport())
+            return true;
+    return false;
+}
 
 void TSpriteEngine::SetSurface(TDirectDrawSurface* surface) {
     m_surface = surface;

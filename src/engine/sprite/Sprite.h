@@ -105,6 +105,9 @@ class TBackgroundSprite : public TSprite {
     void Render() override;
     TRect GetBounds() const override;
 
+    // Drawn tiled with opaque patterns in every cell, it paints every pixel of the viewport.
+    bool CoversViewport() const;
+
     void ResizeMap(int cols, int rows);
     int MapCols() const { return m_mapCols; }
     int MapRows() const { return m_mapRows; }
@@ -128,6 +131,9 @@ class TSpriteEngine : public TSprite {
 
     TDirectDrawSurface* Surface() const { return m_surface; }
     void SetSurface(TDirectDrawSurface* surface);
+    // Drawing the tree paints every pixel of the viewport: a visible background under the root
+    // covers it, so what lay on the surface before cannot show through.
+    bool DrawCoversViewport() const;
     const TRect& Viewport() const { return m_viewport; }
 
   private:

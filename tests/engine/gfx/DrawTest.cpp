@@ -149,6 +149,23 @@ TEST(DrawSurfaceRotated, EveryAngleStaysInsideTheSurface) {
     SUCCEED(); // run under the sanitizers, this is the out-of-bounds check
 }
 
+TEST(Surface, FillSetsEveryPixel) {
+    // Values whose two bytes are equal and values whose bytes differ take different ways.
+    for (uint16_t value : {0x0000, 0x0101, 0xFFFF, 0x1234, 0x00FF, 0xF800}) {
+        TDirectDrawSurface s(13, 7);
+        s.Row(3)[5] = 0x5555;
+        s.Fill(value);
+        int wrong = 0;
+        for (int y = 0; y < s.Height(); ++y)
+            for (int x = 0; x < s.Width(); ++x)
+                wrong += s.PixelAt(x, y) != value;
+        EXPECT_EQ(wrong, 0) << "value " << value;
+    }
+    TDirectDrawSurface empty;
+    empty.Fill(0x1234); // nothing to fill, nothing happens
+    EXPECT_TRUE(empty.Empty());
+}
+
 TEST(FillRect, ClipsToTheSurface) {
     TDirectDrawSurface dest(20, 10);
     FillRect(dest, TRect{-50, 0, -10, 10}, 7); // wholly left of the surface

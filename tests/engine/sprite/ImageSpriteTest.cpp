@@ -159,6 +159,56 @@ TEST(BackgroundSprite, MapSizeAndCells) {
     EXPECT_EQ(back.GetBounds(), TRect{}); // no picture
 }
 
+// Whether drawing the tree paints every pixel, so the frame needs no clearing beforehand.
+TEST(BackgroundSprite, CoversTheViewportOnlyWhenEveryCellIsOpaque) {
+    struct Case {
+        const char* Name;
+        bool Transparent, Tiled, Visible, RootVisible;
+        int Cell;
+        bool Want;
+    };
+    const Case cases[] = {
+        {"opaque tiled picture", false, true, true, true, 0, true},
+        {"another opaque pattern", false, true, true, true, 1, true},
+        {"transparent picture", true, true, true, true, 0, false},
+        {"not tiled", false, false, true, true, 0, false},
+        {"hidden", false, true, false, true, 0, false},
+        {"hidden tree", false, true, true, false, 0, false},
+        {"empty cell", false, true, true, true, -1, false},
+        {"cell past the patterns", false, true, true, true, 2, false},
+    };
+    for (const Case& c : cases) {
+        TPictureCollection pictures;
+        TPictureCollectionItem& item = AddItem(pictures, Numbered(64, 32), 32, 32);
+        item.Transparent = c.Transparent;
+        TDirectDrawSurface surface(100, 60);
+        TSpriteEngine root;
+        root.SetSurface(&surface);
+        root.Visible = c.RootVisible;
+        auto* back = new TBackgroundSprite(&root);
+        back->Image = &item;
+        back->Tiled = c.Tiled;
+        back->Visible = c.Visible;
+        back->ResizeMap(2, 1);
+        back->SetCell(0, 0, 1);
+        back->SetCell(1, 0, c.Cell);
+        back->X = 13; // any position: a tiled map repeats over the whole surface
+        back->Y = -7;
+        EXPECT_EQ(root.DrawCoversViewport(), c.Want) << c.Name;
+        if (c.Want) {
+            surface.Fill(0x1234);
+            root.Draw();
+            int untouched = 0;
+            for (int y = 0; y < surface.Height(); ++y)
+                for (int x = 0; x < surface.Width(); ++x)
+                    untouched += surface.PixelAt(x, y) == 0x1234;
+            EXPECT_EQ(untouched, 0) << c.Name;
+        }
+    }
+    TSpriteEngine bare; // no surface, no background
+    EXPECT_FALSE(bare.DrawCoversViewport());
+}
+
 TEST(GameSpriteEngine, FollowsTheDisplay) {
     TGameDraw draw(nullptr, 800, 600);
     TGameSpriteEngine sprites(&draw);
