@@ -52,9 +52,7 @@ std::vector<int16_t> THeadlessPlatform::PullAudio(int frames) {
 
 bool THeadlessPlatform::OpenWindow(const std::string& title, int width, int height, std::string&) {
     m_title = title;
-    m_frameWidth = width;
-    m_frameHeight = height;
-    m_frame.assign(static_cast<size_t>(width) * height, 0);
+    m_frame.Reset(width, height);
     return true;
 }
 
@@ -72,13 +70,7 @@ void THeadlessPlatform::RestoreWindowPlacement() {
 }
 
 void THeadlessPlatform::Present(const uint16_t* pixels, int width, int height, int pitch) {
-    m_frameWidth = width;
-    m_frameHeight = height;
-    m_frame.resize(static_cast<size_t>(width) * height);
-    for (int y = 0; y < height; ++y) {
-        std::copy_n(pixels + static_cast<size_t>(y) * pitch, width,
-                    m_frame.begin() + static_cast<size_t>(y) * width);
-    }
+    m_frame.Update(pixels, width, height, pitch);
     ++m_presents;
 }
 

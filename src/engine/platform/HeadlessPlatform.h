@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/platform/Platform.h"
+#include "engine/platform/PresentedFrame.h"
 
 #include <array>
 #include <deque>
@@ -34,10 +35,15 @@ class THeadlessPlatform final : public IPlatform {
     // Mixes Frames stereo frames from the audio source (silence when none is open).
     std::vector<int16_t> PullAudio(int frames);
 
-    const std::vector<uint16_t>& Frame() const { return m_frame; }
-    int FrameWidth() const { return m_frameWidth; }
-    int FrameHeight() const { return m_frameHeight; }
-    uint16_t FramePixel(int x, int y) const { return m_frame[static_cast<size_t>(y) * m_frameWidth + x]; }
+    // The picture as the window would show it: every Present copies only what changed.
+    const std::vector<uint16_t>& Frame() const { return m_frame.Pixels(); }
+    int FrameWidth() const { return m_frame.Width(); }
+    int FrameHeight() const { return m_frame.Height(); }
+    uint16_t FramePixel(int x, int y) const {
+        return m_frame.Pixels()[static_cast<size_t>(y) * m_frame.Width() + x];
+    }
+    // The parts the last Present changed: empty when it showed the same picture again.
+    const std::vector<TPresentRect>& ChangedRects() const { return m_frame.Changed(); }
     int PresentCount() const { return m_presents; }
     int CursorCount() const { return m_cursorCount; }
     const std::vector<std::string>& OpenedUrls() const { return m_urls; }
@@ -88,9 +94,7 @@ class THeadlessPlatform final : public IPlatform {
     int m_savedPlacements = 0;
     int m_restoredPlacements = 0;
     std::string m_title;
-    std::vector<uint16_t> m_frame;
-    int m_frameWidth = 0;
-    int m_frameHeight = 0;
+    TPresentedFrame m_frame;
     int m_presents = 0;
     int m_cursorCount = 0;
     std::vector<std::string> m_urls;

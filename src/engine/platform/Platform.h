@@ -74,7 +74,8 @@ class IPlatform {
     virtual void RestoreWindowPlacement() = 0;
     virtual bool HasFocus() const = 0; // our window is the foreground window
     virtual bool IsMinimized() const = 0;
-    // Shows an RGB565 picture (Pitch in pixels), scaled to fit in full screen.
+    // Shows an RGB565 picture (Pitch in pixels), scaled to fit in full screen. Only what changed
+    // since the last picture is sent to the window, nothing when the picture is the same.
     virtual void Present(const uint16_t* pixels, int width, int height, int pitch) = 0;
 
     // Events and time.
@@ -118,4 +119,6 @@ class TAudioLock {
     IPlatform& m_platform;
 };
 
-std::unique_ptr<IPlatform> CreateSdlPlatform();
+// wholeFrames: every Present sends the whole picture, changed or not (to measure what sending
+// only the changes saves).
+std::unique_ptr<IPlatform> CreateSdlPlatform(bool wholeFrames = false);

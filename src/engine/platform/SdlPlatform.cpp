@@ -1,4 +1,5 @@
 #include "engine/platform/Platform.h"
+#include "engine/platform/PresentedFrame.h"
 #include "engine/platform/SdlKeys.h"
 
 #include <SDL.h>
@@ -46,6 +47,7 @@ class TPixelConverter {
 
 class TSdlPlatform final : public IPlatform {
   public:
+    explicit TSdlPlatform(bool wholeFrames) : m_wholeFrames(wholeFrames) {}
     ~TSdlPlatform() override {
         CloseAudio();
         if (m_joystick) {
@@ -131,32 +133,49 @@ class TSdlPlatform final : public IPlatform {
         if (!m_window) {
             return;
         }
+        const std::vector<TPresentRect>& changed = m_presented.Update(pixels, width, height, pitch);
         SDL_Surface* target = SDL_GetWindowSurface(m_window);
         if (!target || target->format->BytesPerPixel != 4) {
+            m_presented.Forget(); // nothing was shown: the next picture goes out whole
             return;
+        }
+        UpdateViewport(target->w, target->h, width, height);
+        // A new window surface holds nothing yet; an exposed window lost what it showed.
+        const bool whole = m_wholeFrames || m_bordersDirty || target != m_lastTarget;
+        if (!whole && changed.empty()) {
+            return; // the window already shows this picture
         }
         m_converter.Prepare(target->format);
         if (SDL_MUSTLOCK(target)) {
             SDL_LockSurface(target);
         }
-        UpdateViewport(target->w, target->h, width, height);
-        auto* dest = static_cast<uint8_t*>(target->pixels);
-        if (m_view.w == width && m_view.h == height && m_view.x == 0 && m_view.y == 0 && target->w == width &&
-            target->h == height) {
-            for (int y = 0; y < height; ++y) {
-                auto* row = reinterpret_cast<uint32_t*>(dest + static_cast<size_t>(y) * target->pitch);
-                const uint16_t* src = pixels + static_cast<size_t>(y) * pitch;
-                for (int x = 0; x < width; ++x) {
-                    row[x] = m_converter.Convert(src[x]);
+        const bool unscaled = m_view.w == width && m_view.h == height && m_view.x == 0 && m_view.y == 0 &&
+                              target->w == width && target->h == height;
+        if (unscaled) {
+            if (whole) {
+                ConvertRect(target, pixels, pitch, TPresentRect{0, 0, width, height});
+            } else {
+                for (const TPresentRect& r : changed) {
+                    ConvertRect(target, pixels, pitch, r);
                 }
             }
+            m_bordersDirty = false;
         } else {
             PresentScaled(target, pixels, height, pitch);
         }
         if (SDL_MUSTLOCK(target)) {
             SDL_UnlockSurface(target);
         }
-        SDL_UpdateWindowSurface(m_window);
+        m_lastTarget = target;
+        if (unscaled && !whole) {
+            m_rects.clear();
+            for (const TPresentRect& r : changed) {
+                m_rects.push_back(SDL_Rect{r.X, r.Y, r.Width, r.Height});
+            }
+            SDL_UpdateWindowSurfaceRects(m_window, m_rects.data(), static_cast<int>(m_rects.size()));
+        } else {
+            SDL_UpdateWindowSurface(m_window);
+        }
     }
 
     bool PollEvent(TPlatformEvent& event) override {
@@ -334,6 +353,17 @@ class TSdlPlatform final : public IPlatform {
         }
     }
 
+    void ConvertRect(SDL_Surface* target, const uint16_t* pixels, int pitch, const TPresentRect& r) {
+        auto* dest = static_cast<uint8_t*>(target->pixels);
+        for (int y = r.Y; y < r.Y + r.Height; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(dest + static_cast<size_t>(y) * target->pitch);
+            const uint16_t* src = pixels + static_cast<size_t>(y) * pitch;
+            for (int x = r.X; x < r.X + r.Width; ++x) {
+                row[x] = m_converter.Convert(src[x]);
+            }
+        }
+    }
+
     void PresentScaled(SDL_Surface* target, const uint16_t* pixels, int height, int pitch) {
         auto* dest = static_cast<uint8_t*>(target->pixels);
         if (m_bordersDirty) {
@@ -467,6 +497,10 @@ class TSdlPlatform final : public IPlatform {
     SDL_Point m_placement{};
     bool m_placementStored = false;
     TPixelConverter m_converter;
+    bool m_wholeFrames = false;
+    TPresentedFrame m_presented;
+    SDL_Surface* m_lastTarget = nullptr;
+    std::vector<SDL_Rect> m_rects;
     SDL_Rect m_view{0, 0, 0, 0};
     int m_targetW = 0;
     int m_targetH = 0;
@@ -477,6 +511,6 @@ class TSdlPlatform final : public IPlatform {
 
 } // namespace
 
-std::unique_ptr<IPlatform> CreateSdlPlatform() {
-    return std::make_unique<TSdlPlatform>();
+std::unique_ptr<IPlatform> CreateSdlPlatform(bool wholeFrames) {
+    return std::make_unique<TSdlPlatform>(wholeFrames);
 }
