@@ -115,6 +115,9 @@ bool TScreens::DrawFrame(int lagCount, bool move) {
     if (!draw.CanDraw()) {
         return false;
     }
+    // Either the fill or an opaque background paints every pixel: a frame that repeats the last
+    // one can be left out.
+    draw.BeginFrame();
     // An opaque background over the whole surface paints every pixel the fill would: the fill is
     // then left out. Should the move take that background away, the fill comes after all.
     TSpriteEngine& tree = m_form.MSpriteEngine().Engine();

@@ -117,11 +117,33 @@ bool TGameDraw::CanDraw() const {
     return m_initialized && !m_updating && m_surface != nullptr;
 }
 
+void TGameDraw::BeginFrame() {
+    if (ReuseFrames && CanDraw()) {
+        m_surface->BeginFrame();
+    }
+}
+
 void TGameDraw::Flip() {
-    if (!CanDraw() || !m_platform) {
+    if (!CanDraw()) {
         return;
     }
-    m_platform->Present(m_surface->Pixels(), m_surface->Width(), m_surface->Height(), m_surface->Pitch());
+    const bool repeated = m_surface->EndFrame();
+    if (!m_platform) {
+        return;
+    }
+    const TDirectDrawSurface& frame = *m_surface;
+    if (repeated) {
+        m_platform->PresentUnchanged(frame.Pixels(), frame.Width(), frame.Height(), frame.Pitch());
+    } else if (const std::vector<TRect>* parts = frame.FrameChanges()) {
+        m_changedParts.clear();
+        for (const TRect& r : *parts) {
+            m_changedParts.push_back(TPresentRect{r.Left, r.Top, r.Width(), r.Height()});
+        }
+        m_platform->PresentChanged(frame.Pixels(), frame.Width(), frame.Height(), frame.Pitch(),
+                                   m_changedParts);
+    } else {
+        m_platform->Present(frame.Pixels(), frame.Width(), frame.Height(), frame.Pitch());
+    }
 }
 
 void TGameDraw::RegisterNotification(const void* owner, TDrawNotification callback) {

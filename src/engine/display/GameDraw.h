@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/gfx/Surface.h"
+#include "engine/platform/Platform.h"
 
 #include <cstdint>
 #include <functional>
@@ -83,7 +84,14 @@ class TGameDraw {
     void Finalize();
     void Restore();
     bool CanDraw() const;
+    // Begins composing a frame that paints every pixel of the back surface (it starts with a
+    // fill or an opaque background over all of it). When such a frame repeats the one before
+    // it, drawing it again and sending it to the window are left out.
+    void BeginFrame();
     void Flip();
+
+    // Off: every frame is drawn and sent in full, repeated or not (to compare against).
+    bool ReuseFrames = true;
 
     bool Initialized() const { return m_initialized; }
     // The back surface; null while the display is not initialized.
@@ -119,4 +127,5 @@ class TGameDraw {
         TDrawNotification Callback;
     };
     std::vector<TNotifyEntry> m_notifications;
+    std::vector<TPresentRect> m_changedParts;
 };

@@ -6,21 +6,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// Mixes colour c over pixel d by coverage a (0..255), channel by channel in 5/6/5 bits.
-uint16_t Blend565(uint16_t d, uint16_t c, unsigned a) {
-    int dr = d >> 11, dg = (d >> 5) & 63, db = d & 31;
-    int cr = c >> 11, cg = (c >> 5) & 63, cb = c & 31;
-    int ia = static_cast<int>(a) + (a >> 7); // 0..256
-    dr += ((cr - dr) * ia) >> 8;
-    dg += ((cg - dg) * ia) >> 8;
-    db += ((cb - db) * ia) >> 8;
-    return static_cast<uint16_t>((dr << 11) | (dg << 5) | db);
-}
-
-} // namespace
-
 TCanvas::TCanvas(TDirectDrawSurface& surface) : m_surface(surface) {}
 
 TCanvas::~TCanvas() = default;
@@ -35,20 +20,8 @@ void TCanvas::TextOut(int x, int y, std::string_view text) {
         FillRect(m_surface, Bounds(x, y, t->Width, t->Height), RGBValueTo565(BrushColor));
     if (t->Coverage.empty())
         return;
-    const uint16_t color = RGBValueTo565(Font.Color);
-    const int w = t->CoverageWidth;
-    int x0 = std::max(x, 0), x1 = std::min(x + w, m_surface.Width());
-    int y0 = std::max(y, 0), y1 = std::min(y + t->CoverageHeight, m_surface.Height());
-    for (int row = y0; row < y1; ++row) {
-        const uint8_t* cov = t->Coverage.data() + static_cast<size_t>(row - y) * w;
-        uint16_t* dp = m_surface.Row(row);
-        for (int col = x0; col < x1; ++col) {
-            unsigned a = cov[col - x];
-            if (a == 0)
-                continue;
-            dp[col] = a == 255 ? color : Blend565(dp[col], color, a);
-        }
-    }
+    DrawCoverage(m_surface, x, y, t->Coverage.data(), t->CoverageWidth, t->CoverageHeight,
+                 RGBValueTo565(Font.Color));
 }
 
 int TCanvas::TextWidth(std::string_view text) {

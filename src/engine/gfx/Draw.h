@@ -17,3 +17,8 @@ void DrawSurfaceRotated(TDirectDrawSurface& dest, int x, int y, int width, int h
 
 // Fills rect (clipped to dest) with a raw pixel value.
 void FillRect(TDirectDrawSurface& dest, const TRect& rect, uint16_t pixel);
+
+// Mixes colour into dest through a coverage mask of width × height bytes (0 leaves a pixel,
+// 255 sets it) placed with its top-left corner at (x, y), clipped to dest.
+void DrawCoverage(TDirectDrawSurface& dest, int x, int y, const uint8_t* coverage, int width, int height,
+                  uint16_t color);

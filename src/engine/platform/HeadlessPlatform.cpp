@@ -74,6 +74,18 @@ void THeadlessPlatform::Present(const uint16_t* pixels, int width, int height, i
     ++m_presents;
 }
 
+void THeadlessPlatform::PresentChanged(const uint16_t* pixels, int width, int height, int pitch,
+                                       const std::vector<TPresentRect>& changed) {
+    m_frame.TakeParts(pixels, width, height, pitch, changed);
+    ++m_presents;
+}
+
+void THeadlessPlatform::PresentUnchanged(const uint16_t* pixels, int width, int height, int pitch) {
+    m_frame.Repeat(pixels, width, height, pitch);
+    ++m_presents;
+    ++m_unchangedPresents;
+}
+
 bool THeadlessPlatform::PollEvent(TPlatformEvent& event) {
     if (m_events.empty() && m_terminateAt && m_now >= *m_terminateAt) {
         m_terminateAt.reset();

@@ -45,6 +45,8 @@ class THeadlessPlatform final : public IPlatform {
     // The parts the last Present changed: empty when it showed the same picture again.
     const std::vector<TPresentRect>& ChangedRects() const { return m_frame.Changed(); }
     int PresentCount() const { return m_presents; }
+    // Presents of a picture known to be the same as the one before (PresentUnchanged).
+    int UnchangedPresentCount() const { return m_unchangedPresents; }
     int CursorCount() const { return m_cursorCount; }
     const std::vector<std::string>& OpenedUrls() const { return m_urls; }
     const std::vector<std::string>& FatalErrors() const { return m_errors; }
@@ -62,6 +64,9 @@ class THeadlessPlatform final : public IPlatform {
     bool HasFocus() const override { return m_focus; }
     bool IsMinimized() const override { return m_minimized; }
     void Present(const uint16_t* pixels, int width, int height, int pitch) override;
+    void PresentUnchanged(const uint16_t* pixels, int width, int height, int pitch) override;
+    void PresentChanged(const uint16_t* pixels, int width, int height, int pitch,
+                        const std::vector<TPresentRect>& changed) override;
     bool PollEvent(TPlatformEvent& event) override;
     void WaitEvent(uint32_t timeoutMs) override;
     uint32_t Ticks() const override { return m_now; }
@@ -96,6 +101,7 @@ class THeadlessPlatform final : public IPlatform {
     std::string m_title;
     TPresentedFrame m_frame;
     int m_presents = 0;
+    int m_unchangedPresents = 0;
     int m_cursorCount = 0;
     std::vector<std::string> m_urls;
     std::vector<std::string> m_errors;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // What the game needs from the machine it runs on. Two back-ends implement it: SDL for
 // the player, and a headless one that tests drive tick by tick (see HeadlessPlatform.h).
@@ -62,6 +63,15 @@ struct TAudioSpec {
     int Channels = 2;
 };
 
+// A part of the picture, in display pixels.
+struct TPresentRect {
+    int X = 0;
+    int Y = 0;
+    int Width = 0;
+    int Height = 0;
+    bool operator==(const TPresentRect&) const = default;
+};
+
 class IPlatform {
   public:
     virtual ~IPlatform() = default;
@@ -77,6 +87,17 @@ class IPlatform {
     // Shows an RGB565 picture (Pitch in pixels), scaled to fit in full screen. Only what changed
     // since the last picture is sent to the window, nothing when the picture is the same.
     virtual void Present(const uint16_t* pixels, int width, int height, int pitch) = 0;
+    // The same picture as the last Present, known to be so without comparing it.
+    virtual void PresentUnchanged(const uint16_t* pixels, int width, int height, int pitch) {
+        Present(pixels, width, height, pitch);
+    }
+    // A picture known to differ from the last one presented only within the changed parts (they
+    // do not overlap), so nothing needs comparing.
+    virtual void PresentChanged(const uint16_t* pixels, int width, int height, int pitch,
+                                const std::vector<TPresentRect>& changed) {
+        (void)changed;
+        Present(pixels, width, height, pitch);
+    }
 
     // Events and time.
     virtual bool PollEvent(TPlatformEvent& event) = 0;

@@ -1,16 +1,30 @@
 #pragma once
 
+#include "engine/platform/Platform.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-// A part of the picture, in display pixels.
-struct TPresentRect {
-    int X = 0;
-    int Y = 0;
-    int Width = 0;
-    int Height = 0;
-    bool operator==(const TPresentRect&) const = default;
+// Changed spans gathered row by row, top to bottom, into a few parts of the picture: rows
+// close together join one part, and there are never many parts.
+class TChangedParts {
+  public:
+    void Clear();
+    // Row y changed from left to right (exclusive); rows come in ascending order.
+    void Add(int y, int left, int right);
+    const std::vector<TPresentRect>& Parts() const { return m_parts; }
+
+  private:
+    // Changed rows this close together join one part, unless it would grow much wider than
+    // either: a few unchanged pixels cost less to send again than a part of their own.
+    static constexpr int kJoinRows = 8;
+    static constexpr int kJoinColumns = 32;
+    // Beyond this many parts the last one grows to take in the rest.
+    static constexpr size_t kMaxParts = 16;
+
+    std::vector<TPresentRect> m_parts;
+    int m_lastRow = -1;
 };
 
 // The picture presented last, kept to find what the next one changes: a window is then sent
@@ -27,6 +41,17 @@ class TPresentedFrame {
     // two are the same. A picture of another size changes as a whole.
     const std::vector<TPresentRect>& Update(const uint16_t* pixels, int width, int height, int pitch);
 
+    // The next picture is the same as the kept one: nothing changes, unless the kept one was
+    // forgotten or has another size, when the picture is taken as Update takes it.
+    const std::vector<TPresentRect>& Repeat(const uint16_t* pixels, int width, int height, int pitch);
+    bool Forgotten() const { return m_forgotten; }
+
+    // The next picture differs only within the given parts (top to bottom, not overlapping):
+    // those are copied and reported, nothing compared. A forgotten picture, or one of another
+    // size, is taken as Update takes it.
+    const std::vector<TPresentRect>& TakeParts(const uint16_t* pixels, int width, int height, int pitch,
+                                               const std::vector<TPresentRect>& parts);
+
     // The kept picture, rows of Width() pixels.
     const std::vector<uint16_t>& Pixels() const { return m_pixels; }
     int Width() const { return m_width; }
@@ -35,18 +60,10 @@ class TPresentedFrame {
     const std::vector<TPresentRect>& Changed() const { return m_changed; }
 
   private:
-    // Changed rows this close together join one part: a few unchanged rows cost less to send
-    // again than a part of their own.
-    static constexpr int kJoinRows = 8;
-    // Beyond this many parts the last one grows to take in the rest.
-    static constexpr size_t kMaxParts = 16;
-
-    void AddChangedSpan(int y, int left, int right);
-
     int m_width = 0;
     int m_height = 0;
     bool m_forgotten = true;
     std::vector<uint16_t> m_pixels;
     std::vector<TPresentRect> m_changed;
-    int m_lastChangedRow = -1;
+    TChangedParts m_parts;
 };

@@ -133,49 +133,25 @@ class TSdlPlatform final : public IPlatform {
         if (!m_window) {
             return;
         }
-        const std::vector<TPresentRect>& changed = m_presented.Update(pixels, width, height, pitch);
-        SDL_Surface* target = SDL_GetWindowSurface(m_window);
-        if (!target || target->format->BytesPerPixel != 4) {
-            m_presented.Forget(); // nothing was shown: the next picture goes out whole
+        Send(pixels, width, height, pitch, m_presented.Update(pixels, width, height, pitch));
+    }
+
+    void PresentChanged(const uint16_t* pixels, int width, int height, int pitch,
+                        const std::vector<TPresentRect>& changed) override {
+        if (!m_window) {
             return;
         }
-        UpdateViewport(target->w, target->h, width, height);
-        // A new window surface holds nothing yet; an exposed window lost what it showed.
-        const bool whole = m_wholeFrames || m_bordersDirty || target != m_lastTarget;
-        if (!whole && changed.empty()) {
-            return; // the window already shows this picture
+        Send(pixels, width, height, pitch, m_presented.TakeParts(pixels, width, height, pitch, changed));
+    }
+
+    void PresentUnchanged(const uint16_t* pixels, int width, int height, int pitch) override {
+        // The window shows it already, unless it lost it or never got it.
+        if (m_wholeFrames || m_bordersDirty || m_presented.Forgotten() || !m_window ||
+            SDL_GetWindowSurface(m_window) != m_lastTarget) {
+            Present(pixels, width, height, pitch);
+            return;
         }
-        m_converter.Prepare(target->format);
-        if (SDL_MUSTLOCK(target)) {
-            SDL_LockSurface(target);
-        }
-        const bool unscaled = m_view.w == width && m_view.h == height && m_view.x == 0 && m_view.y == 0 &&
-                              target->w == width && target->h == height;
-        if (unscaled) {
-            if (whole) {
-                ConvertRect(target, pixels, pitch, TPresentRect{0, 0, width, height});
-            } else {
-                for (const TPresentRect& r : changed) {
-                    ConvertRect(target, pixels, pitch, r);
-                }
-            }
-            m_bordersDirty = false;
-        } else {
-            PresentScaled(target, pixels, height, pitch);
-        }
-        if (SDL_MUSTLOCK(target)) {
-            SDL_UnlockSurface(target);
-        }
-        m_lastTarget = target;
-        if (unscaled && !whole) {
-            m_rects.clear();
-            for (const TPresentRect& r : changed) {
-                m_rects.push_back(SDL_Rect{r.X, r.Y, r.Width, r.Height});
-            }
-            SDL_UpdateWindowSurfaceRects(m_window, m_rects.data(), static_cast<int>(m_rects.size()));
-        } else {
-            SDL_UpdateWindowSurface(m_window);
-        }
+        m_presented.Repeat(pixels, width, height, pitch);
     }
 
     bool PollEvent(TPlatformEvent& event) override {
@@ -350,6 +326,54 @@ class TSdlPlatform final : public IPlatform {
                 m_columns[x] =
                     std::min(width - 1, static_cast<int>(static_cast<int64_t>(x) * width / m_view.w));
             }
+        }
+    }
+
+    // Sends the changed parts of the picture to the window (all of it when the window lost what
+    // it showed).
+    void Send(const uint16_t* pixels, int width, int height, int pitch,
+              const std::vector<TPresentRect>& changed) {
+        SDL_Surface* target = SDL_GetWindowSurface(m_window);
+        if (!target || target->format->BytesPerPixel != 4) {
+            m_presented.Forget(); // nothing was shown: the next picture goes out whole
+            return;
+        }
+        UpdateViewport(target->w, target->h, width, height);
+        // A new window surface holds nothing yet; an exposed window lost what it showed.
+        const bool whole = m_wholeFrames || m_bordersDirty || target != m_lastTarget;
+        if (!whole && changed.empty()) {
+            return; // the window already shows this picture
+        }
+        m_converter.Prepare(target->format);
+        if (SDL_MUSTLOCK(target)) {
+            SDL_LockSurface(target);
+        }
+        const bool unscaled = m_view.w == width && m_view.h == height && m_view.x == 0 && m_view.y == 0 &&
+                              target->w == width && target->h == height;
+        if (unscaled) {
+            if (whole) {
+                ConvertRect(target, pixels, pitch, TPresentRect{0, 0, width, height});
+            } else {
+                for (const TPresentRect& r : changed) {
+                    ConvertRect(target, pixels, pitch, r);
+                }
+            }
+            m_bordersDirty = false;
+        } else {
+            PresentScaled(target, pixels, height, pitch);
+        }
+        if (SDL_MUSTLOCK(target)) {
+            SDL_UnlockSurface(target);
+        }
+        m_lastTarget = target;
+        if (unscaled && !whole) {
+            m_rects.clear();
+            for (const TPresentRect& r : changed) {
+                m_rects.push_back(SDL_Rect{r.X, r.Y, r.Width, r.Height});
+            }
+            SDL_UpdateWindowSurfaceRects(m_window, m_rects.data(), static_cast<int>(m_rects.size()));
+        } else {
+            SDL_UpdateWindowSurface(m_window);
         }
     }
 
