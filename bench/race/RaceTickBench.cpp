@@ -8,6 +8,7 @@
 #include "engine/platform/HeadlessPlatform.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"
+#include "race/RaceTestPictures.h"
 #include "race/WallSprite.h"
 
 #include <benchmark/benchmark.h>
@@ -63,33 +64,42 @@ void TimeTicks(benchmark::State& state, const std::function<void()>& tick) {
     state.counters["target_x"] = kTargetRatio;
 }
 
-// A race on the generated pictures with all 30 wall slots in play: six rows of five walls above
-// the boat (obstacles, boxes and scenery that stay put while the boat stands still), shield and
-// gun held.
+// A race with all 30 wall slots in play: six rows of five walls above the boat (obstacles,
+// boxes and scenery that stay put while the boat stands still), shield and gun held. On the
+// generated pictures with the river under it, or on the tests' small stand-in pictures with no
+// river at all (the first form this benchmark took).
 struct TRaceWith30Walls {
     THeadlessPlatform Platform;
     std::unique_ptr<TMForm> Form;
 
-    bool Start(std::string& error) {
+    bool Start(bool generatedPictures, std::string& error) {
         Platform.OpenWindow("bench", kScreenW, kScreenH, error);
         TFormConfig config;
         config.RandomSeed = 7;
-        config.DataDir = SPRAYDASH_BUILT_DATA;
         Form = std::make_unique<TMForm>(Platform, config);
         TMForm& form = *Form;
-        try {
-            form.FormCreate();
-        } catch (const std::exception& e) {
-            error = e.what();
-            return false;
+        if (generatedPictures) {
+            config.DataDir = SPRAYDASH_BUILT_DATA;
+            Form = std::make_unique<TMForm>(Platform, config);
+            try {
+                Form->FormCreate();
+            } catch (const std::exception& e) {
+                error = e.what();
+                return false;
+            }
+            Form->Screens().FreeMainMenu();
+        } else {
+            AddRacePictures(form.MImageList3().Items);
+            form.MDraw().Initialize();
         }
-        form.Shell.GameOptions.SoundOn = false;
-        form.Shell.GameOptions.MusicOn = false;
-        form.Screens().FreeMainMenu();
-        TRace& race = form.Race();
+        TMForm& game = *Form;
+        game.Random.Seed(7);
+        game.Shell.GameOptions.SoundOn = false;
+        game.Shell.GameOptions.MusicOn = false;
+        TRace& race = game.Race();
         race.SelectedBoat = 2;
         race.StartRace();
-        form.Shell.MessageMode = msgNone;
+        game.Shell.MessageMode = msgNone;
         TMyCarSprite& boat = *race.PlayerBoat;
         boat.X = 380;
         boat.HasShield = true;
@@ -120,26 +130,36 @@ struct TRaceWith30Walls {
     }
 };
 
-// The boat stands still: the river does not scroll, only the needle, the HUD and the walls'
-// animations change from one frame to the next.
+// The boat stands still: only the needle, the HUD and the walls' animations change from one
+// frame to the next. On the stand-in pictures, without a river.
 void BM_RaceTickWith30Walls(benchmark::State& state) {
     TRaceWith30Walls race;
     std::string error;
-    if (!race.Start(error)) {
+    race.Start(false, error);
+    TimeTicks(state, [&] { race.Tick(); });
+    benchmark::DoNotOptimize(race.Form->Race().Score);
+}
+BENCHMARK(BM_RaceTickWith30Walls)->Unit(benchmark::kMicrosecond);
+
+// The same on the generated pictures, the river under the walls.
+void BM_RaceTickWith30WallsOnTheRiver(benchmark::State& state) {
+    TRaceWith30Walls race;
+    std::string error;
+    if (!race.Start(true, error)) {
         state.SkipWithError(error.c_str());
         return;
     }
     TimeTicks(state, [&] { race.Tick(); });
     benchmark::DoNotOptimize(race.Form->Race().Score);
 }
-BENCHMARK(BM_RaceTickWith30Walls)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RaceTickWith30WallsOnTheRiver)->Unit(benchmark::kMicrosecond);
 
-// The same with the river scrolling under the walls: every pixel of the water changes in every
+// And with the river scrolling under the walls: every pixel of the water changes in every
 // frame, as it does while the boat is under way.
 void BM_RaceTickWith30WallsScrolling(benchmark::State& state) {
     TRaceWith30Walls race;
     std::string error;
-    if (!race.Start(error)) {
+    if (!race.Start(true, error)) {
         state.SkipWithError(error.c_str());
         return;
     }
@@ -153,8 +173,9 @@ void BM_RaceTickWith30WallsScrolling(benchmark::State& state) {
 BENCHMARK(BM_RaceTickWith30WallsScrolling)->Unit(benchmark::kMicrosecond);
 
 // One tick of the main menu at rest (the generated pictures, the column and the panels, a
-// caption, the frame presented).
-void BM_MainMenuTick(benchmark::State& state) {
+// caption): as the game runs it, where a frame that repeats the last is left out, and composed
+// and presented in full as every frame used to be.
+void MainMenuTick(benchmark::State& state, bool reuseFrames) {
     THeadlessPlatform platform;
     std::string error;
     platform.OpenWindow("bench", kScreenW, kScreenH, error);
@@ -168,12 +189,22 @@ void BM_MainMenuTick(benchmark::State& state) {
         state.SkipWithError(e.what());
         return;
     }
+    form.MDraw().ReuseFrames = reuseFrames;
     for (int i = 0; i < 200; ++i) {
         form.MTimerTimer(1);
     }
     TimeTicks(state, [&] { form.MTimerTimer(1); });
 }
+
+void BM_MainMenuTick(benchmark::State& state) {
+    MainMenuTick(state, true);
+}
 BENCHMARK(BM_MainMenuTick)->Unit(benchmark::kMicrosecond);
+
+void BM_MainMenuTickComposed(benchmark::State& state) {
+    MainMenuTick(state, false);
+}
+BENCHMARK(BM_MainMenuTickComposed)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
