@@ -2,6 +2,7 @@
 // SDL back-end. Needs a display (run under Xvfb); reports an error otherwise. The CPU figures
 // are the whole process's (user and system time), so run it on a quiet machine.
 #include "app/MForm.h"
+#include "engine/display/GameDraw.h"
 #include "engine/display/GameTimer.h"
 #include "engine/platform/Platform.h"
 
@@ -53,6 +54,8 @@ bool MeasureIdle(bool wholeFrames, TIdleFigures& figures, std::string& error) {
     }
     TMForm form(*platform, TFormConfig{});
     form.FormCreate();
+    // Sending every frame whole goes with composing every frame in full, as the game once did.
+    form.MDraw().ReuseFrames = !wholeFrames;
     std::vector<uint32_t> ticks;
     auto original = form.MTimer().OnTimer;
     form.MTimer().OnTimer = [&](int lag) {

@@ -370,7 +370,21 @@ std::vector<uint8_t> ReadArchiveFile(const std::string& fileName) {
         throw EFOpenError(
             ArchiveMessages::CannotOpenFile(fileName, std::strerror(error != 0 ? error : ENOENT)));
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // In large pieces, into room of the file's size where it has one: byte by byte through the
+    // stream, growing as it goes, took a tenth of the start-up and twice the memory.
+    std::vector<uint8_t> bytes;
+    file.seekg(0, std::ios::end);
+    const std::streamoff size = file.tellg();
+    file.clear();
+    file.seekg(0, std::ios::beg);
+    file.clear();
+    if (size > 0)
+        bytes.reserve(static_cast<size_t>(size));
+    std::vector<char> piece(size_t{1} << 16);
+    while (file) {
+        file.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        bytes.insert(bytes.end(), piece.data(), piece.data() + file.gcount());
+    }
     if (file.bad())
         throw EReadError(ArchiveMessages::StreamReadError);
     return bytes;

@@ -5,6 +5,10 @@
 
 #include <algorithm>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace {
 
 // Lower case of a Windows-1252 byte, so that names compare alike whatever their case.
@@ -101,7 +105,7 @@ int TPictureCollectionItem::Height() const {
 }
 
 int TPictureCollectionItem::PatternCount() const {
-    if (!m_surfaces.empty())
+    if (m_built)
         return static_cast<int>(m_patterns.size());
     if (!Picture || Picture->Empty())
         return 0;
@@ -119,13 +123,13 @@ int TPictureCollectionItem::PatternCount() const {
 }
 
 TRect TPictureCollectionItem::PatternRect(int index) const {
-    if (index < 0 || index >= static_cast<int>(m_patterns.size()))
+    if (!m_built || index < 0 || index >= static_cast<int>(m_patterns.size()))
         return TRect{};
     return m_patterns[index].Rect;
 }
 
 TDirectDrawSurface* TPictureCollectionItem::PatternSurface(int index) const {
-    if (index < 0 || index >= static_cast<int>(m_patterns.size()))
+    if (!m_built || index < 0 || index >= static_cast<int>(m_patterns.size()))
         return nullptr;
     return m_patterns[index].Surface;
 }
@@ -136,30 +140,68 @@ void TPictureCollectionItem::Initialize() {
 }
 
 void TPictureCollectionItem::Finalize() {
+    m_built = false;
+    m_initialized = false;
+    // Once the source's pixels are let go the surfaces are the picture: they stay.
+    if (Picture && Picture->Pixels.empty() && !m_surfaces.empty())
+        return;
     m_patterns.clear();
     m_surfaces.clear();
-    m_initialized = false;
+    m_surfaceAreas.clear();
 }
 
-TDirectDrawSurface& TPictureCollectionItem::AddSurface(const TRect& area) {
+TPictureCollectionItem::TCut TPictureCollectionItem::CurrentCut() const {
+    return TCut{Picture ? Picture->Width : 0,
+                Picture ? Picture->Height : 0,
+                Width(),
+                Height(),
+                SkipWidth,
+                SkipHeight,
+                SystemMemory};
+}
+
+TDirectDrawSurface& TPictureCollectionItem::AddSurface(const TRect& area,
+                                                       const std::vector<uint16_t>* whole) {
     auto surface = std::make_unique<TDirectDrawSurface>(area.Width(), area.Height());
     surface->SystemMemory = SystemMemory;
-    const TPicture& pic = *Picture;
+    const int picW = Picture->Width;
     for (int y = 0; y < area.Height(); ++y) {
-        const uint32_t* src = pic.Pixels.data() + static_cast<size_t>(area.Top + y) * pic.Width + area.Left;
         uint16_t* dst = surface->Row(y);
-        for (int x = 0; x < area.Width(); ++x)
-            dst[x] = RGBValueTo565(src[x]);
+        const size_t from = static_cast<size_t>(area.Top + y) * picW + area.Left;
+        if (whole) {
+            std::copy_n(whole->data() + from, area.Width(), dst);
+        } else {
+            const uint32_t* src = Picture->Pixels.data() + from;
+            for (int x = 0; x < area.Width(); ++x)
+                dst[x] = RGBValueTo565(src[x]);
+        }
     }
     surface->SetColorKey(RGBValueTo565(m_transparentColor));
     m_surfaces.push_back(std::move(surface));
+    m_surfaceAreas.push_back(area);
     return *m_surfaces.back();
+}
+
+// The picture in RGB565 put together again from the surfaces it was cut into.
+std::vector<uint16_t> TPictureCollectionItem::JoinSurfaces() const {
+    const int picW = m_cut.PictureWidth;
+    std::vector<uint16_t> whole(static_cast<size_t>(picW) * m_cut.PictureHeight, 0);
+    for (size_t i = 0; i < m_surfaces.size(); ++i) {
+        const TRect& area = m_surfaceAreas[i];
+        for (int y = 0; y < area.Height(); ++y)
+            std::copy_n(m_surfaces[i]->Row(y), area.Width(),
+                        whole.data() + static_cast<size_t>(area.Top + y) * picW + area.Left);
+    }
+    return whole;
 }
 
 void TPictureCollectionItem::Restore() {
     if (!Picture || Picture->Empty())
         return;
-    if (Picture->Pixels.size() < static_cast<size_t>(Picture->Width) * Picture->Height)
+    const bool hasSource = Picture->Pixels.size() >= static_cast<size_t>(Picture->Width) * Picture->Height;
+    const bool hasConverted =
+        !m_surfaces.empty() && m_cut.PictureWidth == Picture->Width && m_cut.PictureHeight == Picture->Height;
+    if (!hasSource && (!Picture->Pixels.empty() || !hasConverted))
         return; // a malformed picture draws nothing rather than reading past its pixels
     if (!m_initialized) {
         if (m_collection.Initialized())
@@ -167,16 +209,37 @@ void TPictureCollectionItem::Restore() {
         if (!m_initialized)
             return;
     }
+    if (!hasSource && CurrentCut() == m_cut) {
+        // The surfaces hold the picture cut as it is asked for: taken into use again.
+        m_built = true;
+        ApplyColorKey();
+        return;
+    }
+    if (hasSource) {
+        Cut(nullptr);
+        // The surfaces hold all of the picture now: its source is let go.
+        if (!m_surfaces.empty())
+            Picture->Pixels = std::vector<uint32_t>();
+    } else {
+        const std::vector<uint16_t> whole = JoinSurfaces();
+        Cut(&whole);
+    }
+    m_built = !m_surfaces.empty();
+}
+
+void TPictureCollectionItem::Cut(const std::vector<uint16_t>* whole) {
     m_patterns.clear();
     m_surfaces.clear();
+    m_surfaceAreas.clear();
     const int w = Width();
     const int h = Height();
     const int picW = Picture->Width;
     const int picH = Picture->Height;
+    m_cut = CurrentCut();
     if (w <= 0 || h <= 0)
         return;
     if (w == picW && h == picH) {
-        TDirectDrawSurface& surface = AddSurface(TRect{0, 0, picW, picH});
+        TDirectDrawSurface& surface = AddSurface(TRect{0, 0, picW, picH}, whole);
         m_patterns.push_back(TPattern{TRect{0, 0, w, h}, &surface});
         return;
     }
@@ -189,7 +252,7 @@ void TPictureCollectionItem::Restore() {
     const int rows = (picH + SkipHeight) / cellH;
     // With overlapping patterns (a negative skip) a block edge would cut a pattern in two.
     if (SystemMemory || SkipWidth < 0 || SkipHeight < 0) {
-        TDirectDrawSurface& surface = AddSurface(TRect{0, 0, picW, picH});
+        TDirectDrawSurface& surface = AddSurface(TRect{0, 0, picW, picH}, whole);
         for (int y = 0; y < rows; ++y)
             for (int x = 0; x < cols; ++x)
                 m_patterns.push_back(TPattern{Bounds(x * cellW, y * cellH, w, h), &surface});
@@ -205,7 +268,8 @@ void TPictureCollectionItem::Restore() {
     for (int by = 0; by < yBlocks; ++by)
         for (int bx = 0; bx < xBlocks; ++bx)
             AddSurface(Bounds(bx * blockW, by * blockH, std::min(blockW, picW - bx * blockW),
-                              std::min(blockH, picH - by * blockH)));
+                              std::min(blockH, picH - by * blockH)),
+                       whole);
     for (int y = 0; y < rows; ++y)
         for (int x = 0; x < cols; ++x) {
             const int px = x * cellW;
@@ -225,7 +289,8 @@ bool TPictureCollectionItem::PaintsWholePattern(int patternIndex) const {
 }
 
 void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int patternIndex) const {
-    if (!dest || !m_initialized || patternIndex < 0 || patternIndex >= static_cast<int>(m_patterns.size()))
+    if (!dest || !m_initialized || !m_built || patternIndex < 0 ||
+        patternIndex >= static_cast<int>(m_patterns.size()))
         return;
     const TPattern& p = m_patterns[patternIndex];
     DrawSurface(*dest, x, y, p.Rect, p.Surface, Transparent);
@@ -233,7 +298,8 @@ void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int pa
 
 void TPictureCollectionItem::DrawRotated(TDirectDrawSurface* dest, int x, int y, int width, int height,
                                          int patternIndex, double centerX, double centerY, int angle) const {
-    if (!dest || !m_initialized || patternIndex < 0 || patternIndex >= static_cast<int>(m_patterns.size()))
+    if (!dest || !m_initialized || !m_built || patternIndex < 0 ||
+        patternIndex >= static_cast<int>(m_patterns.size()))
         return;
     const TPattern& p = m_patterns[patternIndex];
     DrawSurfaceRotated(*dest, x, y, width, height, p.Rect, p.Surface, centerX, centerY, Transparent, angle);
@@ -325,4 +391,8 @@ void TPictureCollection::Finalize() {
 void TPictureCollection::Restore() {
     for (auto& item : m_items)
         item->Restore();
+        // The pictures' sources were let go: the allocator would keep that memory for itself.
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }

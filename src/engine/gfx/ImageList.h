@@ -40,6 +40,10 @@ class TPictureCollectionItem {
     const std::string& Name() const { return m_name; }
     void SetName(std::string name); // the item named last wins a lookup
 
+    // The source picture. Its pixels are let go once Restore has turned them into the pattern
+    // surfaces (Width and Height stay): from then on the surfaces are the item's only copy, kept
+    // across Finalize and cut again from themselves should the pattern geometry change. A picture
+    // given anew with its pixels is taken up by the next Restore.
     std::optional<TPicture> Picture;
     int32_t PatternWidth = 0; // 0: the whole picture
     int32_t PatternHeight = 0;
@@ -62,6 +66,8 @@ class TPictureCollectionItem {
 
     bool Initialized() const { return m_initialized; }
     void Initialize();
+    // Patterns and surfaces are out of use until the next Restore (the surfaces stay in memory:
+    // they hold the picture).
     void Finalize();
     // Builds the pattern surfaces from the picture.
     void Restore();
@@ -83,15 +89,29 @@ class TPictureCollectionItem {
         TRect Rect;
         TDirectDrawSurface* Surface;
     };
+    // What the surfaces were cut by: the same again needs no new cut.
+    struct TCut {
+        int PictureWidth = 0, PictureHeight = 0, Width = 0, Height = 0, SkipWidth = 0, SkipHeight = 0;
+        bool SystemMemory = false;
+        bool operator==(const TCut&) const = default;
+    };
+    TCut CurrentCut() const;
     void ApplyColorKey();
-    TDirectDrawSurface& AddSurface(const TRect& area);
+    // A surface with the picture's area: from the source's pixels, or from whole (RGB565, the
+    // picture's size) when the source is let go.
+    TDirectDrawSurface& AddSurface(const TRect& area, const std::vector<uint16_t>* whole);
+    void Cut(const std::vector<uint16_t>* whole);
+    std::vector<uint16_t> JoinSurfaces() const;
 
     TPictureCollection& m_collection;
     std::string m_name;
     uint32_t m_transparentColor = 0;
     bool m_initialized = false;
     std::vector<std::unique_ptr<TDirectDrawSurface>> m_surfaces;
+    std::vector<TRect> m_surfaceAreas; // where each surface lies in the picture
     std::vector<TPattern> m_patterns;
+    bool m_built = false; // patterns in use: restored and not finalized since
+    TCut m_cut;
     TPictureCollectionItem* m_nextInBucket = nullptr;
     int m_bucket = -1;
 };

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 TPicture Solid(int w, int h, uint32_t rgb) {
@@ -88,7 +91,8 @@ TEST(PictureItem, LargePicturesInVideoMemoryAreCutIntoBlocksOfWholeCells) {
                      << c.SkipW << "," << c.SkipH << " system " << c.SystemMemory << " index " << c.Index);
         TPictureCollection pictures;
         TPictureCollectionItem& item = pictures.Add();
-        item.Picture = Numbered(c.PicW, c.PicH);
+        const TPicture pic = Numbered(c.PicW, c.PicH); // the item lets its copy go once converted
+        item.Picture = pic;
         item.PatternWidth = c.PatW;
         item.PatternHeight = c.PatH;
         item.SkipWidth = c.SkipW;
@@ -106,7 +110,6 @@ TEST(PictureItem, LargePicturesInVideoMemoryAreCutIntoBlocksOfWholeCells) {
         EXPECT_EQ(surface->Height(), c.SurfH);
         dest.Fill(0);
         item.Draw(&dest, 0, 0, c.Index);
-        const TPicture& pic = *item.Picture;
         auto at = [&](int x, int y) {
             return RGBValueTo565(pic.Pixels[static_cast<size_t>(y) * pic.Width + x]);
         };
@@ -234,6 +237,91 @@ TEST(GameImageList, BuildsAndDropsSurfacesWithTheDisplay) {
     late.Items.Add().Picture = Solid(8, 8, 0);
     late.SetGameDraw(&draw); // joins a running display
     EXPECT_NE(late.Items.Item(0).PatternSurface(0), nullptr);
+}
+
+// Every pattern of an item drawn side by side, row by row: what the item shows.
+std::vector<uint16_t> Shown(const TPictureCollectionItem& item) {
+    const int count = item.PatternCount();
+    TDirectDrawSurface dest(std::max(1, item.Width() * count), std::max(1, item.Height()));
+    dest.Fill(0x0841);
+    for (int i = 0; i < count; ++i)
+        item.Draw(&dest, i * item.Width(), 0, i);
+    const uint16_t* p = dest.Pixels();
+    return {p, p + static_cast<size_t>(dest.Width()) * dest.Height()};
+}
+
+// Once converted the source's pixels are let go; the surfaces then hold the picture through a
+// mode switch and are cut again from themselves when the pattern geometry changes.
+TEST(PictureItem, KeepsOnlyTheConvertedPicture) {
+    struct Geometry {
+        int PatW, PatH, SkipW, SkipH;
+        bool SystemMemory;
+    };
+    const Geometry geometries[] = {
+        {0, 0, 0, 0, false},    // the whole picture
+        {40, 30, 0, 0, false},  // blocks of whole cells
+        {40, 30, 2, 1, false},  // cells with gaps
+        {100, 60, 0, 0, true},  // one surface in system memory
+        {700, 60, 0, 0, false}, // blocks that are not square
+    };
+    const TPicture source = [] {
+        TPicture p{1400, 130, std::vector<uint32_t>(1400 * 130)};
+        for (size_t i = 0; i < p.Pixels.size(); ++i)
+            p.Pixels[i] = static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF;
+        return p;
+    }();
+    auto fresh = [&](const Geometry& g, TPictureCollection& c) -> TPictureCollectionItem& {
+        TPictureCollectionItem& item = c.Add();
+        item.Picture = source;
+        item.PatternWidth = g.PatW;
+        item.PatternHeight = g.PatH;
+        item.SkipWidth = g.SkipW;
+        item.SkipHeight = g.SkipH;
+        item.SystemMemory = g.SystemMemory;
+        item.Transparent = false;
+        item.Initialize();
+        item.Restore();
+        return item;
+    };
+    for (const Geometry& from : geometries) {
+        TPictureCollection pictures;
+        TPictureCollectionItem& item = fresh(from, pictures);
+        ASSERT_TRUE(item.Picture);
+        EXPECT_TRUE(item.Picture->Pixels.empty()) << "the source is let go";
+        EXPECT_EQ(item.Picture->Width, 1400);
+        const std::vector<uint16_t> before = Shown(item);
+
+        item.Finalize(); // a mode switch
+        EXPECT_EQ(item.PatternSurface(0), nullptr);
+        item.Initialize();
+        item.Restore();
+        EXPECT_EQ(Shown(item), before) << "the kept surfaces, taken into use again";
+
+        for (const Geometry& to : geometries) {
+            item.PatternWidth = to.PatW;
+            item.PatternHeight = to.PatH;
+            item.SkipWidth = to.SkipW;
+            item.SkipHeight = to.SkipH;
+            item.SystemMemory = to.SystemMemory;
+            item.Restore();
+            TPictureCollection reference;
+            EXPECT_EQ(Shown(item), Shown(fresh(to, reference)))
+                << "cut again from " << from.PatW << "x" << from.PatH << " to " << to.PatW << "x" << to.PatH;
+        }
+    }
+
+    TPictureCollection pictures;
+    TPictureCollectionItem& item = fresh(geometries[0], pictures);
+    item.Picture = Solid(10, 10, 0xFF0000); // a new picture is taken up
+    item.Restore();
+    EXPECT_EQ(item.Width(), 10);
+    EXPECT_EQ(Shown(item)[0], RGBValueTo565(0xFF0000));
+    item.Picture = TPicture{10, 10, std::vector<uint32_t>(5, 0)}; // pixels missing: nothing drawn
+    item.Restore();
+    TDirectDrawSurface dest(10, 10);
+    item.Draw(&dest, 0, 0, 0);
+    EXPECT_EQ(dest.PixelAt(0, 0), RGBValueTo565(0xFF0000))
+        << "the old surfaces still draw, nothing read past";
 }
 
 TEST(PictureCollection, InitializeNeedsAnInitializedDisplay) {
