@@ -2,15 +2,18 @@
 // SDL back-end. Needs a display (run under Xvfb); reports an error otherwise. The CPU figures
 // are the whole process's (user and system time), so run it on a quiet machine.
 #include "app/MForm.h"
+#include "app/Screens.h"
 #include "engine/display/GameDraw.h"
 #include "engine/display/GameTimer.h"
 #include "engine/platform/Platform.h"
+#include "race/Race.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -35,6 +38,64 @@ std::filesystem::path MakeWorkDir() {
     fs::create_directory_symlink(fs::path(SPRAYDASH_BUILT_DATA) / "Music", dir / "Data" / "Music", ec);
     return dir;
 }
+
+// Resident memory of this process (the game, SDL and the benchmark library), in megabytes.
+double ResidentMb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stod(line.substr(6)) / 1024.0;
+        }
+    }
+    return 0;
+}
+
+// Runs first, in a fresh process. What the game holds in memory on its main menu after the intro, and a few
+// seconds into a race (its pictures, sounds, music, fonts and frames). Counters rss_menu_mb and rss_race_mb
+// beside their targets.
+void BM_ResidentMemory(benchmark::State& state) {
+    constexpr double kMenuTargetMb = 32;
+    constexpr double kRaceTargetMb = 40;
+    if (!std::getenv("DISPLAY")) {
+        state.SkipWithError("no DISPLAY: run under Xvfb");
+        return;
+    }
+    auto dir = MakeWorkDir();
+    auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    for (auto _ : state) {
+        auto platform = CreateSdlPlatform();
+        std::string error;
+        if (!platform->OpenWindow("Spraydash", 800, 600, error)) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        TMForm form(*platform, TFormConfig{});
+        form.FormCreate();
+        auto pumpFor = [&](uint32_t ms) {
+            const uint32_t start = platform->Ticks();
+            while (platform->Ticks() - start < ms) {
+                form.PumpOnce(true);
+            }
+        };
+        pumpFor(3000);
+        state.counters["rss_menu_mb"] = ResidentMb();
+        state.counters["target_menu_mb"] = kMenuTargetMb;
+        // Into a race as the boat buttons take the game there.
+        form.Screens().FreeMainMenu();
+        form.Race().SelectedBoat = 2;
+        form.Race().StartRace();
+        pumpFor(4000);
+        state.counters["rss_race_mb"] = ResidentMb();
+        state.counters["target_race_mb"] = kRaceTargetMb;
+        form.FormDestroy();
+    }
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_ResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 struct TIdleFigures {
     double CpuPercent = 0;
