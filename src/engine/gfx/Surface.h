@@ -79,8 +79,9 @@ class TDirectDrawSurface {
     // Source colour key: the raw pixel value that transparent draws from this surface skip.
     uint16_t ColorKey() const { return m_colorKey; }
     void SetColorKey(uint16_t key) {
+        if (key != m_colorKey)
+            m_stamp = 0;
         m_colorKey = key;
-        m_stamp = 0;
     }
 
     // Set for pattern surfaces asked to live in system memory; informational only here.
