@@ -8,6 +8,9 @@
 
 namespace {
 
+// Wider rims would cost more to grow than any text in the game needs.
+constexpr int kMaxOutlineWidth = 8;
+
 // Mixes colour c over pixel d by coverage a (0..255), channel by channel in 5/6/5 bits.
 uint16_t Blend565(uint16_t d, uint16_t c, unsigned a) {
     int dr = d >> 11, dg = (d >> 5) & 63, db = d & 31;
@@ -52,7 +55,7 @@ void TCanvas::TextOut(int x, int y, std::string_view text) {
     if (t->Coverage.empty())
         return;
     if (Font.OutlineWidth > 0) {
-        const int r = Font.OutlineWidth;
+        const int r = std::min(Font.OutlineWidth, kMaxOutlineWidth);
         const std::vector<uint8_t>& rim = m_renderer->Outline(*t, r);
         const int w = t->CoverageWidth + 2 * r, h = t->CoverageHeight + 2 * r;
         const uint16_t dark = RGBValueTo565(Font.OutlineColor);
