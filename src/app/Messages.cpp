@@ -27,11 +27,16 @@ constexpr int kLevelBannerMs = 2000;
 constexpr int kTimeOverMs = 3000;
 constexpr int kGameOverMs = 2000;
 
+// Notices are written straight over the race; a dark rim keeps yellow readable on bright water.
+constexpr int kNoticeOutlinePx = 2;
+constexpr uint32_t kNoticeOutlineColor = RGBColor(10, 22, 48);
+
 struct TFontSlot {
     const char* Name;
     int Size;
     uint8_t R, G, B;
     bool Bold;
+    int OutlinePx = 0;
 };
 constexpr TFontSlot kFontSlots[13] = {
     {"Arial", 16, 3, 9, 255, false},
@@ -46,7 +51,7 @@ constexpr TFontSlot kFontSlots[13] = {
     {"Arial", 26, 255, 241, 0, false},
     {"Times New Roman", 30, 45, 91, 240, true},
     {"Arial", 24, 255, 241, 0, false},
-    {"DS Crystal", 30, 255, 241, 0, false},
+    {"DS Crystal", 30, 255, 241, 0, false, kNoticeOutlinePx},
 };
 
 // The notices drawn over the race itself have no window and no buttons.
@@ -71,6 +76,8 @@ void TMessages::SetTextFont(int slot) {
     canvas->Font.Color = RGBColor(f.R, f.G, f.B);
     canvas->Font.Bold = f.Bold;
     canvas->Font.Pitch = TFontPitch::fpVariable;
+    canvas->Font.OutlineWidth = f.OutlinePx;
+    canvas->Font.OutlineColor = kNoticeOutlineColor;
     canvas->BrushStyle = TBrushStyle::bsClear;
 }
 
