@@ -1,12 +1,12 @@
 #pragma once
 
+#include "menus/SaveFiles.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-
-struct TSaveFileLoad;
 
 struct THighScore {
     std::string EntryName; // Windows-1252 bytes

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "app/GameState.h"
+#include "menus/SaveFiles.h"
 
 #include <cstddef>
 #include <optional>
 #include <string>
-
-struct TSaveFileLoad;
 
 // The longest free text the options screen takes; a longer line in the file is cut to it.
 constexpr size_t kAddInfoMax = 10;

@@ -115,7 +115,11 @@ bool TSaveFileReader::ReadLine(std::string& line, size_t keep) {
         any = true;
         const char* begin = m_buffer.data() + m_pos;
         const char* end = m_buffer.data() + m_end;
-        const char* lineEnd = std::find_if(begin, end, [](char c) { return c == '\r' || c == '\n'; });
+        // memchr, as a damaged line may run for megabytes.
+        const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', static_cast<size_t>(end - begin)));
+        const auto* cr =
+            static_cast<const char*>(std::memchr(begin, '\r', static_cast<size_t>((lf ? lf : end) - begin)));
+        const char* lineEnd = cr ? cr : lf ? lf : end;
         size_t room = keep - line.size();
         line.append(begin, std::min(static_cast<size_t>(lineEnd - begin), room));
         if (lineEnd != end) {

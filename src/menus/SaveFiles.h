@@ -17,7 +17,7 @@ bool SaveFileExists(const std::string& fileName);
 // number of lines) costs no more memory than a sound one.
 class TSaveFileReader {
   public:
-    static constexpr size_t kBufferSize = 4096;
+    static constexpr size_t kBufferSize = 16384;
 
     // Opens the file; a file that cannot be opened leaves Missing or Failed set.
     explicit TSaveFileReader(const std::string& fileName, size_t bufferSize = kBufferSize);
