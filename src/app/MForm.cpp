@@ -33,7 +33,7 @@ constexpr int kTimerInterval = 15;
 constexpr int kTickMs = 15;
 constexpr double kSpeedScale = 0.5;
 constexpr int kPlayerNameTypedLimit = 12;
-constexpr size_t kPlayerNameMax = 10;
+constexpr size_t kPlayerNameMax = THighScoreTable::kNameMax;
 constexpr const char* kPlayUrlFile = "play.url";
 
 // The form's keyboard assignment: state → up to three virtual keys.
@@ -532,23 +532,30 @@ void TMForm::OpenPlayUrl() {
 }
 
 void TMForm::ExitGame() {
+    // A failure is told by the end-of-program save, which writes the options once more.
     SaveQuietly([this] { m_menus->SaveOptions(); });
     OpenPlayUrl();
     m_terminated = true;
 }
 
 void TMForm::ShutDown() {
-    SaveQuietly([this] { m_menus->SaveOptions(); });
-    SaveQuietly([this] { m_menus->SaveHighScores(); });
+    std::string failures = SaveQuietly([this] { m_menus->SaveOptions(); });
+    failures += SaveQuietly([this] { m_menus->SaveHighScores(); });
+    if (!failures.empty()) {
+        // A player who started the game from the desktop never sees stderr.
+        m_platform.ShowWarning(kTitle, "The game could not be saved.\n" + failures +
+                                           "Any save file from before is left as it was.");
+    }
     m_terminated = true;
 }
 
-void TMForm::SaveQuietly(const std::function<void()>& save) {
+std::string TMForm::SaveQuietly(const std::function<void()>& save) {
     // A save that fails (a read-only folder, a full disk) must not take the game down on
-    // its way out; the previous file is still there, and the player is told why.
+    // its way out; the previous file is still there.
     try {
         save();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Spraydash: %s\n", e.what());
+        return std::string(e.what()) + "\n";
     }
+    return {};
 }

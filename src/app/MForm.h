@@ -54,6 +54,9 @@ class TGameRandom {
 // every event handler. Everything runs on one thread.
 class TMForm {
   public:
+    // The application's name: the window's caption and the title of its dialogs.
+    static constexpr const char* kTitle = "Spraydash";
+
     TMForm(IPlatform& platform, TFormConfig config);
     ~TMForm();
     TMForm(const TMForm&) = delete;
@@ -130,7 +133,8 @@ class TMForm {
     TScreenState Screen;
 
   private:
-    void SaveQuietly(const std::function<void()>& save);
+    // Runs a save; what went wrong, a line ending in a line break, or nothing.
+    std::string SaveQuietly(const std::function<void()>& save);
 
     IPlatform& m_platform;
     TFormConfig m_config;

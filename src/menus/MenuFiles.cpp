@@ -2,7 +2,9 @@
 
 #include "app/MForm.h"
 #include "app/Messages.h"
+#include "engine/platform/Platform.h"
 #include "menus/OptionsFile.h"
+#include "menus/SaveFiles.h"
 #include "menus/ScoreSubmission.h"
 #include "net/ScoreRequest.h"
 #include "race/Race.h"
@@ -27,11 +29,17 @@ void TMenus::SubmitScore() {
 }
 
 void TMenus::LoadHighScores() {
-    Table.LoadHighScores(SavePath("hs"));
+    TSaveFileLoad load = Table.LoadHighScores(SavePath("hs"));
+    if (load.Unreadable) {
+        m_keepTableFile = true;
+        m_unreadableFiles += load.Error + "\n";
+    }
 }
 
 void TMenus::SaveHighScores() {
-    Table.SaveHighScores(SavePath("hs"));
+    if (!m_keepTableFile) {
+        Table.SaveHighScores(SavePath("hs"));
+    }
 }
 
 void TMenus::ResetHighScores() {
@@ -43,11 +51,35 @@ bool TMenus::TableCheckMatches() {
 }
 
 void TMenus::LoadOptions() {
-    ::LoadOptions(SavePath("options"), m_form.Shell.GameOptions, Table.TableCheck);
+    TSaveFileLoad load = ::LoadOptions(SavePath("options"), m_form.Shell.GameOptions, Table.TableCheck);
+    if (load.Unreadable) {
+        // The table file's check lives in this one: a table written without it would be reset at
+        // the next start, so the table file is kept as well.
+        m_keepOptionsFile = true;
+        m_keepTableFile = true;
+        m_unreadableFiles += load.Error + "\n";
+    }
+    // Both files are loaded by now: one word to the player, not one per file and not at every save.
+    if (!m_unreadableFiles.empty()) {
+        m_form.Platform().ShowWarning(
+            TMForm::kTitle,
+            m_unreadableFiles + "\n" +
+                (m_keepOptionsFile ? "The save files are left as they are; the options and high "
+                                     "scores of this game will not be saved."
+                                   : "The file is left as it is; the high scores of this game will "
+                                     "not be saved."));
+        m_unreadableFiles.clear();
+    }
 }
 
 void TMenus::SaveOptions() {
-    ::SaveOptions(SavePath("options"), m_form.Shell.GameOptions, Table.ComputeTableCheck());
+    if (m_keepOptionsFile) {
+        return;
+    }
+    // A kept table file keeps the check that vouches for it, so that it still loads once it can be
+    // read again.
+    std::string check = m_keepTableFile && Table.TableCheck ? *Table.TableCheck : Table.ComputeTableCheck();
+    ::SaveOptions(SavePath("options"), m_form.Shell.GameOptions, check);
 }
 
 void TMenus::DrawHighScoreTable() {

@@ -59,7 +59,8 @@ class TMenus {
     // Sends the result; returns when the request has ended or failed (failures are silent).
     void SubmitScore();
 
-    // Files, read at start-up and written at the end.
+    // Files, read at start-up and written at the end. A file that is there but cannot be read
+    // is never written over; once both are loaded the player is told about it.
     void LoadHighScores();
     void SaveHighScores();
     void ResetHighScores();
@@ -92,4 +93,8 @@ class TMenus {
     std::string SavePath(const char* name) const;
 
     TMForm& m_form;
+    // Files left as they are at the end, and why.
+    bool m_keepTableFile = false;
+    bool m_keepOptionsFile = false;
+    std::string m_unreadableFiles;
 };

@@ -5,6 +5,7 @@
 #include "app/MForm.h"
 #include "app/Messages.h"
 #include "app/Screens.h"
+#include "menus/OptionsFile.h"
 #include "menus/TextEdit.h"
 
 #include <cctype>
@@ -24,7 +25,6 @@ constexpr int kCursorY = 381;
 constexpr int kCursorZ = 5;
 constexpr int kCursorBlinkMs = 500;
 constexpr int kTimerIntervalMs = 15;
-constexpr size_t kAddInfoMax = 10;
 } // namespace
 
 void TMenus::OpenOptionsScreen() {
