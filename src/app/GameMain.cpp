@@ -9,7 +9,7 @@
 namespace {
 constexpr int kDisplayWidth = 800;
 constexpr int kDisplayHeight = 600;
-constexpr const char* kTitle = "Spraydash";
+constexpr const char* kTitle = TMForm::kTitle;
 } // namespace
 
 int RunGame(IPlatform& platform, const TFormConfig& config) {
