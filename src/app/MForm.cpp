@@ -2,6 +2,7 @@
 
 #include "app/GameAudio.h"
 #include "app/InterfaceSprites.h"
+#include "app/InternetShortcut.h"
 #include "app/Messages.h"
 #include "app/Screens.h"
 #include "engine/archive/ArchiveErrors.h"
@@ -525,9 +526,9 @@ void TMForm::OpenUrl(const std::string& url) {
 }
 
 void TMForm::OpenPlayUrl() {
-    std::error_code ec;
-    if (std::filesystem::exists(kPlayUrlFile, ec)) {
-        m_platform.OpenUrl(kPlayUrlFile);
+    // The desktop would open the shortcut file itself in an editor: open the page it names.
+    if (auto url = ReadShortcutUrl(kPlayUrlFile)) {
+        m_platform.OpenUrl(*url);
     }
 }
 

@@ -235,7 +235,7 @@ class ExitGameTest : public GameTest, public ::testing::WithParamInterface<bool>
 TEST_P(ExitGameTest, YesSavesTheOptionsThenOpensThePlayLinkOnlyWhenItExists) {
     const bool playUrl = GetParam();
     if (playUrl) {
-        std::ofstream(Game.Dir() / "play.url") << "[InternetShortcut]\r\n";
+        std::ofstream(Game.Dir() / "play.url") << "[InternetShortcut]\r\nURL=http://play.example/next\r\n";
     }
     FinishIntro(Game);
     Game.Click(kColumnX, kButtonY[6]);
@@ -247,7 +247,7 @@ TEST_P(ExitGameTest, YesSavesTheOptionsThenOpensThePlayLinkOnlyWhenItExists) {
     const auto& urls = Game.Platform().OpenedUrls();
     if (playUrl) {
         ASSERT_EQ(urls.size(), 1u);
-        EXPECT_EQ(urls[0], "play.url");
+        EXPECT_EQ(urls[0], "http://play.example/next") << "the page the shortcut names, not the file";
     } else {
         EXPECT_TRUE(urls.empty());
     }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 // What the game needs from the machine it runs on. Two back-ends implement it: SDL for
@@ -118,4 +119,12 @@ class TAudioLock {
     IPlatform& m_platform;
 };
 
-std::unique_ptr<IPlatform> CreateSdlPlatform();
+// Where the SDL platform shows its message boxes: in this process, or (for the game itself) in a
+// copy of the game's executable started for each box, which ends together with the game.
+enum class TSdlDialogs { InProcess, OwnProcess };
+
+std::unique_ptr<IPlatform> CreateSdlPlatform(TSdlDialogs dialogs = TSdlDialogs::InProcess);
+
+// A program whose platform shows its boxes in their own process hands its arguments here first:
+// when they ask for such a box, this shows it and returns the code to end the process with.
+std::optional<int> RunSdlDialogProcess(int argc, char** argv);
