@@ -115,8 +115,9 @@ TEST(AudioGenSources, LopsidedSoundsComeOutCentred) {
 TEST(AudioGenSources, SongGainLowersEveryInstrument) {
     auto peakOfFirstSample = [](const std::string& gainLine) {
         std::istringstream in(SongHead + gainLine + "pattern P 16\norder P\n");
+        const auto module = ParseSong(in, "song.txt");
         int peak = 0;
-        for (int16_t v : ParseSong(in, "song.txt").Instruments.at(0).Sample)
+        for (int16_t v : module.Instruments.at(0).Sample)
             peak = std::max(peak, std::abs(static_cast<int>(v)));
         return peak;
     };
