@@ -78,3 +78,12 @@ void TGameAudio::StopSound(const std::string& name) {
     }
     m_waveList.Items().Find(name).Stop();
 }
+
+void TGameAudio::TuneSound(const std::string& name, double rate, double volume) {
+    if (!m_options.SoundOn) {
+        return;
+    }
+    TWaveCollectionItem& item = m_waveList.Items().Find(name);
+    item.SetRate(rate);
+    item.SetVolume(volume);
+}

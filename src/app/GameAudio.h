@@ -39,6 +39,9 @@ class TGameAudio {
     void PlaySound(const std::string& name);
     // With sound on: stops every instance of the effect.
     void StopSound(const std::string& name);
+    // With sound on: plays the effect, the instances sounding now and those started later, at rate
+    // times its recorded speed (the pitch follows) and at volume (0 silent .. 1 as recorded).
+    void TuneSound(const std::string& name, double rate, double volume);
 
     int32_t SongHandle = 0;    // 0 = no module loaded
     int32_t LastSongOrder = 0; // order seen at the previous tick

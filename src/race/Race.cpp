@@ -13,6 +13,7 @@
 #include "race/PlayerBoat.h"
 #include "race/WallSprite.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -46,6 +47,13 @@ constexpr int32_t kBonusSpeedUp = 10;
 constexpr uint16_t kBonusPointsPerStep = 5;
 constexpr int kFireButton = 8;
 constexpr int32_t kUnheldPowerUpMs = 100000;
+
+// The engine's hum follows the boat: idling it runs slower, lower and at half its level; at the
+// plain top speed it sounds as recorded, and the engine power-up's extra speed revs it higher still
+// at the same level.
+constexpr double kEngineIdleRate = 0.6;
+constexpr double kEngineTopRate = 1.0;
+constexpr double kEngineIdleVolume = 0.5;
 
 } // namespace
 
@@ -133,6 +141,7 @@ TCaptionSprite* TRace::CreateCaption(std::string_view picture, double x, double 
 
 void TRace::StartRace() {
     LoadPictures();
+    TuneEngineSound(0);
     PlaySound("Engine");
     m_form.Shell.GameScreen = gsRace;
     m_form.Audio().PlayScreenMusic();
@@ -273,7 +282,14 @@ void TRace::RaceTick(int lagCount) {
         m_track.SpawnTrack();
         m_track.RemoveSpentWalls();
     }
+    TuneEngineSound(PlayerBoat->Speed);
     m_form.Screens().PresentFrame();
+}
+
+void TRace::TuneEngineSound(double speed) {
+    const double x = std::clamp(speed / kPlainTopSpeed, 0.0, kEngineTopSpeed / kPlainTopSpeed);
+    m_form.Audio().TuneSound("Engine", kEngineIdleRate + (kEngineTopRate - kEngineIdleRate) * x,
+                             kEngineIdleVolume + (1 - kEngineIdleVolume) * std::min(x, 1.0));
 }
 
 void TRace::RunClock() {

@@ -129,6 +129,8 @@ class TRace {
     void ReadControls();
     // The clock ran out on a stopped boat short of the finish line.
     void TimeOut();
+    // Pitch and level of the engine's hum for the boat's speed.
+    void TuneEngineSound(double speed);
 
     TMForm& m_form;
     TRaceTrack m_track;

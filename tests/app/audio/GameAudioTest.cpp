@@ -97,6 +97,21 @@ TEST_F(GameAudioTest, SoundOffStartsNothingAndStopsNothing) {
     EXPECT_THROW(audio.PlaySound("NotInTheArchive"), EWaveCollectionError);
 }
 
+TEST_F(GameAudioTest, TuneSoundSetsTheSpeedAndLevelOfAnEffectWhileSoundIsOn) {
+    audio.PlaySound("Engine");
+    audio.TuneSound("Engine", 0.7, 0.5);
+    EXPECT_EQ(Effect("Engine").Rate(), 0.7);
+    platform.PullAudio(TSoundVoice::kGlideFrames);
+    EXPECT_EQ(platform.PullAudio(1)[0], 150);
+
+    audio.ToggleSound();
+    audio.TuneSound("Engine", 1.2, 1);
+    EXPECT_EQ(Effect("Engine").Volume(), 0.5);
+    EXPECT_NO_THROW(audio.TuneSound("NotInTheArchive", 1, 1));
+    audio.ToggleSound();
+    EXPECT_THROW(audio.TuneSound("NotInTheArchive", 1, 1), EWaveCollectionError);
+}
+
 TEST_F(GameAudioTest, ScreenMusicFollowsTheScreen) {
     audio.PlayScreenMusic();
     const int32_t menu = audio.SongHandle;
