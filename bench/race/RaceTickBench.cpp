@@ -21,16 +21,16 @@ void BM_RaceTickWith30Walls(benchmark::State& state) {
     TFormConfig config;
     config.RandomSeed = 7;
     TMForm form(platform, config);
-    form.Random.Seed(7);
-    form.Shell.GameOptions.SoundOn = false;
-    form.Shell.GameOptions.MusicOn = false;
+    form.Random().Seed(7);
+    form.Shell().GameOptions.SoundOn = false;
+    form.Shell().GameOptions.MusicOn = false;
     AddRacePictures(form.MImageList3().Items);
     form.MDraw().Initialize();
 
     TRace& race = form.Race();
     race.SelectedBoat = 2;
     race.StartRace();
-    form.Shell.MessageMode = msgNone;
+    form.Shell().MessageMode = msgNone;
     TMyCarSprite& boat = *race.PlayerBoat;
     boat.X = 380;
     boat.HasShield = true;

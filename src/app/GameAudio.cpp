@@ -5,7 +5,7 @@
 #include "engine/audio/WaveCollection.h"
 
 TGameAudio::TGameAudio(TGameWaveList& waveList, TModulePlayer& player, TGameOptions& options,
-                       const int32_t& gameScreen)
+                       const TGameScreen& gameScreen)
     : m_waveList(waveList), m_player(player), m_options(options), m_gameScreen(gameScreen) {}
 
 TGameAudio::~TGameAudio() {

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "app/GameState.h"
+
 #include <cstdint>
 #include <string>
 
 class TGameWaveList;
 class TModulePlayer;
-struct TGameOptions;
 
 // The game's music and sound effects: one tracker module at a time (menu music everywhere but
 // in a race) restarted from a fresh load whenever it wraps, and effects played by name. Both obey
@@ -17,7 +18,7 @@ class TGameAudio {
     static constexpr const char* kRaceMusic = "Data/Music/Race.xm";
 
     TGameAudio(TGameWaveList& waveList, TModulePlayer& player, TGameOptions& options,
-               const int32_t& gameScreen);
+               const TGameScreen& gameScreen);
     ~TGameAudio();
     TGameAudio(const TGameAudio&) = delete;
     TGameAudio& operator=(const TGameAudio&) = delete;
@@ -50,5 +51,5 @@ class TGameAudio {
     TGameWaveList& m_waveList;
     TModulePlayer& m_player;
     TGameOptions& m_options;
-    const int32_t& m_gameScreen;
+    const TGameScreen& m_gameScreen;
 };

@@ -1,8 +1,8 @@
 #include "app/InterfaceSprites.h"
 
-#include "app/MForm.h"
+#include "app/GameContext.h"
+#include "app/ScreenState.h"
 #include "engine/gfx/ImageList.h"
-#include "race/Race.h"
 
 namespace {
 constexpr int kDisplayWidth = 800;
@@ -12,8 +12,8 @@ constexpr int kCaptionZ = 3;
 constexpr int kBackgroundZ = 1;
 constexpr double kScrollWrap = 600;
 
-TGameImageList& CaptionImages(TMForm& form) {
-    return form.Shell.GameScreen == gsRace ? form.MImageList3() : form.MImageList();
+TGameImageList& CaptionImages(TGameContext& context) {
+    return context.Shell().GameScreen == gsRace ? context.MImageList3() : context.MImageList();
 }
 
 bool Contains(TSprite* sprite, int x, int y) {
@@ -22,12 +22,12 @@ bool Contains(TSprite* sprite, int x, int y) {
 }
 } // namespace
 
-TMenuButton::TMenuButton(TMForm& form, std::string activeImageName, std::string inactiveImageName,
+TMenuButton::TMenuButton(TGameContext& context, std::string activeImageName, std::string inactiveImageName,
                          int32_t activeFrame, int32_t inactiveFrame, int x, int y)
-    : TImageSprite(&form.MSpriteEngine().Engine()), ActiveImageName(std::move(activeImageName)),
+    : TImageSprite(&context.MSpriteEngine().Engine()), ActiveImageName(std::move(activeImageName)),
       InactiveImageName(std::move(inactiveImageName)), ActiveFrame(activeFrame), InactiveFrame(inactiveFrame),
-      m_form(form) {
-    Image = &form.MImageList().Items.Find(InactiveImageName);
+      m_context(context) {
+    Image = &context.MImageList().Items.Find(InactiveImageName);
     Width = Image->Width();
     Height = Image->Height();
     FrameCount = Image->PatternCount();
@@ -44,18 +44,18 @@ void TMenuButton::Step(int moveCount) {
 }
 
 void TMenuButton::ShowActive() {
-    Image = &m_form.MImageList().Items.Find(ActiveImageName);
+    Image = &m_context.MImageList().Items.Find(ActiveImageName);
     FramePos = ActiveFrame;
 }
 
 void TMenuButton::ShowInactive() {
-    Image = &m_form.MImageList().Items.Find(InactiveImageName);
+    Image = &m_context.MImageList().Items.Find(InactiveImageName);
     FramePos = InactiveFrame;
 }
 
-TCaptionSprite::TCaptionSprite(TMForm& form, const std::string& imageName)
-    : TImageSprite(&form.MSpriteEngine().Engine()), m_form(form) {
-    Image = &CaptionImages(form).Items.Find(imageName);
+TCaptionSprite::TCaptionSprite(TGameContext& context, const std::string& imageName)
+    : TImageSprite(&context.MSpriteEngine().Engine()), m_context(context) {
+    Image = &CaptionImages(context).Items.Find(imageName);
     Width = Image->Width();
     Height = Image->Height();
     FrameCount = Image->PatternCount();
@@ -72,14 +72,14 @@ void TCaptionSprite::Step(int moveCount) {
 }
 
 void TCaptionSprite::SetImage(const std::string& imageName) {
-    Image = &m_form.MImageList().Items.Find(imageName);
+    Image = &m_context.MImageList().Items.Find(imageName);
 }
 
-TScrollBackground::TScrollBackground(TMForm& form, const std::string& imageName)
-    : TBackgroundSprite(&form.MSpriteEngine().Engine()), m_form(form) {
+TScrollBackground::TScrollBackground(TGameContext& context, const std::string& imageName)
+    : TBackgroundSprite(&context.MSpriteEngine().Engine()), m_context(context) {
     ResizeMap(1, 1);
     SetCell(0, 0, 0);
-    Image = &CaptionImages(form).Items.Find(imageName);
+    Image = &CaptionImages(context).Items.Find(imageName);
     X = 0;
     Y = 0;
     SetZ(kBackgroundZ);
@@ -88,35 +88,30 @@ TScrollBackground::TScrollBackground(TMForm& form, const std::string& imageName)
 
 void TScrollBackground::Step(int moveCount) {
     TBackgroundSprite::Step(moveCount);
-    if (m_form.Shell.GameScreen == gsRace) {
-        Y += m_form.Race().ScrollStep();
+    if (m_context.Shell().GameScreen == gsRace && CourseScroll) {
+        Y += CourseScroll();
         if (Y > kScrollWrap) {
             Y -= kScrollWrap;
         }
     }
 }
 
-void HitTestButtons(TMForm& form) {
-    auto& s = form.Screen;
+void HitTestButtons(const TShellState& shell, TScreenState& s) {
     for (int i = 1; i <= s.ButtonCount && i < TScreenState::kSlotCount; ++i) {
-        if (Contains(s.ScreenSprites[i], form.Shell.MouseX, form.Shell.MouseY)) {
+        if (Contains(s.ScreenSprites[i], shell.MouseX, shell.MouseY)) {
             s.ActiveButton = i;
             return;
         }
     }
 }
 
-void HitTestOverlayButtons(TMForm& form) {
-    auto& s = form.Screen;
+void HitTestOverlayButtons(const TShellState& shell, TScreenState& s) {
     s.ActiveButton = 0;
-    uint8_t mode = form.Shell.MessageMode;
-    bool hasButtons =
-        mode == msgFinishRace || mode == msgSendResult || mode == msgExitGame || mode == msgClearTable;
-    if (!hasButtons) {
+    if (!HasYesNoButtons(shell.MessageMode)) {
         return;
     }
     for (int i = s.FirstButton; i <= s.LastButton && i < TScreenState::kSlotCount; ++i) {
-        if (i >= 1 && Contains(s.ScreenSprites[i], form.Shell.MouseX, form.Shell.MouseY)) {
+        if (i >= 1 && Contains(s.ScreenSprites[i], shell.MouseX, shell.MouseY)) {
             s.ActiveButton = i;
             return;
         }

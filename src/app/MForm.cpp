@@ -1,6 +1,8 @@
 #include "app/MForm.h"
 
+#include "app/Frame.h"
 #include "app/GameAudio.h"
+#include "app/GameText.h"
 #include "app/InterfaceSprites.h"
 #include "app/InternetShortcut.h"
 #include "app/Messages.h"
@@ -67,22 +69,11 @@ void Edge(bool now, bool& pressed, bool& previous) {
 // The steps that restart a level or end a race. A pause or "Finish race?" would replace them,
 // and resuming from it would run on a race that is over: a second time-out costs another life,
 // a second ending enters the same result twice.
-bool RaceStepUnderWay(uint8_t mode) {
+bool RaceStepUnderWay(TMessageMode mode) {
     return mode == msgTimeOver || mode == msgGameOver || mode == msgEnterName || mode == msgSendResult ||
            mode == msgSending;
 }
 } // namespace
-
-int32_t TGameRandom::Random(int32_t range) {
-    if (range <= 0) {
-        return 0;
-    }
-    return static_cast<int32_t>(std::uniform_int_distribution<int32_t>(0, range - 1)(m_engine));
-}
-
-double TGameRandom::RandomFloat() {
-    return std::uniform_real_distribution<double>(0.0, 1.0)(m_engine);
-}
 
 TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), m_config(std::move(config)) {
     m_draw = std::make_unique<TGameDraw>(&m_platform, kDisplayWidth, kDisplayHeight);
@@ -107,8 +98,10 @@ TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), 
     m_waveList = std::make_unique<TGameWaveList>(m_sound.get());
     m_music = std::make_unique<TModulePlayer>(m_sound->Mixer());
     m_http = std::make_unique<THttpClient>();
+    m_frame = std::make_unique<TFrame>(*m_draw, *m_spriteEngine);
+    m_text = std::make_unique<TGameText>(*m_draw);
 
-    m_audio = std::make_unique<TGameAudio>(*m_waveList, *m_music, Shell.GameOptions, Shell.GameScreen);
+    m_audio = std::make_unique<TGameAudio>(*m_waveList, *m_music, m_shell.GameOptions, m_shell.GameScreen);
     m_screens = std::make_unique<TScreens>(*this);
     m_messages = std::make_unique<TMessages>(*this);
     m_menus = std::make_unique<TMenus>(*this);
@@ -144,14 +137,14 @@ void TMForm::FormCreate() {
     LoadDataFile(res + "Res3.dxg", [this](const std::string& p) { m_imageList3->Items.LoadFromFile(p); });
     LoadDataFile(res + "Sounds.dxw", [this](const std::string& p) { m_waveList->Items().LoadFromFile(p); });
 
-    Shell.GameScreen = gsStartup;
+    m_shell.GameScreen = gsStartup;
     uint32_t seed = m_config.RandomSeed;
     if (seed == 0) {
         seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     }
-    Random.Seed(seed);
-    Shell.TickMs = kTickMs;
-    Shell.SpeedScale = kSpeedScale;
+    m_random.Seed(seed);
+    m_shell.TickMs = kTickMs;
+    m_shell.SpeedScale = kSpeedScale;
 
     m_menus->LoadHighScores();
     m_menus->LoadOptions();
@@ -162,10 +155,10 @@ void TMForm::FormCreate() {
     m_timer->SetApplicationActive(m_platform.HasFocus(), m_platform.Ticks());
     ApplyDisplayMode();
 
-    Shell.PausePressed = Shell.PausePrev = false;
-    Shell.EscPressed = Shell.EscPrev = false;
-    Shell.YesPressed = Shell.YesPrev = false;
-    Shell.NoPressed = Shell.NoPrev = false;
+    m_shell.PausePressed = m_shell.PausePrev = false;
+    m_shell.EscPressed = m_shell.EscPrev = false;
+    m_shell.YesPressed = m_shell.YesPrev = false;
+    m_shell.NoPressed = m_shell.NoPrev = false;
 
     m_scrollBack = new TScrollBackground(*this, "MMBackground");
     m_screens->BuildMainMenu(true, 0);
@@ -180,6 +173,35 @@ void TMForm::FormDestroy() {
 
 void TMForm::SetTimerEnabled(bool enabled) {
     m_timer->SetEnabled(enabled, m_platform.Ticks());
+}
+
+void TMForm::OpenMessage(TMessageMode mode) {
+    m_messages->OpenMessage(mode);
+}
+
+void TMForm::BuildMainMenu(bool full, int32_t followUp) {
+    m_screens->BuildMainMenu(full, followUp);
+}
+
+void TMForm::FreeMainMenu() {
+    m_screens->FreeMainMenu();
+}
+
+void TMForm::StartRace(int32_t boat) {
+    m_race->SelectedBoat = boat;
+    m_race->StartRace();
+}
+
+void TMForm::ShowMouseCursor() {
+    m_screens->ShowMouseCursor();
+}
+
+void TMForm::HideMouseCursor() {
+    m_screens->HideMouseCursor();
+}
+
+void TMForm::ShowWarning(const std::string& text) {
+    m_platform.ShowWarning(kTitle, text);
 }
 
 void TMForm::Run() {
@@ -322,12 +344,12 @@ void TMForm::MDrawFinalize() {
 }
 
 void TMForm::MDrawMouseMove(int x, int y) {
-    Shell.MouseX = x;
-    Shell.MouseY = y;
-    if (Shell.MessageMode != msgNone) {
-        HitTestOverlayButtons(*this);
+    m_shell.MouseX = x;
+    m_shell.MouseY = y;
+    if (m_shell.MessageMode != msgNone) {
+        HitTestOverlayButtons(m_shell, m_screen);
     } else {
-        HitTestButtons(*this);
+        HitTestButtons(m_shell, m_screen);
     }
 }
 
@@ -336,28 +358,36 @@ void TMForm::MDrawClick() {
 }
 
 void TMForm::ReadInputEdges() {
-    Edge(m_input->IsOn(InputButton(4)), Shell.PausePressed, Shell.PausePrev);
-    Edge(m_input->IsOn(InputButton(5)), Shell.EscPressed, Shell.EscPrev);
-    Edge(m_input->IsOn(InputButton(6)), Shell.YesPressed, Shell.YesPrev);
-    Edge(m_input->IsOn(InputButton(7)), Shell.NoPressed, Shell.NoPrev);
+    Edge(m_input->IsOn(InputButton(4)), m_shell.PausePressed, m_shell.PausePrev);
+    Edge(m_input->IsOn(InputButton(5)), m_shell.EscPressed, m_shell.EscPrev);
+    Edge(m_input->IsOn(InputButton(6)), m_shell.YesPressed, m_shell.YesPrev);
+    Edge(m_input->IsOn(InputButton(7)), m_shell.NoPressed, m_shell.NoPrev);
 }
 
 void TMForm::MTimerTimer(int lagCount) {
-    Shell.FramesPerSecond = m_timer->FramesPerSecond();
+    m_shell.FramesPerSecond = m_timer->FramesPerSecond();
     m_audio->MusicKeepAlive();
     m_input->Update();
     m_typedText.TickRead([this](int key) { return m_input->Keyboard.KeyDown(key); });
     ReadInputEdges();
-    if (Shell.MessageMode == msgExitGame || Shell.MessageMode == msgClearTable) {
+    if (m_shell.MessageMode == msgExitGame || m_shell.MessageMode == msgClearTable) {
         m_messages->DrawMessages(lagCount);
         return;
     }
-    switch (Shell.GameScreen) {
+    switch (m_shell.GameScreen) {
     case gsMainMenu:
         m_menus->MainMenuTick(lagCount);
         break;
     case gsRace:
-        m_race->RaceTick(lagCount);
+        // An open overlay draws the frame over the standing race, and may end the race.
+        if (m_shell.MessageMode != msgNone) {
+            m_messages->DrawMessages(lagCount);
+            if (m_shell.GameScreen == gsRace) {
+                m_race->RaceTickAfterFrame();
+            }
+        } else {
+            m_race->RaceTick(lagCount);
+        }
         break;
     case gsOptions:
         m_menus->OptionsTick(lagCount);
@@ -371,17 +401,17 @@ void TMForm::MTimerTimer(int lagCount) {
     case gsBoatSelect:
         m_menus->BoatSelectTick(lagCount);
         break;
-    default:
+    case gsStartup:
         break;
     }
 }
 
 void TMForm::ButtonClick(bool fromKeyboard) {
-    int active = Screen.ActiveButton;
+    int active = m_screen.ActiveButton;
     if (active == 11 || active == 12) {
         m_audio->PlaySound("B_Act");
     }
-    if (Shell.MessageMode == msgExitGame) {
+    if (m_shell.MessageMode == msgExitGame) {
         if (active == 11) {
             ExitGame();
         } else if (active == 12) {
@@ -389,7 +419,7 @@ void TMForm::ButtonClick(bool fromKeyboard) {
         }
         return;
     }
-    if (Shell.MessageMode == msgClearTable) {
+    if (m_shell.MessageMode == msgClearTable) {
         if (active == 11) {
             m_menus->ResetHighScores();
             m_messages->CloseMessage();
@@ -398,12 +428,12 @@ void TMForm::ButtonClick(bool fromKeyboard) {
         }
         return;
     }
-    switch (Shell.GameScreen) {
+    switch (m_shell.GameScreen) {
     case gsRace:
         m_messages->AnswerRaceOverlay();
         return;
     case gsMainMenu:
-        if (Screen.MenuIntroPhase != 0) {
+        if (m_screen.MenuIntroPhase != 0) {
             return;
         }
         [[fallthrough]];
@@ -421,49 +451,49 @@ void TMForm::ButtonClick(bool fromKeyboard) {
 void TMForm::FormKeyPress(char key) {
     const int code = static_cast<unsigned char>(key);
     const bool control = code == vk::Return || code == vk::Escape || code == vk::Back;
-    const bool acts = (Shell.GameScreen == gsRace && Shell.MessageMode == msgEnterName) ||
-                      (Shell.GameScreen == gsOptions && m_menus->TextEditing) || control;
+    const bool acts = (m_shell.GameScreen == gsRace && m_shell.MessageMode == msgEnterName) ||
+                      (m_shell.GameScreen == gsOptions && m_menus->TextEditing) || control;
     if (!acts) {
         return;
     }
-    if (Shell.GameScreen == gsRace) {
+    if (m_shell.GameScreen == gsRace) {
         if (code == vk::Return) {
             ButtonClick(false);
         }
-        if (Shell.MessageMode == msgEnterName) {
+        if (m_shell.MessageMode == msgEnterName) {
             if (code == vk::Back) {
-                Shell.PlayerName = DeleteLastChar(Shell.PlayerName);
+                m_shell.PlayerName = DeleteLastChar(m_shell.PlayerName);
             }
-            if (static_cast<int>(Shell.PlayerName.size()) < kPlayerNameTypedLimit && code >= 32) {
-                Shell.PlayerName = AppendChar(Shell.PlayerName, key, kPlayerNameMax);
+            if (static_cast<int>(m_shell.PlayerName.size()) < kPlayerNameTypedLimit && code >= 32) {
+                m_shell.PlayerName = AppendChar(m_shell.PlayerName, key, kPlayerNameMax);
             }
         }
         return;
     }
-    if (Shell.GameScreen == gsOptions) {
+    if (m_shell.GameScreen == gsOptions) {
         if (code == vk::Return) {
             ButtonClick(false);
         }
         if (code == vk::Escape) {
-            Screen.ActiveButton = 2;
+            m_screen.ActiveButton = 2;
             ButtonClick(false);
             return;
         }
-        if (Screen.ActiveButton == 10 && m_menus->TextEditing) {
+        if (m_screen.ActiveButton == 10 && m_menus->TextEditing) {
             m_menus->OptionsKeyPress(key);
         }
         return;
     }
     if (code == vk::Escape) {
-        switch (Shell.GameScreen) {
+        switch (m_shell.GameScreen) {
         case gsHighScores:
-            Screen.ActiveButton = 3;
+            m_screen.ActiveButton = 3;
             break;
         case gsHelp:
-            Screen.ActiveButton = 4;
+            m_screen.ActiveButton = 4;
             break;
         case gsBoatSelect:
-            Screen.ActiveButton = 1;
+            m_screen.ActiveButton = 1;
             break;
         case gsMainMenu:
             return;
@@ -476,33 +506,33 @@ void TMForm::FormKeyPress(char key) {
 
 void TMForm::FormKeyDown(int key, bool alt, bool) {
     if (key == vk::Control) {
-        Shell.CtrlHeld = true;
+        m_shell.CtrlHeld = true;
     }
     if (key == vk::Return && alt) {
-        Shell.GameOptions.FullScreen = !Shell.GameOptions.FullScreen;
+        m_shell.GameOptions.FullScreen = !m_shell.GameOptions.FullScreen;
         ApplyDisplayMode();
     }
 }
 
 void TMForm::FormKeyUp(int key) {
     if (key == vk::Control) {
-        Shell.CtrlHeld = false;
+        m_shell.CtrlHeld = false;
     }
 }
 
 void TMForm::FormCloseQuery(bool& canClose) {
     canClose = false;
-    if (!m_created || (Shell.GameScreen == gsRace && RaceStepUnderWay(Shell.MessageMode))) {
+    if (!m_created || (m_shell.GameScreen == gsRace && RaceStepUnderWay(m_shell.MessageMode))) {
         return;
     }
     m_messages->OpenMessage(msgExitGame);
-    if (Shell.GameScreen == gsRace) {
+    if (m_shell.GameScreen == gsRace) {
         m_messages->OpenMessage(msgFinishRace);
     }
 }
 
 void TMForm::SysCommandMinimize() {
-    if (m_created && Shell.GameScreen == gsRace && !RaceStepUnderWay(Shell.MessageMode)) {
+    if (m_created && m_shell.GameScreen == gsRace && !RaceStepUnderWay(m_shell.MessageMode)) {
         m_messages->OpenMessage(msgPause);
     }
 }
@@ -511,7 +541,7 @@ void TMForm::ApplyDisplayMode() {
     m_draw->Display.SetBitCount(16);
     TGameDrawOptions options = m_draw->Options();
     m_draw->Finalize();
-    if (Shell.GameOptions.FullScreen) {
+    if (m_shell.GameOptions.FullScreen) {
         m_platform.SaveWindowPlacement();
         m_draw->SetOptions(options | OptionBit(doFullScreen));
     } else {

@@ -1,17 +1,15 @@
 #include "app/Messages.h"
 
+#include "app/Frame.h"
 #include "app/GameAudio.h"
+#include "app/GameText.h"
 #include "app/InterfaceSprites.h"
 #include "app/MForm.h"
 #include "app/Screens.h"
-#include "engine/display/GameDraw.h"
-#include "engine/gfx/Canvas.h"
 #include "engine/sprite/Sprite.h"
 #include "menus/Menus.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"
-
-#include <cmath>
 
 namespace {
 constexpr int kCentreX = 400;
@@ -27,78 +25,11 @@ constexpr int kLevelBannerMs = 2000;
 constexpr int kTimeOverMs = 3000;
 constexpr int kGameOverMs = 2000;
 
-// Notices are written straight over the race; a dark rim keeps yellow readable on bright water.
-constexpr int kNoticeOutlinePx = 2;
-constexpr uint32_t kNoticeOutlineColor = RGBColor(10, 22, 48);
-
-struct TFontSlot {
-    const char* Name;
-    int Size;
-    uint8_t R, G, B;
-    bool Bold;
-    int OutlinePx = 0;
-};
-constexpr TFontSlot kFontSlots[13] = {
-    {"Arial", 16, 3, 9, 255, false},
-    {"DS Crystal", 16, 255, 255, 255, false},
-    {"Arial", 20, 255, 180, 27, true},
-    {"DS Crystal", 19, 11, 39, 210, false},
-    {"DS Crystal", 19, 255, 255, 255, false},
-    {"DS Crystal", 14, 11, 39, 210, false},
-    {"Arial", 30, 255, 241, 0, false},
-    {"Arial Black", 30, 11, 39, 210, false},
-    {"Arial", 30, 255, 241, 0, false},
-    {"Arial", 26, 255, 241, 0, false},
-    {"Times New Roman", 30, 45, 91, 240, true},
-    {"Arial", 24, 255, 241, 0, false},
-    {"DS Crystal", 30, 255, 241, 0, false, kNoticeOutlinePx},
-};
-
 // The notices drawn over the race itself have no window and no buttons.
-bool IsNotice(uint8_t mode) {
+bool IsNotice(TMessageMode mode) {
     return mode == msgLevel || mode == msgPause || mode == msgTimeOver || mode == msgGameOver;
 }
 } // namespace
-
-TCanvas* TMessages::Canvas() {
-    TDirectDrawSurface* surface = m_form.MDraw().Surface();
-    return surface ? &surface->Canvas() : nullptr;
-}
-
-void TMessages::SetTextFont(int slot) {
-    TCanvas* canvas = Canvas();
-    if (!canvas || slot < 1 || slot > 13) {
-        return;
-    }
-    const TFontSlot& f = kFontSlots[slot - 1];
-    canvas->Font.Name = f.Name;
-    canvas->Font.Size = f.Size;
-    canvas->Font.Color = RGBColor(f.R, f.G, f.B);
-    canvas->Font.Bold = f.Bold;
-    canvas->Font.Pitch = TFontPitch::fpVariable;
-    canvas->Font.OutlineWidth = f.OutlinePx;
-    canvas->Font.OutlineColor = kNoticeOutlineColor;
-    canvas->BrushStyle = TBrushStyle::bsClear;
-}
-
-void TMessages::DrawText(std::string_view text, int x, int y, bool centred) {
-    TCanvas* canvas = Canvas();
-    if (!canvas) {
-        return;
-    }
-    int left = centred ? static_cast<int>(std::trunc(x - canvas->TextWidth(text) / 2.0)) : x;
-    canvas->TextOut(left, y, text);
-}
-
-int TMessages::TextWidth(std::string_view text) {
-    TCanvas* canvas = Canvas();
-    return canvas ? canvas->TextWidth(text) : 0;
-}
-
-int TMessages::DigitCount(int32_t n) {
-    auto low = static_cast<uint16_t>(n);
-    return (low > 9) + (low > 99) + (low > 999) + (low > 9999);
-}
 
 TMenuButton* TMessages::CreateYesNo(const char* image, int x, int y) {
     auto* button = new TMenuButton(m_form, image, image, 0, 1, x, y);
@@ -106,9 +37,9 @@ TMenuButton* TMessages::CreateYesNo(const char* image, int x, int y) {
     return button;
 }
 
-void TMessages::OpenMessage(uint8_t mode) {
-    auto& shell = m_form.Shell;
-    auto& s = m_form.Screen;
+void TMessages::OpenMessage(TMessageMode mode) {
+    auto& shell = m_form.Shell();
+    auto& s = m_form.Screen();
     auto& audio = m_form.Audio();
     audio.StopSound("Shot");
     if (shell.MessageMode != msgNone) {
@@ -185,9 +116,9 @@ void TMessages::OpenMessage(uint8_t mode) {
 }
 
 void TMessages::CloseMessage() {
-    auto& shell = m_form.Shell;
-    auto& s = m_form.Screen;
-    const uint8_t mode = shell.MessageMode;
+    auto& shell = m_form.Shell();
+    auto& s = m_form.Screen();
+    const TMessageMode mode = shell.MessageMode;
     if (shell.GameScreen == gsRace) {
         m_form.Audio().PlaySound("Engine");
         TMyCarSprite* boat = m_form.Race().PlayerBoat;
@@ -200,11 +131,11 @@ void TMessages::CloseMessage() {
         return;
     }
     if (mode == msgFinishRace || mode == msgSendResult) {
-        m_form.Screens().FreeButtons();
+        s.FreeButtons();
         m_form.Screens().HideMouseCursor();
     }
     if (mode == msgExitGame || mode == msgClearTable) {
-        m_form.Screens().FreeSelectableButtons();
+        s.FreeSelectableButtons();
         s.FirstButton = s.SavedFirstButton;
         s.LastButton = s.SavedLastButton;
         s.ActiveButton = s.SavedActiveButton;
@@ -215,7 +146,7 @@ void TMessages::CloseMessage() {
     }
     if (mode == msgGameOver) {
         shell.MessageMode = msgNone;
-        if (m_form.Menus().QualifiesForTable()) {
+        if (m_form.Menus().QualifiesForTable(m_form.Race().Score)) {
             OpenMessage(msgEnterName);
         } else {
             EndRace();
@@ -240,7 +171,7 @@ void TMessages::EndRace() {
 
 bool TMessages::TimerStep() {
     if (MessageTimer > 0) {
-        MessageTimer -= m_form.Shell.TickMs;
+        MessageTimer -= m_form.Shell().TickMs;
         return false;
     }
     CloseMessage();
@@ -249,16 +180,16 @@ bool TMessages::TimerStep() {
 
 void TMessages::MoveButtons(int first, int second, int lagCount) {
     for (int slot : {first, second}) {
-        if (TSprite* button = m_form.Screen.ScreenSprites[slot]) {
+        if (TSprite* button = m_form.Screen().ScreenSprites[slot]) {
             button->Move(lagCount);
         }
     }
 }
 
 void TMessages::DrawMessages(int lagCount) {
-    auto& shell = m_form.Shell;
+    auto& shell = m_form.Shell();
     auto& menus = m_form.Menus();
-    m_form.Screens().DrawFrame(lagCount, false);
+    m_form.Frame().DrawFrame(lagCount, false);
     if (shell.GameScreen == gsRace) {
         TRace& race = m_form.Race();
         race.DrawSpeedNeedle();
@@ -266,24 +197,24 @@ void TMessages::DrawMessages(int lagCount) {
             m_form.Audio().StopSound("Shot");
         }
     }
-    const uint8_t mode = shell.MessageMode;
+    const TMessageMode mode = shell.MessageMode;
     switch (mode) {
     case msgLevel:
-        SetTextFont(13);
-        DrawText("Level " + std::to_string(m_form.Race().Level), kCentreX, 268, true);
+        m_form.Text().SetTextFont(13);
+        m_form.Text().DrawText("Level " + std::to_string(m_form.Race().Level), kCentreX, 268, true);
         TimerStep();
         break;
     case msgPause:
-        SetTextFont(13);
-        DrawText("Pause", kCentreX, 268, true);
+        m_form.Text().SetTextFont(13);
+        m_form.Text().DrawText("Pause", kCentreX, 268, true);
         if (shell.PausePressed || shell.EscPressed) {
             CloseMessage();
         }
         break;
     case msgTimeOver:
-        SetTextFont(13);
-        DrawText("Your time is over.", kCentreX, 249, true);
-        DrawText("Try again, please!", kCentreX, 307, true);
+        m_form.Text().SetTextFont(13);
+        m_form.Text().DrawText("Your time is over.", kCentreX, 249, true);
+        m_form.Text().DrawText("Try again, please!", kCentreX, 307, true);
         if (TimerStep()) {
             m_form.Race().OnTimeOverEnded();
         }
@@ -293,19 +224,19 @@ void TMessages::DrawMessages(int lagCount) {
         menus.UpdateButtonHighlight();
         menus.NavigateHorizontal(true);
         MoveButtons(1, 2, lagCount);
-        SetTextFont(7);
-        DrawText("Finish race?", kCentreX, 257, true);
+        m_form.Text().SetTextFont(7);
+        m_form.Text().DrawText("Finish race?", kCentreX, 257, true);
         if (shell.EscPressed) {
             CloseMessage();
         }
         break;
     case msgEnterName:
-        SetTextFont(12);
-        DrawText("Your score is " + std::to_string(m_form.Race().Score), kCentreX, 248, true);
-        DrawText("Please, enter your name:", kCentreX, 290, true);
-        DrawText(shell.PlayerName, kCentreX, 335, true);
+        m_form.Text().SetTextFont(12);
+        m_form.Text().DrawText("Your score is " + std::to_string(m_form.Race().Score), kCentreX, 248, true);
+        m_form.Text().DrawText("Please, enter your name:", kCentreX, 290, true);
+        m_form.Text().DrawText(shell.PlayerName, kCentreX, 335, true);
         if (TextCursor) {
-            TextCursor->X = TextWidth(shell.PlayerName) / 2.0 + kCentreX;
+            TextCursor->X = m_form.Text().TextWidth(shell.PlayerName) / 2.0 + kCentreX;
             CursorBlinkMs -= 15;
             if (CursorBlinkMs <= 0) {
                 TextCursor->Visible = !TextCursor->Visible;
@@ -317,18 +248,18 @@ void TMessages::DrawMessages(int lagCount) {
         menus.UpdateButtonHighlight();
         menus.NavigateHorizontal(true);
         MoveButtons(1, 2, lagCount);
-        SetTextFont(12);
-        DrawText("Send the result", kCentreX, 237, true);
-        DrawText("to the World's", kCentreX, 267, true);
-        DrawText("Highscores page?", kCentreX, 297, true);
+        m_form.Text().SetTextFont(12);
+        m_form.Text().DrawText("Send the result", kCentreX, 237, true);
+        m_form.Text().DrawText("to the World's", kCentreX, 267, true);
+        m_form.Text().DrawText("Highscores page?", kCentreX, 297, true);
         break;
     case msgSending:
-        SetTextFont(7);
-        DrawText("Sending...", kCentreX, 277, true);
+        m_form.Text().SetTextFont(7);
+        m_form.Text().DrawText("Sending...", kCentreX, 277, true);
         break;
     case msgGameOver:
-        SetTextFont(13);
-        DrawText("Game over", kCentreX, 273, true);
+        m_form.Text().SetTextFont(13);
+        m_form.Text().DrawText("Game over", kCentreX, 273, true);
         if (MessageTimer <= 0) {
             CloseMessage();
             return;
@@ -340,20 +271,20 @@ void TMessages::DrawMessages(int lagCount) {
         menus.UpdateOverlayHighlight();
         menus.NavigateHorizontal(true);
         MoveButtons(11, 12, lagCount);
-        m_form.Screens().DrawFrame(lagCount, false);
-        SetTextFont(7);
-        DrawText("Exit the game?", kCentreX, 257, true);
-        m_form.Screens().PresentFrame();
+        m_form.Frame().DrawFrame(lagCount, false);
+        m_form.Text().SetTextFont(7);
+        m_form.Text().DrawText("Exit the game?", kCentreX, 257, true);
+        m_form.Frame().PresentFrame();
         break;
     case msgClearTable:
         menus.UpdateOverlayHighlight();
         menus.NavigateHorizontal(true);
         MoveButtons(11, 12, lagCount);
-        m_form.Screens().DrawFrame(lagCount, false);
-        SetTextFont(10);
-        DrawText("Do you want to clear", kCentreX, 237, true);
-        DrawText("the High Score Table?", kCentreX, 287, true);
-        m_form.Screens().PresentFrame();
+        m_form.Frame().DrawFrame(lagCount, false);
+        m_form.Text().SetTextFont(10);
+        m_form.Text().DrawText("Do you want to clear", kCentreX, 237, true);
+        m_form.Text().DrawText("the High Score Table?", kCentreX, 287, true);
+        m_form.Frame().PresentFrame();
         break;
     default:
         break;
@@ -361,9 +292,9 @@ void TMessages::DrawMessages(int lagCount) {
     AnswerKeys(mode);
 }
 
-void TMessages::AnswerKeys(uint8_t mode) {
-    auto& shell = m_form.Shell;
-    auto& s = m_form.Screen;
+void TMessages::AnswerKeys(TMessageMode mode) {
+    auto& shell = m_form.Shell();
+    auto& s = m_form.Screen();
     int yes = 0;
     if (mode == msgFinishRace || mode == msgSendResult) {
         yes = 1;
@@ -383,8 +314,8 @@ void TMessages::AnswerKeys(uint8_t mode) {
 }
 
 void TMessages::AnswerRaceOverlay() {
-    auto& shell = m_form.Shell;
-    auto& s = m_form.Screen;
+    auto& shell = m_form.Shell();
+    auto& s = m_form.Screen();
     switch (shell.MessageMode) {
     case msgEnterName:
         m_form.Menus().CommitNameEntry(m_form.Race().Score);
@@ -394,7 +325,7 @@ void TMessages::AnswerRaceOverlay() {
     case msgFinishRace: {
         CloseMessage();
         if (s.ActiveButton == 1) {
-            if (m_form.Menus().QualifiesForTable()) {
+            if (m_form.Menus().QualifiesForTable(m_form.Race().Score)) {
                 OpenMessage(msgEnterName);
             } else {
                 EndRace();
@@ -410,8 +341,8 @@ void TMessages::AnswerRaceOverlay() {
             m_form.Race().DrawSpeedNeedle();
             m_form.Race().DrawRaceHud();
             m_form.Race().DrawPowerUpPanel();
-            m_form.Screens().PresentFrame();
-            m_form.Menus().SubmitScore();
+            m_form.Frame().PresentFrame();
+            m_form.Menus().SubmitScore(m_form.Race().Score);
             CloseMessage();
             EndRace();
             m_form.ActOnRequestsHeldWhileBusy();

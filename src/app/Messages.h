@@ -1,5 +1,13 @@
 #pragma once
 
+// The race and the menus work through TGameContext; the form and its parts are the
+// application's own.
+#if defined(SPRAYDASH_RACE_LIBRARY) || defined(SPRAYDASH_MENUS_LIBRARY)
+#error "race/ and menus/ reach the game through TGameContext (app/GameContext.h), not the form"
+#endif
+
+#include "app/GameState.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -7,25 +15,17 @@
 class TMForm;
 class TCaptionSprite;
 class TMenuButton;
-class TCanvas;
 
-// The message overlays (level banner, pause, questions, "Sending..."…) and the text
-// helpers that the HUD, the high-score table and the options screen share.
+// The message overlays (level banner, pause, questions, "Sending..."…).
 class TMessages {
   public:
     explicit TMessages(TMForm& form) : m_form(form) {}
 
-    void OpenMessage(uint8_t mode);
+    void OpenMessage(TMessageMode mode);
     void CloseMessage();
     void DrawMessages(int lagCount);
     // A click (mouse, Enter or Y/N) on the race's finish-race, name-entry and send-result steps.
     void AnswerRaceOverlay();
-
-    // Text on the back surface's canvas, Windows-1252 bytes.
-    void SetTextFont(int slot);
-    void DrawText(std::string_view text, int x, int y, bool centred);
-    int TextWidth(std::string_view text);
-    static int DigitCount(int32_t n);
 
     int32_t MessageTimer = 0;
     int32_t CursorBlinkMs = 0;
@@ -33,12 +33,11 @@ class TMessages {
     TCaptionSprite* TextCursor = nullptr;
 
   private:
-    TCanvas* Canvas();
     TMenuButton* CreateYesNo(const char* image, int x, int y);
     // Counts a timed overlay down; returns true when it closed it.
     bool TimerStep();
     void MoveButtons(int first, int second, int lagCount);
-    void AnswerKeys(uint8_t mode);
+    void AnswerKeys(TMessageMode mode);
     void EndRace();
 
     TMForm& m_form;

@@ -1,17 +1,11 @@
 #include "app/Screens.h"
 
-#include "menus/Menus.h"
-#include <algorithm>
-
 #include "app/GameAudio.h"
 #include "app/InterfaceSprites.h"
 #include "app/MForm.h"
-#include "engine/display/GameDraw.h"
-#include "engine/display/GameTimer.h"
-#include "engine/gfx/Canvas.h"
 #include "engine/gfx/ImageList.h"
 #include "engine/platform/Platform.h"
-#include "engine/sprite/Sprite.h"
+#include "menus/Menus.h"
 #include "race/Race.h"
 
 namespace {
@@ -25,8 +19,8 @@ constexpr int kDisplayHeight = 600;
 } // namespace
 
 void TScreens::BuildMainMenu(bool full, int32_t followUp) {
-    auto& shell = m_form.Shell;
-    auto& s = m_form.Screen;
+    auto& shell = m_form.Shell();
+    auto& s = m_form.Screen();
     shell.GameScreen = gsMainMenu;
     m_form.Menus().MuteNextHighlight = followUp == 3;
     s.ButtonCount = kMainMenuButtons;
@@ -37,7 +31,7 @@ void TScreens::BuildMainMenu(bool full, int32_t followUp) {
         m_form.Audio().PlayScreenMusic();
         s.ActiveButton = followUp == 3 ? 3 : 1;
         s.MenuIntroPhase = 1;
-        m_form.ScrollBack()->Image = &m_form.MImageList().Items.Find("MMBackground");
+        m_form.ScrollBack().Image = &m_form.MImageList().Items.Find("MMBackground");
         auto* title = new TCaptionSprite(m_form, "NullCaption");
         title->X = kTitleCaptionX;
         title->Y = kTitleCaptionY;
@@ -66,37 +60,17 @@ void TScreens::TearDownRace() {
     m_form.Audio().StopMusic();
     ShowMouseCursor();
     m_form.SetTimerEnabled(false);
-    m_form.ScrollBack()->X = 0;
-    m_form.ScrollBack()->Y = 0;
+    m_form.ScrollBack().X = 0;
+    m_form.ScrollBack().Y = 0;
     m_form.Race().FreeRaceSprites();
 }
 
-void TScreens::FreeSlot(int slot) {
-    delete m_form.Screen.ScreenSprites[slot];
-    m_form.Screen.ScreenSprites[slot] = nullptr;
-}
-
-void TScreens::FreeButtons() {
-    auto& s = m_form.Screen;
-    for (int i = 1; i <= s.ButtonCount && i < TScreenState::kSlotCount; ++i) {
-        FreeSlot(i);
-    }
-    s.ButtonCount = 0;
-}
-
-void TScreens::FreeSelectableButtons() {
-    auto& s = m_form.Screen;
-    for (int i = std::max(s.FirstButton, 1); i <= s.LastButton && i < TScreenState::kSlotCount; ++i) {
-        FreeSlot(i);
-    }
-    s.ButtonCount = 0;
-}
-
 void TScreens::FreeMainMenu() {
-    FreeButtons();
-    FreeSlot(TScreenState::kTitleCaption);
-    FreeSlot(TScreenState::kUpperPanel);
-    FreeSlot(TScreenState::kLowerPanel);
+    TScreenState& s = m_form.Screen();
+    s.FreeButtons();
+    s.FreeSlot(TScreenState::kTitleCaption);
+    s.FreeSlot(TScreenState::kUpperPanel);
+    s.FreeSlot(TScreenState::kLowerPanel);
     m_form.SetTimerEnabled(false);
 }
 
@@ -108,28 +82,4 @@ void TScreens::ShowMouseCursor() {
 void TScreens::HideMouseCursor() {
     while (m_form.Platform().ShowCursor(false) >= 0) {
     }
-}
-
-bool TScreens::DrawFrame(int lagCount, bool move) {
-    auto& draw = m_form.MDraw();
-    if (!draw.CanDraw()) {
-        return false;
-    }
-    draw.Surface()->Fill(0);
-    if (move) {
-        m_form.MSpriteEngine().Move(lagCount);
-    }
-    m_form.MSpriteEngine().Draw();
-    return true;
-}
-
-void TScreens::PresentFrame() {
-    auto& draw = m_form.MDraw();
-    if (!draw.CanDraw()) {
-        return;
-    }
-    if (draw.Surface()->HasCanvas()) {
-        draw.Surface()->Canvas().Release();
-    }
-    draw.Flip();
 }

@@ -1,14 +1,11 @@
 #include "menus/Menus.h"
 
+#include "app/Frame.h"
 #include "app/GameAudio.h"
+#include "app/GameContext.h"
 #include "app/InterfaceSprites.h"
-#include "app/MForm.h"
-#include "app/Messages.h"
-#include "app/Screens.h"
-#include "engine/display/GameDraw.h"
+#include "app/ScreenState.h"
 #include "engine/input/GameInput.h"
-#include "race/Race.h"
-
 
 namespace {
 constexpr int kSubScreenX = 12;
@@ -24,24 +21,24 @@ constexpr const char* kHelpPages[4] = {nullptr, "Help1", "Help2", "Help3"};
 constexpr const char* kWorldHighScorePath = "/cgi/version.pl?prg=Spraydash&show&type=0";
 } // namespace
 
-TMenus::TMenus(TMForm& form) : m_form(form) {}
+TMenus::TMenus(TGameContext& context) : m_context(context) {}
 
 TMenus::~TMenus() = default;
 
 TMenuButton* TMenus::Button(int slot) {
-    return static_cast<TMenuButton*>(m_form.Screen.ScreenSprites[slot]);
+    return static_cast<TMenuButton*>(m_context.Screen().ScreenSprites[slot]);
 }
 
 std::string TMenus::SavePath(const char* name) const {
-    return m_form.Config().DataDir + "/Save/" + name;
+    return m_context.Config().DataDir + "/Save/" + name;
 }
 
 std::string TMenus::HomePageUrl() const {
-    return m_form.Config().HomeUrl;
+    return m_context.Config().HomeUrl;
 }
 
 std::string TMenus::WorldHighScoreUrl() const {
-    std::string base = m_form.Config().ScoreServer;
+    std::string base = m_context.Config().ScoreServer;
     while (!base.empty() && base.back() == '/') {
         base.pop_back();
     }
@@ -51,7 +48,7 @@ std::string TMenus::WorldHighScoreUrl() const {
 // ---- Highlight and keyboard stepping ------------------------------------------------
 
 void TMenus::UpdateButtonHighlight() {
-    auto& s = m_form.Screen;
+    auto& s = m_context.Screen();
     for (int i = 1; i <= s.ButtonCount && i < TScreenState::kSlotCount; ++i) {
         if (i != s.ActiveButton && Button(i)) {
             Button(i)->ShowInactive();
@@ -63,7 +60,7 @@ void TMenus::UpdateButtonHighlight() {
         if (MuteNextHighlight) {
             MuteNextHighlight = false;
         } else {
-            m_form.Audio().PlaySound("B_Act");
+            m_context.Audio().PlaySound("B_Act");
         }
         Button(s.ActiveButton)->ShowActive();
         Button(s.ActiveButton)->Highlighted = true;
@@ -71,7 +68,7 @@ void TMenus::UpdateButtonHighlight() {
 }
 
 void TMenus::UpdateOverlayHighlight() {
-    auto& s = m_form.Screen;
+    auto& s = m_context.Screen();
     for (int i = std::max(s.FirstButton, 1); i <= s.LastButton && i < TScreenState::kSlotCount; ++i) {
         if (i != s.ActiveButton && Button(i)) {
             Button(i)->ShowInactive();
@@ -80,14 +77,14 @@ void TMenus::UpdateOverlayHighlight() {
     }
     if (s.ActiveButton >= s.FirstButton && s.ActiveButton <= s.LastButton && s.ActiveButton > 0 &&
         Button(s.ActiveButton) && !Button(s.ActiveButton)->Highlighted) {
-        m_form.Audio().PlaySound("B_Act");
+        m_context.Audio().PlaySound("B_Act");
         Button(s.ActiveButton)->ShowActive();
         Button(s.ActiveButton)->Highlighted = true;
     }
 }
 
 void TMenus::NavigateVertical(bool wrap) {
-    auto& input = m_form.MInput();
+    auto& input = m_context.MInput();
     bool up = input.IsOn(isUp);
     bool down = input.IsOn(isDown);
     if (up && NavReady) {
@@ -102,7 +99,7 @@ void TMenus::NavigateVertical(bool wrap) {
 }
 
 void TMenus::NavigateHorizontal(bool wrap) {
-    auto& input = m_form.MInput();
+    auto& input = m_context.MInput();
     bool right = input.IsOn(isRight);
     bool left = input.IsOn(isLeft);
     if (right && NavReady) {
@@ -117,7 +114,7 @@ void TMenus::NavigateHorizontal(bool wrap) {
 }
 
 void TMenus::SelectNext(bool wrap) {
-    auto& s = m_form.Screen;
+    auto& s = m_context.Screen();
     NavHitEnd = false;
     if (s.ActiveButton < s.FirstButton || s.ActiveButton > s.LastButton) {
         s.ActiveButton = s.FirstButton;
@@ -133,7 +130,7 @@ void TMenus::SelectNext(bool wrap) {
 }
 
 void TMenus::SelectPrevious(bool wrap) {
-    auto& s = m_form.Screen;
+    auto& s = m_context.Screen();
     NavHitEnd = false;
     if (s.ActiveButton < s.FirstButton || s.ActiveButton > s.LastButton) {
         s.ActiveButton = s.FirstButton;
@@ -150,9 +147,10 @@ void TMenus::SelectPrevious(bool wrap) {
 
 // ---- Screens ----------------------------------------------------------------------
 
-void TMenus::SetSubScreen(int32_t screen, int32_t buttonCount, int32_t first, int32_t last, int32_t active) {
-    auto& s = m_form.Screen;
-    m_form.Shell.GameScreen = screen;
+void TMenus::SetSubScreen(TGameScreen screen, int32_t buttonCount, int32_t first, int32_t last,
+                          int32_t active) {
+    auto& s = m_context.Screen();
+    m_context.Shell().GameScreen = screen;
     s.ButtonCount = buttonCount;
     s.FirstButton = first;
     s.LastButton = last;
@@ -161,7 +159,7 @@ void TMenus::SetSubScreen(int32_t screen, int32_t buttonCount, int32_t first, in
     if (TSprite* title = s.ScreenSprites[TScreenState::kTitleCaption]) {
         title->Visible = false;
     }
-    m_form.SetTimerEnabled(true);
+    m_context.SetTimerEnabled(true);
 }
 
 void TMenus::LightMainButton(int slot) {
@@ -171,16 +169,16 @@ void TMenus::LightMainButton(int slot) {
 }
 
 bool TMenus::LeaveForOtherMainButton(int ownButton) {
-    int active = m_form.Screen.ActiveButton;
+    int active = m_context.Screen().ActiveButton;
     return active >= 1 && active <= 6 && active != ownButton;
 }
 
 void TMenus::BackToMainMenu() {
-    m_form.Screens().BuildMainMenu(false, 0);
+    m_context.BuildMainMenu(false, 0);
 }
 
 void TMenus::MainMenuTick(int lagCount) {
-    auto& s = m_form.Screen;
+    auto& s = m_context.Screen();
     if (s.MenuIntroPhase == 0) {
         NavigateVertical(true);
         UpdateButtonHighlight();
@@ -219,27 +217,27 @@ void TMenus::MainMenuTick(int lagCount) {
             s.MenuIntroPhase = 0;
         }
     }
-    m_form.Screens().DrawFrame(lagCount, true);
-    m_form.Screens().PresentFrame();
+    m_context.Frame().DrawFrame(lagCount, true);
+    m_context.Frame().PresentFrame();
 }
 
 void TMenus::OpenHighScoreScreen() {
-    auto& s = m_form.Screen;
-    SubScreenTitle = new TCaptionSprite(m_form, "HSB");
+    auto& s = m_context.Screen();
+    SubScreenTitle = new TCaptionSprite(m_context, "HSB");
     SubScreenTitle->SetZ(kSubScreenZ);
     SubScreenTitle->X = kSubScreenX;
     SubScreenTitle->Y = kSubScreenY;
-    s.ScreenSprites[7] = new TMenuButton(m_form, "ClearHS", "ClearHS", 1, 0, 265, 488);
-    s.ScreenSprites[8] = new TMenuButton(m_form, "ViewHS", "ViewHS", 1, 0, 148, 530);
+    s.ScreenSprites[7] = new TMenuButton(m_context, "ClearHS", "ClearHS", 1, 0, 265, 488);
+    s.ScreenSprites[8] = new TMenuButton(m_context, "ViewHS", "ViewHS", 1, 0, 148, 530);
     SetSubScreen(gsHighScores, 8, 7, 8, 8);
 }
 
 void TMenus::CloseHighScoreScreen() {
-    m_form.Screens().FreeSlot(7);
-    m_form.Screens().FreeSlot(8);
+    m_context.Screen().FreeSlot(7);
+    m_context.Screen().FreeSlot(8);
     delete SubScreenTitle;
     SubScreenTitle = nullptr;
-    m_form.SetTimerEnabled(false);
+    m_context.SetTimerEnabled(false);
 }
 
 void TMenus::ShowHelpPage() {
@@ -249,14 +247,14 @@ void TMenus::ShowHelpPage() {
 }
 
 void TMenus::OpenHelpScreen() {
-    auto& s = m_form.Screen;
+    auto& s = m_context.Screen();
     HelpPage = 1;
-    SubScreenTitle = new TCaptionSprite(m_form, kHelpPages[HelpPage]);
+    SubScreenTitle = new TCaptionSprite(m_context, kHelpPages[HelpPage]);
     SubScreenTitle->X = kSubScreenX;
     SubScreenTitle->Y = kSubScreenY;
     SubScreenTitle->SetZ(kSubScreenZ);
-    s.ScreenSprites[7] = new TMenuButton(m_form, "Previous", "Previous", 1, 0, 160, 510);
-    s.ScreenSprites[8] = new TMenuButton(m_form, "Next", "Next", 1, 0, 446, 510);
+    s.ScreenSprites[7] = new TMenuButton(m_context, "Previous", "Previous", 1, 0, 160, 510);
+    s.ScreenSprites[8] = new TMenuButton(m_context, "Next", "Next", 1, 0, 446, 510);
     SetSubScreen(gsHelp, 8, 7, 8, 8);
 }
 
@@ -265,24 +263,24 @@ void TMenus::CloseHelpScreen() {
 }
 
 void TMenus::OpenBoatScreen() {
-    auto& s = m_form.Screen;
-    auto* title = new TCaptionSprite(m_form, "StartGameB");
+    auto& s = m_context.Screen();
+    auto* title = new TCaptionSprite(m_context, "StartGameB");
     title->X = kSubScreenX;
     title->Y = kSubScreenY;
     title->SetZ(kSubScreenZ);
     s.ScreenSprites[TScreenState::kBoatTitle] = title;
-    s.ScreenSprites[7] = new TMenuButton(m_form, "MenuBoat1_A", "MenuBoat1_I", 0, 0, 28, 192);
-    s.ScreenSprites[8] = new TMenuButton(m_form, "MenuBoat2_A", "MenuBoat2_I", 0, 0, 195, 192);
-    s.ScreenSprites[9] = new TMenuButton(m_form, "MenuBoat3_A", "MenuBoat3_I", 0, 0, 370, 192);
+    s.ScreenSprites[7] = new TMenuButton(m_context, "MenuBoat1_A", "MenuBoat1_I", 0, 0, 28, 192);
+    s.ScreenSprites[8] = new TMenuButton(m_context, "MenuBoat2_A", "MenuBoat2_I", 0, 0, 195, 192);
+    s.ScreenSprites[9] = new TMenuButton(m_context, "MenuBoat3_A", "MenuBoat3_I", 0, 0, 370, 192);
     SetSubScreen(gsBoatSelect, 9, 7, 9, 7);
 }
 
 void TMenus::CloseBoatScreen() {
     for (int slot = 7; slot <= 9; ++slot) {
-        m_form.Screens().FreeSlot(slot);
+        m_context.Screen().FreeSlot(slot);
     }
-    m_form.Screens().FreeSlot(TScreenState::kBoatTitle);
-    m_form.SetTimerEnabled(false);
+    m_context.Screen().FreeSlot(TScreenState::kBoatTitle);
+    m_context.SetTimerEnabled(false);
 }
 
 void TMenus::HighScoreTick(int lagCount) {
@@ -294,18 +292,18 @@ void TMenus::HighScoreTick(int lagCount) {
         BackToMainMenu();
         return;
     }
-    m_form.Screens().DrawFrame(lagCount, true);
+    m_context.Frame().DrawFrame(lagCount, true);
     DrawHighScoreTable();
-    m_form.Screens().PresentFrame();
+    m_context.Frame().PresentFrame();
 }
 
 void TMenus::HelpTick(int lagCount) {
     UpdateButtonHighlight();
     NavigateHorizontal(false);
     if (NavHitEnd) {
-        m_form.ButtonClick(false);
+        m_context.ButtonClick(false);
         NavHitEnd = false;
-        if (m_form.Shell.GameScreen != gsHelp) {
+        if (m_context.Shell().GameScreen != gsHelp) {
             return;
         }
     }
@@ -315,8 +313,8 @@ void TMenus::HelpTick(int lagCount) {
         BackToMainMenu();
         return;
     }
-    m_form.Screens().DrawFrame(lagCount, true);
-    m_form.Screens().PresentFrame();
+    m_context.Frame().DrawFrame(lagCount, true);
+    m_context.Frame().PresentFrame();
 }
 
 void TMenus::BoatSelectTick(int lagCount) {
@@ -328,19 +326,19 @@ void TMenus::BoatSelectTick(int lagCount) {
         BackToMainMenu();
         return;
     }
-    m_form.Screens().DrawFrame(lagCount, true);
-    m_form.Screens().PresentFrame();
+    m_context.Frame().DrawFrame(lagCount, true);
+    m_context.Frame().PresentFrame();
 }
 
 // ---- Clicks -------------------------------------------------------------------------
 
 void TMenus::MenuButtonClick(bool fromKeyboard) {
-    auto& s = m_form.Screen;
+    auto& s = m_context.Screen();
     const int active = s.ActiveButton;
-    switch (m_form.Shell.GameScreen) {
+    switch (m_context.Shell().GameScreen) {
     case gsMainMenu:
         if (active >= 1 && active <= 6 && !fromKeyboard) {
-            m_form.Audio().PlaySound("B_Act");
+            m_context.Audio().PlaySound("B_Act");
         }
         switch (active) {
         case 1:
@@ -356,10 +354,10 @@ void TMenus::MenuButtonClick(bool fromKeyboard) {
             OpenHelpScreen();
             break;
         case 5:
-            m_form.OpenUrl(HomePageUrl());
+            m_context.OpenUrl(HomePageUrl());
             break;
         case 6:
-            m_form.Messages().OpenMessage(msgExitGame);
+            m_context.OpenMessage(msgExitGame);
             break;
         default:
             break;
@@ -371,10 +369,10 @@ void TMenus::MenuButtonClick(bool fromKeyboard) {
             ToggleFullScreen();
             break;
         case 8:
-            m_form.Audio().ToggleMusic();
+            m_context.Audio().ToggleMusic();
             break;
         case 9:
-            m_form.Audio().ToggleSound();
+            m_context.Audio().ToggleSound();
             break;
         case 10:
             if (TextEditing) {
@@ -396,9 +394,9 @@ void TMenus::MenuButtonClick(bool fromKeyboard) {
         return;
     case gsHighScores:
         if (active == 7) {
-            m_form.Messages().OpenMessage(msgClearTable);
+            m_context.OpenMessage(msgClearTable);
         } else if (active == 8) {
-            m_form.OpenUrl(WorldHighScoreUrl());
+            m_context.OpenUrl(WorldHighScoreUrl());
         } else if (active != 0) {
             CloseHighScoreScreen();
             BackToMainMenu();
@@ -420,9 +418,8 @@ void TMenus::MenuButtonClick(bool fromKeyboard) {
         if (active >= 7 && active <= 9) {
             CloseBoatScreen();
             BackToMainMenu();
-            m_form.Screens().FreeMainMenu();
-            m_form.Race().SelectedBoat = active - 6;
-            m_form.Race().StartRace();
+            m_context.FreeMainMenu();
+            m_context.StartRace(active - 6);
         } else if (active != 0) {
             CloseBoatScreen();
             BackToMainMenu();

@@ -1,11 +1,11 @@
 #include "race/Race.h"
 
+#include "app/Frame.h"
 #include "app/GameAudio.h"
+#include "app/GameContext.h"
+#include "app/GameRandom.h"
 #include "app/InterfaceSprites.h"
-#include "app/MForm.h"
-#include "app/Messages.h"
-#include "app/Screens.h"
-#include "engine/display/GameDraw.h"
+#include "app/ScreenState.h"
 #include "engine/gfx/ImageList.h"
 #include "engine/input/GameInput.h"
 #include "engine/sprite/Sprite.h"
@@ -57,7 +57,7 @@ constexpr double kEngineIdleVolume = 0.5;
 
 } // namespace
 
-TRace::TRace(TMForm& form) : m_form(form), m_track(*this) {}
+TRace::TRace(TGameContext& context) : m_context(context), m_track(*this) {}
 
 TRace::~TRace() = default;
 
@@ -70,11 +70,11 @@ int32_t TRace::TrackLength(int32_t level) {
 }
 
 TSpriteEngine& TRace::Root() {
-    return m_form.MSpriteEngine().Engine();
+    return m_context.MSpriteEngine().Engine();
 }
 
 TPictureCollectionItem& TRace::Picture(std::string_view name) {
-    return m_form.MImageList3().Items.Find(name);
+    return m_context.MImageList3().Items.Find(name);
 }
 
 TDirectDrawSurface* TRace::Surface() {
@@ -82,29 +82,29 @@ TDirectDrawSurface* TRace::Surface() {
 }
 
 int32_t TRace::Random(int32_t range) {
-    return m_form.Random.Random(range);
+    return m_context.Random().Random(range);
 }
 
 void TRace::PlaySound(std::string_view name) {
     if (OnSoundPlayed)
         OnSoundPlayed(name);
-    m_form.Audio().PlaySound(std::string(name));
+    m_context.Audio().PlaySound(std::string(name));
 }
 
 void TRace::StopSound(std::string_view name) {
-    m_form.Audio().StopSound(std::string(name));
+    m_context.Audio().StopSound(std::string(name));
 }
 
-void TRace::OpenMessage(uint8_t mode) {
-    m_form.Messages().OpenMessage(mode);
+void TRace::OpenMessage(TMessageMode mode) {
+    m_context.OpenMessage(mode);
 }
 
 int32_t TRace::TickMs() const {
-    return m_form.Shell.TickMs;
+    return m_context.Shell().TickMs;
 }
 
 double TRace::SpeedScale() const {
-    return m_form.Shell.SpeedScale;
+    return m_context.Shell().SpeedScale;
 }
 
 double TRace::ScrollStep() const {
@@ -131,7 +131,7 @@ void TRace::LoadPictures() {
 }
 
 TCaptionSprite* TRace::CreateCaption(std::string_view picture, double x, double y, int z, bool visible) {
-    auto* caption = new TCaptionSprite(m_form, std::string(picture));
+    auto* caption = new TCaptionSprite(m_context, std::string(picture));
     caption->X = x;
     caption->Y = y;
     caption->SetZ(z);
@@ -143,15 +143,15 @@ void TRace::StartRace() {
     LoadPictures();
     TuneEngineSound(0);
     PlaySound("Engine");
-    m_form.Shell.GameScreen = gsRace;
-    m_form.Audio().PlayScreenMusic();
-    m_form.Screen.ButtonCount = 0;
-    m_form.Screens().HideMouseCursor();
+    m_context.Shell().GameScreen = gsRace;
+    m_context.Audio().PlayScreenMusic();
+    m_context.Screen().ButtonCount = 0;
+    m_context.HideMouseCursor();
 
-    if (TScrollBackground* back = m_form.ScrollBack()) {
-        back->Image = &Picture("Land");
-        back->X = kScrollBackX;
-    }
+    TScrollBackground& back = m_context.ScrollBack();
+    back.Image = &Picture("Land");
+    back.X = kScrollBackX;
+    back.CourseScroll = [this] { return ScrollStep(); };
 
     LeftHudPanel = CreateCaption("LeftPanel", 0, 0, kDepthPanel, true);
     RightHudPanel = CreateCaption("RightPanel", 0, 0, kDepthPanel, true);
@@ -199,7 +199,7 @@ void TRace::StartRace() {
 
     m_track.WallSlotUsed.fill(false);
     m_track.WallSlots.fill(nullptr);
-    m_form.SetTimerEnabled(true);
+    m_context.SetTimerEnabled(true);
     DrawSpeedNeedle();
     Score = 0;
     Lives = 3;
@@ -237,20 +237,18 @@ void TRace::StartLevel(int32_t level) {
 }
 
 void TRace::RaceTick(int lagCount) {
-    TShellState& shell = m_form.Shell;
-    if (shell.MessageMode != msgNone) {
-        m_form.Messages().DrawMessages(lagCount);
-    } else {
-        if (shell.PausePressed)
-            OpenMessage(msgPause);
-        if (shell.EscPressed)
-            OpenMessage(msgFinishRace);
-        m_form.Screens().DrawFrame(lagCount, true);
-    }
-    // The overlay ended the race.
-    if (shell.GameScreen != gsRace)
-        return;
-    if (m_form.MDraw().CanDraw()) {
+    const TShellState& shell = m_context.Shell();
+    if (shell.PausePressed)
+        OpenMessage(msgPause);
+    if (shell.EscPressed)
+        OpenMessage(msgFinishRace);
+    m_context.Frame().DrawFrame(lagCount, true);
+    RaceTickAfterFrame();
+}
+
+void TRace::RaceTickAfterFrame() {
+    const TShellState& shell = m_context.Shell();
+    if (m_context.Frame().CanDraw()) {
         DrawSpeedNeedle();
         DrawRaceHud();
         DrawPowerUpPanel();
@@ -283,13 +281,13 @@ void TRace::RaceTick(int lagCount) {
         m_track.RemoveSpentWalls();
     }
     TuneEngineSound(PlayerBoat->Speed);
-    m_form.Screens().PresentFrame();
+    m_context.Frame().PresentFrame();
 }
 
 void TRace::TuneEngineSound(double speed) {
     const double x = std::clamp(speed / kPlainTopSpeed, 0.0, kEngineTopSpeed / kPlainTopSpeed);
-    m_form.Audio().TuneSound("Engine", kEngineIdleRate + (kEngineTopRate - kEngineIdleRate) * x,
-                             kEngineIdleVolume + (1 - kEngineIdleVolume) * std::min(x, 1.0));
+    m_context.Audio().TuneSound("Engine", kEngineIdleRate + (kEngineTopRate - kEngineIdleRate) * x,
+                                kEngineIdleVolume + (1 - kEngineIdleVolume) * std::min(x, 1.0));
 }
 
 void TRace::RunClock() {
@@ -331,13 +329,13 @@ void TRace::RunTimeBonus() {
 
 void TRace::ReadControls() {
     TMyCarSprite& boat = *PlayerBoat;
-    const TGameInput& input = m_form.MInput();
+    const TGameInput& input = m_context.MInput();
     boat.ThrottleHeld = input.IsOn(isUp);
     if (input.IsOn(isDown))
         boat.Brake();
     boat.SteerLeftHeld = input.IsOn(isLeft);
     boat.SteerRightHeld = input.IsOn(isRight);
-    const bool fire = input.IsOn(InputButton(kFireButton)) || m_form.Shell.CtrlHeld;
+    const bool fire = input.IsOn(InputButton(kFireButton)) || m_context.Shell().CtrlHeld;
     if (fire) {
         if (!boat.Firing && boat.HasGun)
             PlaySound("Shot");
@@ -369,6 +367,7 @@ void TRace::ScoreShot(const TWallSprite& wall) {
 }
 
 void TRace::FreeRaceSprites() {
+    m_context.ScrollBack().CourseScroll = nullptr;
     m_track.FreeAllWalls();
     auto free = [](auto*& sprite) {
         delete sprite;

@@ -93,8 +93,8 @@ class TGameFixture {
     const std::filesystem::path& Dir() const { return m_dir; }
     THeadlessPlatform& Platform() { return *m_platform; }
     TMForm& Form() { return *m_form; }
-    TShellState& Shell() { return m_form->Shell; }
-    TScreenState& Screen() { return m_form->Screen; }
+    TShellState& Shell() { return m_form->Shell(); }
+    TScreenState& Screen() { return m_form->Screen(); }
     TMenus& Menus();
     TMessages& Messages();
     TScreens& Screens();

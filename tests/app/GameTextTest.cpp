@@ -1,8 +1,9 @@
 // The race notices and the HUD read-outs as the game's own text path draws them (font slots,
 // the font aliases, the canvas) onto the back surface: every word and mark must leave ink,
 // and every text must fit the place it is drawn in.
+#include "app/GameText.h"
 #include "app/GameFixture.h"
-#include "app/Messages.h"
+#include "app/MForm.h"
 #include "engine/display/GameDraw.h"
 #include "engine/gfx/Canvas.h"
 #include "engine/gfx/Draw.h"
@@ -77,8 +78,8 @@ class GameTextTest : public GameTest {
 
     TBox Draw(int slot, const std::string& text, int x, int y, bool centred = false) {
         Clear();
-        Game.Messages().SetTextFont(slot);
-        Game.Messages().DrawText(text, x, y, centred);
+        Game.Form().Text().SetTextFont(slot);
+        Game.Form().Text().DrawText(text, x, y, centred);
         return Ink();
     }
 
@@ -110,15 +111,15 @@ TEST_F(GameTextTest, NoticesShowEveryWordAndMarkWithRealSpacesAndFitOverTheRiver
 
         // A word space as wide as text faces make it (a fifth to a third of the line height),
         // not a sliver between glyph cells.
-        Game.Messages().SetTextFont(kNoticeSlot);
+        Game.Form().Text().SetTextFont(kNoticeSlot);
         const int lineHeight = Game.Form().MDraw().Surface()->Canvas().TextHeight(n.Text);
         const std::vector<std::string> pieces = WordsAndMarks(n.Text);
         for (size_t i = 0; i + 1 < pieces.size(); ++i) {
             const std::string pair = pieces[i] + " " + pieces[i + 1];
             if (std::string(n.Text).find(pair) == std::string::npos)
                 continue; // a mark and its word, no space between them
-            const int space = Game.Messages().TextWidth(pair) - Game.Messages().TextWidth(pieces[i]) -
-                              Game.Messages().TextWidth(pieces[i + 1]);
+            const int space = Game.Form().Text().TextWidth(pair) - Game.Form().Text().TextWidth(pieces[i]) -
+                              Game.Form().Text().TextWidth(pieces[i + 1]);
             EXPECT_GE(space, lineHeight / 6)
                 << "between \"" << pieces[i] << "\" and \"" << pieces[i + 1] << "\"";
         }
@@ -164,7 +165,7 @@ TEST_F(GameTextTest, ReadOutsFitTheirWindows) {
         int X, Y;
         TBox Window;
     };
-    auto at = [](int base, int step, int value) { return base - step * TMessages::DigitCount(value); };
+    auto at = [](int base, int step, int value) { return base - step * TGameText::DigitCount(value); };
     const TBox level{30, 75, 93, 108}, score{8, 166, 116, 197}, time{20, 256, 103, 291},
         lives{30, 346, 93, 381};
     const TBox power{767, 401, 793, 452}; // right of the power-up picture

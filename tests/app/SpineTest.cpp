@@ -141,9 +141,9 @@ TEST_F(GameTest, MinimisingPausesARaceButNotTheMenus) {
 
 struct RaceStepCase {
     const char* name;
-    uint8_t mode;
+    TMessageMode mode;
     TPlatformEventKind event;
-    uint8_t after; // the overlay the event leaves open
+    TMessageMode after; // the overlay the event leaves open
 };
 
 class RaceStepWindowEventTest : public GameTest, public ::testing::WithParamInterface<RaceStepCase> {};

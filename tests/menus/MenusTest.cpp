@@ -329,7 +329,7 @@ TEST_F(MenusTest, OptionsTextFieldTakesLettersAndSpacesUpToTen) {
     EXPECT_EQ(text, "AbcDe fghZ");
 
     // The cursor blinks while editing; moving off the row ends editing and hides it.
-    TSprite* cursor = Game.Messages().TextCursor;
+    TSprite* cursor = Game.Menus().OptionsCursor;
     ASSERT_NE(cursor, nullptr);
     bool seen = false;
     for (int i = 0; i < 70 && !seen; ++i) {

@@ -160,9 +160,9 @@ TEST_F(PlayerBoatTest, WreckOnTheLastLifeOpensGameOverAfterTwoBlastCycles) {
     EXPECT_EQ(boat().Speed, 0);
     EXPECT_EQ(CountSound("PlayerExplosion"), 1);
     int ticks = 0;
-    while (form->Shell.MessageMode == msgNone && ticks++ < 200)
-        form->MSpriteEngine().Move(1);
-    EXPECT_EQ(form->Shell.MessageMode, msgGameOver);
+    while (context->Shell().MessageMode == msgNone && ticks++ < 200)
+        context->MSpriteEngine().Move(1);
+    EXPECT_EQ(context->Shell().MessageMode, msgGameOver);
     EXPECT_EQ(race().Lives, 0);
     EXPECT_FALSE(race().PlayerBlast->Visible);
     EXPECT_NEAR(ticks, 72, 2);
@@ -175,13 +175,13 @@ TEST_F(PlayerBoatTest, WreckWithLivesLeftRespawnsAStoppedVisibleBoat) {
     EXPECT_EQ(race().Lives, 2);
     int ticks = 0;
     while (boat().BoatState == bsWrecked && ticks++ < 200)
-        form->MSpriteEngine().Move(1);
+        context->MSpriteEngine().Move(1);
     EXPECT_EQ(boat().BoatState, bsRacing);
     EXPECT_TRUE(boat().Visible);
     EXPECT_TRUE(boat().ControlEnabled);
     EXPECT_EQ(boat().Speed, 0);
     EXPECT_FALSE(race().PlayerBlast->Visible);
-    EXPECT_EQ(form->Shell.MessageMode, msgNone);
+    EXPECT_EQ(context->Shell().MessageMode, msgNone);
 }
 
 TEST_F(PlayerBoatTest, ShieldedOrFinishedBoatIsNeverWrecked) {

@@ -1,18 +1,12 @@
 #pragma once
 
-#include "app/InterfaceSprites.h"
-#include "app/MForm.h"
-#include "app/Messages.h"
-#include "engine/display/GameDraw.h"
-#include "engine/gfx/ImageList.h"
-#include "engine/platform/HeadlessPlatform.h"
 #include "engine/sprite/Sprite.h"
 #include "race/Explosion.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"
 #include "race/WallSprite.h"
 
-#include "race/RaceTestPictures.h"
+#include "race/RaceTestContext.h"
 
 #include <gtest/gtest.h>
 
@@ -21,31 +15,24 @@
 #include <string>
 #include <vector>
 
-// A headless form with the race pictures made in memory, sound switched off, and every effect the race starts
-// recorded.
+// The race in a context of its own (pictures made in memory, sound switched off), with every
+// effect it starts recorded.
 class RaceFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        platform = std::make_unique<THeadlessPlatform>();
-        std::string error;
-        platform->OpenWindow("race test", 800, 600, error);
-        TFormConfig config;
-        config.RandomSeed = 1234;
-        form = std::make_unique<TMForm>(*platform, config);
-        form->Random.Seed(1234);
-        form->Shell.GameOptions.SoundOn = false;
-        form->Shell.GameOptions.MusicOn = false;
-        AddRacePictures(form->MImageList3().Items);
-        form->MDraw().Initialize();
+        context = std::make_unique<TRaceTestContext>(1234);
+        m_race = std::make_unique<TRace>(*context);
         race().OnSoundPlayed = [this](std::string_view name) { sounds.emplace_back(name); };
     }
 
     void TearDown() override {
         if (race().SpritesBuilt())
             race().FreeRaceSprites();
+        m_race.reset();
+        context.reset();
     }
 
-    TRace& race() { return form->Race(); }
+    TRace& race() { return *m_race; }
     TMyCarSprite& boat() { return *race().PlayerBoat; }
     TRaceTrack& track() { return race().Track(); }
 
@@ -53,7 +40,7 @@ class RaceFixture : public ::testing::Test {
     void StartRace(int boatType = 1) {
         race().SelectedBoat = boatType;
         race().StartRace();
-        form->Shell.MessageMode = msgNone;
+        context->Shell().MessageMode = msgNone;
         sounds.clear();
     }
 
@@ -79,7 +66,9 @@ class RaceFixture : public ::testing::Test {
         return static_cast<int>(std::count(sounds.begin(), sounds.end(), name));
     }
 
-    std::unique_ptr<THeadlessPlatform> platform;
-    std::unique_ptr<TMForm> form;
+    std::unique_ptr<TRaceTestContext> context;
     std::vector<std::string> sounds;
+
+  private:
+    std::unique_ptr<TRace> m_race;
 };

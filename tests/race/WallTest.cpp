@@ -242,7 +242,7 @@ TEST_F(WallTest, BonusBoxIsLitFromTheSideItFloatsOn) {
     for (const Case c : {Case{392, "BoxLeft"}, Case{393, "BoxRight"}}) {
         SCOPED_TRACE(c.Box);
         TWallSprite& box = AddWallAt(wkBox50, c.X, 200);
-        TDirectDrawSurface& surface = *form->MDraw().Surface();
+        TDirectDrawSurface& surface = *context->MDraw().Surface();
         surface.Fill(0);
         box.Render();
         const uint32_t rgb = ColourOf(PictureIndex(c.Box));

@@ -64,7 +64,7 @@ class GameAudioTest : public ::testing::Test {
     TGameWaveList waves{&sound};
     TModulePlayer player{sound.Mixer()};
     TGameOptions options;
-    int32_t gameScreen = gsMainMenu;
+    TGameScreen gameScreen = gsMainMenu;
     TGameAudio audio{waves, player, options, gameScreen};
 };
 

@@ -1,8 +1,15 @@
-#include "RaceFixture.h"
-
+// A whole level played through the game's frame tick on the headless back-end: the script
+// holds the throttle and steers around what lies ahead, as a player would.
+#include "app/GameState.h"
+#include "app/InterfaceSprites.h"
 #include "engine/platform/KeyCodes.h"
+#include "flow/FlowGame.h"
+#include "race/PlayerBoat.h"
+#include "race/Race.h"
+#include "race/RaceGeometry.h"
+#include "race/WallSprite.h"
 
-#include <cmath>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,10 +29,24 @@ bool IsThreat(const TWallSprite& wall) {
 
 } // namespace
 
-// A whole level played through the form's frame tick on the headless back-end: the script
-// holds the throttle and steers around what lies ahead, as a player would.
-class WholeLevelTest : public RaceFixture {
+// Music and sound off; no table check, so the default table.
+const std::string kOptionsFile = "0\r\n0\r\n0\r\n_______\r\n\r\n";
+constexpr int kMenuIntroTicks = 1000;
+
+class WholeLevelTest : public ::testing::Test {
   protected:
+    void SetUp() override {
+        if (!TGameFixture::DataAvailable()) {
+            GTEST_SKIP() << "the game data has not been generated under " << TGameFixture::GeneratedDataDir();
+        }
+        Game.Files().WriteSave("options", kOptionsFile);
+        Game.Start("http://127.0.0.1:9");
+    }
+
+    TRace& race() { return Game.Race(); }
+    TMyCarSprite& boat() { return *race().PlayerBoat; }
+    TRaceTrack& track() { return race().Track(); }
+
     // Steering for this tick: -1 left, 0 none, 1 right.
     int Autopilot() {
         const TMyCarSprite& b = boat();
@@ -51,18 +72,30 @@ class WholeLevelTest : public RaceFixture {
                 return -1;
             return 0;
         }
-        const double roomLeft = nearest->X - 177;
-        const double roomRight = 609 - (nearest->X + nearest->Width);
+        const double roomLeft = nearest->X - kWaterLeft;
+        const double roomRight = kWaterRight - (nearest->X + nearest->Width);
         return roomLeft > roomRight ? -1 : 1;
     }
 
-    void Hold(int key, bool down) { platform->SetKey(key, down); }
+    void Hold(int key, bool down) { Game.Platform().SetKey(key, down); }
+
+    TFlowGame Game;
 };
 
 TEST_F(WholeLevelTest, ScriptedRunReachesTheFinishCountsTheTimeBonusAndStartsLevelTwo) {
-    race().SelectedBoat = 3;
-    race().StartRace();
-    ASSERT_EQ(form->Shell.MessageMode, msgLevel);
+    // The third boat, chosen from the menu.
+    ASSERT_TRUE(Game.RunUntil(
+        [&] { return Game.Shell().GameScreen == gsMainMenu && Game.Screen().MenuIntroPhase == 0; },
+        kMenuIntroTicks));
+    Game.Tick();
+    Game.PressKey(vk::Return);
+    ASSERT_EQ(Game.Shell().GameScreen, gsBoatSelect);
+    Game.Screen().ActiveButton = 9;
+    Game.Tick();
+    Game.PressKey(vk::Return);
+    ASSERT_EQ(Game.Shell().GameScreen, gsRace);
+    ASSERT_EQ(race().SelectedBoat, 3);
+    ASSERT_EQ(Game.Shell().MessageMode, msgLevel);
 
     Hold(vk::Up, true);
     int ticks = 0;
@@ -70,24 +103,24 @@ TEST_F(WholeLevelTest, ScriptedRunReachesTheFinishCountsTheTimeBonusAndStartsLev
     int32_t scoreAtCountdown = -1;
     int32_t timeAtCountdown = -1;
     const int kTickLimit = 10000;
-    while (race().Level == 1 && form->Shell.GameScreen == gsRace && ticks < kTickLimit) {
+    const int presentsBefore = Game.PresentCount();
+    while (race().Level == 1 && Game.Shell().GameScreen == gsRace && ticks < kTickLimit) {
         const int steer = race().PlayerBoat != nullptr ? Autopilot() : 0;
         Hold(vk::Left, steer < 0);
         Hold(vk::Right, steer > 0);
-        if (form->Shell.MessageMode == msgLevel)
+        if (Game.Shell().MessageMode == msgLevel)
             ++bannerTicks;
-        platform->Advance(15);
-        form->MTimerTimer(1);
+        Game.Tick();
         ++ticks;
         if (boat().CountingDown && scoreAtCountdown < 0) {
             scoreAtCountdown = race().Score;
             timeAtCountdown = race().TimeLeftMs;
         }
-        if (form->Shell.MessageMode == msgTimeOver || form->Shell.MessageMode == msgGameOver)
+        if (Game.Shell().MessageMode == msgTimeOver || Game.Shell().MessageMode == msgGameOver)
             break;
     }
     ASSERT_LT(ticks, kTickLimit);
-    ASSERT_EQ(form->Shell.GameScreen, gsRace);
+    ASSERT_EQ(Game.Shell().GameScreen, gsRace);
     EXPECT_EQ(bannerTicks, 135);
     ASSERT_EQ(race().Level, 2) << "lives " << race().Lives << ", distance " << boat().Distance;
     EXPECT_GE(race().Lives, 1);
@@ -98,10 +131,10 @@ TEST_F(WholeLevelTest, ScriptedRunReachesTheFinishCountsTheTimeBonusAndStartsLev
     EXPECT_EQ(race().Score - scoreAtCountdown, 5 * steps);
 
     // Level two starts afresh behind its banner.
-    EXPECT_EQ(form->Shell.MessageMode, msgLevel);
+    EXPECT_EQ(Game.Shell().MessageMode, msgLevel);
     EXPECT_EQ(race().TimeLeftMs, TRace::LevelTime(2));
     EXPECT_EQ(boat().Distance, 0);
     EXPECT_EQ(track().UsedSlotCount(), 0);
     EXPECT_EQ(race().ProgressMarker->Y, 322);
-    EXPECT_GT(platform->PresentCount(), 2000);
+    EXPECT_GT(Game.PresentCount() - presentsBefore, 2000);
 }
