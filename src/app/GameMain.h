@@ -3,7 +3,7 @@
 // The race and the menus work through TGameContext; the form and its parts are the
 // application's own.
 #if defined(SPRAYDASH_RACE_LIBRARY) || defined(SPRAYDASH_MENUS_LIBRARY)
-#error "race/ and menus/ reach the game through TGameContext (app/GameContext.h), not the form"
+#error "race/ and menus/ reach the game through TGameContext (context/GameContext.h), not the form"
 #endif
 
 #include "app/MForm.h"

@@ -1,9 +1,9 @@
 #include "app/MForm.h"
 
-#include "app/Frame.h"
-#include "app/GameAudio.h"
-#include "app/GameText.h"
-#include "app/InterfaceSprites.h"
+#include "context/Frame.h"
+#include "context/GameAudio.h"
+#include "context/GameText.h"
+#include "context/InterfaceSprites.h"
 #include "app/InternetShortcut.h"
 #include "app/Messages.h"
 #include "app/Screens.h"

@@ -1,7 +1,7 @@
 #include "app/Screens.h"
 
-#include "app/GameAudio.h"
-#include "app/InterfaceSprites.h"
+#include "context/GameAudio.h"
+#include "context/InterfaceSprites.h"
 #include "app/MForm.h"
 #include "engine/gfx/ImageList.h"
 #include "engine/platform/Platform.h"

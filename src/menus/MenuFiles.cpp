@@ -1,7 +1,7 @@
 #include "menus/Menus.h"
 
-#include "app/GameContext.h"
-#include "app/GameText.h"
+#include "context/GameContext.h"
+#include "context/GameText.h"
 #include "menus/OptionsFile.h"
 #include "menus/SaveFiles.h"
 #include "menus/ScoreSubmission.h"

@@ -1,10 +1,10 @@
 #include "menus/Menus.h"
 
-#include "app/Frame.h"
-#include "app/GameAudio.h"
-#include "app/GameContext.h"
-#include "app/InterfaceSprites.h"
-#include "app/ScreenState.h"
+#include "context/Frame.h"
+#include "context/GameAudio.h"
+#include "context/GameContext.h"
+#include "context/InterfaceSprites.h"
+#include "context/ScreenState.h"
 #include "engine/input/GameInput.h"
 
 namespace {

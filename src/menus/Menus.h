@@ -4,7 +4,7 @@
 #error "the race reaches the menus' part of the game through TGameContext, not through the menus"
 #endif
 
-#include "app/GameState.h"
+#include "context/GameState.h"
 #include "menus/HighScores.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/GameState.h"
+#include "context/GameState.h"
 #include "menus/SaveFiles.h"
 
 #include <cstddef>

@@ -1,11 +1,11 @@
 #include "menus/Menus.h"
 
-#include "app/Frame.h"
-#include "app/GameAudio.h"
-#include "app/GameContext.h"
-#include "app/GameText.h"
-#include "app/InterfaceSprites.h"
-#include "app/ScreenState.h"
+#include "context/Frame.h"
+#include "context/GameAudio.h"
+#include "context/GameContext.h"
+#include "context/GameText.h"
+#include "context/InterfaceSprites.h"
+#include "context/ScreenState.h"
 #include "menus/OptionsFile.h"
 #include "menus/TextEdit.h"
 

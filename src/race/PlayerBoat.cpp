@@ -1,6 +1,6 @@
 #include "race/PlayerBoat.h"
 
-#include "app/GameState.h"
+#include "context/GameState.h"
 #include "engine/gfx/ImageList.h"
 #include "race/Explosion.h"
 #include "race/Race.h"

@@ -4,7 +4,7 @@
 #error "the menus start a race through TGameContext::StartRace, not through the race"
 #endif
 
-#include "app/GameState.h"
+#include "context/GameState.h"
 #include "race/Track.h"
 
 #include <array>

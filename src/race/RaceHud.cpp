@@ -1,8 +1,8 @@
 #include "race/RaceHud.h"
 
-#include "app/GameContext.h"
-#include "app/GameText.h"
-#include "app/InterfaceSprites.h"
+#include "context/GameContext.h"
+#include "context/GameText.h"
+#include "context/InterfaceSprites.h"
 #include "engine/gfx/ImageList.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"

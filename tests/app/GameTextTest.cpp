@@ -1,7 +1,7 @@
 // The race notices and the HUD read-outs as the game's own text path draws them (font slots,
 // the font aliases, the canvas) onto the back surface: every word and mark must leave ink,
 // and every text must fit the place it is drawn in.
-#include "app/GameText.h"
+#include "context/GameText.h"
 #include "app/GameFixture.h"
 #include "app/MForm.h"
 #include "engine/display/GameDraw.h"

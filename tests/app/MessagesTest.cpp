@@ -1,8 +1,8 @@
 // The message overlays over a running race, through the headless game.
 #include "app/Messages.h"
 #include "app/GameFixture.h"
-#include "app/GameText.h"
-#include "app/InterfaceSprites.h"
+#include "context/GameText.h"
+#include "context/InterfaceSprites.h"
 #include "engine/platform/KeyCodes.h"
 #include "race/Race.h"
 

@@ -1,6 +1,6 @@
 #include "flow/FlowGame.h"
 
-#include "app/GameState.h"
+#include "context/GameState.h"
 #include "app/MForm.h"
 #include "engine/platform/KeyCodes.h"
 

@@ -1,7 +1,7 @@
 // A whole level played through the game's frame tick on the headless back-end: the script
 // holds the throttle and steers around what lies ahead, as a player would.
-#include "app/GameState.h"
-#include "app/InterfaceSprites.h"
+#include "context/GameState.h"
+#include "context/InterfaceSprites.h"
 #include "engine/platform/KeyCodes.h"
 #include "flow/FlowGame.h"
 #include "race/PlayerBoat.h"

@@ -1,7 +1,7 @@
 // The menu screens driven as a player does: clicks, keys and ticks through the headless game.
 #include "menus/Menus.h"
 #include "app/GameFixture.h"
-#include "app/InterfaceSprites.h"
+#include "context/InterfaceSprites.h"
 #include "app/Messages.h"
 #include "app/Screens.h"
 #include "engine/gfx/ImageList.h"

@@ -1,4 +1,4 @@
-#include "app/GameText.h"
+#include "context/GameText.h"
 
 #include "engine/display/GameDraw.h"
 #include "engine/gfx/Canvas.h"

@@ -1,4 +1,4 @@
-#include "app/Frame.h"
+#include "context/Frame.h"
 
 #include "engine/display/GameDraw.h"
 #include "engine/gfx/Canvas.h"

@@ -1,6 +1,6 @@
-#include "app/GameAudio.h"
+#include "context/GameAudio.h"
 
-#include "app/GameState.h"
+#include "context/GameState.h"
 #include "engine/audio/ModulePlayer.h"
 #include "engine/audio/WaveCollection.h"
 

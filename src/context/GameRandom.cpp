@@ -1,4 +1,4 @@
-#include "app/GameRandom.h"
+#include "context/GameRandom.h"
 
 int32_t TGameRandom::Random(int32_t range) {
     if (range <= 0) {

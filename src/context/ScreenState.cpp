@@ -1,4 +1,4 @@
-#include "app/ScreenState.h"
+#include "context/ScreenState.h"
 
 #include "engine/sprite/Sprite.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/GameState.h"
+#include "context/GameState.h"
 
 #include <cstdint>
 #include <string>

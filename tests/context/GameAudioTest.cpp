@@ -1,5 +1,5 @@
-#include "app/GameAudio.h"
-#include "app/GameState.h"
+#include "context/GameAudio.h"
+#include "context/GameState.h"
 #include "engine/audio/AudioErrors.h"
 #include "engine/audio/AudioTestData.h"
 #include "engine/audio/GameSound.h"

@@ -1,7 +1,7 @@
-#include "app/InterfaceSprites.h"
+#include "context/InterfaceSprites.h"
 
-#include "app/GameContext.h"
-#include "app/ScreenState.h"
+#include "context/GameContext.h"
+#include "context/ScreenState.h"
 #include "engine/gfx/ImageList.h"
 
 namespace {
