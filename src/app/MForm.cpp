@@ -1,12 +1,12 @@
 #include "app/MForm.h"
 
+#include "app/InternetShortcut.h"
+#include "app/Messages.h"
+#include "app/Screens.h"
 #include "context/Frame.h"
 #include "context/GameAudio.h"
 #include "context/GameText.h"
 #include "context/InterfaceSprites.h"
-#include "app/InternetShortcut.h"
-#include "app/Messages.h"
-#include "app/Screens.h"
 #include "engine/archive/ArchiveErrors.h"
 #include "engine/audio/GameSound.h"
 #include "engine/audio/ModulePlayer.h"
@@ -64,14 +64,6 @@ bool IsFullScreenChord(const TPlatformEvent& event) {
 void Edge(bool now, bool& pressed, bool& previous) {
     pressed = now && !previous;
     previous = now;
-}
-
-// The steps that restart a level or end a race. A pause or "Finish race?" would replace them,
-// and resuming from it would run on a race that is over: a second time-out costs another life,
-// a second ending enters the same result twice.
-bool RaceStepUnderWay(TMessageMode mode) {
-    return mode == msgTimeOver || mode == msgGameOver || mode == msgEnterName || mode == msgSendResult ||
-           mode == msgSending;
 }
 } // namespace
 
@@ -411,27 +403,14 @@ void TMForm::ButtonClick(bool fromKeyboard) {
     if (active == 11 || active == 12) {
         m_audio->PlaySound("B_Act");
     }
-    if (m_shell.MessageMode == msgExitGame) {
-        if (active == 11) {
-            ExitGame();
-        } else if (active == 12) {
-            m_messages->CloseMessage();
-        }
-        return;
-    }
-    if (m_shell.MessageMode == msgClearTable) {
-        if (active == 11) {
-            m_menus->ResetHighScores();
-            m_messages->CloseMessage();
-        } else if (active == 12) {
-            m_messages->CloseMessage();
-        }
+    // The exit and clear-table questions take the clicks over any screen; over the race, the open
+    // overlay answers (or ignores) every click.
+    const TMessageMode mode = m_shell.MessageMode;
+    if (mode == msgExitGame || mode == msgClearTable || m_shell.GameScreen == gsRace) {
+        m_messages->AnswerMessage();
         return;
     }
     switch (m_shell.GameScreen) {
-    case gsRace:
-        m_messages->AnswerRaceOverlay();
-        return;
     case gsMainMenu:
         if (m_screen.MenuIntroPhase != 0) {
             return;
@@ -443,7 +422,8 @@ void TMForm::ButtonClick(bool fromKeyboard) {
     case gsBoatSelect:
         m_menus->MenuButtonClick(fromKeyboard);
         return;
-    default:
+    case gsRace:
+    case gsStartup:
         return;
     }
 }
@@ -522,7 +502,7 @@ void TMForm::FormKeyUp(int key) {
 
 void TMForm::FormCloseQuery(bool& canClose) {
     canClose = false;
-    if (!m_created || (m_shell.GameScreen == gsRace && RaceStepUnderWay(m_shell.MessageMode))) {
+    if (!m_created || (m_shell.GameScreen == gsRace && m_messages->RaceStepUnderWay())) {
         return;
     }
     m_messages->OpenMessage(msgExitGame);
@@ -532,7 +512,7 @@ void TMForm::FormCloseQuery(bool& canClose) {
 }
 
 void TMForm::SysCommandMinimize() {
-    if (m_created && m_shell.GameScreen == gsRace && !RaceStepUnderWay(m_shell.MessageMode)) {
+    if (m_created && m_shell.GameScreen == gsRace && !m_messages->RaceStepUnderWay()) {
         m_messages->OpenMessage(msgPause);
     }
 }

@@ -6,11 +6,11 @@
 #error "race/ and menus/ reach the game through TGameContext (context/GameContext.h), not the form"
 #endif
 
+#include "app/TypedTextGate.h"
 #include "context/GameContext.h"
 #include "context/GameRandom.h"
 #include "context/GameState.h"
 #include "context/ScreenState.h"
-#include "app/TypedTextGate.h"
 
 #include <cstdint>
 #include <functional>

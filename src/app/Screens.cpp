@@ -1,8 +1,8 @@
 #include "app/Screens.h"
 
+#include "app/MForm.h"
 #include "context/GameAudio.h"
 #include "context/InterfaceSprites.h"
-#include "app/MForm.h"
 #include "engine/gfx/ImageList.h"
 #include "engine/platform/Platform.h"
 #include "menus/Menus.h"
