@@ -25,18 +25,18 @@ constexpr int kCursorBlinkMs = 500;
 constexpr int kTimerIntervalMs = 15;
 
 // The race's questions use the first two button slots; the race has no buttons of its own.
-constexpr TYesNoQuestion::TButtons kFinishButtons{1, 307, 414, 340};
-constexpr TYesNoQuestion::TButtons kSendButtons{1, 315, 422, 344};
+constexpr TYesNoQuestion::TButtons kFinishButtons{ScreenSlot::RaceYes, 307, 414, 340};
+constexpr TYesNoQuestion::TButtons kSendButtons{ScreenSlot::RaceYes, 315, 422, 344};
 
 // Shows the pointer and makes the buttons; highlighted is the slot lit at opening.
 void OpenRaceQuestion(TMForm& form, int highlighted) {
     form.Audio().StopSound("Engine");
     form.Screens().ShowMouseCursor();
     TScreenState& s = form.Screen();
-    s.ButtonCount = 2;
+    s.ButtonCount = ScreenSlot::RaceNo;
     s.ActiveButton = highlighted;
-    s.FirstButton = 1;
-    s.LastButton = 2;
+    s.FirstButton = ScreenSlot::RaceYes;
+    s.LastButton = ScreenSlot::RaceNo;
 }
 
 void CloseRaceQuestion(TMForm& form) {
@@ -80,7 +80,7 @@ void TEndOfRace::SendResult() {
 
 void TEndOfRace::BackToMenu() {
     m_form.Screens().TearDownRace();
-    m_form.Screens().BuildMainMenu(true, 3);
+    m_form.Screens().BuildMainMenu(true, fuHighScores);
 }
 
 // ---- Game over -----------------------------------------------------------------------------

@@ -153,7 +153,7 @@ void TMForm::FormCreate() {
     m_shell.NoPressed = m_shell.NoPrev = false;
 
     m_scrollBack = new TScrollBackground(*this, "MMBackground");
-    m_screens->BuildMainMenu(true, 0);
+    m_screens->BuildMainMenu(true, fuNone);
 }
 
 void TMForm::FormDestroy() {
@@ -171,7 +171,7 @@ void TMForm::OpenMessage(TMessageMode mode) {
     m_messages->OpenMessage(mode);
 }
 
-void TMForm::BuildMainMenu(bool full, int32_t followUp) {
+void TMForm::BuildMainMenu(bool full, TMenuFollowUp followUp) {
     m_screens->BuildMainMenu(full, followUp);
 }
 
@@ -400,7 +400,7 @@ void TMForm::MTimerTimer(int lagCount) {
 
 void TMForm::ButtonClick(bool fromKeyboard) {
     int active = m_screen.ActiveButton;
-    if (active == 11 || active == 12) {
+    if (active == ScreenSlot::MenuYes || active == ScreenSlot::MenuNo) {
         m_audio->PlaySound("B_Act");
     }
     // The exit and clear-table questions take the clicks over any screen; over the race, the open
@@ -455,11 +455,11 @@ void TMForm::FormKeyPress(char key) {
             ButtonClick(false);
         }
         if (code == vk::Escape) {
-            m_screen.ActiveButton = 2;
+            m_screen.ActiveButton = ScreenSlot::Options;
             ButtonClick(false);
             return;
         }
-        if (m_screen.ActiveButton == 10 && m_menus->TextEditing) {
+        if (m_screen.ActiveButton == ScreenSlot::TextLine && m_menus->TextEditing) {
             m_menus->OptionsKeyPress(key);
         }
         return;
@@ -467,13 +467,13 @@ void TMForm::FormKeyPress(char key) {
     if (code == vk::Escape) {
         switch (m_shell.GameScreen) {
         case gsHighScores:
-            m_screen.ActiveButton = 3;
+            m_screen.ActiveButton = ScreenSlot::HighScores;
             break;
         case gsHelp:
-            m_screen.ActiveButton = 4;
+            m_screen.ActiveButton = ScreenSlot::Help;
             break;
         case gsBoatSelect:
-            m_screen.ActiveButton = 1;
+            m_screen.ActiveButton = ScreenSlot::Start;
             break;
         case gsMainMenu:
             return;

@@ -106,7 +106,7 @@ class TMForm final : public TGameContext {
     const TFormConfig& Config() const override { return m_config; }
     THttpClient& MHttp() override { return *m_http; }
     void OpenMessage(TMessageMode mode) override;
-    void BuildMainMenu(bool full, int32_t followUp) override;
+    void BuildMainMenu(bool full, TMenuFollowUp followUp) override;
     void FreeMainMenu() override;
     void StartRace(int32_t boat) override;
     // The frame timer rule: screen builders enable it, tear-downs disable it.

@@ -8,7 +8,7 @@
 #include "menus/Menus.h"
 
 namespace {
-constexpr TYesNoQuestion::TButtons kButtons{11, 315, 422, 344};
+constexpr TYesNoQuestion::TButtons kButtons{ScreenSlot::MenuYes, 315, 422, 344};
 constexpr int kExitFont = 7;
 constexpr int kClearTableFont = 10;
 } // namespace
@@ -24,7 +24,7 @@ void TMenuQuestion::Open() {
     s.SavedLastButton = s.LastButton;
     s.SavedActiveButton = s.ActiveButton;
     s.SavedButtonCount = s.ButtonCount;
-    s.ButtonCount = 2;
+    s.ButtonCount = 2; // yes and no
     s.ActiveButton = NoSlot();
     s.FirstButton = YesSlot();
     s.LastButton = NoSlot();

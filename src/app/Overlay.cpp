@@ -28,14 +28,14 @@ void TYesNoQuestion::CreateButtons() {
         button->SetZ(kButtonZ);
         return button;
     };
-    s.ScreenSprites[YesSlot()] = create("YesButton", m_buttons.YesX, m_buttons.Y);
-    s.ScreenSprites[NoSlot()] = create("NoButton", m_buttons.NoX, m_buttons.Y);
+    s.ScreenSprites.Buttons[YesSlot()] = create("YesButton", m_buttons.YesX, m_buttons.Y);
+    s.ScreenSprites.Buttons[NoSlot()] = create("NoButton", m_buttons.NoX, m_buttons.Y);
 }
 
 void TYesNoQuestion::StepButtons(int lagCount) {
     m_form.Menus().NavigateHorizontal(true);
     for (int slot : {YesSlot(), NoSlot()}) {
-        if (TSprite* button = m_form.Screen().ScreenSprites[slot]) {
+        if (TMenuButton* button = m_form.Screen().ScreenSprites.Button(slot)) {
             button->Move(lagCount);
         }
     }

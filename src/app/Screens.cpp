@@ -9,49 +9,49 @@
 #include "race/Race.h"
 
 namespace {
-constexpr int kMainMenuButtons = 6;
 constexpr int kMenuButtonStartX = 800;
-constexpr int kMenuButtonY[kMainMenuButtons] = {114, 174, 237, 299, 361, 423};
+constexpr int kMenuButtonY[ScreenSlot::LastMainButton + 1] = {0, 114, 174, 237, 299, 361, 423};
 constexpr int kTitleCaptionX = 27;
 constexpr int kTitleCaptionY = 190;
 constexpr int kDisplayWidth = 800;
 constexpr int kDisplayHeight = 600;
 } // namespace
 
-void TScreens::BuildMainMenu(bool full, int32_t followUp) {
+void TScreens::BuildMainMenu(bool full, TMenuFollowUp followUp) {
     auto& shell = m_form.Shell();
     auto& s = m_form.Screen();
+    auto& sprites = s.ScreenSprites;
     shell.GameScreen = gsMainMenu;
-    m_form.Menus().MuteNextHighlight = followUp == 3;
-    s.ButtonCount = kMainMenuButtons;
-    s.FirstButton = 1;
-    s.LastButton = kMainMenuButtons;
+    m_form.Menus().MuteNextHighlight = followUp == fuHighScores;
+    s.ButtonCount = ScreenSlot::LastMainButton;
+    s.FirstButton = ScreenSlot::FirstMainButton;
+    s.LastButton = ScreenSlot::LastMainButton;
     s.MenuFollowUp = followUp;
     if (full) {
         m_form.Audio().PlayScreenMusic();
-        s.ActiveButton = followUp == 3 ? 3 : 1;
-        s.MenuIntroPhase = 1;
+        s.ActiveButton = followUp == fuHighScores ? ScreenSlot::HighScores : ScreenSlot::Start;
+        s.MenuIntroPhase = ipPanels;
         m_form.ScrollBack().Image = &m_form.MImageList().Items.Find("MMBackground");
-        auto* title = new TCaptionSprite(m_form, "NullCaption");
-        title->X = kTitleCaptionX;
-        title->Y = kTitleCaptionY;
-        s.ScreenSprites[TScreenState::kTitleCaption] = title;
-        auto* upper = new TCaptionSprite(m_form, "UpPanel");
-        upper->X = 0;
-        upper->Y = -upper->Height;
-        s.ScreenSprites[TScreenState::kUpperPanel] = upper;
-        auto* lower = new TCaptionSprite(m_form, "DownPanel");
-        lower->X = kDisplayWidth - lower->Width;
-        lower->Y = kDisplayHeight;
-        s.ScreenSprites[TScreenState::kLowerPanel] = lower;
-        for (int i = 1; i <= 5; ++i) {
-            s.ScreenSprites[i] = new TMenuButton(m_form, "MMB_Active", "MMB_Inactive", i - 1, i - 1,
-                                                 kMenuButtonStartX, kMenuButtonY[i - 1]);
+        sprites.TitleCaption = new TCaptionSprite(m_form, "NullCaption");
+        sprites.TitleCaption->X = kTitleCaptionX;
+        sprites.TitleCaption->Y = kTitleCaptionY;
+        // The panels wait just off the top and bottom edges, the buttons off the right edge.
+        sprites.UpperPanel = new TCaptionSprite(m_form, "UpPanel");
+        sprites.UpperPanel->X = 0;
+        sprites.UpperPanel->Y = -sprites.UpperPanel->Height;
+        sprites.LowerPanel = new TCaptionSprite(m_form, "DownPanel");
+        sprites.LowerPanel->X = kDisplayWidth - sprites.LowerPanel->Width;
+        sprites.LowerPanel->Y = kDisplayHeight;
+        // The five entries are frames of one strip; the exit button has its own pictures.
+        for (int32_t slot = ScreenSlot::Start; slot < ScreenSlot::Exit; ++slot) {
+            sprites.Buttons[slot] = new TMenuButton(m_form, "MMB_Active", "MMB_Inactive", slot - 1, slot - 1,
+                                                    kMenuButtonStartX, kMenuButtonY[slot]);
         }
-        s.ScreenSprites[6] = new TMenuButton(m_form, "MM_ExitActive", "MM_ExitInactive", 0, 0,
-                                             kMenuButtonStartX, kMenuButtonY[5]);
+        sprites.Buttons[ScreenSlot::Exit] =
+            new TMenuButton(m_form, "MM_ExitActive", "MM_ExitInactive", 0, 0, kMenuButtonStartX,
+                            kMenuButtonY[ScreenSlot::Exit]);
     }
-    s.ScreenSprites[TScreenState::kTitleCaption]->Visible = true;
+    sprites.TitleCaption->Visible = true;
     m_form.SetTimerEnabled(true);
 }
 
@@ -68,9 +68,9 @@ void TScreens::TearDownRace() {
 void TScreens::FreeMainMenu() {
     TScreenState& s = m_form.Screen();
     s.FreeButtons();
-    s.FreeSlot(TScreenState::kTitleCaption);
-    s.FreeSlot(TScreenState::kUpperPanel);
-    s.FreeSlot(TScreenState::kLowerPanel);
+    TScreenState::FreeCaption(s.ScreenSprites.TitleCaption);
+    TScreenState::FreeCaption(s.ScreenSprites.UpperPanel);
+    TScreenState::FreeCaption(s.ScreenSprites.LowerPanel);
     m_form.SetTimerEnabled(false);
 }
 

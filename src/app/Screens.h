@@ -6,6 +6,8 @@
 #error "race/ and menus/ reach the game through TGameContext (context/GameContext.h), not the form"
 #endif
 
+#include "context/ScreenState.h"
+
 #include <cstdint>
 
 class TMForm;
@@ -16,7 +18,7 @@ class TScreens {
   public:
     explicit TScreens(TMForm& form) : m_form(form) {}
 
-    void BuildMainMenu(bool full, int32_t followUp);
+    void BuildMainMenu(bool full, TMenuFollowUp followUp);
     void TearDownRace();
     void FreeMainMenu();
     void ShowMouseCursor();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "context/GameState.h"
+#include "context/ScreenState.h"
 
 #include <cstdint>
 #include <string>
@@ -13,7 +14,6 @@ class TGameRandom;
 class TGameSpriteEngine;
 class TGameText;
 class THttpClient;
-struct TScreenState;
 class TScrollBackground;
 
 // Where the game finds its data and which outside addresses it opens; tests point these
@@ -55,7 +55,7 @@ class TGameContext {
 
     // Requests that go up to the game.
     virtual void OpenMessage(TMessageMode mode) = 0;
-    virtual void BuildMainMenu(bool full, int32_t followUp) = 0;
+    virtual void BuildMainMenu(bool full, TMenuFollowUp followUp) = 0;
     // Frees the main menu on the way into a race.
     virtual void FreeMainMenu() = 0;
     virtual void StartRace(int32_t boat) = 0;

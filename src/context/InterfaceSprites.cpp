@@ -97,8 +97,8 @@ void TScrollBackground::Step(int moveCount) {
 }
 
 void HitTestButtons(const TShellState& shell, TScreenState& s) {
-    for (int i = 1; i <= s.ButtonCount && i < TScreenState::kSlotCount; ++i) {
-        if (Contains(s.ScreenSprites[i], shell.MouseX, shell.MouseY)) {
+    for (int32_t i = 1; i <= s.ButtonCount; ++i) {
+        if (Contains(s.ScreenSprites.Button(i), shell.MouseX, shell.MouseY)) {
             s.ActiveButton = i;
             return;
         }
@@ -106,12 +106,12 @@ void HitTestButtons(const TShellState& shell, TScreenState& s) {
 }
 
 void HitTestOverlayButtons(const TShellState& shell, TScreenState& s) {
-    s.ActiveButton = 0;
+    s.ActiveButton = ScreenSlot::NoButton;
     if (!HasYesNoButtons(shell.MessageMode)) {
         return;
     }
-    for (int i = s.FirstButton; i <= s.LastButton && i < TScreenState::kSlotCount; ++i) {
-        if (i >= 1 && Contains(s.ScreenSprites[i], shell.MouseX, shell.MouseY)) {
+    for (int32_t i = s.FirstButton; i <= s.LastButton; ++i) {
+        if (Contains(s.ScreenSprites.Button(i), shell.MouseX, shell.MouseY)) {
             s.ActiveButton = i;
             return;
         }

@@ -15,9 +15,15 @@ constexpr double kUpperPanelStep = 1.75;
 constexpr double kLowerPanelStep = 1.1666666666666667;
 constexpr double kColumnStep = 4;
 constexpr double kColumnRestAbove = 558;
-constexpr const char* kMenuCaptions[7] = {nullptr, "StartC",    "OptionsC", "HSC",
-                                          "HelpC", "VisitWWWC", "ExitC"};
-constexpr const char* kHelpPages[4] = {nullptr, "Help1", "Help2", "Help3"};
+// The title caption of each main-menu button, by slot.
+constexpr const char* kMenuCaptions[ScreenSlot::LastMainButton + 1] = {
+    nullptr, "StartC", "OptionsC", "HSC", "HelpC", "VisitWWWC", "ExitC"};
+constexpr int32_t kHelpPageCount = 3;
+constexpr const char* kHelpPages[kHelpPageCount + 1] = {nullptr, "Help1", "Help2", "Help3"};
+
+bool IsMainButton(int32_t slot) {
+    return slot >= ScreenSlot::FirstMainButton && slot <= ScreenSlot::LastMainButton;
+}
 constexpr const char* kWorldHighScorePath = "/cgi/version.pl?prg=Spraydash&show&type=0";
 } // namespace
 
@@ -25,8 +31,8 @@ TMenus::TMenus(TGameContext& context) : m_context(context) {}
 
 TMenus::~TMenus() = default;
 
-TMenuButton* TMenus::Button(int slot) {
-    return static_cast<TMenuButton*>(m_context.Screen().ScreenSprites[slot]);
+TMenuButton* TMenus::Button(int32_t slot) {
+    return m_context.Screen().ScreenSprites.Button(slot);
 }
 
 std::string TMenus::SavePath(const char* name) const {
@@ -49,14 +55,13 @@ std::string TMenus::WorldHighScoreUrl() const {
 
 void TMenus::UpdateButtonHighlight() {
     auto& s = m_context.Screen();
-    for (int i = 1; i <= s.ButtonCount && i < TScreenState::kSlotCount; ++i) {
+    for (int32_t i = 1; i <= s.ButtonCount; ++i) {
         if (i != s.ActiveButton && Button(i)) {
             Button(i)->ShowInactive();
             Button(i)->Highlighted = false;
         }
     }
-    if (s.ActiveButton > 0 && s.ActiveButton < TScreenState::kSlotCount && Button(s.ActiveButton) &&
-        !Button(s.ActiveButton)->Highlighted) {
+    if (Button(s.ActiveButton) && !Button(s.ActiveButton)->Highlighted) {
         if (MuteNextHighlight) {
             MuteNextHighlight = false;
         } else {
@@ -69,14 +74,14 @@ void TMenus::UpdateButtonHighlight() {
 
 void TMenus::UpdateOverlayHighlight() {
     auto& s = m_context.Screen();
-    for (int i = std::max(s.FirstButton, 1); i <= s.LastButton && i < TScreenState::kSlotCount; ++i) {
+    for (int32_t i = std::max(s.FirstButton, 1); i <= s.LastButton; ++i) {
         if (i != s.ActiveButton && Button(i)) {
             Button(i)->ShowInactive();
             Button(i)->Highlighted = false;
         }
     }
-    if (s.ActiveButton >= s.FirstButton && s.ActiveButton <= s.LastButton && s.ActiveButton > 0 &&
-        Button(s.ActiveButton) && !Button(s.ActiveButton)->Highlighted) {
+    if (s.ActiveButton >= s.FirstButton && s.ActiveButton <= s.LastButton && Button(s.ActiveButton) &&
+        !Button(s.ActiveButton)->Highlighted) {
         m_context.Audio().PlaySound("B_Act");
         Button(s.ActiveButton)->ShowActive();
         Button(s.ActiveButton)->Highlighted = true;
@@ -156,48 +161,48 @@ void TMenus::SetSubScreen(TGameScreen screen, int32_t buttonCount, int32_t first
     s.LastButton = last;
     s.ActiveButton = active;
     MuteNextHighlight = false;
-    if (TSprite* title = s.ScreenSprites[TScreenState::kTitleCaption]) {
+    if (TCaptionSprite* title = s.ScreenSprites.TitleCaption) {
         title->Visible = false;
     }
     m_context.SetTimerEnabled(true);
 }
 
-void TMenus::LightMainButton(int slot) {
+void TMenus::LightMainButton(int32_t slot) {
     if (TMenuButton* b = Button(slot)) {
         b->ShowActive();
     }
 }
 
-bool TMenus::LeaveForOtherMainButton(int ownButton) {
-    int active = m_context.Screen().ActiveButton;
-    return active >= 1 && active <= 6 && active != ownButton;
+bool TMenus::LeaveForOtherMainButton(int32_t ownButton) {
+    const int32_t active = m_context.Screen().ActiveButton;
+    return IsMainButton(active) && active != ownButton;
 }
 
 void TMenus::BackToMainMenu() {
-    m_context.BuildMainMenu(false, 0);
+    m_context.BuildMainMenu(false, fuNone);
 }
 
 void TMenus::MainMenuTick(int lagCount) {
     auto& s = m_context.Screen();
-    if (s.MenuIntroPhase == 0) {
+    if (s.MenuIntroPhase == ipOver) {
         NavigateVertical(true);
         UpdateButtonHighlight();
-        if (auto* title = static_cast<TCaptionSprite*>(s.ScreenSprites[TScreenState::kTitleCaption])) {
-            if (s.ActiveButton >= 1 && s.ActiveButton <= 6) {
+        if (TCaptionSprite* title = s.ScreenSprites.TitleCaption) {
+            if (IsMainButton(s.ActiveButton)) {
                 title->Visible = true;
                 title->SetImage(kMenuCaptions[s.ActiveButton]);
             } else {
                 title->Visible = false;
             }
         }
-        if (s.MenuFollowUp == 3) {
+        if (s.MenuFollowUp == fuHighScores) {
             OpenHighScoreScreen();
-            s.MenuFollowUp = 0;
+            s.MenuFollowUp = fuNone;
         }
     }
-    if (s.MenuIntroPhase == 1) {
-        TSprite* upper = s.ScreenSprites[TScreenState::kUpperPanel];
-        TSprite* lower = s.ScreenSprites[TScreenState::kLowerPanel];
+    if (s.MenuIntroPhase == ipPanels) {
+        TCaptionSprite* upper = s.ScreenSprites.UpperPanel;
+        TCaptionSprite* lower = s.ScreenSprites.LowerPanel;
         if (upper->Y < 0) {
             upper->Y += kUpperPanelStep;
         }
@@ -205,16 +210,16 @@ void TMenus::MainMenuTick(int lagCount) {
             lower->Y -= kLowerPanelStep;
         }
         if (upper->Y >= 0 && lower->Y <= 600 - lower->Height) {
-            s.MenuIntroPhase = 3;
+            s.MenuIntroPhase = ipButtons;
         }
     }
-    if (s.MenuIntroPhase == 3) {
-        if (s.ScreenSprites[1]->X > kColumnRestAbove) {
-            for (int i = 1; i <= s.ButtonCount; ++i) {
-                s.ScreenSprites[i]->X -= kColumnStep;
+    if (s.MenuIntroPhase == ipButtons) {
+        if (Button(ScreenSlot::FirstMainButton)->X > kColumnRestAbove) {
+            for (int32_t i = 1; i <= s.ButtonCount; ++i) {
+                Button(i)->X -= kColumnStep;
             }
         } else {
-            s.MenuIntroPhase = 0;
+            s.MenuIntroPhase = ipOver;
         }
     }
     m_context.Frame().DrawFrame(lagCount, true);
@@ -227,16 +232,19 @@ void TMenus::OpenHighScoreScreen() {
     SubScreenTitle->SetZ(kSubScreenZ);
     SubScreenTitle->X = kSubScreenX;
     SubScreenTitle->Y = kSubScreenY;
-    s.ScreenSprites[7] = new TMenuButton(m_context, "ClearHS", "ClearHS", 1, 0, 265, 488);
-    s.ScreenSprites[8] = new TMenuButton(m_context, "ViewHS", "ViewHS", 1, 0, 148, 530);
-    SetSubScreen(gsHighScores, 8, 7, 8, 8);
+    s.ScreenSprites.Buttons[ScreenSlot::ClearTable] =
+        new TMenuButton(m_context, "ClearHS", "ClearHS", 1, 0, 265, 488);
+    s.ScreenSprites.Buttons[ScreenSlot::WorldTable] =
+        new TMenuButton(m_context, "ViewHS", "ViewHS", 1, 0, 148, 530);
+    SetSubScreen(gsHighScores, ScreenSlot::WorldTable, ScreenSlot::ClearTable, ScreenSlot::WorldTable,
+                 ScreenSlot::WorldTable);
 }
 
 void TMenus::CloseHighScoreScreen() {
-    m_context.Screen().FreeSlot(7);
-    m_context.Screen().FreeSlot(8);
-    delete SubScreenTitle;
-    SubScreenTitle = nullptr;
+    // The help screen's two buttons sit in the same slots.
+    m_context.Screen().FreeButton(ScreenSlot::ClearTable);
+    m_context.Screen().FreeButton(ScreenSlot::WorldTable);
+    TScreenState::FreeCaption(SubScreenTitle);
     m_context.SetTimerEnabled(false);
 }
 
@@ -253,9 +261,12 @@ void TMenus::OpenHelpScreen() {
     SubScreenTitle->X = kSubScreenX;
     SubScreenTitle->Y = kSubScreenY;
     SubScreenTitle->SetZ(kSubScreenZ);
-    s.ScreenSprites[7] = new TMenuButton(m_context, "Previous", "Previous", 1, 0, 160, 510);
-    s.ScreenSprites[8] = new TMenuButton(m_context, "Next", "Next", 1, 0, 446, 510);
-    SetSubScreen(gsHelp, 8, 7, 8, 8);
+    s.ScreenSprites.Buttons[ScreenSlot::PreviousPage] =
+        new TMenuButton(m_context, "Previous", "Previous", 1, 0, 160, 510);
+    s.ScreenSprites.Buttons[ScreenSlot::NextPage] =
+        new TMenuButton(m_context, "Next", "Next", 1, 0, 446, 510);
+    SetSubScreen(gsHelp, ScreenSlot::NextPage, ScreenSlot::PreviousPage, ScreenSlot::NextPage,
+                 ScreenSlot::NextPage);
 }
 
 void TMenus::CloseHelpScreen() {
@@ -268,26 +279,37 @@ void TMenus::OpenBoatScreen() {
     title->X = kSubScreenX;
     title->Y = kSubScreenY;
     title->SetZ(kSubScreenZ);
-    s.ScreenSprites[TScreenState::kBoatTitle] = title;
-    s.ScreenSprites[7] = new TMenuButton(m_context, "MenuBoat1_A", "MenuBoat1_I", 0, 0, 28, 192);
-    s.ScreenSprites[8] = new TMenuButton(m_context, "MenuBoat2_A", "MenuBoat2_I", 0, 0, 195, 192);
-    s.ScreenSprites[9] = new TMenuButton(m_context, "MenuBoat3_A", "MenuBoat3_I", 0, 0, 370, 192);
-    SetSubScreen(gsBoatSelect, 9, 7, 9, 7);
+    s.ScreenSprites.BoatTitle = title;
+    struct TBoatButton {
+        const char* Active;
+        const char* Inactive;
+        int X;
+    };
+    static constexpr TBoatButton kBoats[] = {{"MenuBoat1_A", "MenuBoat1_I", 28},
+                                             {"MenuBoat2_A", "MenuBoat2_I", 195},
+                                             {"MenuBoat3_A", "MenuBoat3_I", 370}};
+    int32_t slot = ScreenSlot::FirstBoat;
+    for (const TBoatButton& boat : kBoats) {
+        s.ScreenSprites.Buttons[slot++] =
+            new TMenuButton(m_context, boat.Active, boat.Inactive, 0, 0, boat.X, 192);
+    }
+    SetSubScreen(gsBoatSelect, ScreenSlot::LastBoat, ScreenSlot::FirstBoat, ScreenSlot::LastBoat,
+                 ScreenSlot::FirstBoat);
 }
 
 void TMenus::CloseBoatScreen() {
-    for (int slot = 7; slot <= 9; ++slot) {
-        m_context.Screen().FreeSlot(slot);
+    for (int32_t slot = ScreenSlot::FirstBoat; slot <= ScreenSlot::LastBoat; ++slot) {
+        m_context.Screen().FreeButton(slot);
     }
-    m_context.Screen().FreeSlot(TScreenState::kBoatTitle);
+    TScreenState::FreeCaption(m_context.Screen().ScreenSprites.BoatTitle);
     m_context.SetTimerEnabled(false);
 }
 
 void TMenus::HighScoreTick(int lagCount) {
     UpdateButtonHighlight();
     NavigateVertical(true);
-    LightMainButton(3);
-    if (LeaveForOtherMainButton(3)) {
+    LightMainButton(ScreenSlot::HighScores);
+    if (LeaveForOtherMainButton(ScreenSlot::HighScores)) {
         CloseHighScoreScreen();
         BackToMainMenu();
         return;
@@ -307,8 +329,8 @@ void TMenus::HelpTick(int lagCount) {
             return;
         }
     }
-    LightMainButton(4);
-    if (LeaveForOtherMainButton(4)) {
+    LightMainButton(ScreenSlot::Help);
+    if (LeaveForOtherMainButton(ScreenSlot::Help)) {
         CloseHelpScreen();
         BackToMainMenu();
         return;
@@ -320,8 +342,8 @@ void TMenus::HelpTick(int lagCount) {
 void TMenus::BoatSelectTick(int lagCount) {
     NavigateHorizontal(true);
     UpdateButtonHighlight();
-    LightMainButton(1);
-    if (LeaveForOtherMainButton(1)) {
+    LightMainButton(ScreenSlot::Start);
+    if (LeaveForOtherMainButton(ScreenSlot::Start)) {
         CloseBoatScreen();
         BackToMainMenu();
         return;
@@ -333,30 +355,29 @@ void TMenus::BoatSelectTick(int lagCount) {
 // ---- Clicks -------------------------------------------------------------------------
 
 void TMenus::MenuButtonClick(bool fromKeyboard) {
-    auto& s = m_context.Screen();
-    const int active = s.ActiveButton;
+    const int32_t active = m_context.Screen().ActiveButton;
     switch (m_context.Shell().GameScreen) {
     case gsMainMenu:
-        if (active >= 1 && active <= 6 && !fromKeyboard) {
+        if (IsMainButton(active) && !fromKeyboard) {
             m_context.Audio().PlaySound("B_Act");
         }
         switch (active) {
-        case 1:
+        case ScreenSlot::Start:
             OpenBoatScreen();
             break;
-        case 2:
+        case ScreenSlot::Options:
             OpenOptionsScreen();
             break;
-        case 3:
+        case ScreenSlot::HighScores:
             OpenHighScoreScreen();
             break;
-        case 4:
+        case ScreenSlot::Help:
             OpenHelpScreen();
             break;
-        case 5:
+        case ScreenSlot::WebSite:
             m_context.OpenUrl(HomePageUrl());
             break;
-        case 6:
+        case ScreenSlot::Exit:
             m_context.OpenMessage(msgExitGame);
             break;
         default:
@@ -365,16 +386,16 @@ void TMenus::MenuButtonClick(bool fromKeyboard) {
         return;
     case gsOptions:
         switch (active) {
-        case 7:
+        case ScreenSlot::FullScreen:
             ToggleFullScreen();
             break;
-        case 8:
+        case ScreenSlot::Music:
             m_context.Audio().ToggleMusic();
             break;
-        case 9:
+        case ScreenSlot::Sound:
             m_context.Audio().ToggleSound();
             break;
-        case 10:
+        case ScreenSlot::TextLine:
             if (TextEditing) {
                 StopTextEditing();
             } else {
@@ -384,48 +405,49 @@ void TMenus::MenuButtonClick(bool fromKeyboard) {
         default:
             break;
         }
-        if (active != 10) {
+        if (active != ScreenSlot::TextLine) {
             StopTextEditing();
         }
-        if (active == 2) {
+        if (active == ScreenSlot::Options) {
             CloseOptionsScreen();
             BackToMainMenu();
         }
         return;
     case gsHighScores:
-        if (active == 7) {
+        if (active == ScreenSlot::ClearTable) {
             m_context.OpenMessage(msgClearTable);
-        } else if (active == 8) {
+        } else if (active == ScreenSlot::WorldTable) {
             m_context.OpenUrl(WorldHighScoreUrl());
-        } else if (active != 0) {
+        } else if (active != ScreenSlot::NoButton) {
             CloseHighScoreScreen();
             BackToMainMenu();
         }
         return;
     case gsHelp:
-        if (active == 7) {
-            HelpPage = HelpPage == 1 ? 3 : HelpPage - 1;
+        if (active == ScreenSlot::PreviousPage) {
+            HelpPage = HelpPage == 1 ? kHelpPageCount : HelpPage - 1;
             ShowHelpPage();
-        } else if (active == 8) {
-            HelpPage = HelpPage == 3 ? 1 : HelpPage + 1;
+        } else if (active == ScreenSlot::NextPage) {
+            HelpPage = HelpPage == kHelpPageCount ? 1 : HelpPage + 1;
             ShowHelpPage();
-        } else if (active != 0) {
+        } else if (active != ScreenSlot::NoButton) {
             CloseHelpScreen();
             BackToMainMenu();
         }
         return;
     case gsBoatSelect:
-        if (active >= 7 && active <= 9) {
+        if (active >= ScreenSlot::FirstBoat && active <= ScreenSlot::LastBoat) {
             CloseBoatScreen();
             BackToMainMenu();
             m_context.FreeMainMenu();
-            m_context.StartRace(active - 6);
-        } else if (active != 0) {
+            m_context.StartRace(active - ScreenSlot::FirstBoat + 1);
+        } else if (active != ScreenSlot::NoButton) {
             CloseBoatScreen();
             BackToMainMenu();
         }
         return;
-    default:
+    case gsStartup:
+    case gsRace:
         return;
     }
 }

@@ -90,11 +90,11 @@ class TMenus {
     int32_t CursorBlinkMs = 0;
 
   private:
-    TMenuButton* Button(int slot);
+    TMenuButton* Button(int32_t slot);
     void SetSubScreen(TGameScreen screen, int32_t buttonCount, int32_t first, int32_t last, int32_t active);
-    void LightMainButton(int slot);
+    void LightMainButton(int32_t slot);
     // A main-menu button other than the open screen's own is highlighted: back to the menu.
-    bool LeaveForOtherMainButton(int ownButton);
+    bool LeaveForOtherMainButton(int32_t ownButton);
     void BackToMainMenu();
     void ShowHelpPage();
     void BlinkCursor();

@@ -38,7 +38,7 @@ void TMenus::OpenOptionsScreen() {
     }
     RefreshOptionCaptions();
     for (int r = 0; r < 4; ++r) {
-        s.ScreenSprites[7 + r] =
+        s.ScreenSprites.Buttons[ScreenSlot::FullScreen + r] =
             new TMenuButton(m_context, "OptButton_A", "OptButton_I", 0, 0, kOptionRowX, kOptionRowY[r]);
     }
     SubScreenTitle = new TCaptionSprite(m_context, "OptionsB");
@@ -53,7 +53,8 @@ void TMenus::OpenOptionsScreen() {
     OptionsCursor = cursor;
     CursorBlinkMs = 0;
     TextEditing = false;
-    SetSubScreen(gsOptions, 10, 7, 10, 7);
+    SetSubScreen(gsOptions, ScreenSlot::TextLine, ScreenSlot::FullScreen, ScreenSlot::TextLine,
+                 ScreenSlot::FullScreen);
 }
 
 void TMenus::CloseOptionsScreen() {
@@ -61,8 +62,8 @@ void TMenus::CloseOptionsScreen() {
         delete row;
         row = nullptr;
     }
-    for (int slot = 7; slot <= 10; ++slot) {
-        m_context.Screen().FreeSlot(slot);
+    for (int32_t slot = ScreenSlot::FullScreen; slot <= ScreenSlot::TextLine; ++slot) {
+        m_context.Screen().FreeButton(slot);
     }
     delete SubScreenTitle;
     SubScreenTitle = nullptr;
@@ -75,11 +76,11 @@ void TMenus::CloseOptionsScreen() {
 void TMenus::OptionsTick(int lagCount) {
     UpdateButtonHighlight();
     NavigateVertical(true);
-    LightMainButton(2);
-    if (m_context.Screen().ActiveButton != 10 && TextEditing) {
+    LightMainButton(ScreenSlot::Options);
+    if (m_context.Screen().ActiveButton != ScreenSlot::TextLine && TextEditing) {
         StopTextEditing();
     }
-    if (LeaveForOtherMainButton(2)) {
+    if (LeaveForOtherMainButton(ScreenSlot::Options)) {
         CloseOptionsScreen();
         BackToMainMenu();
         return;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "context/GameState.h"
 #include "app/MForm.h"
+#include "context/GameState.h"
 #include "engine/platform/HeadlessPlatform.h"
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 #include "app/GameFixture.h"
 #include "app/GameMain.h"
 #include "app/Messages.h"
+#include "context/InterfaceSprites.h"
 #include "engine/archive/WaveArchive.h"
 #include "engine/platform/KeyCodes.h"
 #include "engine/sprite/Sprite.h"
@@ -187,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(GameTest, NoTickRunsAfterTheFocusIsLost) {
     Game.Tick(5); // the panels are sliding in
-    TSprite* upper = Game.Screen().ScreenSprites[TScreenState::kUpperPanel];
+    TSprite* upper = Game.Screen().ScreenSprites.UpperPanel;
     ASSERT_NE(upper, nullptr);
     ASSERT_LT(upper->Y, 0);
 

@@ -1,8 +1,8 @@
 // The end of a race through the whole game: "Finish race?" or game over, the name entry,
 // the table, the send question, and the score request against a server on 127.0.0.1.
+#include "app/Messages.h"
 #include "context/GameState.h"
 #include "context/GameText.h"
-#include "app/Messages.h"
 #include "engine/platform/KeyCodes.h"
 #include "engine/platform/Platform.h"
 #include "flow/FlowGame.h"

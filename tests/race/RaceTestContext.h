@@ -60,7 +60,7 @@ class TRaceTestContext final : public TGameContext {
         m_shell.MessageMode = mode;
         Messages.push_back(mode);
     }
-    void BuildMainMenu(bool, int32_t) override { Requests.emplace_back("BuildMainMenu"); }
+    void BuildMainMenu(bool, TMenuFollowUp) override { Requests.emplace_back("BuildMainMenu"); }
     void FreeMainMenu() override { Requests.emplace_back("FreeMainMenu"); }
     void StartRace(int32_t) override { Requests.emplace_back("StartRace"); }
     void ButtonClick(bool) override { Requests.emplace_back("ButtonClick"); }
