@@ -41,7 +41,7 @@ void BM_RaceTickWith30Walls(benchmark::State& state) {
     // Six rows of five walls above the boat: obstacles, boxes and scenery that stay put
     // while the boat stands still, so every tick scans and draws the same 30 walls.
     TRaceTrack& track = race.Track();
-    const uint8_t kinds[] = {wkTree, wkFlag, wkDuck, wkBox50, wkUmbrellaRed, wkWeed};
+    const TWallKind kinds[] = {wkTree, wkFlag, wkDuck, wkBox50, wkUmbrellaRed, wkWeed};
     for (int32_t slot = 1; slot <= TRaceTrack::kSlotCount; ++slot) {
         const int row = (slot - 1) / 5;
         const int col = (slot - 1) % 5;

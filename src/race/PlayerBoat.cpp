@@ -68,7 +68,7 @@ TMyCarSprite::TMyCarSprite(TRace& race, int32_t boatType)
     TopSpeed = spec.TopSpeed;
     Accel = spec.Accel;
     Decel = spec.Decel;
-    SpeedMode = kSpeedNone;
+    SpeedMode = smNone;
     DriftMs = 0;
     TargetSpeed = 0;
     PlaceAtRandomX();
@@ -163,7 +163,7 @@ void TMyCarSprite::StartJump() {
     JumpMs = kJumpMs;
     SteerAngle = 0;
     TargetSpeed = std::min(2 * Speed, TopSpeed);
-    SpeedMode = kSpeedBoost;
+    SpeedMode = smBoost;
 }
 
 void TMyCarSprite::EndJump() {
@@ -210,7 +210,7 @@ void TMyCarSprite::LosePowerUp(TPowerUp kind, bool audible) {
         Accel /= 2;
         Decel /= 2;
         if (Speed > TopSpeed) {
-            SpeedMode = kSpeedSlow;
+            SpeedMode = smSlow;
             TargetSpeed = TopSpeed;
         }
         break;
@@ -274,7 +274,7 @@ void TMyCarSprite::Step(int moveCount) {
     Distance += ScrollStep;
     m_race.Track().RowDistance += ScrollStep;
 
-    if (SpeedMode == kSpeedNone && FinishCrossed) {
+    if (SpeedMode == smNone && FinishCrossed) {
         Speed = 0;
         ControlEnabled = false;
         CountingDown = true;
@@ -331,35 +331,40 @@ void TMyCarSprite::KeepOffBanks() {
 }
 
 void TMyCarSprite::RunSpeedPrograms() {
-    if (SpeedMode == kSpeedBrake) {
+    switch (SpeedMode) {
+    case smNone:
+        break;
+    case smBrake:
         if (Speed > TargetSpeed)
             Brake();
         else
-            SpeedMode = kSpeedNone;
-    }
-    if (SpeedMode == kSpeedBoost) {
+            SpeedMode = smNone;
+        break;
+    case smBoost:
         if (Speed >= TargetSpeed)
-            SpeedMode = kSpeedNone;
+            SpeedMode = smNone;
         else
             Boost();
-    }
-    if (SpeedMode == kSpeedSlow) {
+        break;
+    case smSlow:
         if (Speed > TargetSpeed)
             HardSlow();
         else
-            SpeedMode = kSpeedNone;
-    }
-    if (SpeedMode == kSpeedDriftLeft || SpeedMode == kSpeedDriftRight) {
+            SpeedMode = smNone;
+        break;
+    case smDriftLeft:
+    case smDriftRight:
         if (Speed > TargetSpeed)
             HardSlow();
         else
             Speed = TargetSpeed;
         if (DriftMs > 0) {
             DriftMs -= m_race.TickMs();
-            SteerAngle = SpeedMode == kSpeedDriftLeft ? -kDriftHeading : kDriftHeading;
+            SteerAngle = SpeedMode == smDriftLeft ? -kDriftHeading : kDriftHeading;
         }
         if (Speed == TargetSpeed && DriftMs <= 0)
-            SpeedMode = kSpeedNone;
+            SpeedMode = smNone;
+        break;
     }
 }
 
@@ -408,7 +413,7 @@ void TMyCarSprite::Wreck() {
     m_race.StopSound("WallExplosion");
     m_race.PlaySound("PlayerExplosion");
     Speed = LateralStep = ScrollStep = 0;
-    SpeedMode = kSpeedNone;
+    SpeedMode = smNone;
     BoatState = bsWrecked;
     ControlEnabled = false;
     TExplosion* blast = m_race.PlayerBlast;

@@ -11,12 +11,14 @@ class TWallSprite;
 enum TBoatState : uint8_t { bsRacing = 0, bsWrecked = 1, bsFinished = 2 };
 
 // Automatic speed programs started by collisions and the finish.
-constexpr int32_t kSpeedNone = 0;
-constexpr int32_t kSpeedBrake = -5; // brake to TargetSpeed
-constexpr int32_t kSpeedBoost = -4; // boost to TargetSpeed
-constexpr int32_t kSpeedSlow = -3;  // slow hard to TargetSpeed
-constexpr int32_t kSpeedDriftLeft = -2;
-constexpr int32_t kSpeedDriftRight = 2;
+enum TSpeedMode : int32_t {
+    smNone = 0,
+    smBrake = -5,     // brake to TargetSpeed
+    smBoost = -4,     // boost to TargetSpeed
+    smSlow = -3,      // slow hard to TargetSpeed
+    smDriftLeft = -2, // slow hard to TargetSpeed, turned left while DriftMs lasts
+    smDriftRight = 2,
+};
 
 enum TPowerUp : int { puGun = 0, puEngine = 1, puShield = 2 };
 
@@ -59,7 +61,7 @@ class TMyCarSprite : public TImageSprite {
     void ResetSpecs();
 
     int32_t BoatType;
-    uint8_t BoatState = bsRacing;
+    TBoatState BoatState = bsRacing;
     int32_t BlastCycles = 0;
     int32_t JumpMs = 0;
     bool FinishSpawned = false;
@@ -87,7 +89,7 @@ class TMyCarSprite : public TImageSprite {
     double Accel = kPlainAccel;
     double Decel = kPlainDecel;
     double TopSpeed = kPlainTopSpeed;
-    int32_t SpeedMode = kSpeedNone;
+    TSpeedMode SpeedMode = smNone;
     double DriftMs = 0;
     double TargetSpeed = 0;
 

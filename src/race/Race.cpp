@@ -116,7 +116,7 @@ void TRace::LoadPictures() {
     p.BoxLeft = &Picture("BoxLeft");
     p.BoxRight = &Picture("BoxRight");
     for (size_t i = 0; i < p.Bonus.size(); ++i)
-        p.Bonus[i] = &Picture(BonusPictureOf(static_cast<uint8_t>(wkBox10 + i)));
+        p.Bonus[i] = &Picture(BonusPictureOf(static_cast<TWallKind>(wkBox10 + i)));
     p.BoatAnim = &Picture("BoatAnim");
     p.BoatAnimInv = &Picture("BoatAnim_Inv");
     p.EngineFire = &Picture("EngineFire");
@@ -220,7 +220,7 @@ void TRace::StartLevel(int32_t level) {
     boat.Speed = 0;
     boat.Distance = 0;
     boat.TargetSpeed = 0;
-    boat.SpeedMode = kSpeedNone;
+    boat.SpeedMode = smNone;
     boat.DriftMs = 0;
     boat.ControlEnabled = true;
     boat.SetZ(4);
@@ -264,7 +264,7 @@ void TRace::RaceTickAfterFrame() {
         if (boat.Y < FinishLineY && !boat.FinishCrossed) {
             PlaySound("Finish");
             boat.BoatState = bsFinished;
-            boat.SpeedMode = kSpeedBrake;
+            boat.SpeedMode = smBrake;
             boat.TargetSpeed = 0;
             boat.FinishCrossed = true;
         }
@@ -301,7 +301,7 @@ void TRace::RunClock() {
         // The wreck has taken this level's life; the blast plays out before the time-out.
         m_timeOutPaidByWreck = true;
     } else if (boat.Speed > 0) {
-        boat.SpeedMode = kSpeedBrake;
+        boat.SpeedMode = smBrake;
         boat.TargetSpeed = 0;
     } else if (boat.Y > FinishLineY) {
         TimeOut();

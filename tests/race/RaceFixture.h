@@ -45,7 +45,7 @@ class RaceFixture : public ::testing::Test {
     }
 
     // A wall placed by hand (the generator's random place is overridden).
-    TWallSprite& AddWallAt(uint8_t kind, double x, double y) {
+    TWallSprite& AddWallAt(TWallKind kind, double x, double y) {
         TWallSprite* wall = nullptr;
         for (int32_t slot = 1; slot <= TRaceTrack::kSlotCount && wall == nullptr; ++slot) {
             if (!track().WallSlotUsed[slot]) {
@@ -60,7 +60,7 @@ class RaceFixture : public ::testing::Test {
     }
 
     // Puts the wall's box right on the boat's so the next scan hits.
-    TWallSprite& AddWallOnBoat(uint8_t kind) { return AddWallAt(kind, boat().X, boat().Y); }
+    TWallSprite& AddWallOnBoat(TWallKind kind) { return AddWallAt(kind, boat().X, boat().Y); }
 
     int CountSound(const std::string& name) const {
         return static_cast<int>(std::count(sounds.begin(), sounds.end(), name));

@@ -187,7 +187,7 @@ TEST_F(RaceClockTest, TimeOutBrakesAMovingBoatFirstThenTakesALife) {
         boat().Speed = 5;
         race().TimeLeftMs = 0;
         Tick();
-        EXPECT_EQ(boat().SpeedMode, kSpeedBrake);
+        EXPECT_EQ(boat().SpeedMode, smBrake);
         EXPECT_EQ(race().Lives, c.Lives) << "a moving boat loses no life yet";
         EXPECT_EQ(context->Shell().MessageMode, msgNone);
         int ticks = 0;
