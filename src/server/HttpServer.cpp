@@ -14,6 +14,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 
+#include <array>
 #include <atomic>
 #include <charconv>
 #include <cstdio>
@@ -33,11 +34,16 @@ constexpr std::size_t kMaxHead = 8 * 1024;
 constexpr std::size_t kBufferLimit = 16 * 1024;
 constexpr std::size_t kFirstRead = 4 * 1024;
 constexpr std::chrono::milliseconds kAcceptRetry{100};
+constexpr std::chrono::milliseconds kRefusalLinger{1000};
+constexpr std::size_t kMaxRefusing = 64; // past this, connections over the cap are closed outright
 constexpr std::string_view kServerName = "spraydash-scores";
-constexpr std::string_view kBusyReply = "HTTP/1.1 503 Service Unavailable\r\n"
-                                        "Content-Type: text/plain; charset=utf-8\r\n"
-                                        "Content-Length: 34\r\nRetry-After: 5\r\nConnection: close\r\n\r\n"
-                                        "too many connections; try again\r\n";
+constexpr std::string_view kBusyBody = "too many connections; try again shortly\n";
+
+std::string BusyReply() {
+    return "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
+           std::to_string(kBusyBody.size()) + "\r\nRetry-After: 5\r\nConnection: close\r\n\r\n" +
+           std::string(kBusyBody);
+}
 
 std::string HttpDate() {
     std::time_t now = std::time(nullptr);
@@ -57,6 +63,45 @@ struct TShared {
     TMetrics& Metrics;
     TClientAddress Clients;
     std::atomic<std::size_t> Open{0};
+    std::atomic<std::size_t> Refusing{0};
+};
+
+// A connection over the cap: it is told so and closed. Closing at once, with the client's
+// request still unread, would reset the connection and could lose the answer on its way, so the
+// client gets a moment to read it and hang up first.
+class TRefusal : public std::enable_shared_from_this<TRefusal> {
+  public:
+    TRefusal(tcp::socket socket, TShared& shared) : m_stream(std::move(socket)), m_shared(shared) {
+        m_shared.Refusing.fetch_add(1);
+    }
+    ~TRefusal() { m_shared.Refusing.fetch_sub(1); }
+
+    void Start() {
+        m_reply = BusyReply();
+        m_stream.expires_after(kRefusalLinger);
+        asio::async_write(m_stream, asio::buffer(m_reply),
+                          [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                              if (ec)
+                                  return;
+                              beast::error_code ignored;
+                              self->m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
+                              self->Drain();
+                          });
+    }
+
+  private:
+    void Drain() {
+        m_stream.async_read_some(asio::buffer(m_sink),
+                                 [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                                     if (!ec)
+                                         self->Drain();
+                                 });
+    }
+
+    beast::tcp_stream m_stream;
+    TShared& m_shared;
+    std::string m_reply;
+    std::array<char, 1024> m_sink{};
 };
 
 class TSession : public std::enable_shared_from_this<TSession> {
@@ -298,10 +343,8 @@ struct THttpServer::TImpl {
             }
             if (Shared.Open.load() >= Shared.Options.MaxConnections) {
                 Shared.Metrics.ConnectionRefused();
-                boost::system::error_code ignored;
-                socket.non_blocking(true, ignored);
-                asio::write(socket, asio::buffer(kBusyReply), ignored);
-                socket.shutdown(tcp::socket::shutdown_both, ignored);
+                if (Shared.Refusing.load() < kMaxRefusing)
+                    std::make_shared<TRefusal>(std::move(socket), Shared)->Start();
             } else {
                 Shared.Open.fetch_add(1);
                 std::make_shared<TSession>(std::move(socket), Shared)->Start();

@@ -107,8 +107,14 @@ const TParam* Find(const std::vector<TParam>& params, std::string_view key) {
     return found;
 }
 
+// A parameter given with a value; an empty one (period=&limit=) counts as not given.
+const TParam* Given(const std::vector<TParam>& params, std::string_view key) {
+    const TParam* p = Find(params, key);
+    return p && !p->Value.empty() ? p : nullptr;
+}
+
 std::optional<TPeriod> PeriodParam(const std::vector<TParam>& params, std::string& error) {
-    const TParam* p = Find(params, "period");
+    const TParam* p = Given(params, "period");
     if (!p)
         return TPeriod::All;
     std::optional<TPeriod> period = ParsePeriod(p->Value);
@@ -280,7 +286,7 @@ TServiceReply TScoreService::Page(std::string_view query) {
     if (!period)
         return Text(400, error, TRoute::Page);
     std::int64_t page = 1;
-    if (const TParam* p = Find(params, "page")) {
+    if (const TParam* p = Given(params, "page")) {
         std::optional<std::int64_t> n = ParseInt(p->Value, 1, kMaxOffset / kPageSize);
         if (!n)
             return Text(400, "page must be a number from 1", TRoute::Page);
@@ -316,14 +322,14 @@ TServiceReply TScoreService::ApiScores(std::string_view query) {
         return Text(400, error, TRoute::ApiScores);
     std::int64_t offset = 0;
     std::int64_t limit = kApiMaxLimit;
-    if (const TParam* p = Find(params, "offset")) {
+    if (const TParam* p = Given(params, "offset")) {
         std::optional<std::int64_t> n = ParseInt(p->Value, 0, kMaxOffset);
         if (!n)
             return Text(400, "offset must be a number from 0 to " + std::to_string(kMaxOffset),
                         TRoute::ApiScores);
         offset = *n;
     }
-    if (const TParam* p = Find(params, "limit")) {
+    if (const TParam* p = Given(params, "limit")) {
         std::optional<std::int64_t> n = ParseInt(p->Value, 1, kApiMaxLimit);
         if (!n)
             return Text(400, "limit must be a number from 1 to " + std::to_string(kApiMaxLimit),

@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -110,6 +111,11 @@ int main(int argc, char** argv) {
 
     try {
         if (admin->parsed()) {
+            // An operator's typo must not leave an empty database behind.
+            if (!std::filesystem::exists(config.DbPath)) {
+                std::fprintf(stderr, "spraydash-scores: %s: no such database\n", config.DbPath.c_str());
+                return 1;
+            }
             TSqliteOptions options;
             options.Path = config.DbPath;
             options.ReadConnections = 1;

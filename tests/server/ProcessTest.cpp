@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -141,6 +142,10 @@ TEST(ServerProcess, CommandLine) {
     auto [dbStatus, dbError] = RunScoresCommand("--listen 127.0.0.1:0 --db " + dir.File("no/such/dir/x.db"));
     EXPECT_EQ(dbStatus, 1);
     EXPECT_NE(dbError.find("no/such/dir/x.db"), std::string::npos) << dbError;
+    auto [typoStatus, typo] = RunScoresCommand("--db " + dir.File("typo.db") + " admin list");
+    EXPECT_EQ(typoStatus, 1);
+    EXPECT_NE(typo.find("typo.db: no such database"), std::string::npos) << typo;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("typo.db")));
 }
 
 } // namespace

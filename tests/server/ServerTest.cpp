@@ -276,6 +276,11 @@ TEST_F(TServerTest, PagesAndApiParameters) {
               std::string::npos)
         << json;
     EXPECT_EQ(Get("/api/v1/scores?limit=100").Status, 200);
+    EXPECT_NE(Get("/api/v1/scores?period=&offset=&limit=")
+                  .Body.find("\"period\":\"all\",\"since\":null,\"offset\":0,"
+                             "\"limit\":100,\"total\":230,"),
+              std::string::npos)
+        << "empty values are the defaults";
     for (const char* bad :
          {"/api/v1/scores?limit=101", "/api/v1/scores?limit=0", "/api/v1/scores?offset=-1",
           "/api/v1/scores?period=year", "/api/v1/scores?sort=name", "/api/v1/scores?limit=5&limit=6",
@@ -326,6 +331,7 @@ TEST_F(TServerTest, ConnectionsAreCapped) {
     }
     TTestConnection::TReply refused = Get("/healthz");
     EXPECT_EQ(refused.Status, 503);
+    EXPECT_EQ(refused.Body, "too many connections; try again shortly\n");
     held.clear();
     bool servedAgain = false;
     for (int i = 0; i < 50 && !servedAgain; ++i) {

@@ -1,5 +1,6 @@
 // The small pieces the server's answers are made of: conversions, escapes, periods, addresses.
 
+#include "engine/gfx/Cp1252.h"
 #include "server/ClientAddress.h"
 #include "server/HttpServer.h"
 #include "server/Period.h"
@@ -17,6 +18,18 @@ TEST(Text, WindowsBytesBecomeUtf8) {
     EXPECT_EQ(WindowsToUtf8("\x9f"), "\xc5\xb8");     // Ÿ
     EXPECT_EQ(WindowsToUtf8("\xff"), "\xc3\xbf");     // ÿ
     EXPECT_EQ(WindowsToUtf8("\x81"), "\xef\xbf\xbd"); // undefined: U+FFFD
+}
+
+TEST(Text, SameCodePageAsTheGame) {
+    // The game turns typed characters into these bytes with its own table; every byte it can
+    // produce must come back as the character the player typed.
+    for (int b = 0x20; b < 0x100; ++b) {
+        std::string byte(1, static_cast<char>(b));
+        std::string game = Cp1252ToUtf8(byte);
+        if (game.empty())
+            continue; // a byte the code page leaves undefined: the game never sends it
+        EXPECT_EQ(WindowsToUtf8(byte), game) << "byte " << b;
+    }
 }
 
 TEST(Text, EscapesForEachPlace) {
