@@ -125,6 +125,7 @@ def main():
             sys.exit("%s is missing: build first" % exe)
 
     work = tempfile.mkdtemp(prefix="spraydash-wrk-")
+    os.chmod(work, 0o755)  # nginx's workers run as an unprivileged user
     server = nginx = None
     try:
         db = os.path.join(work, "scores.db")
@@ -152,7 +153,11 @@ def main():
         nginx = subprocess.Popen(["nginx", "-c", conf, "-p", work], stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
         static_url = "http://127.0.0.1:%d/page.html" % nginx_port
-        static = wait_for(static_url)
+        try:
+            static = wait_for(static_url)
+        except RuntimeError:
+            with open(os.path.join(work, "nginx-error.log")) as log:
+                sys.exit("nginx does not serve the page:\n" + log.read())
         assert len(static) == len(page)
 
         print("page %d bytes; wrk -t1 -c%d -d%ds; server threads and nginx workers: %d\n"

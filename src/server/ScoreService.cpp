@@ -370,8 +370,10 @@ TServiceReply TScoreService::ApiRank(std::string_view query) {
     reply.Route = TRoute::ApiRank;
     reply.ContentType = kJsonType;
     auto value = static_cast<std::int32_t>(*score);
-    reply.Body = std::make_shared<const std::string>(
-        RankJson(*period, since, value, m_store.RankOf(value, since), m_store.CountShown(since)));
+    std::string key = "rank/" + std::string(PeriodName(*period)) + "/" + std::to_string(value);
+    reply.Body = Cached(key, since, [&] {
+        return RankJson(*period, since, value, m_store.RankOf(value, since), m_store.CountShown(since));
+    });
     reply.Headers.emplace_back("Access-Control-Allow-Origin", "*");
     reply.Headers.emplace_back("Cache-Control", "no-cache");
     return reply;

@@ -14,7 +14,7 @@ constexpr std::chrono::milliseconds kPollInterval{500};
 
 // Each step brings the schema from version (index) to version (index + 1). Steps are only ever
 // appended: a file written by an older server is brought forward when a newer one opens it.
-constexpr std::array<std::string_view, 1> kMigrations = {
+constexpr std::array<std::string_view, 2> kMigrations = {
     R"sql(
 CREATE TABLE scores (
     id       INTEGER PRIMARY KEY,
@@ -31,14 +31,49 @@ CREATE TABLE scores (
 CREATE INDEX scores_by_place ON scores (state, score DESC, received);
 CREATE INDEX scores_by_digest ON scores (digest);
 )sql",
+    R"sql(
+-- Lists of one day, week or month: their entries without walking the whole list.
+CREATE INDEX scores_by_time ON scores (state, received);
+-- Entries per state, kept by triggers, so the size of the whole list costs no count.
+CREATE TABLE score_counts (
+    state   INTEGER PRIMARY KEY,
+    entries INTEGER NOT NULL
+);
+INSERT INTO score_counts (state, entries) SELECT state, count(*) FROM scores GROUP BY state;
+CREATE TRIGGER scores_counted_on_insert AFTER INSERT ON scores BEGIN
+    INSERT INTO score_counts (state, entries) VALUES (NEW.state, 1)
+        ON CONFLICT (state) DO UPDATE SET entries = entries + 1;
+END;
+CREATE TRIGGER scores_counted_on_delete AFTER DELETE ON scores BEGIN
+    UPDATE score_counts SET entries = entries - 1 WHERE state = OLD.state;
+END;
+CREATE TRIGGER scores_counted_on_update AFTER UPDATE OF state ON scores WHEN OLD.state <> NEW.state BEGIN
+    UPDATE score_counts SET entries = entries - 1 WHERE state = OLD.state;
+    INSERT INTO score_counts (state, entries) VALUES (NEW.state, 1)
+        ON CONFLICT (state) DO UPDATE SET entries = entries + 1;
+END;
+)sql",
 };
 
-constexpr std::string_view kTopSql = "SELECT name, score, crew, received FROM scores "
-                                     "WHERE state = 0 AND received >= ?1 "
-                                     "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3";
-constexpr std::string_view kHigherSql =
-    "SELECT count(*) FROM scores WHERE state = 0 AND received >= ?1 AND score > ?2";
-constexpr std::string_view kCountSql = "SELECT count(*) FROM scores WHERE state = 0 AND received >= ?1";
+// The list is read along one of two indexes, chosen for the period rather than left to the
+// planner (which, without statistics, would sort the whole list for every page): along the
+// places for the whole list and long periods, along time (then sorted) for short ones.
+constexpr std::string_view kTopWalkSql =
+    "SELECT name, score, crew, received FROM scores INDEXED BY scores_by_place "
+    "WHERE state = 0 AND received >= ?1 "
+    "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3";
+constexpr std::string_view kTopSortSql =
+    "SELECT name, score, crew, received FROM scores INDEXED BY scores_by_time "
+    "WHERE state = 0 AND received >= ?1 "
+    "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3";
+constexpr std::string_view kHigherWalkSql = "SELECT count(*) FROM scores INDEXED BY scores_by_place WHERE "
+                                            "state = 0 AND score > ?2 AND received >= ?1";
+constexpr std::string_view kHigherSortSql =
+    "SELECT count(*) FROM scores INDEXED BY scores_by_time WHERE state = 0 AND received >= ?1 AND score > ?2";
+constexpr std::string_view kCountAllSql =
+    "SELECT coalesce((SELECT entries FROM score_counts WHERE state = 0), 0)";
+constexpr std::string_view kCountSinceSql =
+    "SELECT count(*) FROM scores INDEXED BY scores_by_time WHERE state = 0 AND received >= ?1";
 constexpr std::string_view kEntryColumns =
     "SELECT id, name, score, crew, received, client, state FROM scores ";
 constexpr std::string_view kResendSql =
@@ -98,14 +133,41 @@ class TReadTransaction {
 } // namespace
 
 struct TSqliteStore::TReader {
-    explicit TReader(const std::string& path)
-        : Db(path, kOpenFlags), TopRows(Db, kTopSql), Higher(Db, kHigherSql), Count(Db, kCountSql) {
+    TReader(const std::string& path, std::int64_t sortAtMost)
+        : SortAtMost(sortAtMost), Db(path, kOpenFlags), TopWalk(Db, kTopWalkSql), TopSort(Db, kTopSortSql),
+          HigherWalk(Db, kHigherWalkSql), HigherSort(Db, kHigherSortSql), CountAll(Db, kCountAllSql),
+          CountSince(Db, kCountSinceSql) {
         Db.Exec("PRAGMA synchronous = FULL");
     }
+
+    // Shown entries received at or after since.
+    std::int64_t Count(std::int64_t since) {
+        TStatementUse count(since <= 0 ? CountAll : CountSince);
+        if (since > 0)
+            count->Bind(1, since);
+        return count->Step() ? count->Int(0) : 0;
+    }
+
+    // A short period is cheaper sorted; the whole list and long periods are walked in order.
+    bool Sorted(std::int64_t since, std::int64_t entries) const { return since > 0 && entries <= SortAtMost; }
+    TSqliteStatement& Rows(std::int64_t since, std::int64_t entries) {
+        return Sorted(since, entries) ? TopSort : TopWalk;
+    }
+    TSqliteStatement& Higher(std::int64_t since, std::int64_t entries) {
+        return Sorted(since, entries) ? HigherSort : HigherWalk;
+    }
+
+    std::int64_t CountHigher(std::int64_t since, std::int64_t entries, std::int32_t score) {
+        TStatementUse higher(Higher(since, entries));
+        higher->Bind(1, since).Bind(2, std::int64_t{score});
+        return higher->Step() ? higher->Int(0) : 0;
+    }
+
+    std::int64_t SortAtMost;
     TSqliteDb Db;
-    TSqliteStatement TopRows;
-    TSqliteStatement Higher;
-    TSqliteStatement Count;
+    TSqliteStatement TopWalk, TopSort;
+    TSqliteStatement HigherWalk, HigherSort;
+    TSqliteStatement CountAll, CountSince;
 };
 
 class TSqliteStore::TLease {
@@ -134,7 +196,7 @@ TSqliteStore::TSqliteStore(TSqliteOptions options) : m_options(std::move(options
         m_writerDb->Exec("PRAGMA synchronous = FULL");
         Migrate(*m_writerDb);
         for (int i = 0; i < std::max(1, m_options.ReadConnections); ++i)
-            m_readers.push_back(std::make_unique<TReader>(m_options.Path));
+            m_readers.push_back(std::make_unique<TReader>(m_options.Path, m_options.SortAtMost));
         m_pollDb = std::make_unique<TSqliteDb>(m_options.Path, kOpenFlags);
         m_lastDataVersion = m_pollDb->QueryInt("PRAGMA data_version");
     } catch (const EStoreUnavailable& e) {
@@ -250,8 +312,9 @@ TScorePage TSqliteStore::Top(std::int64_t since, std::int64_t offset, int limit)
     // One snapshot for the rows, the total and the places, whatever commits meanwhile.
     TReadTransaction snapshot(reader->Db);
     TScorePage page;
+    page.Total = reader->Count(since);
     {
-        TStatementUse rows(reader->TopRows);
+        TStatementUse rows(reader->Rows(since, page.Total));
         rows->Bind(1, since).Bind(2, std::int64_t{limit}).Bind(3, offset);
         while (rows->Step()) {
             TRankedEntry e;
@@ -262,20 +325,11 @@ TScorePage TSqliteStore::Top(std::int64_t since, std::int64_t offset, int limit)
             page.Entries.push_back(std::move(e));
         }
     }
-    {
-        TStatementUse count(reader->Count);
-        count->Bind(1, since);
-        page.Total = count->Step() ? count->Int(0) : 0;
-    }
     if (page.Entries.empty())
         return page;
     // A place is one more than the number of better scores; only the first row needs counting,
     // as every later row either ties with the one above or sits at its own position.
-    {
-        TStatementUse higher(reader->Higher);
-        higher->Bind(1, since).Bind(2, std::int64_t{page.Entries.front().Score});
-        page.Entries.front().Rank = 1 + (higher->Step() ? higher->Int(0) : 0);
-    }
+    page.Entries.front().Rank = 1 + reader->CountHigher(since, page.Total, page.Entries.front().Score);
     for (std::size_t i = 1; i < page.Entries.size(); ++i) {
         page.Entries[i].Rank = page.Entries[i].Score == page.Entries[i - 1].Score
                                    ? page.Entries[i - 1].Rank
@@ -286,16 +340,13 @@ TScorePage TSqliteStore::Top(std::int64_t since, std::int64_t offset, int limit)
 
 std::int64_t TSqliteStore::RankOf(std::int32_t score, std::int64_t since) {
     TLease reader = Lease();
-    TStatementUse higher(reader->Higher);
-    higher->Bind(1, since).Bind(2, std::int64_t{score});
-    return 1 + (higher->Step() ? higher->Int(0) : 0);
+    TReadTransaction snapshot(reader->Db);
+    return 1 + reader->CountHigher(since, reader->Count(since), score);
 }
 
 std::int64_t TSqliteStore::CountShown(std::int64_t since) {
     TLease reader = Lease();
-    TStatementUse count(reader->Count);
-    count->Bind(1, since);
-    return count->Step() ? count->Int(0) : 0;
+    return reader->Count(since);
 }
 
 std::uint64_t TSqliteStore::Generation() {

@@ -20,6 +20,9 @@ struct TSqliteOptions {
     int ReadConnections = 2;
     // Most submissions committed in one transaction.
     int MaxBatch = 1024;
+    // A period of at most this many entries is read along time and sorted; a longer one (and
+    // the whole list) is walked along the places.
+    std::int64_t SortAtMost = 20000;
     // Serve only (the operator's command needs no writer thread).
     bool Writer = true;
 };

@@ -20,6 +20,7 @@ class TStoreTest : public ::testing::Test {
         if (!m_store) {
             TSqliteOptions options;
             options.Path = m_dir.File("scores.db");
+            options.SortAtMost = m_sortAtMost;
             m_store = std::make_unique<TSqliteStore>(options);
         }
         return *m_store;
@@ -51,13 +52,20 @@ class TStoreTest : public ::testing::Test {
     }
 
     TTempDir m_dir;
+    std::int64_t m_sortAtMost = 20000;
     std::unique_ptr<TSqliteStore> m_store;
     std::uint64_t m_nextDigest = 1;
 };
 
 using TPlaces = std::vector<std::pair<std::int64_t, std::string>>;
 
-TEST_F(TStoreTest, TiesSharePlacesEvenAcrossPages) {
+// Both ways of reading the list: a period sorted along time, and walked along the places.
+class TReadPlanTest : public TStoreTest, public ::testing::WithParamInterface<std::int64_t> {
+  protected:
+    TReadPlanTest() { m_sortAtMost = GetParam(); }
+};
+
+TEST_P(TReadPlanTest, TiesSharePlacesEvenAcrossPages) {
     Add("C", 300, kNow);
     Add("A", 500, kNow);
     Add("B1", 400, kNow);
@@ -74,7 +82,7 @@ TEST_F(TStoreTest, TiesSharePlacesEvenAcrossPages) {
     EXPECT_EQ(Store().RankOf(-1000, 0), 6);
 }
 
-TEST_F(TStoreTest, PeriodsAndStatesLimitTheList) {
+TEST_P(TReadPlanTest, PeriodsAndStatesLimitTheList) {
     Add("old", 900, kNow - 40 * kDay);
     Add("week", 800, kNow - 2 * kDay);
     Add("today", 100, kNow);
@@ -93,10 +101,15 @@ TEST_F(TStoreTest, PeriodsAndStatesLimitTheList) {
     EXPECT_EQ(Places(kNow - 100), (TPlaces{{1, "held"}, {2, "today"}}));
     EXPECT_TRUE(Store().SetState(held[0].Id, TEntryState::Hidden));
     EXPECT_EQ(Places(kNow - 100), (TPlaces{{1, "today"}}));
+    EXPECT_EQ(Store().CountShown(0), 3);
     EXPECT_TRUE(Store().Delete(held[0].Id));
     EXPECT_FALSE(Store().Delete(held[0].Id));
+    EXPECT_EQ(Store().CountShown(0), 3);
+    std::vector<TStoredEntry> all = Store().List(std::nullopt, 0);
+    EXPECT_TRUE(Store().SetState(all.back().Id, TEntryState::Hidden));
+    EXPECT_EQ(Store().CountShown(0), 2);
+    EXPECT_EQ(Places(0), (TPlaces{{1, "week"}, {2, "today"}}));
     EXPECT_FALSE(Store().SetState(9999, TEntryState::Shown));
-    EXPECT_EQ(Store().List(std::nullopt, 0).size(), 3u);
 }
 
 TEST_F(TStoreTest, AResendWithinTheWindowIsStoredOnce) {
@@ -162,6 +175,38 @@ TEST_F(TStoreTest, ChangesByAnotherProcessAreNoticed) {
     EXPECT_TRUE(noticed) << "an operator's change reaches the cached pages within a second or two";
 }
 
+TEST_F(TStoreTest, AFileOfTheFirstVersionIsBroughtForward) {
+    // The first schema, as the first released server wrote it.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(m_dir.File("scores.db").c_str(), &db), SQLITE_OK);
+    const char* firstVersion = R"sql(
+        CREATE TABLE scores (id INTEGER PRIMARY KEY, name TEXT NOT NULL, score INTEGER NOT NULL,
+            crew TEXT NOT NULL, received INTEGER NOT NULL, client TEXT NOT NULL, digest INTEGER NOT NULL,
+            state INTEGER NOT NULL DEFAULT 0 CHECK (state IN (0, 1, 2)));
+        CREATE INDEX scores_by_place ON scores (state, score DESC, received);
+        CREATE INDEX scores_by_digest ON scores (digest);
+        INSERT INTO scores (name, score, crew, received, client, digest, state) VALUES
+            ('A', 10, '', 1772638220, 'x', 1, 0), ('B', 30, '', 1772638220, 'x', 2, 0),
+            ('C', 20, '', 1772638220, 'x', 3, 1);
+        PRAGMA user_version = 1;)sql";
+    ASSERT_EQ(sqlite3_exec(db, firstVersion, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    EXPECT_EQ(Store().CountShown(0), 2);
+    EXPECT_EQ(Places(0), (TPlaces{{1, "B"}, {2, "A"}}));
+    Add("D", 5);
+    EXPECT_EQ(Store().CountShown(0), 3);
+    EXPECT_EQ(Store().List(std::nullopt, 0).size(), 4u);
+    m_store.reset();
+    ASSERT_EQ(sqlite3_open(m_dir.File("scores.db").c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* version = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &version, nullptr);
+    ASSERT_EQ(sqlite3_step(version), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(version, 0), TSqliteStore::LatestSchemaVersion());
+    sqlite3_finalize(version);
+    sqlite3_close(db);
+}
+
 TEST_F(TStoreTest, SchemaVersions) {
     Add("kept", 5);
     m_store.reset();
@@ -197,5 +242,10 @@ TEST_F(TStoreTest, AFileThatIsNoDatabaseIsNamed) {
         EXPECT_NE(std::string(e.what()).find("notes.txt"), std::string::npos) << e.what();
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(ReadPlans, TReadPlanTest, ::testing::Values(20000, 0),
+                         [](const ::testing::TestParamInfo<std::int64_t>& info) {
+                             return info.param > 0 ? std::string("Sorted") : std::string("Walked");
+                         });
 
 } // namespace
