@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
 constexpr std::chrono::milliseconds kPollInterval{500};
+constexpr std::chrono::milliseconds kMaxGather{2}; // longest wait for more submissions to share a commit
 
 // Each step brings the schema from version (index) to version (index + 1). Steps are only ever
 // appended: a file written by an older server is brought forward when a newer one opens it.
@@ -230,17 +231,30 @@ void TSqliteStore::Submit(TNewScore score, std::function<void(TSubmitOutcome)> d
 
 void TSqliteStore::WriterLoop() {
     std::vector<TPending> batch;
+    std::size_t lastBatch = 0;
+    std::chrono::steady_clock::duration lastCommit{};
     std::unique_lock lock(m_queueMutex);
     for (;;) {
         m_queueReady.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
         if (m_queue.empty())
             return; // stopping, and everything queued has been committed
+        // The senders answered by the last commit are on their way back: a few of them arrive
+        // first and would sync alone while the rest queue behind them. Waiting a fraction of a
+        // sync for them lets them share the next one. A lone sender never waits.
+        auto gatherUntil = std::chrono::steady_clock::now() +
+                           std::min<std::chrono::steady_clock::duration>(lastCommit / 2, kMaxGather);
+        while (!m_stopping && m_queue.size() < lastBatch &&
+               m_queueReady.wait_until(lock, gatherUntil) != std::cv_status::timeout) {
+        }
         while (!m_queue.empty() && batch.size() < static_cast<std::size_t>(std::max(1, m_options.MaxBatch))) {
             batch.push_back(std::move(m_queue.front()));
             m_queue.pop_front();
         }
         lock.unlock();
+        auto started = std::chrono::steady_clock::now();
         CommitBatch(batch);
+        lastCommit = std::chrono::steady_clock::now() - started;
+        lastBatch = batch.size();
         batch.clear();
         lock.lock();
     }
