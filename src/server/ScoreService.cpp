@@ -146,6 +146,13 @@ TScoreService::TScoreService(IScoreStore& store, TMetrics& metrics, TServiceOpti
 
 void TScoreService::Handle(const TServiceRequest& request, std::function<void(TServiceReply)> reply) {
     std::string_view target = request.Target;
+    // The absolute form a client sends to a proxy: the path starts after the authority.
+    for (std::string_view scheme : {"http://", "https://"}) {
+        if (target.substr(0, scheme.size()) == scheme) {
+            std::size_t slash = target.find('/', scheme.size());
+            target = slash == std::string_view::npos ? std::string_view("/") : target.substr(slash);
+        }
+    }
     std::size_t question = target.find('?');
     std::string_view path = target.substr(0, question);
     std::string_view query =
@@ -166,6 +173,14 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
     if (request.Method != "GET" && request.Method != "HEAD") {
         TServiceReply refused = Text(405, "only GET and HEAD are served", route);
         refused.Headers.emplace_back("Allow", "GET, HEAD");
+        reply(std::move(refused));
+        return;
+    }
+
+    if (route == TRoute::Submit && request.Method != "GET") {
+        // A result is stored by the game's GET only; a HEAD (a link checker) must store nothing.
+        TServiceReply refused = Text(405, "a result is sent with GET", route);
+        refused.Headers.emplace_back("Allow", "GET");
         reply(std::move(refused));
         return;
     }

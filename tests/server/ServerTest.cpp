@@ -161,6 +161,10 @@ TEST_F(TServerTest, OnlyGetAndHeadWithinTheirLimits) {
         << "under 8 KiB is fine";
     EXPECT_EQ(HttpRequest(Port(), kPage, "GET", "Content-Length: 4\r\n\r\nbody").Status, 400);
 
+    EXPECT_EQ(HttpRequest(Port(), Submission("Ann", 5), "HEAD").Status, 405) << "HEAD stores nothing";
+    EXPECT_EQ(m_app->Store().CountShown(0), 0);
+    EXPECT_EQ(Get("http://scores.example" + std::string(kPage)).Status, 200) << "the absolute form";
+
     EXPECT_EQ(Get("/nothing").Status, 404);
     TTestConnection::TReply root = Get("/");
     EXPECT_EQ(root.Status, 302);
