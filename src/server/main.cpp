@@ -58,8 +58,10 @@ int main(int argc, char** argv) {
     std::size_t maxConnections = config.Http.MaxConnections;
 
     app.add_option("--listen", listen, "Address and port to serve on (host:port, [v6]:port)")
+        ->type_name("HOST:PORT")
         ->capture_default_str();
     app.add_option("--db", config.DbPath, "SQLite database file, created when missing")
+        ->type_name("FILE")
         ->capture_default_str();
     app.add_option("--threads", config.Http.Threads, "Threads serving requests (0: one per core)")
         ->capture_default_str()
@@ -69,7 +71,8 @@ int main(int argc, char** argv) {
         ->capture_default_str()
         ->check(CLI::Range(0, 1000000));
     app.add_option("--trusted-proxy", config.Http.TrustedProxies,
-                   "Address of a reverse proxy whose X-Forwarded-For names the real sender (repeatable)");
+                   "Address of a reverse proxy whose X-Forwarded-For names the real sender (repeatable)")
+        ->type_name("ADDRESS");
     app.add_option("--score-ceiling", config.Service.ScoreCeiling,
                    "Results above this are stored but held until an operator shows them")
         ->capture_default_str();
@@ -78,9 +81,11 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
     app.add_option("--request-timeout", requestTimeout,
                    "Seconds a client has for sending a request head and for taking the answer")
+        ->type_name("SECONDS")
         ->capture_default_str()
         ->check(CLI::Range(0.05, 3600.0));
     app.add_option("--idle-timeout", idleTimeout, "Seconds a kept-alive connection may wait between requests")
+        ->type_name("SECONDS")
         ->capture_default_str()
         ->check(CLI::Range(0.05, 3600.0));
 
