@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <regex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -38,11 +37,12 @@ class TServerProcess {
         char line[512];
         if (!std::fgets(line, sizeof line, m_out))
             throw std::runtime_error("spraydash-scores printed nothing (did it start?)");
-        std::smatch m;
-        std::string text = line;
-        if (!std::regex_search(text, m, std::regex("listening on 127\\.0\\.0\\.1:(\\d+)")))
+        const std::string text = line;
+        const std::string marker = "listening on 127.0.0.1:";
+        std::size_t at = text.find(marker);
+        if (at == std::string::npos)
             throw std::runtime_error("unexpected first line: " + text);
-        m_port = static_cast<unsigned short>(std::stoi(m[1]));
+        m_port = static_cast<unsigned short>(std::stoi(text.substr(at + marker.size())));
     }
     ~TServerProcess() {
         if (m_pid > 0) {
