@@ -12,6 +12,15 @@ constexpr int kDisplayHeight = 600;
 constexpr const char* kTitle = TMForm::kTitle;
 } // namespace
 
+std::string ScoreServerAddress(const std::string& builtIn, const char* fromEnvironment) {
+    std::string value = fromEnvironment ? fromEnvironment : "";
+    std::size_t first = value.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return builtIn;
+    std::size_t last = value.find_last_not_of(" \t\r\n");
+    return value.substr(first, last - first + 1);
+}
+
 int RunGame(IPlatform& platform, const TFormConfig& config) {
     std::string error;
     if (!platform.OpenWindow(kTitle, kDisplayWidth, kDisplayHeight, error)) {

@@ -8,7 +8,13 @@
 
 #include "app/MForm.h"
 
+#include <string>
+
 class IPlatform;
+
+// The score server's base address: the environment's SPRAYDASH_SCORE_SERVER when it is set and
+// not blank (a player pointing an installed game at another server), else the one built in.
+std::string ScoreServerAddress(const std::string& builtIn, const char* fromEnvironment);
 
 // Opens the window, creates the main form and runs the message loop until the game
 // ends. Returns the process exit code: non-zero when start-up failed.
