@@ -1,6 +1,7 @@
 // The game idling on its main menu and the cost of presenting one frame, with the real
 // SDL back-end. Needs a display (run under Xvfb); reports an error otherwise.
 #include "app/MForm.h"
+#include "context/Frame.h"
 #include "engine/display/GameTimer.h"
 #include "engine/platform/Platform.h"
 
@@ -45,7 +46,7 @@ void BM_IdleOnMainMenu(benchmark::State& state) {
     for (auto _ : state) {
         auto platform = CreateSdlPlatform();
         std::string error;
-        if (!platform->OpenWindow("Spraydash", 800, 600, error)) {
+        if (!platform->OpenWindow("Spraydash", kScreenWidth, kScreenHeight, error)) {
             state.SkipWithError(error.c_str());
             break;
         }
@@ -95,7 +96,7 @@ void BM_PresentFrame(benchmark::State& state) {
     }
     auto platform = CreateSdlPlatform();
     std::string error;
-    if (!platform->OpenWindow("Spraydash", 800, 600, error)) {
+    if (!platform->OpenWindow("Spraydash", kScreenWidth, kScreenHeight, error)) {
         state.SkipWithError(error.c_str());
         return;
     }

@@ -1,4 +1,5 @@
 #include "app/MForm.h"
+#include "context/Frame.h"
 #include "engine/display/GameDraw.h"
 #include "engine/platform/HeadlessPlatform.h"
 #include "race/PlayerBoat.h"
@@ -17,7 +18,7 @@ namespace {
 void BM_RaceTickWith30Walls(benchmark::State& state) {
     THeadlessPlatform platform;
     std::string error;
-    platform.OpenWindow("bench", 800, 600, error);
+    platform.OpenWindow("bench", kScreenWidth, kScreenHeight, error);
     TFormConfig config;
     config.RandomSeed = 7;
     TMForm form(platform, config);
@@ -65,7 +66,7 @@ BENCHMARK(BM_RaceTickWith30Walls)->Unit(benchmark::kMicrosecond);
 void BM_MainMenuTick(benchmark::State& state) {
     THeadlessPlatform platform;
     std::string error;
-    platform.OpenWindow("bench", 800, 600, error);
+    platform.OpenWindow("bench", kScreenWidth, kScreenHeight, error);
     TFormConfig config;
     config.RandomSeed = 7;
     config.DataDir = SPRAYDASH_BUILT_DATA;

@@ -22,7 +22,6 @@ constexpr int kCursorX = 217;
 constexpr int kCursorY = 363;
 constexpr int kCursorZ = 7;
 constexpr int kCursorBlinkMs = 500;
-constexpr int kTimerIntervalMs = 15;
 
 // The race's questions use the first two button slots; the race has no buttons of its own.
 constexpr TYesNoQuestion::TButtons kFinishButtons{ScreenSlot::RaceYes, 307, 414, 340};
@@ -164,7 +163,7 @@ void TNameEntry::Draw(int) {
     if (TCaptionSprite* cursor = m_messages.TextCursor) {
         // Just right of the centred name.
         cursor->X = m_form.Text().TextWidth(name) / 2.0 + kCentreX;
-        m_messages.CursorBlinkMs -= kTimerIntervalMs;
+        m_messages.CursorBlinkMs -= kFrameTickMs;
         if (m_messages.CursorBlinkMs <= 0) {
             cursor->Visible = !cursor->Visible;
             m_messages.CursorBlinkMs = kCursorBlinkMs;

@@ -1,5 +1,7 @@
 #include "app/GameMain.h"
 
+#include "context/Frame.h"
+
 #include "engine/platform/Platform.h"
 
 #include <csignal>
@@ -7,8 +9,6 @@
 #include <exception>
 
 namespace {
-constexpr int kDisplayWidth = 800;
-constexpr int kDisplayHeight = 600;
 constexpr const char* kTitle = TMForm::kTitle;
 } // namespace
 
@@ -23,7 +23,7 @@ std::string ScoreServerAddress(const std::string& builtIn, const char* fromEnvir
 
 int RunGame(IPlatform& platform, const TFormConfig& config) {
     std::string error;
-    if (!platform.OpenWindow(kTitle, kDisplayWidth, kDisplayHeight, error)) {
+    if (!platform.OpenWindow(kTitle, kScreenWidth, kScreenHeight, error)) {
         std::fprintf(stderr, "%s: %s\n", kTitle, error.c_str());
         return 1;
     }

@@ -30,10 +30,6 @@
 #include <stdexcept>
 
 namespace {
-constexpr int kDisplayWidth = 800;
-constexpr int kDisplayHeight = 600;
-constexpr int kTimerInterval = 15;
-constexpr int kTickMs = 15;
 constexpr double kSpeedScale = 0.5;
 constexpr int kPlayerNameTypedLimit = 12;
 constexpr size_t kPlayerNameMax = THighScoreTable::kNameMax;
@@ -68,14 +64,14 @@ void Edge(bool now, bool& pressed, bool& previous) {
 } // namespace
 
 TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), m_config(std::move(config)) {
-    m_draw = std::make_unique<TGameDraw>(&m_platform, kDisplayWidth, kDisplayHeight);
+    m_draw = std::make_unique<TGameDraw>(&m_platform, kScreenWidth, kScreenHeight);
     m_draw->OnInitialize = [this] { MDrawInitialize(); };
     m_draw->OnFinalize = [this] { MDrawFinalize(); };
     m_draw->SetOptions(OptionBit(doAllowReboot) | OptionBit(doHardware) | OptionBit(doSelectDriver));
 
     m_timer = std::make_unique<TGameTimer>();
     m_timer->ActiveOnly = true;
-    m_timer->SetInterval(kTimerInterval);
+    m_timer->SetInterval(kFrameTickMs);
     m_timer->OnTimer = [this](int lagCount) { MTimerTimer(lagCount); };
 
     m_imageList = std::make_unique<TGameImageList>(m_draw.get());
@@ -135,7 +131,7 @@ void TMForm::FormCreate() {
         seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     }
     m_random.Seed(seed);
-    m_shell.TickMs = kTickMs;
+    m_shell.TickMs = kFrameTickMs;
     m_shell.SpeedScale = kSpeedScale;
 
     m_menus->LoadHighScores();

@@ -1,6 +1,7 @@
 #include "app/Screens.h"
 
 #include "app/MForm.h"
+#include "context/Frame.h"
 #include "context/GameAudio.h"
 #include "context/InterfaceSprites.h"
 #include "engine/gfx/ImageList.h"
@@ -9,12 +10,10 @@
 #include "race/Race.h"
 
 namespace {
-constexpr int kMenuButtonStartX = 800;
+constexpr int kMenuButtonStartX = kScreenWidth; // just off the right edge
 constexpr int kMenuButtonY[ScreenSlot::LastMainButton + 1] = {0, 114, 174, 237, 299, 361, 423};
 constexpr int kTitleCaptionX = 27;
 constexpr int kTitleCaptionY = 190;
-constexpr int kDisplayWidth = 800;
-constexpr int kDisplayHeight = 600;
 } // namespace
 
 void TScreens::BuildMainMenu(bool full, TMenuFollowUp followUp) {
@@ -40,8 +39,8 @@ void TScreens::BuildMainMenu(bool full, TMenuFollowUp followUp) {
         sprites.UpperPanel->X = 0;
         sprites.UpperPanel->Y = -sprites.UpperPanel->Height;
         sprites.LowerPanel = new TCaptionSprite(m_form, "DownPanel");
-        sprites.LowerPanel->X = kDisplayWidth - sprites.LowerPanel->Width;
-        sprites.LowerPanel->Y = kDisplayHeight;
+        sprites.LowerPanel->X = kScreenWidth - sprites.LowerPanel->Width;
+        sprites.LowerPanel->Y = kScreenHeight;
         // The five entries are frames of one strip; the exit button has its own pictures.
         for (int32_t slot = ScreenSlot::Start; slot < ScreenSlot::Exit; ++slot) {
             sprites.Buttons[slot] = new TMenuButton(m_form, "MMB_Active", "MMB_Inactive", slot - 1, slot - 1,

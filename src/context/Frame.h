@@ -4,6 +4,13 @@ class TDirectDrawSurface;
 class TGameDraw;
 class TGameSpriteEngine;
 
+// The game's picture: 800 × 600 pixels, in the window or over the whole screen.
+inline constexpr int kScreenWidth = 800;
+inline constexpr int kScreenHeight = 600;
+// A frame every 15 ms: the frame timer's interval, and the game time every clock counts down by
+// each tick (TickMs).
+inline constexpr int kFrameTickMs = 15;
+
 // The picture every tick composes, the same way on every screen: fill the back surface with
 // colour 0, move the sprite tree (unless the screen stands still), draw it in Z order, write
 // text through the surface's canvas, release the canvas and flip.

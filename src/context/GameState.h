@@ -1,5 +1,7 @@
 #pragma once
 
+#include "context/Frame.h"
+
 #include <cstdint>
 #include <string>
 
@@ -45,7 +47,7 @@ struct TGameOptions {
 struct TShellState {
     TGameScreen GameScreen = gsStartup;
     TMessageMode MessageMode = msgNone;
-    int32_t TickMs = 15;
+    int32_t TickMs = kFrameTickMs;
     double SpeedScale = 0.5;
     int32_t MouseX = 0;
     int32_t MouseY = 0;

@@ -1,16 +1,16 @@
 #include "context/InterfaceSprites.h"
 
+#include "context/Frame.h"
 #include "context/GameContext.h"
 #include "context/ScreenState.h"
 #include "engine/gfx/ImageList.h"
 
 namespace {
-constexpr int kDisplayWidth = 800;
-constexpr int kDisplayHeight = 600;
 constexpr int kButtonZ = 4;
 constexpr int kCaptionZ = 3;
 constexpr int kBackgroundZ = 1;
-constexpr double kScrollWrap = 600;
+// The background is a screen high: it wraps once it has scrolled a whole screen down.
+constexpr double kScrollWrap = kScreenHeight;
 
 TGameImageList& CaptionImages(TGameContext& context) {
     return context.Shell().GameScreen == gsRace ? context.MImageList3() : context.MImageList();
@@ -59,8 +59,8 @@ TCaptionSprite::TCaptionSprite(TGameContext& context, const std::string& imageNa
     Width = Image->Width();
     Height = Image->Height();
     FrameCount = Image->PatternCount();
-    X = kDisplayWidth / 2.0 - Width / 2.0;
-    Y = kDisplayHeight / 2.0 - Height / 2.0;
+    X = kScreenWidth / 2.0 - Width / 2.0;
+    Y = kScreenHeight / 2.0 - Height / 2.0;
     SetZ(kCaptionZ);
     FramePos = 0;
     Looping = false;

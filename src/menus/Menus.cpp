@@ -206,10 +206,10 @@ void TMenus::MainMenuTick(int lagCount) {
         if (upper->Y < 0) {
             upper->Y += kUpperPanelStep;
         }
-        if (lower->Y > 600 - lower->Height) {
+        if (lower->Y > kScreenHeight - lower->Height) {
             lower->Y -= kLowerPanelStep;
         }
-        if (upper->Y >= 0 && lower->Y <= 600 - lower->Height) {
+        if (upper->Y >= 0 && lower->Y <= kScreenHeight - lower->Height) {
             s.MenuIntroPhase = ipButtons;
         }
     }

@@ -25,7 +25,6 @@ constexpr int kCursorX = 264;
 constexpr int kCursorY = 381;
 constexpr int kCursorZ = 5;
 constexpr int kCursorBlinkMs = 500;
-constexpr int kTimerIntervalMs = 15;
 } // namespace
 
 void TMenus::OpenOptionsScreen() {
@@ -136,14 +135,14 @@ void TMenus::BlinkCursor() {
     int32_t& blink = CursorBlinkMs;
     cursor->X = m_context.Text().TextWidth(m_context.Shell().GameOptions.AddInfo) + kCursorX;
     if (cursor->Visible) {
-        blink -= kTimerIntervalMs;
+        blink -= kFrameTickMs;
         if (blink <= 0) {
             cursor->Visible = false;
             blink = kCursorBlinkMs;
         }
     }
     if (!cursor->Visible) {
-        blink -= kTimerIntervalMs;
+        blink -= kFrameTickMs;
         if (blink <= 0) {
             cursor->Visible = true;
             blink = kCursorBlinkMs;

@@ -40,13 +40,10 @@ constexpr double kBrakeStopSpeed = 0.1;
 constexpr int32_t kStraightenStep = 2;
 constexpr int32_t kDriftHeading = 14;
 constexpr double kBoatBottomMargin = 15;
-constexpr double kScreenHeight = 600;
 constexpr double kWakeFramesBase = 5;
 
 // The gun's trace: 2-pixel steps, stopped at the water's edges and the screen.
 constexpr double kShotStep = 2;
-constexpr double kShotLeft = 176;
-constexpr double kShotRight = 608;
 
 double AngleRadians(int32_t angle) {
     return angle * std::numbers::pi / 128;

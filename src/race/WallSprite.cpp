@@ -62,17 +62,10 @@ constexpr std::array<TWallKindInfo, kWallKindCount> kKinds{{
 }};
 
 constexpr double kShipDrift = 10.0 / 7;
-constexpr double kBridgeLeftX = 170;
-constexpr double kBridgeRightX = 534;
 constexpr double kSpawnY = -140;
 constexpr int kDepthWall = 2;
 constexpr int kDepthMoving = 3;
 
-// Ships bounce between these; traffic keeps 38 pixels clear of the water's edges.
-constexpr double kShipLeft = 177;
-constexpr double kShipRight = 607;
-constexpr double kTrafficLeft = 218;
-constexpr double kTrafficRight = 566;
 constexpr int32_t kSwerveOdds = 150;
 
 // A boat closing in faster than this on a traffic boat is wrecked by it.
@@ -140,15 +133,19 @@ const char* TWallSprite::ApplyKindSettings() {
 }
 
 void TWallSprite::Place() {
+    // Left edges from the range's start to where the right edge meets the range's end.
+    auto placeBetween = [this](int32_t left, int32_t right) {
+        return m_race.Random(PlaceRange(right - left + 1 - Width)) + left;
+    };
     if (!OnShore) {
-        X = m_race.Random(PlaceRange(431 - Width)) + 178;
+        X = placeBetween(kRiverPlaceLeft, kRiverPlaceRight);
         return;
     }
     const int32_t coin = m_race.Random(2);
     if (ShoreSide == shLeft || (ShoreSide == shEither && coin == 0))
-        X = m_race.Random(PlaceRange(48 - Width)) + 127;
+        X = placeBetween(kLeftBankLeft, kLeftBankRight);
     else
-        X = m_race.Random(PlaceRange(51 - Width)) + 610;
+        X = placeBetween(kRightBankLeft, kRightBankRight);
 }
 
 void TWallSprite::SetWallPicture(std::string_view name) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MForm.h"
+#include "context/Frame.h"
 #include "context/GameState.h"
 #include "engine/platform/HeadlessPlatform.h"
 
@@ -26,7 +27,7 @@ class TScreens;
 //   game.Tick(61);
 class TGameFixture {
   public:
-    static constexpr uint32_t kTickMs = 15;
+    static constexpr uint32_t kTickMs = kFrameTickMs;
     static constexpr uint32_t kDefaultSeed = 12345;
 
     TGameFixture();

@@ -30,7 +30,7 @@ class TRaceTestContext final : public TGameContext {
   public:
     explicit TRaceTestContext(uint32_t seed) {
         std::string error;
-        m_platform.OpenWindow("race test", 800, 600, error);
+        m_platform.OpenWindow("race test", kScreenWidth, kScreenHeight, error);
         m_shell.GameOptions.SoundOn = false;
         m_shell.GameOptions.MusicOn = false;
         m_random.Seed(seed);
@@ -83,7 +83,7 @@ class TRaceTestContext final : public TGameContext {
 
   private:
     THeadlessPlatform m_platform;
-    TGameDraw m_draw{&m_platform, 800, 600};
+    TGameDraw m_draw{&m_platform, kScreenWidth, kScreenHeight};
     TGameImageList m_imageList{&m_draw};
     TGameImageList m_imageList3{&m_draw};
     TGameSpriteEngine m_sprites{&m_draw};
