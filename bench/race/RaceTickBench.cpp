@@ -4,7 +4,7 @@
 #include "engine/platform/HeadlessPlatform.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"
-#include "race/RaceTestPictures.h"
+#include "race/RaceTestContext.h"
 #include "race/WallSprite.h"
 
 #include <benchmark/benchmark.h>
@@ -16,22 +16,11 @@ namespace {
 // One race tick (boat and wall logic, the collision scans, the frame with its HUD and the
 // present) with all 30 wall slots in play.
 void BM_RaceTickWith30Walls(benchmark::State& state) {
-    THeadlessPlatform platform;
-    std::string error;
-    platform.OpenWindow("bench", kScreenWidth, kScreenHeight, error);
-    TFormConfig config;
-    config.RandomSeed = 7;
-    TMForm form(platform, config);
-    form.Random().Seed(7);
-    form.Shell().GameOptions.SoundOn = false;
-    form.Shell().GameOptions.MusicOn = false;
-    AddRacePictures(form.MImageList3().Items);
-    form.MDraw().Initialize();
-
-    TRace& race = form.Race();
+    TRaceTestContext context(7);
+    TRace race(context);
     race.SelectedBoat = 2;
     race.StartRace();
-    form.Shell().MessageMode = msgNone;
+    context.Shell().MessageMode = msgNone;
     TMyCarSprite& boat = *race.PlayerBoat;
     boat.X = 380;
     boat.HasShield = true;
@@ -58,6 +47,7 @@ void BM_RaceTickWith30Walls(benchmark::State& state) {
         race.RaceTick(1);
     }
     benchmark::DoNotOptimize(race.Score);
+    race.FreeRaceSprites();
 }
 BENCHMARK(BM_RaceTickWith30Walls)->Unit(benchmark::kMicrosecond);
 
