@@ -34,6 +34,9 @@ const TBoatSpec& SpecOf(int32_t boatType) {
 }
 
 constexpr int32_t kJumpMs = 1500;
+constexpr int kBoatZ = 4;
+// Beyond any power-up's time: an unheld one never shows in the window.
+constexpr int32_t kUnheldPowerUpMs = 100000;
 constexpr int32_t kPowerUpMs = 10000;
 constexpr int32_t kBlastCyclesPerWreck = 2;
 constexpr double kBrakeStopSpeed = 0.1;
@@ -70,10 +73,78 @@ TMyCarSprite::TMyCarSprite(TRace& race, int32_t boatType)
     TargetSpeed = 0;
     PlaceAtRandomX();
     Y = kScreenHeight - Height - kBoatBottomMargin;
-    SetZ(4);
+    SetZ(kBoatZ);
     RefreshCentre();
     SteerLeftHeld = SteerRightHeld = ThrottleHeld = Firing = false;
     Jumping = false;
+}
+
+void TMyCarSprite::StartLevel() {
+    FinishSpawned = FinishCrossed = CountingDown = false;
+    HasGun = HasEngine = HasShield = false;
+    BoatState = bsRacing;
+    ResetSpecs();
+    SteerAngle = 0;
+    Speed = 0;
+    Distance = 0;
+    TargetSpeed = 0;
+    SpeedMode = smNone;
+    DriftMs = 0;
+    ControlEnabled = true;
+    SetZ(kBoatZ);
+    Visible = true;
+}
+
+void TMyCarSprite::HoldControls(bool throttle, bool brake, bool steerLeft, bool steerRight, bool fire) {
+    ThrottleHeld = throttle;
+    if (brake)
+        Brake();
+    SteerLeftHeld = steerLeft;
+    SteerRightHeld = steerRight;
+    if (fire) {
+        if (!Firing && HasGun)
+            m_race.PlaySound("Shot");
+        Firing = true;
+    } else {
+        if (Firing)
+            m_race.StopSound("Shot");
+        Firing = false;
+    }
+}
+
+void TMyCarSprite::BrakeToStop() {
+    SpeedMode = smBrake;
+    TargetSpeed = 0;
+}
+
+void TMyCarSprite::CrossFinishLine() {
+    BoatState = bsFinished;
+    BrakeToStop();
+    FinishCrossed = true;
+}
+
+void TMyCarSprite::SlowHardTo(double speed) {
+    SpeedMode = smSlow;
+    TargetSpeed = speed;
+}
+
+void TMyCarSprite::DriftSlowingTo(bool left, int32_t ms, double speed) {
+    SpeedMode = left ? smDriftLeft : smDriftRight;
+    DriftMs = ms;
+    TargetSpeed = speed;
+}
+
+void TMyCarSprite::Stop() {
+    Speed = 0;
+}
+
+void TMyCarSprite::ParkUnheldPowerUpClocks() {
+    if (!HasGun)
+        GunMs = kUnheldPowerUpMs;
+    if (!HasEngine)
+        EngineMs = kUnheldPowerUpMs;
+    if (!HasShield)
+        ShieldMs = kUnheldPowerUpMs;
 }
 
 void TMyCarSprite::ResetSpecs() {

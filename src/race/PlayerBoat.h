@@ -60,6 +60,27 @@ class TMyCarSprite : public TImageSprite {
     // Restores the boat's own speed limits.
     void ResetSpecs();
 
+    // What the race and the walls do to the boat.
+    // A level starts: no power-ups, no speed, heading straight up, the boat's own limits, racing
+    // and shown (a restart during a wreck must not leave it hidden). It keeps its place, its
+    // picture and its jump.
+    void StartLevel();
+    // The player's controls for this tick (fire sounds the gun when it starts, if the boat has one).
+    void HoldControls(bool throttle, bool brake, bool steerLeft, bool steerRight, bool fire);
+    // The time is up: brakes to a stop.
+    void BrakeToStop();
+    // Over the finish line: brakes to a stop, after which the time bonus counts.
+    void CrossFinishLine();
+    // Slows hard to a speed (a tree, a flag).
+    void SlowHardTo(double speed);
+    // Turned aside for ms while it slows hard to a speed (weed).
+    void DriftSlowingTo(bool left, int32_t ms, double speed);
+    // Stops dead.
+    void Stop();
+    // A power-up the boat does not hold gets a clock no held one reaches, so that only held ones
+    // can win the power-up window.
+    void ParkUnheldPowerUpClocks();
+
     int32_t BoatType;
     TBoatState BoatState = bsRacing;
     int32_t BlastCycles = 0;

@@ -46,7 +46,6 @@ constexpr int32_t kTickSoundFromMs = 10000;
 constexpr int32_t kBonusSpeedUp = 10;
 constexpr uint16_t kBonusPointsPerStep = 5;
 constexpr int kFireButton = 8;
-constexpr int32_t kUnheldPowerUpMs = 100000;
 
 // The engine's hum follows the boat: idling it runs slower, lower and at half its level; at the
 // plain top speed it sounds as recorded, and the engine power-up's extra speed revs it higher still
@@ -164,7 +163,6 @@ void TRace::StartRace() {
     NeedleWobble = 0;
 
     PlayerBoat = new TMyCarSprite(*this, SelectedBoat);
-    PlayerBoat->ControlEnabled = true;
     TMyCarSprite& boat = *PlayerBoat;
 
     const auto wakeX = static_cast<int32_t>(boat.X - (kWakeWidth - boat.Width) / 2);
@@ -207,25 +205,11 @@ void TRace::StartRace() {
 }
 
 void TRace::StartLevel(int32_t level) {
-    TMyCarSprite& boat = *PlayerBoat;
-    boat.FinishSpawned = boat.FinishCrossed = boat.CountingDown = false;
-    boat.HasGun = boat.HasEngine = boat.HasShield = false;
+    PlayerBoat->StartLevel();
     Level = level;
-    boat.BoatState = bsRacing;
     m_track.RowDistance = 0;
     m_track.RowCount = 0;
     TimeLeftMs = LevelTime(level);
-    boat.ResetSpecs();
-    boat.SteerAngle = 0;
-    boat.Speed = 0;
-    boat.Distance = 0;
-    boat.TargetSpeed = 0;
-    boat.SpeedMode = smNone;
-    boat.DriftMs = 0;
-    boat.ControlEnabled = true;
-    boat.SetZ(4);
-    // A level restarted during a wreck must not leave the boat hidden.
-    boat.Visible = true;
     m_timeOutPaidByWreck = false;
     BoatWake->Visible = false;
     PlayerBlast->Visible = false;
@@ -263,18 +247,9 @@ void TRace::RaceTickAfterFrame() {
             RunTimeBonus();
         if (boat.Y < FinishLineY && !boat.FinishCrossed) {
             PlaySound("Finish");
-            boat.BoatState = bsFinished;
-            boat.SpeedMode = smBrake;
-            boat.TargetSpeed = 0;
-            boat.FinishCrossed = true;
+            boat.CrossFinishLine();
         }
-        // Only a held power-up can win the indicator.
-        if (!boat.HasGun)
-            boat.GunMs = kUnheldPowerUpMs;
-        if (!boat.HasEngine)
-            boat.EngineMs = kUnheldPowerUpMs;
-        if (!boat.HasShield)
-            boat.ShieldMs = kUnheldPowerUpMs;
+        boat.ParkUnheldPowerUpClocks();
         ReadControls();
         m_track.SpawnScenery();
         m_track.SpawnTrack();
@@ -301,8 +276,7 @@ void TRace::RunClock() {
         // The wreck has taken this level's life; the blast plays out before the time-out.
         m_timeOutPaidByWreck = true;
     } else if (boat.Speed > 0) {
-        boat.SpeedMode = smBrake;
-        boat.TargetSpeed = 0;
+        boat.BrakeToStop();
     } else if (boat.Y > FinishLineY) {
         TimeOut();
     }
@@ -328,23 +302,10 @@ void TRace::RunTimeBonus() {
 }
 
 void TRace::ReadControls() {
-    TMyCarSprite& boat = *PlayerBoat;
     const TGameInput& input = m_context.MInput();
-    boat.ThrottleHeld = input.IsOn(isUp);
-    if (input.IsOn(isDown))
-        boat.Brake();
-    boat.SteerLeftHeld = input.IsOn(isLeft);
-    boat.SteerRightHeld = input.IsOn(isRight);
     const bool fire = input.IsOn(InputButton(kFireButton)) || m_context.Shell().CtrlHeld;
-    if (fire) {
-        if (!boat.Firing && boat.HasGun)
-            PlaySound("Shot");
-        boat.Firing = true;
-    } else {
-        if (boat.Firing)
-            StopSound("Shot");
-        boat.Firing = false;
-    }
+    PlayerBoat->HoldControls(input.IsOn(isUp), input.IsOn(isDown), input.IsOn(isLeft), input.IsOn(isRight),
+                             fire);
 }
 
 void TRace::OnTimeOverEnded() {

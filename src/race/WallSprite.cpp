@@ -242,7 +242,7 @@ void TWallSprite::HitByBoat(TMyCarSprite& boat) {
         if (std::fabs(OwnSpeed + boat.ScrollStep) > kWreckClosingSpeed)
             boat.Wreck();
         if (!boat.HasShield)
-            boat.Speed = 0;
+            boat.Stop();
         if (!Exploded)
             Explode();
     }
@@ -252,8 +252,7 @@ void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
     switch (Kind) {
     case wkTree:
         m_race.PlaySound("Tree");
-        boat.SpeedMode = smSlow;
-        boat.TargetSpeed = boat.Speed / 2;
+        boat.SlowHardTo(boat.Speed / 2);
         break;
     case wkRamp:
         // Only a boat whose top edge is in the ramp's lower half takes off.
@@ -262,14 +261,12 @@ void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
         break;
     case wkFlag:
         m_race.PlaySound("Flag");
-        boat.SpeedMode = smSlow;
-        boat.TargetSpeed = boat.Speed > kFlagSlowDown ? boat.Speed - kFlagSlowDown : 0;
+        boat.SlowHardTo(boat.Speed > kFlagSlowDown ? boat.Speed - kFlagSlowDown : 0);
         break;
     case wkWeed:
         m_race.PlaySound("Weed");
-        boat.SpeedMode = m_race.Random(2) == 0 ? smDriftLeft : smDriftRight;
-        boat.DriftMs = kWeedDriftMs;
-        boat.TargetSpeed = boat.Speed > kWeedSlowDown ? boat.Speed - kWeedSlowDown : 0;
+        boat.DriftSlowingTo(m_race.Random(2) == 0, kWeedDriftMs,
+                            boat.Speed > kWeedSlowDown ? boat.Speed - kWeedSlowDown : 0);
         break;
     case wkFisher:
     case wkShip:
@@ -279,7 +276,7 @@ void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
     case wkBridge:
         Explode();
         if (boat.Speed <= kBridgeSafeSpeed)
-            boat.Speed = 0;
+            boat.Stop();
         else
             boat.Wreck();
         break;
