@@ -12,6 +12,7 @@
 #include "engine/audio/ModulePlayer.h"
 #include "engine/audio/WaveCollection.h"
 #include "engine/display/GameDraw.h"
+#include "engine/display/GameImageList.h"
 #include "engine/display/GameTimer.h"
 #include "engine/gfx/Cp1252.h"
 #include "engine/gfx/ImageList.h"

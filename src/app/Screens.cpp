@@ -4,6 +4,7 @@
 #include "context/Frame.h"
 #include "context/GameAudio.h"
 #include "context/InterfaceSprites.h"
+#include "engine/display/GameImageList.h"
 #include "engine/gfx/ImageList.h"
 #include "engine/platform/Platform.h"
 #include "menus/Menus.h"

@@ -3,6 +3,7 @@
 #include "context/Frame.h"
 #include "context/GameContext.h"
 #include "context/ScreenState.h"
+#include "engine/display/GameImageList.h"
 #include "engine/gfx/ImageList.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include "context/GameRandom.h"
 #include "context/InterfaceSprites.h"
 #include "context/ScreenState.h"
+#include "engine/display/GameImageList.h"
 #include "engine/gfx/ImageList.h"
 #include "engine/input/GameInput.h"
 #include "engine/sprite/Sprite.h"

@@ -11,6 +11,7 @@
 #include "engine/audio/ModulePlayer.h"
 #include "engine/audio/WaveCollection.h"
 #include "engine/display/GameDraw.h"
+#include "engine/display/GameImageList.h"
 #include "engine/gfx/ImageList.h"
 #include "engine/input/GameInput.h"
 #include "engine/platform/HeadlessPlatform.h"

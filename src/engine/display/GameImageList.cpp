@@ -1,5 +1,6 @@
+#include "engine/display/GameImageList.h"
+
 #include "engine/display/GameDraw.h"
-#include "engine/gfx/ImageList.h"
 
 TGameImageList::TGameImageList(TGameDraw* gameDraw) {
     SetGameDraw(gameDraw);
@@ -22,7 +23,7 @@ void TGameImageList::SetGameDraw(TGameDraw* gameDraw) {
     m_gameDraw->RegisterNotification(this, [this](TGameDraw& draw, TDrawNotifyKind kind) {
         switch (kind) {
         case TDrawNotifyKind::Initialize:
-            Items.Initialize(draw);
+            Items.Initialize(draw.Initialized());
             break;
         case TDrawNotifyKind::Finalize:
             Items.Finalize();
@@ -41,7 +42,7 @@ void TGameImageList::SetGameDraw(TGameDraw* gameDraw) {
     });
     // Joining a display that already runs: build the surfaces now rather than at its next mode switch.
     if (m_gameDraw->Initialized()) {
-        Items.Initialize(*m_gameDraw);
+        Items.Initialize(m_gameDraw->Initialized());
         Items.Restore();
     }
 }
