@@ -13,15 +13,10 @@
 #include <string>
 
 namespace {
-constexpr int kNoticeFont = 13;
-constexpr int kQuestionFont = 7;
-constexpr int kNameEntryFont = 12;
 constexpr int kGameOverMs = 2000;
-constexpr int kCentreX = 400;
-constexpr int kCursorX = 217;
-constexpr int kCursorY = 363;
-constexpr int kCursorZ = 7;
-constexpr int kCursorBlinkMs = 500;
+constexpr int kNameCursorX = 217;
+constexpr int kNameCursorY = 363;
+constexpr int kNameCursorZ = 7;
 
 // The race's questions use the first two button slots; the race has no buttons of its own.
 constexpr TYesNoQuestion::TButtons kFinishButtons{ScreenSlot::RaceYes, 307, 414, 340};
@@ -146,9 +141,9 @@ void TFinishRaceQuestion::Close() {
 void TNameEntry::Open() {
     m_form.Audio().StopSound("Engine");
     TCaptionSprite* cursor = new TCaptionSprite(m_form, "Cursor");
-    cursor->X = kCursorX;
-    cursor->Y = kCursorY;
-    cursor->SetZ(kCursorZ);
+    cursor->X = kNameCursorX;
+    cursor->Y = kNameCursorY;
+    cursor->SetZ(kNameCursorZ);
     cursor->Visible = false;
     m_messages.TextCursor = cursor;
     m_messages.CursorBlinkMs = 0;

@@ -9,8 +9,6 @@
 
 namespace {
 constexpr TYesNoQuestion::TButtons kButtons{ScreenSlot::MenuYes, 315, 422, 344};
-constexpr int kExitFont = 7;
-constexpr int kClearTableFont = 10;
 } // namespace
 
 TMenuQuestion::TMenuQuestion(TMForm& form, TMessages& messages, TMessageMode mode)
@@ -53,7 +51,7 @@ void TMenuQuestion::DrawQuestion(int lagCount, int fontSlot,
 }
 
 void TExitQuestion::Draw(int lagCount) {
-    DrawQuestion(lagCount, kExitFont, {{"Exit the game?", 257}});
+    DrawQuestion(lagCount, kQuestionFont, {{"Exit the game?", 257}});
 }
 
 void TExitQuestion::Answer() {

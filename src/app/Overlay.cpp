@@ -7,8 +7,7 @@
 #include "menus/Menus.h"
 
 namespace {
-constexpr int kCentreX = 400;
-constexpr int kButtonZ = 6;
+constexpr int kQuestionButtonZ = 6;
 } // namespace
 
 void TOverlay::CentredText(int fontSlot, std::string_view text, int y) {
@@ -25,7 +24,7 @@ void TYesNoQuestion::CreateButtons() {
     TScreenState& s = m_form.Screen();
     auto create = [this](const char* image, int x, int y) {
         auto* button = new TMenuButton(m_form, image, image, 0, 1, x, y);
-        button->SetZ(kButtonZ);
+        button->SetZ(kQuestionButtonZ);
         return button;
     };
     s.ScreenSprites.Buttons[YesSlot()] = create("YesButton", m_buttons.YesX, m_buttons.Y);

@@ -4,6 +4,7 @@
 #error "race/ and menus/ reach the game through TGameContext (context/GameContext.h), not the form"
 #endif
 
+#include "context/Frame.h"
 #include "context/GameState.h"
 
 #include <cstdint>
@@ -44,6 +45,15 @@ class TOverlay {
     virtual void AfterClose() {}
 
   protected:
+    // The overlays' font slots: the notices over the race, the questions, the name entry and the
+    // send question, the clear-table question.
+    static constexpr int kNoticeFont = 13;
+    static constexpr int kQuestionFont = 7;
+    static constexpr int kNameEntryFont = 12;
+    static constexpr int kClearTableFont = 10;
+    // Overlay text is centred on the screen's middle.
+    static constexpr int kCentreX = kScreenWidth / 2;
+
     // Text centred on the screen's middle, its top edge at y, in a font slot.
     void CentredText(int fontSlot, std::string_view text, int y);
 

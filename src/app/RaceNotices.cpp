@@ -8,7 +8,6 @@
 #include <string>
 
 namespace {
-constexpr int kNoticeFont = 13;
 constexpr int kLevelBannerMs = 2000;
 constexpr int kTimeOverMs = 3000;
 } // namespace

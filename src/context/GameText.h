@@ -6,6 +6,9 @@
 class TCanvas;
 class TGameDraw;
 
+// A text cursor (the name entry's, the options text line's) blinks with this half-period.
+inline constexpr int32_t kCursorBlinkMs = 500;
+
 // Text on the back surface's canvas in one of 13 fixed font slots: the overlays, the race's
 // read-outs, the high-score table and the options text all write through it. Text is
 // Windows-1252 bytes; before the display can draw, nothing is written and widths are 0.

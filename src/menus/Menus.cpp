@@ -8,9 +8,6 @@
 #include "engine/input/GameInput.h"
 
 namespace {
-constexpr int kSubScreenX = 12;
-constexpr int kSubScreenY = 106;
-constexpr int kSubScreenZ = 2;
 constexpr double kUpperPanelStep = 1.75;
 constexpr double kLowerPanelStep = 1.1666666666666667;
 constexpr double kColumnStep = 4;

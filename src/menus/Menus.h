@@ -90,6 +90,11 @@ class TMenus {
     int32_t CursorBlinkMs = 0;
 
   private:
+    // Where a sub-screen's frame sits beside the main menu, under the panels.
+    static constexpr int kSubScreenX = 12;
+    static constexpr int kSubScreenY = 106;
+    static constexpr int kSubScreenZ = 2;
+
     TMenuButton* Button(int32_t slot);
     void SetSubScreen(TGameScreen screen, int32_t buttonCount, int32_t first, int32_t last, int32_t active);
     void LightMainButton(int32_t slot);

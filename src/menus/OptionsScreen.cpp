@@ -14,9 +14,6 @@
 // The options screen: its rows and buttons, the switches and the free text field.
 
 namespace {
-constexpr int kSubScreenX = 12;
-constexpr int kSubScreenY = 106;
-constexpr int kSubScreenZ = 2;
 constexpr int kOptionRowX = 14;
 constexpr int kOptionRowY[4] = {180, 240, 300, 360};
 constexpr int kTextFieldX = 265;
@@ -24,7 +21,6 @@ constexpr int kTextFieldY = 357;
 constexpr int kCursorX = 264;
 constexpr int kCursorY = 381;
 constexpr int kCursorZ = 5;
-constexpr int kCursorBlinkMs = 500;
 } // namespace
 
 void TMenus::OpenOptionsScreen() {
