@@ -11,6 +11,7 @@ packages=(
     fonts-liberation2 fonts-dseg fonts-dejavu-core
     xvfb xdotool x11-utils imagemagick openmpt123 librsvg2-bin python3
     wmctrl desktop-file-utils openbox
+    libboost-dev libsqlite3-dev libcli11-dev chromium wrk nginx xdg-utils
 )
 
 missing=()

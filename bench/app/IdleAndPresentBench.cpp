@@ -3,6 +3,7 @@
 // are the whole process's (user and system time), so run it on a quiet machine.
 #include "app/MForm.h"
 #include "app/Screens.h"
+#include "context/Frame.h"
 #include "engine/display/GameDraw.h"
 #include "engine/display/GameTimer.h"
 #include "engine/platform/Platform.h"
@@ -68,7 +69,7 @@ void BM_ResidentMemory(benchmark::State& state) {
     for (auto _ : state) {
         auto platform = CreateSdlPlatform();
         std::string error;
-        if (!platform->OpenWindow("Spraydash", 800, 600, error)) {
+        if (!platform->OpenWindow("Spraydash", kScreenWidth, kScreenHeight, error)) {
             state.SkipWithError(error.c_str());
             break;
         }
@@ -109,8 +110,8 @@ struct TIdleFigures {
 bool MeasureIdle(bool wholeFrames, TIdleFigures& figures, std::string& error) {
     constexpr uint32_t kSettleMs = 3000;
     constexpr uint32_t kMeasureMs = 6000;
-    auto platform = CreateSdlPlatform(wholeFrames);
-    if (!platform->OpenWindow("Spraydash", 800, 600, error)) {
+    auto platform = CreateSdlPlatform(TSdlDialogs::InProcess, wholeFrames);
+    if (!platform->OpenWindow("Spraydash", kScreenWidth, kScreenHeight, error)) {
         return false;
     }
     TMForm form(*platform, TFormConfig{});
@@ -201,15 +202,15 @@ void BM_PresentFrame(benchmark::State& state) {
     }
     auto platform = CreateSdlPlatform();
     std::string error;
-    if (!platform->OpenWindow("Spraydash", 800, 600, error)) {
+    if (!platform->OpenWindow("Spraydash", kScreenWidth, kScreenHeight, error)) {
         state.SkipWithError(error.c_str());
         return;
     }
-    std::vector<uint16_t> frame(800 * 600);
+    std::vector<uint16_t> frame(kScreenWidth * kScreenHeight);
     uint16_t value = 0;
     for (auto _ : state) {
         std::fill(frame.begin(), frame.end(), value++);
-        platform->Present(frame.data(), 800, 600, 800);
+        platform->Present(frame.data(), kScreenWidth, kScreenHeight, kScreenWidth);
     }
 }
 BENCHMARK(BM_PresentFrame)->Unit(benchmark::kMicrosecond);
@@ -222,14 +223,14 @@ void BM_PresentUnchangedFrame(benchmark::State& state) {
     }
     auto platform = CreateSdlPlatform();
     std::string error;
-    if (!platform->OpenWindow("Spraydash", 800, 600, error)) {
+    if (!platform->OpenWindow("Spraydash", kScreenWidth, kScreenHeight, error)) {
         state.SkipWithError(error.c_str());
         return;
     }
-    std::vector<uint16_t> frame(800 * 600, 0x1234);
-    platform->Present(frame.data(), 800, 600, 800);
+    std::vector<uint16_t> frame(kScreenWidth * kScreenHeight, 0x1234);
+    platform->Present(frame.data(), kScreenWidth, kScreenHeight, kScreenWidth);
     for (auto _ : state) {
-        platform->Present(frame.data(), 800, 600, 800);
+        platform->Present(frame.data(), kScreenWidth, kScreenHeight, kScreenWidth);
     }
 }
 BENCHMARK(BM_PresentUnchangedFrame)->Unit(benchmark::kMicrosecond);

@@ -1,10 +1,12 @@
 // One race tick and one main-menu tick, each reported against one copy of the 800 × 600 × 2
 // back surface measured in the same run (counter x_memcpy; the goal is 3 or less). Times are
 // this thread's CPU time, so other work on a shared machine disturbs the ratio little.
-#include "app/InterfaceSprites.h"
 #include "app/MForm.h"
 #include "app/Screens.h"
+#include "context/Frame.h"
+#include "context/InterfaceSprites.h"
 #include "engine/display/GameDraw.h"
+#include "engine/display/GameImageList.h"
 #include "engine/platform/HeadlessPlatform.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"
@@ -22,8 +24,6 @@
 
 namespace {
 
-constexpr int kScreenW = 800;
-constexpr int kScreenH = 600;
 constexpr double kTargetRatio = 3.0;
 
 double ThreadCpuNs() {
@@ -34,7 +34,7 @@ double ThreadCpuNs() {
 
 // The yardstick: one copy of the back surface, the best of a few rounds.
 double MemcpyNs() {
-    constexpr size_t kBytes = static_cast<size_t>(kScreenW) * kScreenH * 2;
+    constexpr size_t kBytes = static_cast<size_t>(kScreenWidth) * kScreenHeight * 2;
     constexpr int kCopies = 50;
     std::vector<uint8_t> from(kBytes, 1), to(kBytes, 0);
     double best = 1e18;
@@ -73,7 +73,7 @@ struct TRaceWith30Walls {
     std::unique_ptr<TMForm> Form;
 
     bool Start(bool generatedPictures, std::string& error) {
-        Platform.OpenWindow("bench", kScreenW, kScreenH, error);
+        Platform.OpenWindow("bench", kScreenWidth, kScreenHeight, error);
         TFormConfig config;
         config.RandomSeed = 7;
         Form = std::make_unique<TMForm>(Platform, config);
@@ -93,13 +93,13 @@ struct TRaceWith30Walls {
             form.MDraw().Initialize();
         }
         TMForm& game = *Form;
-        game.Random.Seed(7);
-        game.Shell.GameOptions.SoundOn = false;
-        game.Shell.GameOptions.MusicOn = false;
+        game.Random().Seed(7);
+        game.Shell().GameOptions.SoundOn = false;
+        game.Shell().GameOptions.MusicOn = false;
         TRace& race = game.Race();
         race.SelectedBoat = 2;
         race.StartRace();
-        game.Shell.MessageMode = msgNone;
+        game.Shell().MessageMode = msgNone;
         TMyCarSprite& boat = *race.PlayerBoat;
         boat.X = 380;
         boat.HasShield = true;
@@ -108,7 +108,7 @@ struct TRaceWith30Walls {
         boat.GunMs = 1 << 30;
 
         TRaceTrack& track = race.Track();
-        const uint8_t kinds[] = {wkTree, wkFlag, wkDuck, wkBox50, wkUmbrellaRed, wkWeed};
+        const TWallKind kinds[] = {wkTree, wkFlag, wkDuck, wkBox50, wkUmbrellaRed, wkWeed};
         for (int32_t slot = 1; slot <= TRaceTrack::kSlotCount; ++slot) {
             const int row = (slot - 1) / 5;
             const int col = (slot - 1) % 5;
@@ -163,9 +163,9 @@ void BM_RaceTickWith30WallsScrolling(benchmark::State& state) {
         state.SkipWithError(error.c_str());
         return;
     }
-    TScrollBackground& river = *race.Form->ScrollBack();
+    TScrollBackground& river = race.Form->ScrollBack();
     TimeTicks(state, [&] {
-        river.Y = river.Y >= kScreenH ? 0 : river.Y + 7;
+        river.Y = river.Y >= kScreenHeight ? 0 : river.Y + 7;
         race.Tick();
     });
     benchmark::DoNotOptimize(race.Form->Race().Score);
@@ -178,7 +178,7 @@ BENCHMARK(BM_RaceTickWith30WallsScrolling)->Unit(benchmark::kMicrosecond);
 void MainMenuTick(benchmark::State& state, bool reuseFrames) {
     THeadlessPlatform platform;
     std::string error;
-    platform.OpenWindow("bench", kScreenW, kScreenH, error);
+    platform.OpenWindow("bench", kScreenWidth, kScreenHeight, error);
     TFormConfig config;
     config.RandomSeed = 7;
     config.DataDir = SPRAYDASH_BUILT_DATA;

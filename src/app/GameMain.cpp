@@ -1,5 +1,7 @@
 #include "app/GameMain.h"
 
+#include "context/Frame.h"
+
 #include "engine/platform/Platform.h"
 
 #include <csignal>
@@ -7,14 +9,21 @@
 #include <exception>
 
 namespace {
-constexpr int kDisplayWidth = 800;
-constexpr int kDisplayHeight = 600;
-constexpr const char* kTitle = "Spraydash";
+constexpr const char* kTitle = TMForm::kTitle;
 } // namespace
+
+std::string ScoreServerAddress(const std::string& builtIn, const char* fromEnvironment) {
+    std::string value = fromEnvironment ? fromEnvironment : "";
+    std::size_t first = value.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return builtIn;
+    std::size_t last = value.find_last_not_of(" \t\r\n");
+    return value.substr(first, last - first + 1);
+}
 
 int RunGame(IPlatform& platform, const TFormConfig& config) {
     std::string error;
-    if (!platform.OpenWindow(kTitle, kDisplayWidth, kDisplayHeight, error)) {
+    if (!platform.OpenWindow(kTitle, kScreenWidth, kScreenHeight, error)) {
         std::fprintf(stderr, "%s: %s\n", kTitle, error.c_str());
         return 1;
     }

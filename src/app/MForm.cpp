@@ -1,14 +1,18 @@
 #include "app/MForm.h"
 
-#include "app/GameAudio.h"
-#include "app/InterfaceSprites.h"
+#include "app/InternetShortcut.h"
 #include "app/Messages.h"
 #include "app/Screens.h"
+#include "context/Frame.h"
+#include "context/GameAudio.h"
+#include "context/GameText.h"
+#include "context/InterfaceSprites.h"
 #include "engine/archive/ArchiveErrors.h"
 #include "engine/audio/GameSound.h"
 #include "engine/audio/ModulePlayer.h"
 #include "engine/audio/WaveCollection.h"
 #include "engine/display/GameDraw.h"
+#include "engine/display/GameImageList.h"
 #include "engine/display/GameTimer.h"
 #include "engine/gfx/Cp1252.h"
 #include "engine/gfx/ImageList.h"
@@ -27,13 +31,9 @@
 #include <stdexcept>
 
 namespace {
-constexpr int kDisplayWidth = 800;
-constexpr int kDisplayHeight = 600;
-constexpr int kTimerInterval = 15;
-constexpr int kTickMs = 15;
 constexpr double kSpeedScale = 0.5;
 constexpr int kPlayerNameTypedLimit = 12;
-constexpr size_t kPlayerNameMax = 10;
+constexpr size_t kPlayerNameMax = THighScoreTable::kNameMax;
 constexpr const char* kPlayUrlFile = "play.url";
 
 // The form's keyboard assignment: state → up to three virtual keys.
@@ -62,36 +62,17 @@ void Edge(bool now, bool& pressed, bool& previous) {
     pressed = now && !previous;
     previous = now;
 }
-
-// The steps that restart a level or end a race. A pause or "Finish race?" would replace them,
-// and resuming from it would run on a race that is over: a second time-out costs another life,
-// a second ending enters the same result twice.
-bool RaceStepUnderWay(uint8_t mode) {
-    return mode == msgTimeOver || mode == msgGameOver || mode == msgEnterName || mode == msgSendResult ||
-           mode == msgSending;
-}
 } // namespace
 
-int32_t TGameRandom::Random(int32_t range) {
-    if (range <= 0) {
-        return 0;
-    }
-    return static_cast<int32_t>(std::uniform_int_distribution<int32_t>(0, range - 1)(m_engine));
-}
-
-double TGameRandom::RandomFloat() {
-    return std::uniform_real_distribution<double>(0.0, 1.0)(m_engine);
-}
-
 TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), m_config(std::move(config)) {
-    m_draw = std::make_unique<TGameDraw>(&m_platform, kDisplayWidth, kDisplayHeight);
+    m_draw = std::make_unique<TGameDraw>(&m_platform, kScreenWidth, kScreenHeight);
     m_draw->OnInitialize = [this] { MDrawInitialize(); };
     m_draw->OnFinalize = [this] { MDrawFinalize(); };
     m_draw->SetOptions(OptionBit(doAllowReboot) | OptionBit(doHardware) | OptionBit(doSelectDriver));
 
     m_timer = std::make_unique<TGameTimer>();
     m_timer->ActiveOnly = true;
-    m_timer->SetInterval(kTimerInterval);
+    m_timer->SetInterval(kFrameTickMs);
     m_timer->OnTimer = [this](int lagCount) { MTimerTimer(lagCount); };
 
     m_imageList = std::make_unique<TGameImageList>(m_draw.get());
@@ -106,8 +87,10 @@ TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), 
     m_waveList = std::make_unique<TGameWaveList>(m_sound.get());
     m_music = std::make_unique<TModulePlayer>(m_sound->Mixer());
     m_http = std::make_unique<THttpClient>();
+    m_frame = std::make_unique<TFrame>(*m_draw, *m_spriteEngine);
+    m_text = std::make_unique<TGameText>(*m_draw);
 
-    m_audio = std::make_unique<TGameAudio>(*m_waveList, *m_music, Shell.GameOptions, Shell.GameScreen);
+    m_audio = std::make_unique<TGameAudio>(*m_waveList, *m_music, m_shell.GameOptions, m_shell.GameScreen);
     m_screens = std::make_unique<TScreens>(*this);
     m_messages = std::make_unique<TMessages>(*this);
     m_menus = std::make_unique<TMenus>(*this);
@@ -143,14 +126,14 @@ void TMForm::FormCreate() {
     LoadDataFile(res + "Res3.dxg", [this](const std::string& p) { m_imageList3->Items.LoadFromFile(p); });
     LoadDataFile(res + "Sounds.dxw", [this](const std::string& p) { m_waveList->Items().LoadFromFile(p); });
 
-    Shell.GameScreen = gsStartup;
+    m_shell.GameScreen = gsStartup;
     uint32_t seed = m_config.RandomSeed;
     if (seed == 0) {
         seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     }
-    Random.Seed(seed);
-    Shell.TickMs = kTickMs;
-    Shell.SpeedScale = kSpeedScale;
+    m_random.Seed(seed);
+    m_shell.TickMs = kFrameTickMs;
+    m_shell.SpeedScale = kSpeedScale;
 
     m_menus->LoadHighScores();
     m_menus->LoadOptions();
@@ -161,13 +144,13 @@ void TMForm::FormCreate() {
     m_timer->SetApplicationActive(m_platform.HasFocus(), m_platform.Ticks());
     ApplyDisplayMode();
 
-    Shell.PausePressed = Shell.PausePrev = false;
-    Shell.EscPressed = Shell.EscPrev = false;
-    Shell.YesPressed = Shell.YesPrev = false;
-    Shell.NoPressed = Shell.NoPrev = false;
+    m_shell.PausePressed = m_shell.PausePrev = false;
+    m_shell.EscPressed = m_shell.EscPrev = false;
+    m_shell.YesPressed = m_shell.YesPrev = false;
+    m_shell.NoPressed = m_shell.NoPrev = false;
 
     m_scrollBack = new TScrollBackground(*this, "MMBackground");
-    m_screens->BuildMainMenu(true, 0);
+    m_screens->BuildMainMenu(true, fuNone);
 }
 
 void TMForm::FormDestroy() {
@@ -179,6 +162,35 @@ void TMForm::FormDestroy() {
 
 void TMForm::SetTimerEnabled(bool enabled) {
     m_timer->SetEnabled(enabled, m_platform.Ticks());
+}
+
+void TMForm::OpenMessage(TMessageMode mode) {
+    m_messages->OpenMessage(mode);
+}
+
+void TMForm::BuildMainMenu(bool full, TMenuFollowUp followUp) {
+    m_screens->BuildMainMenu(full, followUp);
+}
+
+void TMForm::FreeMainMenu() {
+    m_screens->FreeMainMenu();
+}
+
+void TMForm::StartRace(int32_t boat) {
+    m_race->SelectedBoat = boat;
+    m_race->StartRace();
+}
+
+void TMForm::ShowMouseCursor() {
+    m_screens->ShowMouseCursor();
+}
+
+void TMForm::HideMouseCursor() {
+    m_screens->HideMouseCursor();
+}
+
+void TMForm::ShowWarning(const std::string& text) {
+    m_platform.ShowWarning(kTitle, text);
 }
 
 void TMForm::Run() {
@@ -321,12 +333,12 @@ void TMForm::MDrawFinalize() {
 }
 
 void TMForm::MDrawMouseMove(int x, int y) {
-    Shell.MouseX = x;
-    Shell.MouseY = y;
-    if (Shell.MessageMode != msgNone) {
-        HitTestOverlayButtons(*this);
+    m_shell.MouseX = x;
+    m_shell.MouseY = y;
+    if (m_shell.MessageMode != msgNone) {
+        HitTestOverlayButtons(m_shell, m_screen);
     } else {
-        HitTestButtons(*this);
+        HitTestButtons(m_shell, m_screen);
     }
 }
 
@@ -335,28 +347,36 @@ void TMForm::MDrawClick() {
 }
 
 void TMForm::ReadInputEdges() {
-    Edge(m_input->IsOn(InputButton(4)), Shell.PausePressed, Shell.PausePrev);
-    Edge(m_input->IsOn(InputButton(5)), Shell.EscPressed, Shell.EscPrev);
-    Edge(m_input->IsOn(InputButton(6)), Shell.YesPressed, Shell.YesPrev);
-    Edge(m_input->IsOn(InputButton(7)), Shell.NoPressed, Shell.NoPrev);
+    Edge(m_input->IsOn(InputButton(4)), m_shell.PausePressed, m_shell.PausePrev);
+    Edge(m_input->IsOn(InputButton(5)), m_shell.EscPressed, m_shell.EscPrev);
+    Edge(m_input->IsOn(InputButton(6)), m_shell.YesPressed, m_shell.YesPrev);
+    Edge(m_input->IsOn(InputButton(7)), m_shell.NoPressed, m_shell.NoPrev);
 }
 
 void TMForm::MTimerTimer(int lagCount) {
-    Shell.FramesPerSecond = m_timer->FramesPerSecond();
+    m_shell.FramesPerSecond = m_timer->FramesPerSecond();
     m_audio->MusicKeepAlive();
     m_input->Update();
     m_typedText.TickRead([this](int key) { return m_input->Keyboard.KeyDown(key); });
     ReadInputEdges();
-    if (Shell.MessageMode == msgExitGame || Shell.MessageMode == msgClearTable) {
+    if (m_shell.MessageMode == msgExitGame || m_shell.MessageMode == msgClearTable) {
         m_messages->DrawMessages(lagCount);
         return;
     }
-    switch (Shell.GameScreen) {
+    switch (m_shell.GameScreen) {
     case gsMainMenu:
         m_menus->MainMenuTick(lagCount);
         break;
     case gsRace:
-        m_race->RaceTick(lagCount);
+        // An open overlay draws the frame over the standing race, and may end the race.
+        if (m_shell.MessageMode != msgNone) {
+            m_messages->DrawMessages(lagCount);
+            if (m_shell.GameScreen == gsRace) {
+                m_race->RaceTickAfterFrame();
+            }
+        } else {
+            m_race->RaceTick(lagCount);
+        }
         break;
     case gsOptions:
         m_menus->OptionsTick(lagCount);
@@ -370,39 +390,26 @@ void TMForm::MTimerTimer(int lagCount) {
     case gsBoatSelect:
         m_menus->BoatSelectTick(lagCount);
         break;
-    default:
+    case gsStartup:
         break;
     }
 }
 
 void TMForm::ButtonClick(bool fromKeyboard) {
-    int active = Screen.ActiveButton;
-    if (active == 11 || active == 12) {
+    int active = m_screen.ActiveButton;
+    if (active == ScreenSlot::MenuYes || active == ScreenSlot::MenuNo) {
         m_audio->PlaySound("B_Act");
     }
-    if (Shell.MessageMode == msgExitGame) {
-        if (active == 11) {
-            ExitGame();
-        } else if (active == 12) {
-            m_messages->CloseMessage();
-        }
+    // The exit and clear-table questions take the clicks over any screen; over the race, the open
+    // overlay answers (or ignores) every click.
+    const TMessageMode mode = m_shell.MessageMode;
+    if (mode == msgExitGame || mode == msgClearTable || m_shell.GameScreen == gsRace) {
+        m_messages->AnswerMessage();
         return;
     }
-    if (Shell.MessageMode == msgClearTable) {
-        if (active == 11) {
-            m_menus->ResetHighScores();
-            m_messages->CloseMessage();
-        } else if (active == 12) {
-            m_messages->CloseMessage();
-        }
-        return;
-    }
-    switch (Shell.GameScreen) {
-    case gsRace:
-        m_messages->AnswerRaceOverlay();
-        return;
+    switch (m_shell.GameScreen) {
     case gsMainMenu:
-        if (Screen.MenuIntroPhase != 0) {
+        if (m_screen.MenuIntroPhase != 0) {
             return;
         }
         [[fallthrough]];
@@ -412,7 +419,8 @@ void TMForm::ButtonClick(bool fromKeyboard) {
     case gsBoatSelect:
         m_menus->MenuButtonClick(fromKeyboard);
         return;
-    default:
+    case gsRace:
+    case gsStartup:
         return;
     }
 }
@@ -420,49 +428,49 @@ void TMForm::ButtonClick(bool fromKeyboard) {
 void TMForm::FormKeyPress(char key) {
     const int code = static_cast<unsigned char>(key);
     const bool control = code == vk::Return || code == vk::Escape || code == vk::Back;
-    const bool acts = (Shell.GameScreen == gsRace && Shell.MessageMode == msgEnterName) ||
-                      (Shell.GameScreen == gsOptions && m_menus->TextEditing) || control;
+    const bool acts = (m_shell.GameScreen == gsRace && m_shell.MessageMode == msgEnterName) ||
+                      (m_shell.GameScreen == gsOptions && m_menus->TextEditing) || control;
     if (!acts) {
         return;
     }
-    if (Shell.GameScreen == gsRace) {
+    if (m_shell.GameScreen == gsRace) {
         if (code == vk::Return) {
             ButtonClick(false);
         }
-        if (Shell.MessageMode == msgEnterName) {
+        if (m_shell.MessageMode == msgEnterName) {
             if (code == vk::Back) {
-                Shell.PlayerName = DeleteLastChar(Shell.PlayerName);
+                m_shell.PlayerName = DeleteLastChar(m_shell.PlayerName);
             }
-            if (static_cast<int>(Shell.PlayerName.size()) < kPlayerNameTypedLimit && code >= 32) {
-                Shell.PlayerName = AppendChar(Shell.PlayerName, key, kPlayerNameMax);
+            if (static_cast<int>(m_shell.PlayerName.size()) < kPlayerNameTypedLimit && code >= 32) {
+                m_shell.PlayerName = AppendChar(m_shell.PlayerName, key, kPlayerNameMax);
             }
         }
         return;
     }
-    if (Shell.GameScreen == gsOptions) {
+    if (m_shell.GameScreen == gsOptions) {
         if (code == vk::Return) {
             ButtonClick(false);
         }
         if (code == vk::Escape) {
-            Screen.ActiveButton = 2;
+            m_screen.ActiveButton = ScreenSlot::Options;
             ButtonClick(false);
             return;
         }
-        if (Screen.ActiveButton == 10 && m_menus->TextEditing) {
+        if (m_screen.ActiveButton == ScreenSlot::TextLine && m_menus->TextEditing) {
             m_menus->OptionsKeyPress(key);
         }
         return;
     }
     if (code == vk::Escape) {
-        switch (Shell.GameScreen) {
+        switch (m_shell.GameScreen) {
         case gsHighScores:
-            Screen.ActiveButton = 3;
+            m_screen.ActiveButton = ScreenSlot::HighScores;
             break;
         case gsHelp:
-            Screen.ActiveButton = 4;
+            m_screen.ActiveButton = ScreenSlot::Help;
             break;
         case gsBoatSelect:
-            Screen.ActiveButton = 1;
+            m_screen.ActiveButton = ScreenSlot::Start;
             break;
         case gsMainMenu:
             return;
@@ -475,33 +483,33 @@ void TMForm::FormKeyPress(char key) {
 
 void TMForm::FormKeyDown(int key, bool alt, bool) {
     if (key == vk::Control) {
-        Shell.CtrlHeld = true;
+        m_shell.CtrlHeld = true;
     }
     if (key == vk::Return && alt) {
-        Shell.GameOptions.FullScreen = !Shell.GameOptions.FullScreen;
+        m_shell.GameOptions.FullScreen = !m_shell.GameOptions.FullScreen;
         ApplyDisplayMode();
     }
 }
 
 void TMForm::FormKeyUp(int key) {
     if (key == vk::Control) {
-        Shell.CtrlHeld = false;
+        m_shell.CtrlHeld = false;
     }
 }
 
 void TMForm::FormCloseQuery(bool& canClose) {
     canClose = false;
-    if (!m_created || (Shell.GameScreen == gsRace && RaceStepUnderWay(Shell.MessageMode))) {
+    if (!m_created || (m_shell.GameScreen == gsRace && m_messages->RaceStepUnderWay())) {
         return;
     }
     m_messages->OpenMessage(msgExitGame);
-    if (Shell.GameScreen == gsRace) {
+    if (m_shell.GameScreen == gsRace) {
         m_messages->OpenMessage(msgFinishRace);
     }
 }
 
 void TMForm::SysCommandMinimize() {
-    if (m_created && Shell.GameScreen == gsRace && !RaceStepUnderWay(Shell.MessageMode)) {
+    if (m_created && m_shell.GameScreen == gsRace && !m_messages->RaceStepUnderWay()) {
         m_messages->OpenMessage(msgPause);
     }
 }
@@ -510,7 +518,7 @@ void TMForm::ApplyDisplayMode() {
     m_draw->Display.SetBitCount(16);
     TGameDrawOptions options = m_draw->Options();
     m_draw->Finalize();
-    if (Shell.GameOptions.FullScreen) {
+    if (m_shell.GameOptions.FullScreen) {
         m_platform.SaveWindowPlacement();
         m_draw->SetOptions(options | OptionBit(doFullScreen));
     } else {
@@ -525,30 +533,37 @@ void TMForm::OpenUrl(const std::string& url) {
 }
 
 void TMForm::OpenPlayUrl() {
-    std::error_code ec;
-    if (std::filesystem::exists(kPlayUrlFile, ec)) {
-        m_platform.OpenUrl(kPlayUrlFile);
+    // The desktop would open the shortcut file itself in an editor: open the page it names.
+    if (auto url = ReadShortcutUrl(kPlayUrlFile)) {
+        m_platform.OpenUrl(*url);
     }
 }
 
 void TMForm::ExitGame() {
+    // A failure is told by the end-of-program save, which writes the options once more.
     SaveQuietly([this] { m_menus->SaveOptions(); });
     OpenPlayUrl();
     m_terminated = true;
 }
 
 void TMForm::ShutDown() {
-    SaveQuietly([this] { m_menus->SaveOptions(); });
-    SaveQuietly([this] { m_menus->SaveHighScores(); });
+    std::string failures = SaveQuietly([this] { m_menus->SaveOptions(); });
+    failures += SaveQuietly([this] { m_menus->SaveHighScores(); });
+    if (!failures.empty()) {
+        // A player who started the game from the desktop never sees stderr.
+        m_platform.ShowWarning(kTitle, "The game could not be saved.\n" + failures +
+                                           "Any save file from before is left as it was.");
+    }
     m_terminated = true;
 }
 
-void TMForm::SaveQuietly(const std::function<void()>& save) {
+std::string TMForm::SaveQuietly(const std::function<void()>& save) {
     // A save that fails (a read-only folder, a full disk) must not take the game down on
-    // its way out; the previous file is still there, and the player is told why.
+    // its way out; the previous file is still there.
     try {
         save();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Spraydash: %s\n", e.what());
+        return std::string(e.what()) + "\n";
     }
+    return {};
 }

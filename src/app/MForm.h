@@ -1,12 +1,20 @@
 #pragma once
 
-#include "app/GameState.h"
+// The race and the menus work through TGameContext; the form and its parts are the
+// application's own.
+#if defined(SPRAYDASH_RACE_LIBRARY) || defined(SPRAYDASH_MENUS_LIBRARY)
+#error "race/ and menus/ reach the game through TGameContext (context/GameContext.h), not the form"
+#endif
+
 #include "app/TypedTextGate.h"
+#include "context/GameContext.h"
+#include "context/GameRandom.h"
+#include "context/GameState.h"
+#include "context/ScreenState.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
 
 class IPlatform;
@@ -20,6 +28,8 @@ class TGameWaveList;
 class TModulePlayer;
 class THttpClient;
 class TGameAudio;
+class TGameText;
+class TFrame;
 class TScreens;
 class TMessages;
 class TMenus;
@@ -28,34 +38,15 @@ class TScrollBackground;
 
 struct TPlatformEvent;
 
-// Where the form finds its data and which outside addresses it opens; tests point these
-// at their own fixtures and servers.
-struct TFormConfig {
-    std::string DataDir = "Data";
-    std::string HomeUrl;     // the maker's home page
-    std::string ScoreServer; // base address of the score server
-    uint32_t RandomSeed = 0; // 0: seed from the clock
-};
-
-// The one random generator of a game, seedable so a test can replay a race exactly.
-class TGameRandom {
-  public:
-    void Seed(uint32_t seed) { m_engine.seed(seed); }
-    // 0 <= result < range (0 when range <= 0).
-    int32_t Random(int32_t range);
-    // 0 <= result < 1.
-    double RandomFloat();
-
-  private:
-    std::mt19937 m_engine;
-};
-
 // The main form: owns the components, the game state and the screens, and carries
-// every event handler. Everything runs on one thread.
-class TMForm {
+// every event handler. It is the context the screens work in. Everything runs on one thread.
+class TMForm final : public TGameContext {
   public:
+    // The application's name: the window's caption and the title of its dialogs.
+    static constexpr const char* kTitle = "Spraydash";
+
     TMForm(IPlatform& platform, TFormConfig config);
-    ~TMForm();
+    ~TMForm() override;
     TMForm(const TMForm&) = delete;
     TMForm& operator=(const TMForm&) = delete;
 
@@ -70,7 +61,7 @@ class TMForm {
     bool Terminated() const { return m_terminated; }
     // While a blocking request runs: keep the window alive (repaints, focus, a termination
     // request) without ticks and without acting on input.
-    void PumpWhileBusy();
+    void PumpWhileBusy() override;
     // Acts on what PumpWhileBusy kept: a close request and a full-screen switch.
     void ActOnRequestsHeldWhileBusy();
 
@@ -86,10 +77,10 @@ class TMForm {
     void MDrawMouseMove(int x, int y);
     void MTimerTimer(int lagCount);
 
-    void ButtonClick(bool fromKeyboard);
+    void ButtonClick(bool fromKeyboard) override;
     void ReadInputEdges();
-    void ApplyDisplayMode();
-    void OpenUrl(const std::string& url);
+    void ApplyDisplayMode() override;
+    void OpenUrl(const std::string& url) override;
     void OpenPlayUrl();
     void ExitGame();
     void ShutDown();
@@ -99,41 +90,54 @@ class TMForm {
     // field (Y answering "Finish race?") must not type its letter into it.
     void IgnoreTextOfKeysPressedSoFar() { m_typedText.IgnorePressesSoFar(); }
 
-    // Components.
+    // The context the screens work in.
+    TGameImageList& MImageList() override { return *m_imageList; }
+    TGameImageList& MImageList3() override { return *m_imageList3; }
+    TGameSpriteEngine& MSpriteEngine() override { return *m_spriteEngine; }
+    // The one scrolling background, kept for the whole run (from FormCreate on).
+    TScrollBackground& ScrollBack() override { return *m_scrollBack; }
+    TFrame& Frame() override { return *m_frame; }
+    TGameText& Text() override { return *m_text; }
+    TGameAudio& Audio() override { return *m_audio; }
+    const TGameInput& MInput() override { return *m_input; }
+    TShellState& Shell() override { return m_shell; }
+    TScreenState& Screen() override { return m_screen; }
+    TGameRandom& Random() override { return m_random; }
+    const TFormConfig& Config() const override { return m_config; }
+    THttpClient& MHttp() override { return *m_http; }
+    void OpenMessage(TMessageMode mode) override;
+    void BuildMainMenu(bool full, TMenuFollowUp followUp) override;
+    void FreeMainMenu() override;
+    void StartRace(int32_t boat) override;
+    // The frame timer rule: screen builders enable it, tear-downs disable it.
+    void SetTimerEnabled(bool enabled) override;
+    void ShowMouseCursor() override;
+    void HideMouseCursor() override;
+    void ShowWarning(const std::string& text) override;
+
+    // Components the screens do not see.
     IPlatform& Platform() { return m_platform; }
     TGameDraw& MDraw() { return *m_draw; }
     TGameTimer& MTimer() { return *m_timer; }
-    TGameImageList& MImageList() { return *m_imageList; }
-    TGameImageList& MImageList3() { return *m_imageList3; }
-    TGameSpriteEngine& MSpriteEngine() { return *m_spriteEngine; }
-    TGameInput& MInput() { return *m_input; }
     TGameSound& MSound() { return *m_sound; }
     TGameWaveList& MWaveList() { return *m_waveList; }
     TModulePlayer& Music() { return *m_music; }
-    THttpClient& MHttp() { return *m_http; }
 
     // Game subsystems.
-    TGameAudio& Audio() { return *m_audio; }
     TScreens& Screens() { return *m_screens; }
     TMessages& Messages() { return *m_messages; }
     TMenus& Menus() { return *m_menus; }
     TRace& Race() { return *m_race; }
 
-    // The one scrolling background, kept for the whole run.
-    TScrollBackground* ScrollBack() { return m_scrollBack; }
-    // The frame timer rule: screen builders enable it, tear-downs disable it.
-    void SetTimerEnabled(bool enabled);
-
-    const TFormConfig& Config() const { return m_config; }
-    TGameRandom Random;
-    TShellState Shell;
-    TScreenState Screen;
-
   private:
-    void SaveQuietly(const std::function<void()>& save);
+    // Runs a save; what went wrong, a line ending in a line break, or nothing.
+    std::string SaveQuietly(const std::function<void()>& save);
 
     IPlatform& m_platform;
     TFormConfig m_config;
+    TGameRandom m_random;
+    TShellState m_shell;
+    TScreenState m_screen;
     bool m_terminated = false;
     bool m_created = false; // FormCreate got through loading: there is something to save
     TTypedTextGate m_typedText;
@@ -152,6 +156,8 @@ class TMForm {
     std::unique_ptr<TGameWaveList> m_waveList;
     std::unique_ptr<TModulePlayer> m_music;
     std::unique_ptr<THttpClient> m_http;
+    std::unique_ptr<TFrame> m_frame;
+    std::unique_ptr<TGameText> m_text;
 
     std::unique_ptr<TGameAudio> m_audio;
     std::unique_ptr<TScreens> m_screens;

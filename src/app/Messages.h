@@ -1,31 +1,45 @@
 #pragma once
 
+// The race and the menus work through TGameContext; the form and its parts are the
+// application's own.
+#if defined(SPRAYDASH_RACE_LIBRARY) || defined(SPRAYDASH_MENUS_LIBRARY)
+#error "race/ and menus/ reach the game through TGameContext (context/GameContext.h), not the form"
+#endif
+
+#include "context/GameState.h"
+
+#include <array>
 #include <cstdint>
-#include <string>
-#include <string_view>
+#include <memory>
 
 class TMForm;
 class TCaptionSprite;
-class TMenuButton;
-class TCanvas;
+class TEndOfRace;
+class TOverlay;
 
-// The message overlays (level banner, pause, questions, "Sending..."…) and the text
-// helpers that the HUD, the high-score table and the options screen share.
+// The message overlays (level banner, pause, questions, "Sending..."…): at most one is open,
+// named by MessageMode. Each overlay's own behaviour is its TOverlay; this opens, closes, draws
+// and answers whichever is open, with what they all share.
 class TMessages {
   public:
-    explicit TMessages(TMForm& form) : m_form(form) {}
+    explicit TMessages(TMForm& form);
+    ~TMessages();
+    TMessages(const TMessages&) = delete;
+    TMessages& operator=(const TMessages&) = delete;
 
-    void OpenMessage(uint8_t mode);
+    // Closes any open overlay (with all the effects of its close), then opens mode.
+    void OpenMessage(TMessageMode mode);
     void CloseMessage();
+    // The open overlay's tick: the frame without moving the sprites, then its own drawing.
     void DrawMessages(int lagCount);
-    // A click (mouse, Enter or Y/N) on the race's finish-race, name-entry and send-result steps.
-    void AnswerRaceOverlay();
+    // A click (mouse, Enter or Y/N) on the open overlay.
+    void AnswerMessage();
+    // The open overlay is a step that restarts a level or ends the race.
+    bool RaceStepUnderWay() const;
+    // Counts a timed overlay down by one tick; once its time is up, closes it and returns true.
+    bool TimerStep();
 
-    // Text on the back surface's canvas, Windows-1252 bytes.
-    void SetTextFont(int slot);
-    void DrawText(std::string_view text, int x, int y, bool centred);
-    int TextWidth(std::string_view text);
-    static int DigitCount(int32_t n);
+    TEndOfRace& EndOfRace() { return *m_endOfRace; }
 
     int32_t MessageTimer = 0;
     int32_t CursorBlinkMs = 0;
@@ -33,13 +47,11 @@ class TMessages {
     TCaptionSprite* TextCursor = nullptr;
 
   private:
-    TCanvas* Canvas();
-    TMenuButton* CreateYesNo(const char* image, int x, int y);
-    // Counts a timed overlay down; returns true when it closed it.
-    bool TimerStep();
-    void MoveButtons(int first, int second, int lagCount);
-    void AnswerKeys(uint8_t mode);
-    void EndRace();
+    static constexpr size_t kModes = msgClearTable + 1;
+
+    TOverlay& Overlay(TMessageMode mode) const { return *m_overlays[mode]; }
 
     TMForm& m_form;
+    std::unique_ptr<TEndOfRace> m_endOfRace;
+    std::array<std::unique_ptr<TOverlay>, kModes> m_overlays; // none for msgNone
 };

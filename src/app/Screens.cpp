@@ -1,63 +1,57 @@
 #include "app/Screens.h"
 
-#include "menus/Menus.h"
-#include <algorithm>
-
-#include "app/GameAudio.h"
-#include "app/InterfaceSprites.h"
 #include "app/MForm.h"
-#include "engine/display/GameDraw.h"
-#include "engine/display/GameTimer.h"
-#include "engine/gfx/Canvas.h"
+#include "context/Frame.h"
+#include "context/GameAudio.h"
+#include "context/InterfaceSprites.h"
+#include "engine/display/GameImageList.h"
 #include "engine/gfx/ImageList.h"
 #include "engine/platform/Platform.h"
-#include "engine/sprite/Sprite.h"
+#include "menus/Menus.h"
 #include "race/Race.h"
 
 namespace {
-constexpr int kMainMenuButtons = 6;
-constexpr int kMenuButtonStartX = 800;
-constexpr int kMenuButtonY[kMainMenuButtons] = {114, 174, 237, 299, 361, 423};
+constexpr int kMenuButtonStartX = kScreenWidth; // just off the right edge
+constexpr int kMenuButtonY[ScreenSlot::LastMainButton + 1] = {0, 114, 174, 237, 299, 361, 423};
 constexpr int kTitleCaptionX = 27;
 constexpr int kTitleCaptionY = 190;
-constexpr int kDisplayWidth = 800;
-constexpr int kDisplayHeight = 600;
 } // namespace
 
-void TScreens::BuildMainMenu(bool full, int32_t followUp) {
-    auto& shell = m_form.Shell;
-    auto& s = m_form.Screen;
+void TScreens::BuildMainMenu(bool full, TMenuFollowUp followUp) {
+    auto& shell = m_form.Shell();
+    auto& s = m_form.Screen();
+    auto& sprites = s.ScreenSprites;
     shell.GameScreen = gsMainMenu;
-    m_form.Menus().MuteNextHighlight = followUp == 3;
-    s.ButtonCount = kMainMenuButtons;
-    s.FirstButton = 1;
-    s.LastButton = kMainMenuButtons;
+    m_form.Menus().MuteNextHighlight = followUp == fuHighScores;
+    s.ButtonCount = ScreenSlot::LastMainButton;
+    s.FirstButton = ScreenSlot::FirstMainButton;
+    s.LastButton = ScreenSlot::LastMainButton;
     s.MenuFollowUp = followUp;
     if (full) {
         m_form.Audio().PlayScreenMusic();
-        s.ActiveButton = followUp == 3 ? 3 : 1;
-        s.MenuIntroPhase = 1;
-        m_form.ScrollBack()->Image = &m_form.MImageList().Items.Find("MMBackground");
-        auto* title = new TCaptionSprite(m_form, "NullCaption");
-        title->X = kTitleCaptionX;
-        title->Y = kTitleCaptionY;
-        s.ScreenSprites[TScreenState::kTitleCaption] = title;
-        auto* upper = new TCaptionSprite(m_form, "UpPanel");
-        upper->X = 0;
-        upper->Y = -upper->Height;
-        s.ScreenSprites[TScreenState::kUpperPanel] = upper;
-        auto* lower = new TCaptionSprite(m_form, "DownPanel");
-        lower->X = kDisplayWidth - lower->Width;
-        lower->Y = kDisplayHeight;
-        s.ScreenSprites[TScreenState::kLowerPanel] = lower;
-        for (int i = 1; i <= 5; ++i) {
-            s.ScreenSprites[i] = new TMenuButton(m_form, "MMB_Active", "MMB_Inactive", i - 1, i - 1,
-                                                 kMenuButtonStartX, kMenuButtonY[i - 1]);
+        s.ActiveButton = followUp == fuHighScores ? ScreenSlot::HighScores : ScreenSlot::Start;
+        s.MenuIntroPhase = ipPanels;
+        m_form.ScrollBack().Image = &m_form.MImageList().Items.Find("MMBackground");
+        sprites.TitleCaption = new TCaptionSprite(m_form, "NullCaption");
+        sprites.TitleCaption->X = kTitleCaptionX;
+        sprites.TitleCaption->Y = kTitleCaptionY;
+        // The panels wait just off the top and bottom edges, the buttons off the right edge.
+        sprites.UpperPanel = new TCaptionSprite(m_form, "UpPanel");
+        sprites.UpperPanel->X = 0;
+        sprites.UpperPanel->Y = -sprites.UpperPanel->Height;
+        sprites.LowerPanel = new TCaptionSprite(m_form, "DownPanel");
+        sprites.LowerPanel->X = kScreenWidth - sprites.LowerPanel->Width;
+        sprites.LowerPanel->Y = kScreenHeight;
+        // The five entries are frames of one strip; the exit button has its own pictures.
+        for (int32_t slot = ScreenSlot::Start; slot < ScreenSlot::Exit; ++slot) {
+            sprites.Buttons[slot] = new TMenuButton(m_form, "MMB_Active", "MMB_Inactive", slot - 1, slot - 1,
+                                                    kMenuButtonStartX, kMenuButtonY[slot]);
         }
-        s.ScreenSprites[6] = new TMenuButton(m_form, "MM_ExitActive", "MM_ExitInactive", 0, 0,
-                                             kMenuButtonStartX, kMenuButtonY[5]);
+        sprites.Buttons[ScreenSlot::Exit] =
+            new TMenuButton(m_form, "MM_ExitActive", "MM_ExitInactive", 0, 0, kMenuButtonStartX,
+                            kMenuButtonY[ScreenSlot::Exit]);
     }
-    s.ScreenSprites[TScreenState::kTitleCaption]->Visible = true;
+    sprites.TitleCaption->Visible = true;
     m_form.SetTimerEnabled(true);
 }
 
@@ -66,37 +60,17 @@ void TScreens::TearDownRace() {
     m_form.Audio().StopMusic();
     ShowMouseCursor();
     m_form.SetTimerEnabled(false);
-    m_form.ScrollBack()->X = 0;
-    m_form.ScrollBack()->Y = 0;
+    m_form.ScrollBack().X = 0;
+    m_form.ScrollBack().Y = 0;
     m_form.Race().FreeRaceSprites();
 }
 
-void TScreens::FreeSlot(int slot) {
-    delete m_form.Screen.ScreenSprites[slot];
-    m_form.Screen.ScreenSprites[slot] = nullptr;
-}
-
-void TScreens::FreeButtons() {
-    auto& s = m_form.Screen;
-    for (int i = 1; i <= s.ButtonCount && i < TScreenState::kSlotCount; ++i) {
-        FreeSlot(i);
-    }
-    s.ButtonCount = 0;
-}
-
-void TScreens::FreeSelectableButtons() {
-    auto& s = m_form.Screen;
-    for (int i = std::max(s.FirstButton, 1); i <= s.LastButton && i < TScreenState::kSlotCount; ++i) {
-        FreeSlot(i);
-    }
-    s.ButtonCount = 0;
-}
-
 void TScreens::FreeMainMenu() {
-    FreeButtons();
-    FreeSlot(TScreenState::kTitleCaption);
-    FreeSlot(TScreenState::kUpperPanel);
-    FreeSlot(TScreenState::kLowerPanel);
+    TScreenState& s = m_form.Screen();
+    s.FreeButtons();
+    TScreenState::FreeCaption(s.ScreenSprites.TitleCaption);
+    TScreenState::FreeCaption(s.ScreenSprites.UpperPanel);
+    TScreenState::FreeCaption(s.ScreenSprites.LowerPanel);
     m_form.SetTimerEnabled(false);
 }
 
@@ -108,40 +82,4 @@ void TScreens::ShowMouseCursor() {
 void TScreens::HideMouseCursor() {
     while (m_form.Platform().ShowCursor(false) >= 0) {
     }
-}
-
-bool TScreens::DrawFrame(int lagCount, bool move) {
-    auto& draw = m_form.MDraw();
-    if (!draw.CanDraw()) {
-        return false;
-    }
-    // Either the fill or an opaque background paints every pixel: a frame that repeats the last
-    // one can be left out.
-    draw.BeginFrame();
-    // An opaque background over the whole surface paints every pixel the fill would: the fill is
-    // then left out. Should the move take that background away, the fill comes after all.
-    TSpriteEngine& tree = m_form.MSpriteEngine().Engine();
-    bool filled = !tree.DrawCoversViewport();
-    if (filled) {
-        draw.Surface()->Fill(0);
-    }
-    if (move) {
-        m_form.MSpriteEngine().Move(lagCount);
-    }
-    if (!filled && !tree.DrawCoversViewport()) {
-        draw.Surface()->Fill(0);
-    }
-    m_form.MSpriteEngine().Draw();
-    return true;
-}
-
-void TScreens::PresentFrame() {
-    auto& draw = m_form.MDraw();
-    if (!draw.CanDraw()) {
-        return;
-    }
-    if (draw.Surface()->HasCanvas()) {
-        draw.Surface()->Canvas().Release();
-    }
-    draw.Flip();
 }

@@ -1,31 +1,28 @@
 #pragma once
 
+// The race and the menus work through TGameContext; the form and its parts are the
+// application's own.
+#if defined(SPRAYDASH_RACE_LIBRARY) || defined(SPRAYDASH_MENUS_LIBRARY)
+#error "race/ and menus/ reach the game through TGameContext (context/GameContext.h), not the form"
+#endif
+
+#include "context/ScreenState.h"
+
 #include <cstdint>
 
 class TMForm;
-class TSprite;
 
-// The screen state machine: the main menu's builder, the race's tear-down, the button
-// bookkeeping and the per-tick frame composition every screen uses.
+// The screen state machine: the main menu's builder, the race's tear-down, and the mouse
+// pointer that the race hides and the questions show.
 class TScreens {
   public:
     explicit TScreens(TMForm& form) : m_form(form) {}
 
-    void BuildMainMenu(bool full, int32_t followUp);
+    void BuildMainMenu(bool full, TMenuFollowUp followUp);
     void TearDownRace();
     void FreeMainMenu();
-    void FreeButtons();
-    void FreeSelectableButtons();
     void ShowMouseCursor();
     void HideMouseCursor();
-
-    // Frame composition: clear, optionally move, draw the sprite tree; then present.
-    // DrawFrame returns false when the display cannot draw this tick.
-    bool DrawFrame(int lagCount, bool move);
-    void PresentFrame();
-
-    // Frees a sprite held in a ScreenSprites slot (and clears the slot).
-    void FreeSlot(int slot);
 
   private:
     TMForm& m_form;

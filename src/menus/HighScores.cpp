@@ -8,7 +8,6 @@
 
 namespace {
 constexpr const char* kDefaultName = "ANONYMOUS";
-constexpr int kLinesPerEntry = 4;
 
 int32_t ToInt32(const std::string& line, bool& valid) {
     auto n = ParseSaveNumber(line);
@@ -26,20 +25,34 @@ void THighScoreTable::ResetHighScores() {
     }
 }
 
-void THighScoreTable::LoadHighScores(const std::string& fileName) {
-    if (!SaveFileExists(fileName)) {
+TSaveFileLoad THighScoreTable::LoadHighScores(const std::string& fileName) {
+    RemoveStaleTemporary(fileName);
+    TSaveFileReader file(fileName);
+    if (file.Missing() || file.Failed()) {
         ResetHighScores();
-        return;
+        return TSaveFileLoad{file.Failed(), file.Error()};
     }
-    std::vector<std::string> lines = ReadSaveLines(fileName);
-    lines.resize(kEntries * kLinesPerEntry); // a file cut short reads as empty names and zeros
+    // A file cut short reads as empty names and zeros.
+    auto text = [&](size_t keep) {
+        std::string line;
+        file.ReadLine(line, keep);
+        return line;
+    };
     bool valid = true;
+    auto number = [&] {
+        std::string line = text(kNumberLineMax);
+        return line.find_first_not_of(" \t") == std::string::npos ? 0 : ToInt32(line, valid);
+    };
     for (int i = 1; i <= kEntries; ++i) {
-        const std::string* entry = &lines[(i - 1) * kLinesPerEntry];
-        auto number = [&](const std::string& line) {
-            return line.find_first_not_of(" \t") == std::string::npos ? 0 : ToInt32(line, valid);
-        };
-        HighScores[i] = THighScore{entry[0], number(entry[1]), number(entry[2]), number(entry[3])};
+        THighScore& e = HighScores[i];
+        e.EntryName = text(kNameMax);
+        e.EntryScore = number();
+        e.Reserved1 = number();
+        e.Reserved2 = number();
+    }
+    if (file.Failed()) {
+        ResetHighScores();
+        return TSaveFileLoad{true, file.Error()};
     }
     // A number line with something else in it means a damaged or foreign file: start from the
     // default table rather than half of it. The check alone would let damage in the reserved
@@ -47,6 +60,7 @@ void THighScoreTable::LoadHighScores(const std::string& fileName) {
     if (!valid) {
         ResetHighScores();
     }
+    return {};
 }
 
 void THighScoreTable::SaveHighScores(const std::string& fileName) const {

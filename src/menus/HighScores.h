@@ -1,7 +1,11 @@
 #pragma once
 
+#include "menus/SaveFiles.h"
+
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct THighScore {
@@ -17,24 +21,31 @@ class THighScoreTable {
   public:
     static constexpr int kEntries = 10;
     static constexpr int kSpare = 11;
+    // The longest name the name entry takes. Longer names in a file are cut to it, and so is the
+    // check string, which is as long as the longest name: each of its bytes depends only on the
+    // bytes at the same place in the names and scores, so a table with longer names still
+    // matches its check once both are cut.
+    static constexpr size_t kNameMax = 10;
 
     THighScoreTable() { ResetHighScores(); }
 
     THighScore& Entry(int n) { return HighScores[n]; }
     const THighScore& Entry(int n) const { return HighScores[n]; }
 
-    void LoadHighScores(const std::string& fileName);
+    // A missing file gives the default table; so does one that is there but cannot be read,
+    // which the result reports.
+    TSaveFileLoad LoadHighScores(const std::string& fileName);
     void SaveHighScores(const std::string& fileName) const;
     void ResetHighScores();
     bool QualifiesForTable(int32_t score) const;
     void SortHighScores();
     std::string ComputeTableCheck() const;
-    // An empty check is what a missing or cut-short options file leaves; it must not vouch for a
-    // table that a cut-short table file left blank (whose own check is empty too).
-    bool TableCheckMatches() const { return !TableCheck.empty() && TableCheck == ComputeTableCheck(); }
+    // A check line that is not there (no options file, or one cut short) vouches for nothing; a
+    // present empty one is the check of a table of ten empty names and is compared as any other.
+    bool TableCheckMatches() const { return TableCheck && *TableCheck == ComputeTableCheck(); }
 
     std::array<THighScore, kSpare + 1> HighScores{}; // [1..11]; [0] unused
-    std::string TableCheck;
+    std::optional<std::string> TableCheck;           // the options file's check line, when it has one
 
   private:
     static void Mix(std::string& check, const std::string& text);

@@ -1,47 +1,47 @@
 #include "menus/Menus.h"
 
-#include "app/GameAudio.h"
-#include "app/InterfaceSprites.h"
-#include "app/MForm.h"
-#include "app/Messages.h"
-#include "app/Screens.h"
-#include "engine/display/GameDraw.h"
+#include "context/Frame.h"
+#include "context/GameAudio.h"
+#include "context/GameContext.h"
+#include "context/InterfaceSprites.h"
+#include "context/ScreenState.h"
 #include "engine/input/GameInput.h"
-#include "race/Race.h"
-
 
 namespace {
-constexpr int kSubScreenX = 12;
-constexpr int kSubScreenY = 106;
-constexpr int kSubScreenZ = 2;
 constexpr double kUpperPanelStep = 1.75;
 constexpr double kLowerPanelStep = 1.1666666666666667;
 constexpr double kColumnStep = 4;
 constexpr double kColumnRestAbove = 558;
-constexpr const char* kMenuCaptions[7] = {nullptr, "StartC",    "OptionsC", "HSC",
-                                          "HelpC", "VisitWWWC", "ExitC"};
-constexpr const char* kHelpPages[4] = {nullptr, "Help1", "Help2", "Help3"};
+// The title caption of each main-menu button, by slot.
+constexpr const char* kMenuCaptions[ScreenSlot::LastMainButton + 1] = {
+    nullptr, "StartC", "OptionsC", "HSC", "HelpC", "VisitWWWC", "ExitC"};
+constexpr int32_t kHelpPageCount = 3;
+constexpr const char* kHelpPages[kHelpPageCount + 1] = {nullptr, "Help1", "Help2", "Help3"};
+
+bool IsMainButton(int32_t slot) {
+    return slot >= ScreenSlot::FirstMainButton && slot <= ScreenSlot::LastMainButton;
+}
 constexpr const char* kWorldHighScorePath = "/cgi/version.pl?prg=Spraydash&show&type=0";
 } // namespace
 
-TMenus::TMenus(TMForm& form) : m_form(form) {}
+TMenus::TMenus(TGameContext& context) : m_context(context) {}
 
 TMenus::~TMenus() = default;
 
-TMenuButton* TMenus::Button(int slot) {
-    return static_cast<TMenuButton*>(m_form.Screen.ScreenSprites[slot]);
+TMenuButton* TMenus::Button(int32_t slot) {
+    return m_context.Screen().ScreenSprites.Button(slot);
 }
 
 std::string TMenus::SavePath(const char* name) const {
-    return m_form.Config().DataDir + "/Save/" + name;
+    return m_context.Config().DataDir + "/Save/" + name;
 }
 
 std::string TMenus::HomePageUrl() const {
-    return m_form.Config().HomeUrl;
+    return m_context.Config().HomeUrl;
 }
 
 std::string TMenus::WorldHighScoreUrl() const {
-    std::string base = m_form.Config().ScoreServer;
+    std::string base = m_context.Config().ScoreServer;
     while (!base.empty() && base.back() == '/') {
         base.pop_back();
     }
@@ -51,19 +51,18 @@ std::string TMenus::WorldHighScoreUrl() const {
 // ---- Highlight and keyboard stepping ------------------------------------------------
 
 void TMenus::UpdateButtonHighlight() {
-    auto& s = m_form.Screen;
-    for (int i = 1; i <= s.ButtonCount && i < TScreenState::kSlotCount; ++i) {
+    auto& s = m_context.Screen();
+    for (int32_t i = 1; i <= s.ButtonCount; ++i) {
         if (i != s.ActiveButton && Button(i)) {
             Button(i)->ShowInactive();
             Button(i)->Highlighted = false;
         }
     }
-    if (s.ActiveButton > 0 && s.ActiveButton < TScreenState::kSlotCount && Button(s.ActiveButton) &&
-        !Button(s.ActiveButton)->Highlighted) {
+    if (Button(s.ActiveButton) && !Button(s.ActiveButton)->Highlighted) {
         if (MuteNextHighlight) {
             MuteNextHighlight = false;
         } else {
-            m_form.Audio().PlaySound("B_Act");
+            m_context.Audio().PlaySound("B_Act");
         }
         Button(s.ActiveButton)->ShowActive();
         Button(s.ActiveButton)->Highlighted = true;
@@ -71,23 +70,23 @@ void TMenus::UpdateButtonHighlight() {
 }
 
 void TMenus::UpdateOverlayHighlight() {
-    auto& s = m_form.Screen;
-    for (int i = std::max(s.FirstButton, 1); i <= s.LastButton && i < TScreenState::kSlotCount; ++i) {
+    auto& s = m_context.Screen();
+    for (int32_t i = std::max(s.FirstButton, 1); i <= s.LastButton; ++i) {
         if (i != s.ActiveButton && Button(i)) {
             Button(i)->ShowInactive();
             Button(i)->Highlighted = false;
         }
     }
-    if (s.ActiveButton >= s.FirstButton && s.ActiveButton <= s.LastButton && s.ActiveButton > 0 &&
-        Button(s.ActiveButton) && !Button(s.ActiveButton)->Highlighted) {
-        m_form.Audio().PlaySound("B_Act");
+    if (s.ActiveButton >= s.FirstButton && s.ActiveButton <= s.LastButton && Button(s.ActiveButton) &&
+        !Button(s.ActiveButton)->Highlighted) {
+        m_context.Audio().PlaySound("B_Act");
         Button(s.ActiveButton)->ShowActive();
         Button(s.ActiveButton)->Highlighted = true;
     }
 }
 
 void TMenus::NavigateVertical(bool wrap) {
-    auto& input = m_form.MInput();
+    auto& input = m_context.MInput();
     bool up = input.IsOn(isUp);
     bool down = input.IsOn(isDown);
     if (up && NavReady) {
@@ -102,7 +101,7 @@ void TMenus::NavigateVertical(bool wrap) {
 }
 
 void TMenus::NavigateHorizontal(bool wrap) {
-    auto& input = m_form.MInput();
+    auto& input = m_context.MInput();
     bool right = input.IsOn(isRight);
     bool left = input.IsOn(isLeft);
     if (right && NavReady) {
@@ -117,7 +116,7 @@ void TMenus::NavigateHorizontal(bool wrap) {
 }
 
 void TMenus::SelectNext(bool wrap) {
-    auto& s = m_form.Screen;
+    auto& s = m_context.Screen();
     NavHitEnd = false;
     if (s.ActiveButton < s.FirstButton || s.ActiveButton > s.LastButton) {
         s.ActiveButton = s.FirstButton;
@@ -133,7 +132,7 @@ void TMenus::SelectNext(bool wrap) {
 }
 
 void TMenus::SelectPrevious(bool wrap) {
-    auto& s = m_form.Screen;
+    auto& s = m_context.Screen();
     NavHitEnd = false;
     if (s.ActiveButton < s.FirstButton || s.ActiveButton > s.LastButton) {
         s.ActiveButton = s.FirstButton;
@@ -150,96 +149,100 @@ void TMenus::SelectPrevious(bool wrap) {
 
 // ---- Screens ----------------------------------------------------------------------
 
-void TMenus::SetSubScreen(int32_t screen, int32_t buttonCount, int32_t first, int32_t last, int32_t active) {
-    auto& s = m_form.Screen;
-    m_form.Shell.GameScreen = screen;
+void TMenus::SetSubScreen(TGameScreen screen, int32_t buttonCount, int32_t first, int32_t last,
+                          int32_t active) {
+    auto& s = m_context.Screen();
+    m_context.Shell().GameScreen = screen;
     s.ButtonCount = buttonCount;
     s.FirstButton = first;
     s.LastButton = last;
     s.ActiveButton = active;
     MuteNextHighlight = false;
-    if (TSprite* title = s.ScreenSprites[TScreenState::kTitleCaption]) {
+    if (TCaptionSprite* title = s.ScreenSprites.TitleCaption) {
         title->Visible = false;
     }
-    m_form.SetTimerEnabled(true);
+    m_context.SetTimerEnabled(true);
 }
 
-void TMenus::LightMainButton(int slot) {
+void TMenus::LightMainButton(int32_t slot) {
     if (TMenuButton* b = Button(slot)) {
         b->ShowActive();
     }
 }
 
-bool TMenus::LeaveForOtherMainButton(int ownButton) {
-    int active = m_form.Screen.ActiveButton;
-    return active >= 1 && active <= 6 && active != ownButton;
+bool TMenus::LeaveForOtherMainButton(int32_t ownButton) {
+    const int32_t active = m_context.Screen().ActiveButton;
+    return IsMainButton(active) && active != ownButton;
 }
 
 void TMenus::BackToMainMenu() {
-    m_form.Screens().BuildMainMenu(false, 0);
+    m_context.BuildMainMenu(false, fuNone);
 }
 
 void TMenus::MainMenuTick(int lagCount) {
-    auto& s = m_form.Screen;
-    if (s.MenuIntroPhase == 0) {
+    auto& s = m_context.Screen();
+    if (s.MenuIntroPhase == ipOver) {
         NavigateVertical(true);
         UpdateButtonHighlight();
-        if (auto* title = static_cast<TCaptionSprite*>(s.ScreenSprites[TScreenState::kTitleCaption])) {
-            if (s.ActiveButton >= 1 && s.ActiveButton <= 6) {
+        if (TCaptionSprite* title = s.ScreenSprites.TitleCaption) {
+            if (IsMainButton(s.ActiveButton)) {
                 title->Visible = true;
                 title->SetImage(kMenuCaptions[s.ActiveButton]);
             } else {
                 title->Visible = false;
             }
         }
-        if (s.MenuFollowUp == 3) {
+        if (s.MenuFollowUp == fuHighScores) {
             OpenHighScoreScreen();
-            s.MenuFollowUp = 0;
+            s.MenuFollowUp = fuNone;
         }
     }
-    if (s.MenuIntroPhase == 1) {
-        TSprite* upper = s.ScreenSprites[TScreenState::kUpperPanel];
-        TSprite* lower = s.ScreenSprites[TScreenState::kLowerPanel];
+    if (s.MenuIntroPhase == ipPanels) {
+        TCaptionSprite* upper = s.ScreenSprites.UpperPanel;
+        TCaptionSprite* lower = s.ScreenSprites.LowerPanel;
         if (upper->Y < 0) {
             upper->Y += kUpperPanelStep;
         }
-        if (lower->Y > 600 - lower->Height) {
+        if (lower->Y > kScreenHeight - lower->Height) {
             lower->Y -= kLowerPanelStep;
         }
-        if (upper->Y >= 0 && lower->Y <= 600 - lower->Height) {
-            s.MenuIntroPhase = 3;
+        if (upper->Y >= 0 && lower->Y <= kScreenHeight - lower->Height) {
+            s.MenuIntroPhase = ipButtons;
         }
     }
-    if (s.MenuIntroPhase == 3) {
-        if (s.ScreenSprites[1]->X > kColumnRestAbove) {
-            for (int i = 1; i <= s.ButtonCount; ++i) {
-                s.ScreenSprites[i]->X -= kColumnStep;
+    if (s.MenuIntroPhase == ipButtons) {
+        if (Button(ScreenSlot::FirstMainButton)->X > kColumnRestAbove) {
+            for (int32_t i = 1; i <= s.ButtonCount; ++i) {
+                Button(i)->X -= kColumnStep;
             }
         } else {
-            s.MenuIntroPhase = 0;
+            s.MenuIntroPhase = ipOver;
         }
     }
-    m_form.Screens().DrawFrame(lagCount, true);
-    m_form.Screens().PresentFrame();
+    m_context.Frame().DrawFrame(lagCount, true);
+    m_context.Frame().PresentFrame();
 }
 
 void TMenus::OpenHighScoreScreen() {
-    auto& s = m_form.Screen;
-    SubScreenTitle = new TCaptionSprite(m_form, "HSB");
+    auto& s = m_context.Screen();
+    SubScreenTitle = new TCaptionSprite(m_context, "HSB");
     SubScreenTitle->SetZ(kSubScreenZ);
     SubScreenTitle->X = kSubScreenX;
     SubScreenTitle->Y = kSubScreenY;
-    s.ScreenSprites[7] = new TMenuButton(m_form, "ClearHS", "ClearHS", 1, 0, 265, 488);
-    s.ScreenSprites[8] = new TMenuButton(m_form, "ViewHS", "ViewHS", 1, 0, 148, 530);
-    SetSubScreen(gsHighScores, 8, 7, 8, 8);
+    s.ScreenSprites.Buttons[ScreenSlot::ClearTable] =
+        new TMenuButton(m_context, "ClearHS", "ClearHS", 1, 0, 265, 488);
+    s.ScreenSprites.Buttons[ScreenSlot::WorldTable] =
+        new TMenuButton(m_context, "ViewHS", "ViewHS", 1, 0, 148, 530);
+    SetSubScreen(gsHighScores, ScreenSlot::WorldTable, ScreenSlot::ClearTable, ScreenSlot::WorldTable,
+                 ScreenSlot::WorldTable);
 }
 
 void TMenus::CloseHighScoreScreen() {
-    m_form.Screens().FreeSlot(7);
-    m_form.Screens().FreeSlot(8);
-    delete SubScreenTitle;
-    SubScreenTitle = nullptr;
-    m_form.SetTimerEnabled(false);
+    // The help screen's two buttons sit in the same slots.
+    m_context.Screen().FreeButton(ScreenSlot::ClearTable);
+    m_context.Screen().FreeButton(ScreenSlot::WorldTable);
+    TScreenState::FreeCaption(SubScreenTitle);
+    m_context.SetTimerEnabled(false);
 }
 
 void TMenus::ShowHelpPage() {
@@ -249,15 +252,18 @@ void TMenus::ShowHelpPage() {
 }
 
 void TMenus::OpenHelpScreen() {
-    auto& s = m_form.Screen;
+    auto& s = m_context.Screen();
     HelpPage = 1;
-    SubScreenTitle = new TCaptionSprite(m_form, kHelpPages[HelpPage]);
+    SubScreenTitle = new TCaptionSprite(m_context, kHelpPages[HelpPage]);
     SubScreenTitle->X = kSubScreenX;
     SubScreenTitle->Y = kSubScreenY;
     SubScreenTitle->SetZ(kSubScreenZ);
-    s.ScreenSprites[7] = new TMenuButton(m_form, "Previous", "Previous", 1, 0, 160, 510);
-    s.ScreenSprites[8] = new TMenuButton(m_form, "Next", "Next", 1, 0, 446, 510);
-    SetSubScreen(gsHelp, 8, 7, 8, 8);
+    s.ScreenSprites.Buttons[ScreenSlot::PreviousPage] =
+        new TMenuButton(m_context, "Previous", "Previous", 1, 0, 160, 510);
+    s.ScreenSprites.Buttons[ScreenSlot::NextPage] =
+        new TMenuButton(m_context, "Next", "Next", 1, 0, 446, 510);
+    SetSubScreen(gsHelp, ScreenSlot::NextPage, ScreenSlot::PreviousPage, ScreenSlot::NextPage,
+                 ScreenSlot::NextPage);
 }
 
 void TMenus::CloseHelpScreen() {
@@ -265,101 +271,111 @@ void TMenus::CloseHelpScreen() {
 }
 
 void TMenus::OpenBoatScreen() {
-    auto& s = m_form.Screen;
-    auto* title = new TCaptionSprite(m_form, "StartGameB");
+    auto& s = m_context.Screen();
+    auto* title = new TCaptionSprite(m_context, "StartGameB");
     title->X = kSubScreenX;
     title->Y = kSubScreenY;
     title->SetZ(kSubScreenZ);
-    s.ScreenSprites[TScreenState::kBoatTitle] = title;
-    s.ScreenSprites[7] = new TMenuButton(m_form, "MenuBoat1_A", "MenuBoat1_I", 0, 0, 28, 192);
-    s.ScreenSprites[8] = new TMenuButton(m_form, "MenuBoat2_A", "MenuBoat2_I", 0, 0, 195, 192);
-    s.ScreenSprites[9] = new TMenuButton(m_form, "MenuBoat3_A", "MenuBoat3_I", 0, 0, 370, 192);
-    SetSubScreen(gsBoatSelect, 9, 7, 9, 7);
+    s.ScreenSprites.BoatTitle = title;
+    struct TBoatButton {
+        const char* Active;
+        const char* Inactive;
+        int X;
+    };
+    static constexpr TBoatButton kBoats[] = {{"MenuBoat1_A", "MenuBoat1_I", 28},
+                                             {"MenuBoat2_A", "MenuBoat2_I", 195},
+                                             {"MenuBoat3_A", "MenuBoat3_I", 370}};
+    int32_t slot = ScreenSlot::FirstBoat;
+    for (const TBoatButton& boat : kBoats) {
+        s.ScreenSprites.Buttons[slot++] =
+            new TMenuButton(m_context, boat.Active, boat.Inactive, 0, 0, boat.X, 192);
+    }
+    SetSubScreen(gsBoatSelect, ScreenSlot::LastBoat, ScreenSlot::FirstBoat, ScreenSlot::LastBoat,
+                 ScreenSlot::FirstBoat);
 }
 
 void TMenus::CloseBoatScreen() {
-    for (int slot = 7; slot <= 9; ++slot) {
-        m_form.Screens().FreeSlot(slot);
+    for (int32_t slot = ScreenSlot::FirstBoat; slot <= ScreenSlot::LastBoat; ++slot) {
+        m_context.Screen().FreeButton(slot);
     }
-    m_form.Screens().FreeSlot(TScreenState::kBoatTitle);
-    m_form.SetTimerEnabled(false);
+    TScreenState::FreeCaption(m_context.Screen().ScreenSprites.BoatTitle);
+    m_context.SetTimerEnabled(false);
 }
 
 void TMenus::HighScoreTick(int lagCount) {
     UpdateButtonHighlight();
     NavigateVertical(true);
-    LightMainButton(3);
-    if (LeaveForOtherMainButton(3)) {
+    LightMainButton(ScreenSlot::HighScores);
+    if (LeaveForOtherMainButton(ScreenSlot::HighScores)) {
         CloseHighScoreScreen();
         BackToMainMenu();
         return;
     }
-    m_form.Screens().DrawFrame(lagCount, true);
+    m_context.Frame().DrawFrame(lagCount, true);
     DrawHighScoreTable();
-    m_form.Screens().PresentFrame();
+    m_context.Frame().PresentFrame();
 }
 
 void TMenus::HelpTick(int lagCount) {
     UpdateButtonHighlight();
     NavigateHorizontal(false);
     if (NavHitEnd) {
-        m_form.ButtonClick(false);
+        m_context.ButtonClick(false);
         NavHitEnd = false;
-        if (m_form.Shell.GameScreen != gsHelp) {
+        if (m_context.Shell().GameScreen != gsHelp) {
             return;
         }
     }
-    LightMainButton(4);
-    if (LeaveForOtherMainButton(4)) {
+    LightMainButton(ScreenSlot::Help);
+    if (LeaveForOtherMainButton(ScreenSlot::Help)) {
         CloseHelpScreen();
         BackToMainMenu();
         return;
     }
-    m_form.Screens().DrawFrame(lagCount, true);
-    m_form.Screens().PresentFrame();
+    m_context.Frame().DrawFrame(lagCount, true);
+    m_context.Frame().PresentFrame();
 }
 
 void TMenus::BoatSelectTick(int lagCount) {
     NavigateHorizontal(true);
     UpdateButtonHighlight();
-    LightMainButton(1);
-    if (LeaveForOtherMainButton(1)) {
+    LightMainButton(ScreenSlot::Start);
+    if (LeaveForOtherMainButton(ScreenSlot::Start)) {
         CloseBoatScreen();
         BackToMainMenu();
         return;
     }
-    m_form.Screens().DrawFrame(lagCount, true);
-    m_form.Screens().PresentFrame();
+    m_context.Frame().DrawFrame(lagCount, true);
+    m_context.Frame().PresentFrame();
 }
 
 // ---- Clicks -------------------------------------------------------------------------
 
 void TMenus::MenuButtonClick(bool fromKeyboard) {
-    auto& s = m_form.Screen;
-    const int active = s.ActiveButton;
-    switch (m_form.Shell.GameScreen) {
+    const int32_t active = m_context.Screen().ActiveButton;
+    switch (m_context.Shell().GameScreen) {
     case gsMainMenu:
-        if (active >= 1 && active <= 6 && !fromKeyboard) {
-            m_form.Audio().PlaySound("B_Act");
+        if (IsMainButton(active) && !fromKeyboard) {
+            m_context.Audio().PlaySound("B_Act");
         }
         switch (active) {
-        case 1:
+        case ScreenSlot::Start:
             OpenBoatScreen();
             break;
-        case 2:
+        case ScreenSlot::Options:
             OpenOptionsScreen();
             break;
-        case 3:
+        case ScreenSlot::HighScores:
             OpenHighScoreScreen();
             break;
-        case 4:
+        case ScreenSlot::Help:
             OpenHelpScreen();
             break;
-        case 5:
-            m_form.OpenUrl(HomePageUrl());
+        case ScreenSlot::WebSite:
+            m_context.OpenUrl(HomePageUrl());
             break;
-        case 6:
-            m_form.Messages().OpenMessage(msgExitGame);
+        case ScreenSlot::Exit:
+            m_context.OpenMessage(msgExitGame);
             break;
         default:
             break;
@@ -367,16 +383,16 @@ void TMenus::MenuButtonClick(bool fromKeyboard) {
         return;
     case gsOptions:
         switch (active) {
-        case 7:
+        case ScreenSlot::FullScreen:
             ToggleFullScreen();
             break;
-        case 8:
-            m_form.Audio().ToggleMusic();
+        case ScreenSlot::Music:
+            m_context.Audio().ToggleMusic();
             break;
-        case 9:
-            m_form.Audio().ToggleSound();
+        case ScreenSlot::Sound:
+            m_context.Audio().ToggleSound();
             break;
-        case 10:
+        case ScreenSlot::TextLine:
             if (TextEditing) {
                 StopTextEditing();
             } else {
@@ -386,49 +402,49 @@ void TMenus::MenuButtonClick(bool fromKeyboard) {
         default:
             break;
         }
-        if (active != 10) {
+        if (active != ScreenSlot::TextLine) {
             StopTextEditing();
         }
-        if (active == 2) {
+        if (active == ScreenSlot::Options) {
             CloseOptionsScreen();
             BackToMainMenu();
         }
         return;
     case gsHighScores:
-        if (active == 7) {
-            m_form.Messages().OpenMessage(msgClearTable);
-        } else if (active == 8) {
-            m_form.OpenUrl(WorldHighScoreUrl());
-        } else if (active != 0) {
+        if (active == ScreenSlot::ClearTable) {
+            m_context.OpenMessage(msgClearTable);
+        } else if (active == ScreenSlot::WorldTable) {
+            m_context.OpenUrl(WorldHighScoreUrl());
+        } else if (active != ScreenSlot::NoButton) {
             CloseHighScoreScreen();
             BackToMainMenu();
         }
         return;
     case gsHelp:
-        if (active == 7) {
-            HelpPage = HelpPage == 1 ? 3 : HelpPage - 1;
+        if (active == ScreenSlot::PreviousPage) {
+            HelpPage = HelpPage == 1 ? kHelpPageCount : HelpPage - 1;
             ShowHelpPage();
-        } else if (active == 8) {
-            HelpPage = HelpPage == 3 ? 1 : HelpPage + 1;
+        } else if (active == ScreenSlot::NextPage) {
+            HelpPage = HelpPage == kHelpPageCount ? 1 : HelpPage + 1;
             ShowHelpPage();
-        } else if (active != 0) {
+        } else if (active != ScreenSlot::NoButton) {
             CloseHelpScreen();
             BackToMainMenu();
         }
         return;
     case gsBoatSelect:
-        if (active >= 7 && active <= 9) {
+        if (active >= ScreenSlot::FirstBoat && active <= ScreenSlot::LastBoat) {
             CloseBoatScreen();
             BackToMainMenu();
-            m_form.Screens().FreeMainMenu();
-            m_form.Race().SelectedBoat = active - 6;
-            m_form.Race().StartRace();
-        } else if (active != 0) {
+            m_context.FreeMainMenu();
+            m_context.StartRace(active - ScreenSlot::FirstBoat + 1);
+        } else if (active != ScreenSlot::NoButton) {
             CloseBoatScreen();
             BackToMainMenu();
         }
         return;
-    default:
+    case gsStartup:
+    case gsRace:
         return;
     }
 }

@@ -1,12 +1,17 @@
 #pragma once
 
+#ifdef SPRAYDASH_RACE_LIBRARY
+#error "the race reaches the menus' part of the game through TGameContext, not through the menus"
+#endif
+
+#include "context/GameState.h"
 #include "menus/HighScores.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-class TMForm;
+class TGameContext;
 class TCaptionSprite;
 class TMenuButton;
 
@@ -14,7 +19,7 @@ class TMenuButton;
 // ticks and clicks, and the table and options files they show.
 class TMenus {
   public:
-    explicit TMenus(TMForm& form);
+    explicit TMenus(TGameContext& context);
     ~TMenus();
 
     // Screen ticks, dispatched by the frame tick.
@@ -53,13 +58,14 @@ class TMenus {
     void ToggleFullScreen();
 
     // End of a race: the table and the online submission.
-    bool QualifiesForTable();
+    bool QualifiesForTable(int32_t score) const;
     // The spare entry gets PlayerName and the score, and the table is sorted.
     void CommitNameEntry(int32_t score);
     // Sends the result; returns when the request has ended or failed (failures are silent).
-    void SubmitScore();
+    void SubmitScore(int32_t score);
 
-    // Files, read at start-up and written at the end.
+    // Files, read at start-up and written at the end. A file that is there but cannot be read
+    // is never written over; once both are loaded the player is told about it.
     void LoadHighScores();
     void SaveHighScores();
     void ResetHighScores();
@@ -79,17 +85,29 @@ class TMenus {
     int32_t HelpPage = 1;
     TCaptionSprite* SubScreenTitle = nullptr;
     std::array<TCaptionSprite*, 4> OptionRows{};
+    // The options text field's cursor, while the options screen is open, and its blink clock.
+    TCaptionSprite* OptionsCursor = nullptr;
+    int32_t CursorBlinkMs = 0;
 
   private:
-    TMenuButton* Button(int slot);
-    void SetSubScreen(int32_t screen, int32_t buttonCount, int32_t first, int32_t last, int32_t active);
-    void LightMainButton(int slot);
+    // Where a sub-screen's frame sits beside the main menu, under the panels.
+    static constexpr int kSubScreenX = 12;
+    static constexpr int kSubScreenY = 106;
+    static constexpr int kSubScreenZ = 2;
+
+    TMenuButton* Button(int32_t slot);
+    void SetSubScreen(TGameScreen screen, int32_t buttonCount, int32_t first, int32_t last, int32_t active);
+    void LightMainButton(int32_t slot);
     // A main-menu button other than the open screen's own is highlighted: back to the menu.
-    bool LeaveForOtherMainButton(int ownButton);
+    bool LeaveForOtherMainButton(int32_t ownButton);
     void BackToMainMenu();
     void ShowHelpPage();
     void BlinkCursor();
     std::string SavePath(const char* name) const;
 
-    TMForm& m_form;
+    TGameContext& m_context;
+    // Files left as they are at the end, and why.
+    bool m_keepTableFile = false;
+    bool m_keepOptionsFile = false;
+    std::string m_unreadableFiles;
 };

@@ -1,36 +1,46 @@
 #include "menus/OptionsFile.h"
 
+#include "menus/HighScores.h"
 #include "menus/SaveFiles.h"
 
-#include <vector>
-
 namespace {
-constexpr int kLines = 5;
-
 // Missing and blank lines read as 0, off, as in the table file; a line that holds something
 // other than a number keeps the switch's default.
-bool ReadSwitch(const std::vector<std::string>& lines, size_t index, bool fallback) {
-    if (index >= lines.size() || lines[index].find_first_not_of(" \t") == std::string::npos) {
+bool ReadSwitch(TSaveFileReader& file, bool fallback) {
+    std::string line;
+    if (!file.ReadLine(line, kNumberLineMax) || line.find_first_not_of(" \t") == std::string::npos) {
         return false;
     }
-    auto n = ParseSaveNumber(lines[index]);
+    auto n = ParseSaveNumber(line);
     return n ? *n != 0 : fallback;
 }
 } // namespace
 
-void LoadOptions(const std::string& fileName, TGameOptions& options, std::string& tableCheck) {
-    if (!SaveFileExists(fileName)) {
+TSaveFileLoad LoadOptions(const std::string& fileName, TGameOptions& options,
+                          std::optional<std::string>& tableCheck) {
+    RemoveStaleTemporary(fileName);
+    TSaveFileReader file(fileName);
+    if (file.Missing() || file.Failed()) {
         options = TGameOptions{};
-        return;
+        return TSaveFileLoad{file.Failed(), file.Error()};
     }
-    std::vector<std::string> lines = ReadSaveLines(fileName);
     const TGameOptions defaults;
-    options.FullScreen = ReadSwitch(lines, 0, defaults.FullScreen);
-    options.MusicOn = ReadSwitch(lines, 1, defaults.MusicOn);
-    options.SoundOn = ReadSwitch(lines, 2, defaults.SoundOn);
-    lines.resize(kLines);
-    options.AddInfo = lines[3];
-    tableCheck = lines[4];
+    TGameOptions read;
+    read.FullScreen = ReadSwitch(file, defaults.FullScreen);
+    read.MusicOn = ReadSwitch(file, defaults.MusicOn);
+    read.SoundOn = ReadSwitch(file, defaults.SoundOn);
+    read.AddInfo.clear();
+    file.ReadLine(read.AddInfo, kAddInfoMax);
+    // Whether the check line is there at all matters: an empty one is a check like any other.
+    std::string check;
+    bool hasCheck = file.ReadLine(check, THighScoreTable::kNameMax);
+    if (file.Failed()) {
+        options = TGameOptions{};
+        return TSaveFileLoad{true, file.Error()};
+    }
+    options = read;
+    tableCheck = hasCheck ? std::optional<std::string>(check) : std::nullopt;
+    return {};
 }
 
 void SaveOptions(const std::string& fileName, const TGameOptions& options, const std::string& tableCheck) {

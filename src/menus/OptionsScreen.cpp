@@ -1,10 +1,12 @@
 #include "menus/Menus.h"
 
-#include "app/GameAudio.h"
-#include "app/InterfaceSprites.h"
-#include "app/MForm.h"
-#include "app/Messages.h"
-#include "app/Screens.h"
+#include "context/Frame.h"
+#include "context/GameAudio.h"
+#include "context/GameContext.h"
+#include "context/GameText.h"
+#include "context/InterfaceSprites.h"
+#include "context/ScreenState.h"
+#include "menus/OptionsFile.h"
 #include "menus/TextEdit.h"
 
 #include <cctype>
@@ -12,9 +14,6 @@
 // The options screen: its rows and buttons, the switches and the free text field.
 
 namespace {
-constexpr int kSubScreenX = 12;
-constexpr int kSubScreenY = 106;
-constexpr int kSubScreenZ = 2;
 constexpr int kOptionRowX = 14;
 constexpr int kOptionRowY[4] = {180, 240, 300, 360};
 constexpr int kTextFieldX = 265;
@@ -22,37 +21,35 @@ constexpr int kTextFieldY = 357;
 constexpr int kCursorX = 264;
 constexpr int kCursorY = 381;
 constexpr int kCursorZ = 5;
-constexpr int kCursorBlinkMs = 500;
-constexpr int kTimerIntervalMs = 15;
-constexpr size_t kAddInfoMax = 10;
 } // namespace
 
 void TMenus::OpenOptionsScreen() {
-    auto& s = m_form.Screen;
+    auto& s = m_context.Screen();
     static constexpr const char* kRows[4] = {"Options1_1", "Options2_1", "Options3_1", "Options4"};
     for (int r = 0; r < 4; ++r) {
-        OptionRows[r] = new TCaptionSprite(m_form, kRows[r]);
+        OptionRows[r] = new TCaptionSprite(m_context, kRows[r]);
         OptionRows[r]->X = kOptionRowX;
         OptionRows[r]->Y = kOptionRowY[r];
     }
     RefreshOptionCaptions();
     for (int r = 0; r < 4; ++r) {
-        s.ScreenSprites[7 + r] =
-            new TMenuButton(m_form, "OptButton_A", "OptButton_I", 0, 0, kOptionRowX, kOptionRowY[r]);
+        s.ScreenSprites.Buttons[ScreenSlot::FullScreen + r] =
+            new TMenuButton(m_context, "OptButton_A", "OptButton_I", 0, 0, kOptionRowX, kOptionRowY[r]);
     }
-    SubScreenTitle = new TCaptionSprite(m_form, "OptionsB");
+    SubScreenTitle = new TCaptionSprite(m_context, "OptionsB");
     SubScreenTitle->X = kSubScreenX;
     SubScreenTitle->Y = kSubScreenY;
     SubScreenTitle->SetZ(kSubScreenZ);
-    auto* cursor = new TCaptionSprite(m_form, "Cursor");
+    auto* cursor = new TCaptionSprite(m_context, "Cursor");
     cursor->X = kCursorX;
     cursor->Y = kCursorY;
     cursor->SetZ(kCursorZ);
     cursor->Visible = false;
-    m_form.Messages().TextCursor = cursor;
-    m_form.Messages().CursorBlinkMs = 0;
+    OptionsCursor = cursor;
+    CursorBlinkMs = 0;
     TextEditing = false;
-    SetSubScreen(gsOptions, 10, 7, 10, 7);
+    SetSubScreen(gsOptions, ScreenSlot::TextLine, ScreenSlot::FullScreen, ScreenSlot::TextLine,
+                 ScreenSlot::FullScreen);
 }
 
 void TMenus::CloseOptionsScreen() {
@@ -60,45 +57,45 @@ void TMenus::CloseOptionsScreen() {
         delete row;
         row = nullptr;
     }
-    for (int slot = 7; slot <= 10; ++slot) {
-        m_form.Screens().FreeSlot(slot);
+    for (int32_t slot = ScreenSlot::FullScreen; slot <= ScreenSlot::TextLine; ++slot) {
+        m_context.Screen().FreeButton(slot);
     }
     delete SubScreenTitle;
     SubScreenTitle = nullptr;
-    delete m_form.Messages().TextCursor;
-    m_form.Messages().TextCursor = nullptr;
+    delete OptionsCursor;
+    OptionsCursor = nullptr;
     TextEditing = false;
-    m_form.SetTimerEnabled(false);
+    m_context.SetTimerEnabled(false);
 }
 
 void TMenus::OptionsTick(int lagCount) {
     UpdateButtonHighlight();
     NavigateVertical(true);
-    LightMainButton(2);
-    if (m_form.Screen.ActiveButton != 10 && TextEditing) {
+    LightMainButton(ScreenSlot::Options);
+    if (m_context.Screen().ActiveButton != ScreenSlot::TextLine && TextEditing) {
         StopTextEditing();
     }
-    if (LeaveForOtherMainButton(2)) {
+    if (LeaveForOtherMainButton(ScreenSlot::Options)) {
         CloseOptionsScreen();
         BackToMainMenu();
         return;
     }
-    m_form.Screens().DrawFrame(lagCount, true);
+    m_context.Frame().DrawFrame(lagCount, true);
     if (TextEditing) {
         BlinkCursor();
     }
     RefreshOptionCaptions();
-    m_form.Screens().PresentFrame();
+    m_context.Frame().PresentFrame();
 }
 
 void TMenus::ToggleFullScreen() {
-    m_form.Shell.GameOptions.FullScreen = !m_form.Shell.GameOptions.FullScreen;
-    m_form.ApplyDisplayMode();
+    m_context.Shell().GameOptions.FullScreen = !m_context.Shell().GameOptions.FullScreen;
+    m_context.ApplyDisplayMode();
 }
 
 void TMenus::RefreshOptionCaptions() {
-    const TGameOptions& o = m_form.Shell.GameOptions;
-    m_form.Messages().SetTextFont(3);
+    const TGameOptions& o = m_context.Shell().GameOptions;
+    m_context.Text().SetTextFont(3);
     const char* wanted[3] = {o.FullScreen ? "Options1_2" : "Options1_1",
                              o.MusicOn ? "Options2_1" : "Options2_2",
                              o.SoundOn ? "Options3_1" : "Options3_2"};
@@ -107,41 +104,41 @@ void TMenus::RefreshOptionCaptions() {
             OptionRows[r]->SetImage(wanted[r]);
         }
     }
-    m_form.Messages().DrawText(o.AddInfo, kTextFieldX, kTextFieldY, false);
+    m_context.Text().DrawText(o.AddInfo, kTextFieldX, kTextFieldY, false);
 }
 
 void TMenus::StartTextEditing() {
-    if (TCaptionSprite* cursor = m_form.Messages().TextCursor) {
+    if (TCaptionSprite* cursor = OptionsCursor) {
         cursor->X = kCursorX;
         cursor->Y = kCursorY;
     }
-    m_form.Messages().CursorBlinkMs = kCursorBlinkMs;
+    CursorBlinkMs = kCursorBlinkMs;
     TextEditing = true;
 }
 
 void TMenus::StopTextEditing() {
     TextEditing = false;
-    if (TCaptionSprite* cursor = m_form.Messages().TextCursor) {
+    if (TCaptionSprite* cursor = OptionsCursor) {
         cursor->Visible = false;
     }
 }
 
 void TMenus::BlinkCursor() {
-    TCaptionSprite* cursor = m_form.Messages().TextCursor;
+    TCaptionSprite* cursor = OptionsCursor;
     if (!cursor) {
         return;
     }
-    int32_t& blink = m_form.Messages().CursorBlinkMs;
-    cursor->X = m_form.Messages().TextWidth(m_form.Shell.GameOptions.AddInfo) + kCursorX;
+    int32_t& blink = CursorBlinkMs;
+    cursor->X = m_context.Text().TextWidth(m_context.Shell().GameOptions.AddInfo) + kCursorX;
     if (cursor->Visible) {
-        blink -= kTimerIntervalMs;
+        blink -= kFrameTickMs;
         if (blink <= 0) {
             cursor->Visible = false;
             blink = kCursorBlinkMs;
         }
     }
     if (!cursor->Visible) {
-        blink -= kTimerIntervalMs;
+        blink -= kFrameTickMs;
         if (blink <= 0) {
             cursor->Visible = true;
             blink = kCursorBlinkMs;
@@ -150,7 +147,7 @@ void TMenus::BlinkCursor() {
 }
 
 void TMenus::OptionsKeyPress(char key) {
-    std::string& text = m_form.Shell.GameOptions.AddInfo;
+    std::string& text = m_context.Shell().GameOptions.AddInfo;
     if (key == 8) {
         text = DeleteLastChar(text);
         return;

@@ -57,8 +57,8 @@ bool PathMatches(std::string_view requestPath, std::string_view cookiePath) {
 }
 
 // Dates in the form servers send, "Wed, 21 Oct 2015 07:28:00 GMT", with or without the dashes of the old
-// form.
-std::optional<TCookieJar::Clock::time_point> ParseCookieDate(std::string_view text) {
+// form; seconds since 1970.
+std::optional<std::time_t> ParseCookieDate(std::string_view text) {
     std::string s(text);
     std::replace(s.begin(), s.end(), '-', ' ');
     for (const char* format : {"%a, %d %b %Y %H:%M:%S", "%A, %d %b %y %H:%M:%S", "%a %b %d %H:%M:%S %Y"}) {
@@ -68,9 +68,20 @@ std::optional<TCookieJar::Clock::time_point> ParseCookieDate(std::string_view te
             continue;
         if (tm.tm_year < 70)
             tm.tm_year += 100;
-        return TCookieJar::Clock::from_time_t(timegm(&tm));
+        return timegm(&tm);
     }
     return std::nullopt;
+}
+
+// A date as a point on the jar's clock, no later than latest. The clock counts in units too fine to
+// reach far-off years (a date after 2262 would overflow it), so the limit is applied in seconds first.
+TCookieJar::Clock::time_point ExpiryAt(std::time_t date, TCookieJar::Clock::time_point latest) {
+    using namespace std::chrono;
+    const auto latestSeconds = duration_cast<seconds>(latest.time_since_epoch()).count();
+    if (date >= latestSeconds)
+        return latest;
+    // Anything before 1970 is long past.
+    return TCookieJar::Clock::from_time_t(std::max<std::time_t>(date, 0));
 }
 
 } // namespace
@@ -125,14 +136,14 @@ void TCookieJar::Store(const TUrl& url, std::string_view setCookie, Clock::time_
         } else if (key == "max-age" && !value.empty()) {
             try {
                 long long seconds = std::stoll(std::string(value));
-                seconds = std::clamp(seconds, -1LL, 400LL * 24 * 3600);
+                seconds = std::clamp(seconds, -1LL, static_cast<long long>(MaxLifetime.count()));
                 maxAgeExpiry = seconds <= 0 ? Clock::time_point::min() : now + std::chrono::seconds(seconds);
             } catch (const std::exception&) {
             }
         } else if (key == "expires" && !maxAgeExpiry) {
             if (auto when = ParseCookieDate(value)) {
                 cookie.Persistent = true;
-                cookie.Expires = *when;
+                cookie.Expires = ExpiryAt(*when, now + MaxLifetime);
             }
         }
     }

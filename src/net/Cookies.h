@@ -26,6 +26,8 @@ class TCookieJar {
     // Bounds that keep a hostile server from growing the jar without end.
     static constexpr std::size_t MaxCookies = 64;
     static constexpr std::size_t MaxCookieBytes = 4096;
+    // The longest a cookie is kept, whatever its Max-Age or Expires says.
+    static constexpr std::chrono::seconds MaxLifetime{400LL * 24 * 3600};
 
   private:
     struct TCookie {

@@ -71,6 +71,10 @@ bool THttpClient::HasIdleConnection() const {
     return connection_ && connection_->IsOpen();
 }
 
+void THttpClient::CloseIdleConnection() {
+    DropConnection();
+}
+
 void THttpClient::DropConnection() {
     connection_.reset();
     connectionHost_.clear();
@@ -92,9 +96,10 @@ std::string THttpClient::Get(const std::string& address) {
         throw; // a complete reply: the connection's fate is already settled
     } catch (const ESocketError&) {
         DropConnection();
-        // A kept connection the server has meanwhile dropped fails before any reply byte
-        // arrives; that one case is worth a second try on a fresh connection.
-        if (!attempt.Reused || attempt.GotReplyBytes)
+        // A kept connection found broken before any byte of the request went out is worth a
+        // second try on a fresh one. Once the request has started, the server may have taken it
+        // and dropped the connection before answering: sending it again could act on it twice.
+        if (!attempt.Reused || attempt.RequestStarted)
             throw;
     } catch (...) {
         DropConnection();
@@ -127,17 +132,17 @@ std::string THttpClient::Exchange(const TUrl& url, const std::string& request,
     }
     TSocket& socket = *connection_;
     socket.SetDeadline(deadline);
-    socket.SendAll(request);
-
-    TReplyReader reader(socket, limits_);
-    THttpReplyHead head;
+    const std::size_t sentBefore = socket.BytesSent();
     try {
-        head = ReadReplyHead(reader);
+        socket.SendAll(request);
     } catch (...) {
-        attempt.GotReplyBytes = reader.BytesReceived() > 0;
+        attempt.RequestStarted = socket.BytesSent() != sentBefore;
         throw;
     }
-    attempt.GotReplyBytes = true;
+    attempt.RequestStarted = true;
+
+    TReplyReader reader(socket, limits_);
+    const THttpReplyHead head = ReadReplyHead(reader);
     for (const std::string& value : head.HeadersNamed("Set-Cookie"))
         cookies_.Store(url, value);
 

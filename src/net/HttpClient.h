@@ -15,7 +15,9 @@ class TSocket;
 std::string BuildGetRequest(const TUrl& url, const std::string& cookieHeader);
 
 // HTTP/1.1 GET over plain TCP. Keeps its cookies and one idle connection for its
-// lifetime; redirects are reported, not followed. One request at a time.
+// lifetime; redirects are reported, not followed. One request at a time. A request is
+// sent at most once: once any byte of it has gone out it is never repeated, since the
+// server may already have acted on it.
 class THttpClient {
   public:
     static constexpr const char* Accept = "text/html, */*";
@@ -40,11 +42,13 @@ class THttpClient {
     TCookieJar& Cookies() { return cookies_; }
     // Whether a connection is being kept for the next request.
     bool HasIdleConnection() const;
+    // Closes the kept connection, so that the next request opens a fresh one.
+    void CloseIdleConnection();
 
   private:
     struct TAttempt {
         bool Reused = false;
-        bool GotReplyBytes = false;
+        bool RequestStarted = false; // some byte of the request went out
     };
     std::string Exchange(const TUrl& url, const std::string& request,
                          std::chrono::steady_clock::time_point deadline, TAttempt& attempt);

@@ -12,6 +12,10 @@ constexpr std::chrono::milliseconds PumpInterval{15};
 }
 
 bool RunScoreRequest(THttpClient& client, const std::string& url, const std::function<void()>& whileWaiting) {
+    // A submission must not be repeated, so it cannot fall back on a second try when a kept
+    // connection turns out dead (a server's idle timeout, a router forgetting it): it goes out
+    // on a connection of its own.
+    client.CloseIdleConnection();
     std::promise<bool> outcome;
     std::future<bool> done = outcome.get_future();
     std::thread worker;

@@ -96,6 +96,7 @@ int TSocket::RemainingMs(const char* what) const {
 
 void TSocket::Connect(const std::string& host, int port, Clock::duration connectTimeout) {
     Close();
+    bytesSent_ = 0;
     peer_ = Describe(host, port);
     const Clock::time_point connectDeadline = std::min(deadline_, Clock::now() + connectTimeout);
     TAddrInfoPtr addresses = Resolve(host, port, connectDeadline);
@@ -158,6 +159,7 @@ void TSocket::SendAll(std::string_view data) {
         // MSG_NOSIGNAL: a peer that has gone must give an error, not SIGPIPE.
         ssize_t n = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
         if (n > 0) {
+            bytesSent_ += static_cast<std::size_t>(n);
             data.remove_prefix(static_cast<std::size_t>(n));
             continue;
         }

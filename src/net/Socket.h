@@ -29,12 +29,15 @@ class TSocket : public TByteSource {
     Clock::time_point Deadline() const { return deadline_; }
 
     void SendAll(std::string_view data);
+    // Bytes handed to the connection since it was opened, counted even when a send then fails.
+    std::size_t BytesSent() const { return bytesSent_; }
     std::size_t Read(char* data, std::size_t size) override;
 
   private:
     int RemainingMs(const char* what) const;
 
     int fd_ = -1;
+    std::size_t bytesSent_ = 0;
     Clock::time_point deadline_ = Clock::time_point::max();
     std::string peer_;
 };

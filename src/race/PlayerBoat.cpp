@@ -1,6 +1,6 @@
 #include "race/PlayerBoat.h"
 
-#include "app/GameState.h"
+#include "context/GameState.h"
 #include "engine/gfx/ImageList.h"
 #include "race/Explosion.h"
 #include "race/Race.h"
@@ -34,19 +34,19 @@ const TBoatSpec& SpecOf(int32_t boatType) {
 }
 
 constexpr int32_t kJumpMs = 1500;
+constexpr int kBoatZ = 4;
+// Beyond any power-up's time: an unheld one never shows in the window.
+constexpr int32_t kUnheldPowerUpMs = 100000;
 constexpr int32_t kPowerUpMs = 10000;
 constexpr int32_t kBlastCyclesPerWreck = 2;
 constexpr double kBrakeStopSpeed = 0.1;
 constexpr int32_t kStraightenStep = 2;
 constexpr int32_t kDriftHeading = 14;
 constexpr double kBoatBottomMargin = 15;
-constexpr double kScreenHeight = 600;
 constexpr double kWakeFramesBase = 5;
 
 // The gun's trace: 2-pixel steps, stopped at the water's edges and the screen.
 constexpr double kShotStep = 2;
-constexpr double kShotLeft = 176;
-constexpr double kShotRight = 608;
 
 double AngleRadians(int32_t angle) {
     return angle * std::numbers::pi / 128;
@@ -68,15 +68,83 @@ TMyCarSprite::TMyCarSprite(TRace& race, int32_t boatType)
     TopSpeed = spec.TopSpeed;
     Accel = spec.Accel;
     Decel = spec.Decel;
-    SpeedMode = kSpeedNone;
+    SpeedMode = smNone;
     DriftMs = 0;
     TargetSpeed = 0;
     PlaceAtRandomX();
     Y = kScreenHeight - Height - kBoatBottomMargin;
-    SetZ(4);
+    SetZ(kBoatZ);
     RefreshCentre();
     SteerLeftHeld = SteerRightHeld = ThrottleHeld = Firing = false;
     Jumping = false;
+}
+
+void TMyCarSprite::StartLevel() {
+    FinishSpawned = FinishCrossed = CountingDown = false;
+    HasGun = HasEngine = HasShield = false;
+    BoatState = bsRacing;
+    ResetSpecs();
+    SteerAngle = 0;
+    Speed = 0;
+    Distance = 0;
+    TargetSpeed = 0;
+    SpeedMode = smNone;
+    DriftMs = 0;
+    ControlEnabled = true;
+    SetZ(kBoatZ);
+    Visible = true;
+}
+
+void TMyCarSprite::HoldControls(bool throttle, bool brake, bool steerLeft, bool steerRight, bool fire) {
+    ThrottleHeld = throttle;
+    if (brake)
+        Brake();
+    SteerLeftHeld = steerLeft;
+    SteerRightHeld = steerRight;
+    if (fire) {
+        if (!Firing && HasGun)
+            m_race.PlaySound("Shot");
+        Firing = true;
+    } else {
+        if (Firing)
+            m_race.StopSound("Shot");
+        Firing = false;
+    }
+}
+
+void TMyCarSprite::BrakeToStop() {
+    SpeedMode = smBrake;
+    TargetSpeed = 0;
+}
+
+void TMyCarSprite::CrossFinishLine() {
+    BoatState = bsFinished;
+    BrakeToStop();
+    FinishCrossed = true;
+}
+
+void TMyCarSprite::SlowHardTo(double speed) {
+    SpeedMode = smSlow;
+    TargetSpeed = speed;
+}
+
+void TMyCarSprite::DriftSlowingTo(bool left, int32_t ms, double speed) {
+    SpeedMode = left ? smDriftLeft : smDriftRight;
+    DriftMs = ms;
+    TargetSpeed = speed;
+}
+
+void TMyCarSprite::Stop() {
+    Speed = 0;
+}
+
+void TMyCarSprite::ParkUnheldPowerUpClocks() {
+    if (!HasGun)
+        GunMs = kUnheldPowerUpMs;
+    if (!HasEngine)
+        EngineMs = kUnheldPowerUpMs;
+    if (!HasShield)
+        ShieldMs = kUnheldPowerUpMs;
 }
 
 void TMyCarSprite::ResetSpecs() {
@@ -163,7 +231,7 @@ void TMyCarSprite::StartJump() {
     JumpMs = kJumpMs;
     SteerAngle = 0;
     TargetSpeed = std::min(2 * Speed, TopSpeed);
-    SpeedMode = kSpeedBoost;
+    SpeedMode = smBoost;
 }
 
 void TMyCarSprite::EndJump() {
@@ -210,7 +278,7 @@ void TMyCarSprite::LosePowerUp(TPowerUp kind, bool audible) {
         Accel /= 2;
         Decel /= 2;
         if (Speed > TopSpeed) {
-            SpeedMode = kSpeedSlow;
+            SpeedMode = smSlow;
             TargetSpeed = TopSpeed;
         }
         break;
@@ -274,7 +342,7 @@ void TMyCarSprite::Step(int moveCount) {
     Distance += ScrollStep;
     m_race.Track().RowDistance += ScrollStep;
 
-    if (SpeedMode == kSpeedNone && FinishCrossed) {
+    if (SpeedMode == smNone && FinishCrossed) {
         Speed = 0;
         ControlEnabled = false;
         CountingDown = true;
@@ -331,35 +399,40 @@ void TMyCarSprite::KeepOffBanks() {
 }
 
 void TMyCarSprite::RunSpeedPrograms() {
-    if (SpeedMode == kSpeedBrake) {
+    switch (SpeedMode) {
+    case smNone:
+        break;
+    case smBrake:
         if (Speed > TargetSpeed)
             Brake();
         else
-            SpeedMode = kSpeedNone;
-    }
-    if (SpeedMode == kSpeedBoost) {
+            SpeedMode = smNone;
+        break;
+    case smBoost:
         if (Speed >= TargetSpeed)
-            SpeedMode = kSpeedNone;
+            SpeedMode = smNone;
         else
             Boost();
-    }
-    if (SpeedMode == kSpeedSlow) {
+        break;
+    case smSlow:
         if (Speed > TargetSpeed)
             HardSlow();
         else
-            SpeedMode = kSpeedNone;
-    }
-    if (SpeedMode == kSpeedDriftLeft || SpeedMode == kSpeedDriftRight) {
+            SpeedMode = smNone;
+        break;
+    case smDriftLeft:
+    case smDriftRight:
         if (Speed > TargetSpeed)
             HardSlow();
         else
             Speed = TargetSpeed;
         if (DriftMs > 0) {
             DriftMs -= m_race.TickMs();
-            SteerAngle = SpeedMode == kSpeedDriftLeft ? -kDriftHeading : kDriftHeading;
+            SteerAngle = SpeedMode == smDriftLeft ? -kDriftHeading : kDriftHeading;
         }
         if (Speed == TargetSpeed && DriftMs <= 0)
-            SpeedMode = kSpeedNone;
+            SpeedMode = smNone;
+        break;
     }
 }
 
@@ -408,7 +481,7 @@ void TMyCarSprite::Wreck() {
     m_race.StopSound("WallExplosion");
     m_race.PlaySound("PlayerExplosion");
     Speed = LateralStep = ScrollStep = 0;
-    SpeedMode = kSpeedNone;
+    SpeedMode = smNone;
     BoatState = bsWrecked;
     ControlEnabled = false;
     TExplosion* blast = m_race.PlayerBlast;

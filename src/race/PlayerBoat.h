@@ -11,12 +11,14 @@ class TWallSprite;
 enum TBoatState : uint8_t { bsRacing = 0, bsWrecked = 1, bsFinished = 2 };
 
 // Automatic speed programs started by collisions and the finish.
-constexpr int32_t kSpeedNone = 0;
-constexpr int32_t kSpeedBrake = -5; // brake to TargetSpeed
-constexpr int32_t kSpeedBoost = -4; // boost to TargetSpeed
-constexpr int32_t kSpeedSlow = -3;  // slow hard to TargetSpeed
-constexpr int32_t kSpeedDriftLeft = -2;
-constexpr int32_t kSpeedDriftRight = 2;
+enum TSpeedMode : int32_t {
+    smNone = 0,
+    smBrake = -5,     // brake to TargetSpeed
+    smBoost = -4,     // boost to TargetSpeed
+    smSlow = -3,      // slow hard to TargetSpeed
+    smDriftLeft = -2, // slow hard to TargetSpeed, turned left while DriftMs lasts
+    smDriftRight = 2,
+};
 
 enum TPowerUp : int { puGun = 0, puEngine = 1, puShield = 2 };
 
@@ -58,8 +60,29 @@ class TMyCarSprite : public TImageSprite {
     // Restores the boat's own speed limits.
     void ResetSpecs();
 
+    // What the race and the walls do to the boat.
+    // A level starts: no power-ups, no speed, heading straight up, the boat's own limits, racing
+    // and shown (a restart during a wreck must not leave it hidden). It keeps its place, its
+    // picture and its jump.
+    void StartLevel();
+    // The player's controls for this tick (fire sounds the gun when it starts, if the boat has one).
+    void HoldControls(bool throttle, bool brake, bool steerLeft, bool steerRight, bool fire);
+    // The time is up: brakes to a stop.
+    void BrakeToStop();
+    // Over the finish line: brakes to a stop, after which the time bonus counts.
+    void CrossFinishLine();
+    // Slows hard to a speed (a tree, a flag).
+    void SlowHardTo(double speed);
+    // Turned aside for ms while it slows hard to a speed (weed).
+    void DriftSlowingTo(bool left, int32_t ms, double speed);
+    // Stops dead.
+    void Stop();
+    // A power-up the boat does not hold gets a clock no held one reaches, so that only held ones
+    // can win the power-up window.
+    void ParkUnheldPowerUpClocks();
+
     int32_t BoatType;
-    uint8_t BoatState = bsRacing;
+    TBoatState BoatState = bsRacing;
     int32_t BlastCycles = 0;
     int32_t JumpMs = 0;
     bool FinishSpawned = false;
@@ -87,7 +110,7 @@ class TMyCarSprite : public TImageSprite {
     double Accel = kPlainAccel;
     double Decel = kPlainDecel;
     double TopSpeed = kPlainTopSpeed;
-    int32_t SpeedMode = kSpeedNone;
+    TSpeedMode SpeedMode = smNone;
     double DriftMs = 0;
     double TargetSpeed = 0;
 

@@ -1,11 +1,12 @@
 #include "race/Race.h"
 
-#include "app/GameAudio.h"
-#include "app/InterfaceSprites.h"
-#include "app/MForm.h"
-#include "app/Messages.h"
-#include "app/Screens.h"
-#include "engine/display/GameDraw.h"
+#include "context/Frame.h"
+#include "context/GameAudio.h"
+#include "context/GameContext.h"
+#include "context/GameRandom.h"
+#include "context/InterfaceSprites.h"
+#include "context/ScreenState.h"
+#include "engine/display/GameImageList.h"
 #include "engine/gfx/ImageList.h"
 #include "engine/input/GameInput.h"
 #include "engine/sprite/Sprite.h"
@@ -13,6 +14,7 @@
 #include "race/PlayerBoat.h"
 #include "race/WallSprite.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -45,11 +47,17 @@ constexpr int32_t kTickSoundFromMs = 10000;
 constexpr int32_t kBonusSpeedUp = 10;
 constexpr uint16_t kBonusPointsPerStep = 5;
 constexpr int kFireButton = 8;
-constexpr int32_t kUnheldPowerUpMs = 100000;
+
+// The engine's hum follows the boat: idling it runs slower, lower and at half its level; at the
+// plain top speed it sounds as recorded, and the engine power-up's extra speed revs it higher still
+// at the same level.
+constexpr double kEngineIdleRate = 0.6;
+constexpr double kEngineTopRate = 1.0;
+constexpr double kEngineIdleVolume = 0.5;
 
 } // namespace
 
-TRace::TRace(TMForm& form) : m_form(form), m_track(*this) {}
+TRace::TRace(TGameContext& context) : m_context(context), m_track(*this) {}
 
 TRace::~TRace() = default;
 
@@ -62,11 +70,11 @@ int32_t TRace::TrackLength(int32_t level) {
 }
 
 TSpriteEngine& TRace::Root() {
-    return m_form.MSpriteEngine().Engine();
+    return m_context.MSpriteEngine().Engine();
 }
 
 TPictureCollectionItem& TRace::Picture(std::string_view name) {
-    return m_form.MImageList3().Items.Find(name);
+    return m_context.MImageList3().Items.Find(name);
 }
 
 TDirectDrawSurface* TRace::Surface() {
@@ -74,29 +82,29 @@ TDirectDrawSurface* TRace::Surface() {
 }
 
 int32_t TRace::Random(int32_t range) {
-    return m_form.Random.Random(range);
+    return m_context.Random().Random(range);
 }
 
 void TRace::PlaySound(std::string_view name) {
     if (OnSoundPlayed)
         OnSoundPlayed(name);
-    m_form.Audio().PlaySound(std::string(name));
+    m_context.Audio().PlaySound(std::string(name));
 }
 
 void TRace::StopSound(std::string_view name) {
-    m_form.Audio().StopSound(std::string(name));
+    m_context.Audio().StopSound(std::string(name));
 }
 
-void TRace::OpenMessage(uint8_t mode) {
-    m_form.Messages().OpenMessage(mode);
+void TRace::OpenMessage(TMessageMode mode) {
+    m_context.OpenMessage(mode);
 }
 
 int32_t TRace::TickMs() const {
-    return m_form.Shell.TickMs;
+    return m_context.Shell().TickMs;
 }
 
 double TRace::SpeedScale() const {
-    return m_form.Shell.SpeedScale;
+    return m_context.Shell().SpeedScale;
 }
 
 double TRace::ScrollStep() const {
@@ -108,7 +116,7 @@ void TRace::LoadPictures() {
     p.BoxLeft = &Picture("BoxLeft");
     p.BoxRight = &Picture("BoxRight");
     for (size_t i = 0; i < p.Bonus.size(); ++i)
-        p.Bonus[i] = &Picture(BonusPictureOf(static_cast<uint8_t>(wkBox10 + i)));
+        p.Bonus[i] = &Picture(BonusPictureOf(static_cast<TWallKind>(wkBox10 + i)));
     p.BoatAnim = &Picture("BoatAnim");
     p.BoatAnimInv = &Picture("BoatAnim_Inv");
     p.EngineFire = &Picture("EngineFire");
@@ -123,7 +131,7 @@ void TRace::LoadPictures() {
 }
 
 TCaptionSprite* TRace::CreateCaption(std::string_view picture, double x, double y, int z, bool visible) {
-    auto* caption = new TCaptionSprite(m_form, std::string(picture));
+    auto* caption = new TCaptionSprite(m_context, std::string(picture));
     caption->X = x;
     caption->Y = y;
     caption->SetZ(z);
@@ -133,16 +141,17 @@ TCaptionSprite* TRace::CreateCaption(std::string_view picture, double x, double 
 
 void TRace::StartRace() {
     LoadPictures();
+    TuneEngineSound(0);
     PlaySound("Engine");
-    m_form.Shell.GameScreen = gsRace;
-    m_form.Audio().PlayScreenMusic();
-    m_form.Screen.ButtonCount = 0;
-    m_form.Screens().HideMouseCursor();
+    m_context.Shell().GameScreen = gsRace;
+    m_context.Audio().PlayScreenMusic();
+    m_context.Screen().ButtonCount = 0;
+    m_context.HideMouseCursor();
 
-    if (TScrollBackground* back = m_form.ScrollBack()) {
-        back->Image = &Picture("Land");
-        back->X = kScrollBackX;
-    }
+    TScrollBackground& back = m_context.ScrollBack();
+    back.Image = &Picture("Land");
+    back.X = kScrollBackX;
+    back.CourseScroll = [this] { return ScrollStep(); };
 
     LeftHudPanel = CreateCaption("LeftPanel", 0, 0, kDepthPanel, true);
     RightHudPanel = CreateCaption("RightPanel", 0, 0, kDepthPanel, true);
@@ -155,7 +164,6 @@ void TRace::StartRace() {
     NeedleWobble = 0;
 
     PlayerBoat = new TMyCarSprite(*this, SelectedBoat);
-    PlayerBoat->ControlEnabled = true;
     TMyCarSprite& boat = *PlayerBoat;
 
     const auto wakeX = static_cast<int32_t>(boat.X - (kWakeWidth - boat.Width) / 2);
@@ -190,7 +198,7 @@ void TRace::StartRace() {
 
     m_track.WallSlotUsed.fill(false);
     m_track.WallSlots.fill(nullptr);
-    m_form.SetTimerEnabled(true);
+    m_context.SetTimerEnabled(true);
     DrawSpeedNeedle();
     Score = 0;
     Lives = 3;
@@ -198,25 +206,11 @@ void TRace::StartRace() {
 }
 
 void TRace::StartLevel(int32_t level) {
-    TMyCarSprite& boat = *PlayerBoat;
-    boat.FinishSpawned = boat.FinishCrossed = boat.CountingDown = false;
-    boat.HasGun = boat.HasEngine = boat.HasShield = false;
+    PlayerBoat->StartLevel();
     Level = level;
-    boat.BoatState = bsRacing;
     m_track.RowDistance = 0;
     m_track.RowCount = 0;
     TimeLeftMs = LevelTime(level);
-    boat.ResetSpecs();
-    boat.SteerAngle = 0;
-    boat.Speed = 0;
-    boat.Distance = 0;
-    boat.TargetSpeed = 0;
-    boat.SpeedMode = kSpeedNone;
-    boat.DriftMs = 0;
-    boat.ControlEnabled = true;
-    boat.SetZ(4);
-    // A level restarted during a wreck must not leave the boat hidden.
-    boat.Visible = true;
     m_timeOutPaidByWreck = false;
     BoatWake->Visible = false;
     PlayerBlast->Visible = false;
@@ -228,20 +222,18 @@ void TRace::StartLevel(int32_t level) {
 }
 
 void TRace::RaceTick(int lagCount) {
-    TShellState& shell = m_form.Shell;
-    if (shell.MessageMode != msgNone) {
-        m_form.Messages().DrawMessages(lagCount);
-    } else {
-        if (shell.PausePressed)
-            OpenMessage(msgPause);
-        if (shell.EscPressed)
-            OpenMessage(msgFinishRace);
-        m_form.Screens().DrawFrame(lagCount, true);
-    }
-    // The overlay ended the race.
-    if (shell.GameScreen != gsRace)
-        return;
-    if (m_form.MDraw().CanDraw()) {
+    const TShellState& shell = m_context.Shell();
+    if (shell.PausePressed)
+        OpenMessage(msgPause);
+    if (shell.EscPressed)
+        OpenMessage(msgFinishRace);
+    m_context.Frame().DrawFrame(lagCount, true);
+    RaceTickAfterFrame();
+}
+
+void TRace::RaceTickAfterFrame() {
+    const TShellState& shell = m_context.Shell();
+    if (m_context.Frame().CanDraw()) {
         DrawSpeedNeedle();
         DrawRaceHud();
         DrawPowerUpPanel();
@@ -256,24 +248,22 @@ void TRace::RaceTick(int lagCount) {
             RunTimeBonus();
         if (boat.Y < FinishLineY && !boat.FinishCrossed) {
             PlaySound("Finish");
-            boat.BoatState = bsFinished;
-            boat.SpeedMode = kSpeedBrake;
-            boat.TargetSpeed = 0;
-            boat.FinishCrossed = true;
+            boat.CrossFinishLine();
         }
-        // Only a held power-up can win the indicator.
-        if (!boat.HasGun)
-            boat.GunMs = kUnheldPowerUpMs;
-        if (!boat.HasEngine)
-            boat.EngineMs = kUnheldPowerUpMs;
-        if (!boat.HasShield)
-            boat.ShieldMs = kUnheldPowerUpMs;
+        boat.ParkUnheldPowerUpClocks();
         ReadControls();
         m_track.SpawnScenery();
         m_track.SpawnTrack();
         m_track.RemoveSpentWalls();
     }
-    m_form.Screens().PresentFrame();
+    TuneEngineSound(PlayerBoat->Speed);
+    m_context.Frame().PresentFrame();
+}
+
+void TRace::TuneEngineSound(double speed) {
+    const double x = std::clamp(speed / kPlainTopSpeed, 0.0, kEngineTopSpeed / kPlainTopSpeed);
+    m_context.Audio().TuneSound("Engine", kEngineIdleRate + (kEngineTopRate - kEngineIdleRate) * x,
+                                kEngineIdleVolume + (1 - kEngineIdleVolume) * std::min(x, 1.0));
 }
 
 void TRace::RunClock() {
@@ -287,8 +277,7 @@ void TRace::RunClock() {
         // The wreck has taken this level's life; the blast plays out before the time-out.
         m_timeOutPaidByWreck = true;
     } else if (boat.Speed > 0) {
-        boat.SpeedMode = kSpeedBrake;
-        boat.TargetSpeed = 0;
+        boat.BrakeToStop();
     } else if (boat.Y > FinishLineY) {
         TimeOut();
     }
@@ -314,23 +303,10 @@ void TRace::RunTimeBonus() {
 }
 
 void TRace::ReadControls() {
-    TMyCarSprite& boat = *PlayerBoat;
-    const TGameInput& input = m_form.MInput();
-    boat.ThrottleHeld = input.IsOn(isUp);
-    if (input.IsOn(isDown))
-        boat.Brake();
-    boat.SteerLeftHeld = input.IsOn(isLeft);
-    boat.SteerRightHeld = input.IsOn(isRight);
-    const bool fire = input.IsOn(InputButton(kFireButton)) || m_form.Shell.CtrlHeld;
-    if (fire) {
-        if (!boat.Firing && boat.HasGun)
-            PlaySound("Shot");
-        boat.Firing = true;
-    } else {
-        if (boat.Firing)
-            StopSound("Shot");
-        boat.Firing = false;
-    }
+    const TGameInput& input = m_context.MInput();
+    const bool fire = input.IsOn(InputButton(kFireButton)) || m_context.Shell().CtrlHeld;
+    PlayerBoat->HoldControls(input.IsOn(isUp), input.IsOn(isDown), input.IsOn(isLeft), input.IsOn(isRight),
+                             fire);
 }
 
 void TRace::OnTimeOverEnded() {
@@ -353,6 +329,7 @@ void TRace::ScoreShot(const TWallSprite& wall) {
 }
 
 void TRace::FreeRaceSprites() {
+    m_context.ScrollBack().CourseScroll = nullptr;
     m_track.FreeAllWalls();
     auto free = [](auto*& sprite) {
         delete sprite;

@@ -1,5 +1,10 @@
 #pragma once
 
+#ifdef SPRAYDASH_MENUS_LIBRARY
+#error "the menus start a race through TGameContext::StartRace, not through the race"
+#endif
+
+#include "context/GameState.h"
 #include "race/Track.h"
 
 #include <array>
@@ -7,7 +12,7 @@
 #include <functional>
 #include <string_view>
 
-class TMForm;
+class TGameContext;
 class TSprite;
 class TSpriteEngine;
 class TImageSprite;
@@ -41,7 +46,7 @@ struct TRacePictures {
 // Sprites hang under the engine root and are freed by FreeRaceSprites.
 class TRace {
   public:
-    explicit TRace(TMForm& form);
+    explicit TRace(TGameContext& context);
     ~TRace();
     TRace(const TRace&) = delete;
     TRace& operator=(const TRace&) = delete;
@@ -53,8 +58,12 @@ class TRace {
     void StartRace();
     // Resets the course, the boat and the clock for a level and shows its banner.
     void StartLevel(int32_t level);
-    // One frame-timer tick of the race screen.
+    // One frame-timer tick of the race screen while no overlay is open: pause and "Finish race?"
+    // on their keys, the frame with every sprite moved, then the rest of the tick.
     void RaceTick(int lagCount);
+    // The rest of a race tick once the frame is drawn (by the race, or by the overlay open over
+    // it): the HUD, the race's logic unless an overlay is open now, and the present.
+    void RaceTickAfterFrame();
 
     void DrawSpeedNeedle();
     void DrawRaceHud();
@@ -82,13 +91,12 @@ class TRace {
     int32_t Random(int32_t range);
     void PlaySound(std::string_view name);
     void StopSound(std::string_view name);
-    void OpenMessage(uint8_t mode);
+    void OpenMessage(TMessageMode mode);
     int32_t TickMs() const;
     double SpeedScale() const;
     // Pixels the course scrolls this tick; 0 outside a race.
     double ScrollStep() const;
     TRaceTrack& Track() { return m_track; }
-    TMForm& Form() { return m_form; }
 
     // Called with the name of every effect the race starts; lets tests follow the sounds.
     std::function<void(std::string_view)> OnSoundPlayed;
@@ -129,8 +137,10 @@ class TRace {
     void ReadControls();
     // The clock ran out on a stopped boat short of the finish line.
     void TimeOut();
+    // Pitch and level of the engine's hum for the boat's speed.
+    void TuneEngineSound(double speed);
 
-    TMForm& m_form;
+    TGameContext& m_context;
     TRaceTrack m_track;
     TRacePictures m_pictures;
     // The time ran out while the boat was wrecked: that wreck already cost this level's life.

@@ -1,8 +1,8 @@
 #include "race/RaceHud.h"
 
-#include "app/InterfaceSprites.h"
-#include "app/MForm.h"
-#include "app/Messages.h"
+#include "context/GameContext.h"
+#include "context/GameText.h"
+#include "context/InterfaceSprites.h"
 #include "engine/gfx/ImageList.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"
@@ -38,7 +38,7 @@ constexpr int kPowerUpTextY = 419;
 constexpr int kPowerUpDigitWidth = 4;
 
 int Xd(int32_t v) {
-    return TMessages::DigitCount(v);
+    return TGameText::DigitCount(v);
 }
 
 } // namespace
@@ -97,7 +97,7 @@ void TRace::DrawSpeedNeedle() {
 }
 
 void TRace::DrawRaceHud() {
-    TMessages& text = m_form.Messages();
+    TGameText& text = m_context.Text();
     for (const THudText& item : RaceHudTexts(Level, Score, TimeLeftMs, Lives)) {
         text.SetTextFont(item.Font);
         text.DrawText(item.Text, item.X, item.Y, false);
@@ -115,7 +115,7 @@ void TRace::DrawPowerUpPanel() {
     for (size_t i = 0; i < panels.size(); ++i)
         panels[i]->Visible = static_cast<int>(i) == indicator.Shown;
     if (indicator.Shown != TPowerUpIndicator::kNone) {
-        TMessages& text = m_form.Messages();
+        TGameText& text = m_context.Text();
         text.SetTextFont(indicator.Seconds.Font);
         text.DrawText(indicator.Seconds.Text, indicator.Seconds.X, indicator.Seconds.Y, false);
     }

@@ -9,14 +9,14 @@
 namespace {
 
 struct TSpawnEntry {
-    uint8_t Kind;
+    TWallKind Kind;
     double BaseChance;
     double LevelFactor;
 };
 
 // Spawn indices 1..28 (entry 0 unused).
 constexpr std::array<TSpawnEntry, TRaceTrack::kSpawnIndexCount + 1> kSpawnTable{{
-    {0, 0, 0},
+    {wkTree, 0, 0},
     {wkTree, 0.1, 1.2},
     {wkWeed, 0.1, 1.2},
     {wkFlag, 0.1, 1.2},
@@ -33,18 +33,18 @@ constexpr std::array<TSpawnEntry, TRaceTrack::kSpawnIndexCount + 1> kSpawnTable{
     {wkBoxEngine, 0.05, 1.2},
     {wkBridge, 0.1, 1.2},
     {wkBoxLife, 0.02, 1.2},
-    {23, 0.02, 1.2},
-    {24, 0.005, 1.4},
-    {25, 0.02, 1.2},
-    {26, 0.005, 1.4},
-    {27, 0.02, 1.2},
-    {28, 0.005, 1.4},
-    {29, 0.02, 1.2},
-    {30, 0.005, 1.4},
-    {31, 0.02, 1.2},
-    {32, 0.005, 1.4},
-    {33, 0.02, 1.2},
-    {34, 0.005, 1.4},
+    {wkBoat4SameWay, 0.02, 1.2},
+    {wkBoat4Oncoming, 0.005, 1.4},
+    {wkBoat5SameWay, 0.02, 1.2},
+    {wkBoat5Oncoming, 0.005, 1.4},
+    {wkBoat6SameWay, 0.02, 1.2},
+    {wkBoat6Oncoming, 0.005, 1.4},
+    {wkBoat7SameWay, 0.02, 1.2},
+    {wkBoat7Oncoming, 0.005, 1.4},
+    {wkBoat8SameWay, 0.02, 1.2},
+    {wkBoat8Oncoming, 0.005, 1.4},
+    {wkBoat9SameWay, 0.02, 1.2},
+    {wkBoat9Oncoming, 0.005, 1.4},
 }};
 
 constexpr int kFisherIndex = 5;
@@ -57,8 +57,8 @@ constexpr double kTrafficDivisor = 84;
 // Each scenery kind comes about once per 3000 units of scroll: odds 0.2 × ScrollStep / 600.
 constexpr double kSceneryWeight = 0.2;
 constexpr double kSceneryScrollDivisor = 600;
-constexpr std::array<uint8_t, 7> kSceneryKinds{wkUmbrellaBlue, wkUmbrellaGreen, wkUmbrellaRed, wkBedLeft,
-                                               wkBedRight,     wkRoomRed,       wkRoomBlue};
+constexpr std::array<TWallKind, 7> kSceneryKinds{wkUmbrellaBlue, wkUmbrellaGreen, wkUmbrellaRed, wkBedLeft,
+                                                 wkBedRight,     wkRoomRed,       wkRoomBlue};
 // Even levels: trees to ducks, point boxes, power-up boxes, the extra life.
 struct TIndexRange {
     int First;
@@ -71,7 +71,7 @@ constexpr double kRemoveAboveY = -800;
 
 } // namespace
 
-uint8_t TRaceTrack::RowKind(int index) {
+TWallKind TRaceTrack::RowKind(int index) {
     return kSpawnTable[static_cast<size_t>(index)].Kind;
 }
 
@@ -96,7 +96,7 @@ bool TRaceTrack::FinishWaiting() const {
     return boat != nullptr && !boat->FinishSpawned && TRace::TrackLength(m_race.Level) <= boat->Distance;
 }
 
-TWallSprite* TRaceTrack::AddWall(uint8_t kind) {
+TWallSprite* TRaceTrack::AddWall(TWallKind kind) {
     int32_t slot = 0;
     for (int32_t i = 1; i <= kSlotCount; ++i) {
         if (!WallSlotUsed[i]) {
@@ -134,7 +134,7 @@ bool TRaceTrack::PlacementBlocked(int32_t slot, double x, double y, int32_t widt
 
 void TRaceTrack::SpawnScenery() {
     const double s = m_race.PlayerBoat->ScrollStep;
-    for (uint8_t kind : kSceneryKinds) {
+    for (TWallKind kind : kSceneryKinds) {
         if (kSceneryWeight * s / kSceneryScrollDivisor > UniformDraw())
             AddWall(kind);
     }

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "race/WallSprite.h"
+
 #include <array>
 #include <cstdint>
 
 class TRace;
-class TWallSprite;
 
 // The course generator and the 30 wall slots: scenery, rows of obstacles and bonuses,
 // traffic, the finish line, and the removal of spent walls.
@@ -16,7 +17,7 @@ class TRaceTrack {
     explicit TRaceTrack(TRace& race) : m_race(race) {}
 
     // Adds one wall if a slot is free and its place touches no other wall; returns it, or null.
-    TWallSprite* AddWall(uint8_t kind);
+    TWallSprite* AddWall(TWallKind kind);
     // The proposed box touches (edges and corners included) the box of a wall in another slot.
     bool PlacementBlocked(int32_t slot, double x, double y, int32_t width, int32_t height) const;
     void SpawnScenery();
@@ -29,7 +30,7 @@ class TRaceTrack {
     int32_t UsedSlotCount() const;
 
     // Wall kind spawned by a spawn index 1..28.
-    static uint8_t RowKind(int index);
+    static TWallKind RowKind(int index);
 
     // Slots 1..30; index 0 is unused. A slot's wall is valid only while its flag is set.
     std::array<TWallSprite*, kSlotCount + 1> WallSlots{};

@@ -17,62 +17,55 @@ struct TWallKindInfo {
     bool ShotProof;
     bool RandomPlace;
     bool OnShore;
-    uint8_t ShoreSide;
-    int32_t BlastSize;
+    TShoreSide ShoreSide;
+    TBlastSize BlastSize;
 };
 
 // Ships, bridges, traffic and the finish line get their pictures and motion in ApplyKindSettings.
 constexpr std::array<TWallKindInfo, kWallKindCount> kKinds{{
-    {"Tree", nullptr, true, true, false, 0, 0},
-    {"Tramplin", nullptr, false, true, false, 0, 2},
-    {"Flag", nullptr, false, true, false, 0, 1},
-    {"Weed", nullptr, true, true, false, 0, 0},
-    {"Fisher", nullptr, false, true, false, 0, 2},
-    {"ShipRight", nullptr, false, true, false, 0, 2},
-    {"BridgeBigLeft", nullptr, false, false, false, 0, 2},
-    {"Duck", nullptr, false, true, false, 0, 1},
-    {"BoxLeft", "Bonus10", false, true, false, 0, 1},
-    {"BoxLeft", "Bonus20", false, true, false, 0, 1},
-    {"BoxLeft", "Bonus50", false, true, false, 0, 1},
-    {"BoxLeft", "Bonus100", false, true, false, 0, 1},
-    {"BoxLeft", "Gun", false, true, false, 0, 1},
-    {"BoxLeft", "Shield", false, true, false, 0, 1},
-    {"BoxLeft", "Engine", false, true, false, 0, 1},
-    {"BoxLeft", "Life", false, true, false, 0, 1},
-    {"UmbrellaRed", nullptr, false, true, true, 0, 0},
-    {"UmbrellaGreen", nullptr, false, true, true, 0, 0},
-    {"UmbrellaBlue", nullptr, false, true, true, 0, 0},
-    {"BedLeft", nullptr, false, true, true, 2, 0},
-    {"BedRight", nullptr, false, true, true, 3, 0},
-    {"RoomBlue", nullptr, false, true, true, 0, 0},
-    {"RoomRed", nullptr, false, true, true, 0, 0},
-    {"Boat4", nullptr, false, true, false, 0, 2},
-    {"Boat4_Inv", nullptr, false, true, false, 0, 2},
-    {"Boat5", nullptr, false, true, false, 0, 2},
-    {"Boat5_Inv", nullptr, false, true, false, 0, 2},
-    {"Boat6", nullptr, false, true, false, 0, 2},
-    {"Boat6_Inv", nullptr, false, true, false, 0, 2},
-    {"Boat7", nullptr, false, true, false, 0, 2},
-    {"Boat7_Inv", nullptr, false, true, false, 0, 2},
-    {"Boat8", nullptr, false, true, false, 0, 2},
-    {"Boat8_Inv", nullptr, false, true, false, 0, 2},
-    {"Boat9", nullptr, false, true, false, 0, 2},
-    {"Boat9_Inv", nullptr, false, true, false, 0, 2},
-    {"FinishLine", nullptr, true, false, false, 0, 0},
+    {"Tree", nullptr, true, true, false, shEither, blNone},
+    {"Tramplin", nullptr, false, true, false, shEither, blBig},
+    {"Flag", nullptr, false, true, false, shEither, blSmall},
+    {"Weed", nullptr, true, true, false, shEither, blNone},
+    {"Fisher", nullptr, false, true, false, shEither, blBig},
+    {"ShipRight", nullptr, false, true, false, shEither, blBig},
+    {"BridgeBigLeft", nullptr, false, false, false, shEither, blBig},
+    {"Duck", nullptr, false, true, false, shEither, blSmall},
+    {"BoxLeft", "Bonus10", false, true, false, shEither, blSmall},
+    {"BoxLeft", "Bonus20", false, true, false, shEither, blSmall},
+    {"BoxLeft", "Bonus50", false, true, false, shEither, blSmall},
+    {"BoxLeft", "Bonus100", false, true, false, shEither, blSmall},
+    {"BoxLeft", "Gun", false, true, false, shEither, blSmall},
+    {"BoxLeft", "Shield", false, true, false, shEither, blSmall},
+    {"BoxLeft", "Engine", false, true, false, shEither, blSmall},
+    {"BoxLeft", "Life", false, true, false, shEither, blSmall},
+    {"UmbrellaRed", nullptr, false, true, true, shEither, blNone},
+    {"UmbrellaGreen", nullptr, false, true, true, shEither, blNone},
+    {"UmbrellaBlue", nullptr, false, true, true, shEither, blNone},
+    {"BedLeft", nullptr, false, true, true, shLeft, blNone},
+    {"BedRight", nullptr, false, true, true, shRight, blNone},
+    {"RoomBlue", nullptr, false, true, true, shEither, blNone},
+    {"RoomRed", nullptr, false, true, true, shEither, blNone},
+    {"Boat4", nullptr, false, true, false, shEither, blBig},
+    {"Boat4_Inv", nullptr, false, true, false, shEither, blBig},
+    {"Boat5", nullptr, false, true, false, shEither, blBig},
+    {"Boat5_Inv", nullptr, false, true, false, shEither, blBig},
+    {"Boat6", nullptr, false, true, false, shEither, blBig},
+    {"Boat6_Inv", nullptr, false, true, false, shEither, blBig},
+    {"Boat7", nullptr, false, true, false, shEither, blBig},
+    {"Boat7_Inv", nullptr, false, true, false, shEither, blBig},
+    {"Boat8", nullptr, false, true, false, shEither, blBig},
+    {"Boat8_Inv", nullptr, false, true, false, shEither, blBig},
+    {"Boat9", nullptr, false, true, false, shEither, blBig},
+    {"Boat9_Inv", nullptr, false, true, false, shEither, blBig},
+    {"FinishLine", nullptr, true, false, false, shEither, blNone},
 }};
 
 constexpr double kShipDrift = 10.0 / 7;
-constexpr double kBridgeLeftX = 170;
-constexpr double kBridgeRightX = 534;
 constexpr double kSpawnY = -140;
 constexpr int kDepthWall = 2;
 constexpr int kDepthMoving = 3;
 
-// Ships bounce between these; traffic keeps 38 pixels clear of the water's edges.
-constexpr double kShipLeft = 177;
-constexpr double kShipRight = 607;
-constexpr double kTrafficLeft = 218;
-constexpr double kTrafficRight = 566;
 constexpr int32_t kSwerveOdds = 150;
 
 // A boat closing in faster than this on a traffic boat is wrecked by it.
@@ -93,9 +86,8 @@ int32_t PlaceRange(int32_t range) {
 
 } // namespace
 
-TWallSprite::TWallSprite(TRace& race, uint8_t kind, int32_t slot)
+TWallSprite::TWallSprite(TRace& race, TWallKind kind, int32_t slot)
     : TImageSprite(&race.Root()), Slot(slot), Kind(kind), m_race(race) {
-    ShoreSide = 0;
     Image = &m_race.Picture(ApplyKindSettings());
     Width = Image->Width();
     Height = Image->Height();
@@ -129,7 +121,7 @@ const char* TWallSprite::ApplyKindSettings() {
         picture = left ? "BridgeBigLeft" : "BridgeBigRight";
     } else if (IsTrafficKind(Kind)) {
         Moving = true;
-        SameWay = (Kind - wkFirstTraffic) % 2 == 0;
+        SameWay = IsSameWayTraffic(Kind);
         OwnSpeed = SameWay ? -(m_race.Random(70) + 30) / 14.0 : (m_race.Random(60) + 20) / 14.0;
         SwerveMs = 0;
         SetZ(kDepthMoving);
@@ -141,15 +133,19 @@ const char* TWallSprite::ApplyKindSettings() {
 }
 
 void TWallSprite::Place() {
+    // Left edges from the range's start to where the right edge meets the range's end.
+    auto placeBetween = [this](int32_t left, int32_t right) {
+        return m_race.Random(PlaceRange(right - left + 1 - Width)) + left;
+    };
     if (!OnShore) {
-        X = m_race.Random(PlaceRange(431 - Width)) + 178;
+        X = placeBetween(kRiverPlaceLeft, kRiverPlaceRight);
         return;
     }
     const int32_t coin = m_race.Random(2);
-    if (ShoreSide == 2 || (ShoreSide == 0 && coin == 0))
-        X = m_race.Random(PlaceRange(48 - Width)) + 127;
+    if (ShoreSide == shLeft || (ShoreSide == shEither && coin == 0))
+        X = placeBetween(kLeftBankLeft, kLeftBankRight);
     else
-        X = m_race.Random(PlaceRange(51 - Width)) + 610;
+        X = placeBetween(kRightBankLeft, kRightBankRight);
 }
 
 void TWallSprite::SetWallPicture(std::string_view name) {
@@ -246,7 +242,7 @@ void TWallSprite::HitByBoat(TMyCarSprite& boat) {
         if (std::fabs(OwnSpeed + boat.ScrollStep) > kWreckClosingSpeed)
             boat.Wreck();
         if (!boat.HasShield)
-            boat.Speed = 0;
+            boat.Stop();
         if (!Exploded)
             Explode();
     }
@@ -256,8 +252,7 @@ void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
     switch (Kind) {
     case wkTree:
         m_race.PlaySound("Tree");
-        boat.SpeedMode = kSpeedSlow;
-        boat.TargetSpeed = boat.Speed / 2;
+        boat.SlowHardTo(boat.Speed / 2);
         break;
     case wkRamp:
         // Only a boat whose top edge is in the ramp's lower half takes off.
@@ -266,14 +261,12 @@ void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
         break;
     case wkFlag:
         m_race.PlaySound("Flag");
-        boat.SpeedMode = kSpeedSlow;
-        boat.TargetSpeed = boat.Speed > kFlagSlowDown ? boat.Speed - kFlagSlowDown : 0;
+        boat.SlowHardTo(boat.Speed > kFlagSlowDown ? boat.Speed - kFlagSlowDown : 0);
         break;
     case wkWeed:
         m_race.PlaySound("Weed");
-        boat.SpeedMode = m_race.Random(2) == 0 ? kSpeedDriftLeft : kSpeedDriftRight;
-        boat.DriftMs = kWeedDriftMs;
-        boat.TargetSpeed = boat.Speed > kWeedSlowDown ? boat.Speed - kWeedSlowDown : 0;
+        boat.DriftSlowingTo(m_race.Random(2) == 0, kWeedDriftMs,
+                            boat.Speed > kWeedSlowDown ? boat.Speed - kWeedSlowDown : 0);
         break;
     case wkFisher:
     case wkShip:
@@ -283,7 +276,7 @@ void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
     case wkBridge:
         Explode();
         if (boat.Speed <= kBridgeSafeSpeed)
-            boat.Speed = 0;
+            boat.Stop();
         else
             boat.Wreck();
         break;
@@ -319,7 +312,28 @@ void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
         m_race.Lives += 1;
         Collected = true;
         break;
-    default:
+    // Scenery on the banks never touches the boat; traffic acts in HitByBoat; the finish line is
+    // only read for its place.
+    case wkUmbrellaRed:
+    case wkUmbrellaGreen:
+    case wkUmbrellaBlue:
+    case wkBedLeft:
+    case wkBedRight:
+    case wkRoomBlue:
+    case wkRoomRed:
+    case wkBoat4SameWay:
+    case wkBoat4Oncoming:
+    case wkBoat5SameWay:
+    case wkBoat5Oncoming:
+    case wkBoat6SameWay:
+    case wkBoat6Oncoming:
+    case wkBoat7SameWay:
+    case wkBoat7Oncoming:
+    case wkBoat8SameWay:
+    case wkBoat8Oncoming:
+    case wkBoat9SameWay:
+    case wkBoat9Oncoming:
+    case wkFinishLine:
         break;
     }
 }
@@ -329,10 +343,16 @@ void TWallSprite::Explode() {
         m_race.PlaySound("WallExplosion");
     const int oldWidth = Width;
     const int oldHeight = Height;
-    if (BlastSize == 1)
+    switch (BlastSize) {
+    case blNone:
+        break;
+    case blSmall:
         SetWallPicture("ExplosionSmall");
-    else if (BlastSize == 2)
+        break;
+    case blBig:
         SetWallPicture("ExplosionBig");
+        break;
+    }
     Width = Image->Width();
     Height = Image->Height();
     X += (oldWidth - Width) / 2.0;
@@ -373,7 +393,7 @@ void TWallSprite::Render() {
     TImageSprite::Render();
 }
 
-const char* BonusPictureOf(uint8_t kind) {
+const char* BonusPictureOf(TWallKind kind) {
     return kind < kWallKindCount ? kKinds[kind].BonusPicture : nullptr;
 }
 

@@ -33,15 +33,46 @@ enum TWallKind : uint8_t {
     wkBedRight = 20,
     wkRoomBlue = 21,
     wkRoomRed = 22,
-    wkFirstTraffic = 23, // 23, 25 … 33 go the player's way, 24, 26 … 34 come towards it
-    wkLastTraffic = 34,
+    // Traffic boats, each going the player's way (up the river) or coming towards it.
+    wkBoat4SameWay = 23,
+    wkBoat4Oncoming = 24,
+    wkBoat5SameWay = 25,
+    wkBoat5Oncoming = 26,
+    wkBoat6SameWay = 27,
+    wkBoat6Oncoming = 28,
+    wkBoat7SameWay = 29,
+    wkBoat7Oncoming = 30,
+    wkBoat8SameWay = 31,
+    wkBoat8Oncoming = 32,
+    wkBoat9SameWay = 33,
+    wkBoat9Oncoming = 34,
     wkFinishLine = 35,
 };
-constexpr int kWallKindCount = 36;
+constexpr int kWallKindCount = wkFinishLine + 1;
+constexpr TWallKind wkFirstTraffic = wkBoat4SameWay;
+constexpr TWallKind wkLastTraffic = wkBoat9Oncoming;
 
 constexpr bool IsTrafficKind(int kind) {
     return kind >= wkFirstTraffic && kind <= wkLastTraffic;
 }
+// Same-way and oncoming kinds alternate.
+constexpr bool IsSameWayTraffic(TWallKind kind) {
+    return IsTrafficKind(kind) && (kind - wkFirstTraffic) % 2 == 0;
+}
+
+// The explosion a wall turns into.
+enum TBlastSize : int32_t {
+    blNone = 0, // the picture stays as it is
+    blSmall = 1,
+    blBig = 2,
+};
+
+// Which bank shore scenery stands on.
+enum TShoreSide : uint8_t {
+    shEither = 0,
+    shLeft = 2,
+    shRight = 3,
+};
 
 // Everything that floats down the river or stands on its banks. A wall scans for what
 // touches it in its own Step and applies its effect to the player's boat in Collide.
@@ -49,7 +80,7 @@ class TWallSprite : public TImageSprite {
   public:
     // Sets the kind's picture and flags and places the wall just above the screen;
     // Blocked tells the creator that the place touches another wall.
-    TWallSprite(TRace& race, uint8_t kind, int32_t slot);
+    TWallSprite(TRace& race, TWallKind kind, int32_t slot);
 
     void Collide(TSprite* other, bool& done) override;
     void Render() override;
@@ -63,15 +94,15 @@ class TWallSprite : public TImageSprite {
     bool IsTraffic() const { return Moving && Kind != wkShip; }
 
     int32_t Slot;
-    uint8_t Kind;
+    TWallKind Kind;
     bool Collected = false;
-    int32_t BlastSize = 0; // 0 none, 1 small, 2 big
+    TBlastSize BlastSize = blNone;
     bool Exploded = false;
     bool ShotProof = false;
     bool OnShore = false;
     bool BonusBox = false;
     bool RandomPlace = false;
-    uint8_t ShoreSide = 0; // 0 either bank, 2 left, 3 right
+    TShoreSide ShoreSide = shEither;
     bool Blocked = false;
     bool Moving = false;
     bool SameWay = false;
@@ -95,4 +126,4 @@ class TWallSprite : public TImageSprite {
 int32_t ShotScore(const TWallSprite& wall);
 
 // The picture a floating box shows for its kind (box kinds only, else null).
-const char* BonusPictureOf(uint8_t kind);
+const char* BonusPictureOf(TWallKind kind);

@@ -3,7 +3,7 @@
 // repeat the last one changes no picture; a menu at rest draws and sends nothing; a frame is
 // cleared whenever no opaque background covers it.
 #include "app/GameFixture.h"
-#include "app/InterfaceSprites.h"
+#include "context/InterfaceSprites.h"
 #include "engine/display/GameDraw.h"
 #include "engine/gfx/ImageList.h"
 #include "engine/platform/KeyCodes.h"
@@ -221,7 +221,7 @@ TEST_F(GameTest, AFrameIsClearedWhenItsBackgroundGoesAwayDuringTheMove) {
     TSpriteEngine& root = Game.Form().MSpriteEngine().Engine();
     ASSERT_TRUE(root.DrawCoversViewport()) << "the menu's background is opaque and covers the window";
     // A spot where the frame shows the background's own picture.
-    const TPictureCollectionItem& picture = *Game.Form().ScrollBack()->Image;
+    const TPictureCollectionItem& picture = *Game.Form().ScrollBack().Image;
     const TDirectDrawSurface& back = *picture.PatternSurface(0);
     int spotX = -1, spotY = -1;
     for (int y = 300; y < 600 && spotX < 0; y += 7)
@@ -232,11 +232,11 @@ TEST_F(GameTest, AFrameIsClearedWhenItsBackgroundGoesAwayDuringTheMove) {
             }
     ASSERT_GE(spotX, 0);
 
-    auto* hider = new THider(&root, *Game.Form().ScrollBack());
+    auto* hider = new THider(&root, Game.Form().ScrollBack());
     Game.Tick();
     EXPECT_EQ(Game.Pixel(spotX, spotY), 0) << "cleared to black where the background was";
     delete hider;
-    Game.Form().ScrollBack()->Visible = true;
+    Game.Form().ScrollBack().Visible = true;
     Game.Tick();
     EXPECT_EQ(Game.Pixel(spotX, spotY), back.PixelAt(spotX, spotY));
 }

@@ -3,6 +3,7 @@
 #include "app/MForm.h"
 #include "app/Messages.h"
 #include "app/Screens.h"
+#include "context/Frame.h"
 #include "engine/audio/GameSound.h"
 #include "engine/audio/WaveCollection.h"
 #include "menus/Menus.h"
@@ -17,8 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-constexpr int kDisplayWidth = 800;
-constexpr int kDisplayHeight = 600;
 
 fs::path MakeScratchDir() {
     std::string pattern = (fs::temp_directory_path() / "spraydash-game-XXXXXX").string();
@@ -64,7 +63,7 @@ void TGameFixture::Start(uint32_t randomSeed) {
     Discard();
     m_platform = std::make_unique<THeadlessPlatform>();
     std::string error;
-    if (!m_platform->OpenWindow("Spraydash", kDisplayWidth, kDisplayHeight, error)) {
+    if (!m_platform->OpenWindow("Spraydash", kScreenWidth, kScreenHeight, error)) {
         throw std::runtime_error("headless window: " + error);
     }
     TFormConfig config;

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/GameState.h"
 #include "app/MForm.h"
+#include "context/Frame.h"
+#include "context/GameState.h"
 #include "engine/platform/HeadlessPlatform.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,7 @@ class TScreens;
 //   game.Tick(61);
 class TGameFixture {
   public:
-    static constexpr uint32_t kTickMs = 15;
+    static constexpr uint32_t kTickMs = kFrameTickMs;
     static constexpr uint32_t kDefaultSeed = 12345;
 
     TGameFixture();
@@ -93,8 +94,8 @@ class TGameFixture {
     const std::filesystem::path& Dir() const { return m_dir; }
     THeadlessPlatform& Platform() { return *m_platform; }
     TMForm& Form() { return *m_form; }
-    TShellState& Shell() { return m_form->Shell; }
-    TScreenState& Screen() { return m_form->Screen; }
+    TShellState& Shell() { return m_form->Shell(); }
+    TScreenState& Screen() { return m_form->Screen(); }
     TMenus& Menus();
     TMessages& Messages();
     TScreens& Screens();

@@ -1,7 +1,8 @@
 // The message overlays over a running race, through the headless game.
 #include "app/Messages.h"
 #include "app/GameFixture.h"
-#include "app/InterfaceSprites.h"
+#include "context/GameText.h"
+#include "context/InterfaceSprites.h"
 #include "engine/platform/KeyCodes.h"
 #include "race/Race.h"
 
@@ -41,8 +42,8 @@ TEST_F(MessagesTest, NameCursorFollowsTheRightEndOfTheCentredName) {
     for (const char* c : {"W", "i", "l", "m", "W", "i", "1"}) {
         Game.TypeText(c);
         Game.Tick();
-        Game.Messages().SetTextFont(12);
-        const int width = Game.Messages().TextWidth(Game.Shell().PlayerName);
+        Game.Form().Text().SetTextFont(12);
+        const int width = Game.Form().Text().TextWidth(Game.Shell().PlayerName);
         oddWidthSeen = oddWidthSeen || width % 2 != 0;
         EXPECT_DOUBLE_EQ(cursor->X, width / 2.0 + 400) << '"' << Game.Shell().PlayerName << '"';
     }
@@ -50,6 +51,6 @@ TEST_F(MessagesTest, NameCursorFollowsTheRightEndOfTheCentredName) {
     Game.KeyDown(vk::Back);
     Game.KeyUp(vk::Back);
     Game.Tick();
-    Game.Messages().SetTextFont(12);
-    EXPECT_DOUBLE_EQ(cursor->X, Game.Messages().TextWidth(Game.Shell().PlayerName) / 2.0 + 400);
+    Game.Form().Text().SetTextFont(12);
+    EXPECT_DOUBLE_EQ(cursor->X, Game.Form().Text().TextWidth(Game.Shell().PlayerName) / 2.0 + 400);
 }

@@ -3,6 +3,7 @@
 #include "app/GameFixture.h"
 #include "app/GameMain.h"
 #include "app/Messages.h"
+#include "context/InterfaceSprites.h"
 #include "engine/archive/WaveArchive.h"
 #include "engine/platform/KeyCodes.h"
 #include "engine/sprite/Sprite.h"
@@ -141,9 +142,9 @@ TEST_F(GameTest, MinimisingPausesARaceButNotTheMenus) {
 
 struct RaceStepCase {
     const char* name;
-    uint8_t mode;
+    TMessageMode mode;
     TPlatformEventKind event;
-    uint8_t after; // the overlay the event leaves open
+    TMessageMode after; // the overlay the event leaves open
 };
 
 class RaceStepWindowEventTest : public GameTest, public ::testing::WithParamInterface<RaceStepCase> {};
@@ -187,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(GameTest, NoTickRunsAfterTheFocusIsLost) {
     Game.Tick(5); // the panels are sliding in
-    TSprite* upper = Game.Screen().ScreenSprites[TScreenState::kUpperPanel];
+    TSprite* upper = Game.Screen().ScreenSprites.UpperPanel;
     ASSERT_NE(upper, nullptr);
     ASSERT_LT(upper->Y, 0);
 
@@ -235,7 +236,7 @@ class ExitGameTest : public GameTest, public ::testing::WithParamInterface<bool>
 TEST_P(ExitGameTest, YesSavesTheOptionsThenOpensThePlayLinkOnlyWhenItExists) {
     const bool playUrl = GetParam();
     if (playUrl) {
-        std::ofstream(Game.Dir() / "play.url") << "[InternetShortcut]\r\n";
+        std::ofstream(Game.Dir() / "play.url") << "[InternetShortcut]\r\nURL=http://play.example/next\r\n";
     }
     FinishIntro(Game);
     Game.Click(kColumnX, kButtonY[6]);
@@ -247,7 +248,7 @@ TEST_P(ExitGameTest, YesSavesTheOptionsThenOpensThePlayLinkOnlyWhenItExists) {
     const auto& urls = Game.Platform().OpenedUrls();
     if (playUrl) {
         ASSERT_EQ(urls.size(), 1u);
-        EXPECT_EQ(urls[0], "play.url");
+        EXPECT_EQ(urls[0], "http://play.example/next") << "the page the shortcut names, not the file";
     } else {
         EXPECT_TRUE(urls.empty());
     }

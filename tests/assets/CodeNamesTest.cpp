@@ -30,7 +30,7 @@ TEST(DataNames, CoverEveryNameTheGameAsksFor) {
     }
     const std::regex quotedWord("\"([A-Z][A-Za-z0-9_]{2,})\"");
     int files = 0;
-    for (const char* folder : {"app", "menus", "race"}) {
+    for (const char* folder : {"app", "context", "menus", "race"}) {
         for (const auto& entry :
              std::filesystem::recursive_directory_iterator(std::filesystem::path(SPRAYDASH_SRC) / folder)) {
             if (entry.path().extension() != ".cpp" && entry.path().extension() != ".h") {

@@ -4,16 +4,13 @@ hand-written table whose tenth score is very low, a name is typed (Backspace use
 character ignored), Enter commits it, Y sends, and the request that reaches a server on
 127.0.0.1 is decoded back to the typed name, the race's score and the options' free text.
 
-The game takes its score server from the build (the CMake cache variable
-SPRAYDASH_SCORE_SERVER), so the script first binds its server to a free port and then
-configures and builds a copy of the game of its own that points at that port."""
+The script binds its server to a free port and points the game at it through the environment
+variable SPRAYDASH_SCORE_SERVER."""
 
-import fcntl
 import http.server
 import os
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
 import threading
@@ -21,7 +18,6 @@ import time
 
 import e2e_session as e2e
 
-HERE = os.path.dirname(os.path.abspath(__file__))
 PREVIEWS = os.path.join(e2e.build_dir(), "previews")
 
 SYMBOLS = "ABCDEFGHJKLMNPQRSTUVWXY123456789"
@@ -110,35 +106,6 @@ class ScoreHandler(http.server.BaseHTTPRequestHandler):
 
     def log_message(self, *args):
         pass
-
-
-# --- a game that sends to that server ----------------------------------------------------------
-
-
-def build_game(port):
-    """Configures and builds the game in a build directory of the script's own, with the
-    score server on this port; returns the binary's path."""
-    source = os.environ.get("SPRAYDASH_SOURCE_DIR", os.path.dirname(os.path.dirname(HERE)))
-    cmake = os.environ.get("SPRAYDASH_CMAKE", "cmake")
-    build = os.path.join(e2e.build_dir(), "e2e-score-submission")
-    os.makedirs(build, exist_ok=True)
-    settings = ["-DSPRAYDASH_SCORE_SERVER=http://127.0.0.1:%d" % port, "-DSPRAYDASH_TESTS=OFF",
-                "-DSPRAYDASH_BENCH=OFF", "-DSPRAYDASH_DATA=OFF", "-DSPRAYDASH_FUZZ=OFF"]
-    # The same compilers, build type and sanitizers as the build that runs the script.
-    for variable, env in (("CMAKE_BUILD_TYPE", "SPRAYDASH_BUILD_TYPE"), ("CMAKE_CXX_COMPILER", "SPRAYDASH_CXX"),
-                          ("CMAKE_C_COMPILER", "SPRAYDASH_CC"), ("SPRAYDASH_SANITIZE", "SPRAYDASH_SANITIZE")):
-        if os.environ.get(env):
-            settings.append("-D%s=%s" % (variable, os.environ[env]))
-    # Two runs at once would build over each other.
-    with open(os.path.join(build, "build.lock"), "w") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
-        for command in ([cmake, "-S", source, "-B", build, *settings],
-                        [cmake, "--build", build, "-j2", "--target", "spraydash"]):
-            out = subprocess.run(command, capture_output=True, text=True)
-            if out.returncode != 0:
-                raise e2e.E2EFailure("%s failed:\n%s%s" % (" ".join(command[:2]), out.stdout[-4000:],
-                                                           out.stderr[-4000:]))
-    return os.path.join(build, "src", "spraydash")
 
 
 def write_saves(workdir):
@@ -252,23 +219,19 @@ def verify(server, workdir):
 
 def main():
     e2e.require_tools("Xvfb", "xdotool", "import", "convert")
-    # The build makes a copy of the game that sends to a fixed local port; without it, the
-    # script builds one of its own for a free port.
-    prebuilt = os.environ.get("SPRAYDASH_E2E_GAME")
-    server = ScoreServer(int(os.environ["SPRAYDASH_E2E_SCORE_PORT"]) if prebuilt else 0)
+    server = ScoreServer()
     xserver = None
     workdir = None
     game = None
     ok = False
     try:
-        binary = prebuilt or build_game(server.port)
         xserver = e2e.XServer()
         # Inside the script's own build directory rather than the shared temporary folder.
         tempfile.tempdir = os.path.join(e2e.build_dir(), "e2e-score-submission")
         os.makedirs(tempfile.tempdir, exist_ok=True)
         workdir = e2e.make_workdir("run-")
         write_saves(workdir)
-        game = e2e.Game(xserver, workdir, argv=[binary])
+        game = e2e.Game(xserver, workdir, env={"SPRAYDASH_SCORE_SERVER": "http://127.0.0.1:%d" % server.port})
         game.wait_window()
         play(game, server)
         verify(server, workdir)

@@ -1,6 +1,6 @@
 // Input that arrives at awkward moments of a race's end: keys still held when a question
 // opens, the text of the key that answered, and requests made while the result is sent.
-#include "app/GameState.h"
+#include "context/GameState.h"
 #include "engine/platform/KeyCodes.h"
 #include "engine/platform/Platform.h"
 #include "flow/FlowGame.h"

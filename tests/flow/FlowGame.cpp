@@ -1,7 +1,7 @@
 #include "flow/FlowGame.h"
 
-#include "app/GameState.h"
 #include "app/MForm.h"
+#include "context/GameState.h"
 #include "engine/platform/KeyCodes.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,8 @@
 // The end of a race through the whole game: "Finish race?" or game over, the name entry,
 // the table, the send question, and the score request against a server on 127.0.0.1.
-#include "app/GameState.h"
 #include "app/Messages.h"
+#include "context/GameState.h"
+#include "context/GameText.h"
 #include "engine/platform/KeyCodes.h"
 #include "engine/platform/Platform.h"
 #include "flow/FlowGame.h"
@@ -176,8 +177,8 @@ TEST_F(RaceEndFlowTest, FinishedRaceEntersTheTableAndSendsTheResult) {
     EXPECT_EQ(table.Entry(11).EntryScore, 500) << "the old tenth entry drops into the spare";
 
     // The extent the "Sending..." line must have, measured in its own font.
-    Game.Form().Messages().SetTextFont(7);
-    const int sendingWidth = Game.Form().Messages().TextWidth("Sending...");
+    Game.Form().Text().SetTextFont(7);
+    const int sendingWidth = Game.Form().Text().TextWidth("Sending...");
     ASSERT_GT(sendingWidth, 50);
 
     const int presentsBefore = Game.Platform().PresentCount();

@@ -1,9 +1,9 @@
 // The menu screens driven as a player does: clicks, keys and ticks through the headless game.
 #include "menus/Menus.h"
 #include "app/GameFixture.h"
-#include "app/InterfaceSprites.h"
 #include "app/Messages.h"
 #include "app/Screens.h"
+#include "context/InterfaceSprites.h"
 #include "engine/gfx/ImageList.h"
 #include "engine/platform/KeyCodes.h"
 
@@ -17,7 +17,7 @@ constexpr int kButtonY[7] = {0, 120, 180, 243, 305, 367, 429};
 constexpr int kOptionRowY[4] = {186, 246, 306, 366};
 
 TMenuButton* Button(TGameFixture& game, int slot) {
-    return static_cast<TMenuButton*>(game.Screen().ScreenSprites[slot]);
+    return game.Screen().ScreenSprites.Button(slot);
 }
 
 class MenusTest : public GameTest {
@@ -56,8 +56,8 @@ class MenusTest : public GameTest {
 
 TEST_F(MenusTest, IntroSlidesThePanelsThenTheColumnAndHighlightsStart) {
     auto& s = Game.Screen();
-    TSprite* upper = s.ScreenSprites[TScreenState::kUpperPanel];
-    TSprite* lower = s.ScreenSprites[TScreenState::kLowerPanel];
+    TSprite* upper = s.ScreenSprites.UpperPanel;
+    TSprite* lower = s.ScreenSprites.LowerPanel;
     ASSERT_EQ(s.MenuIntroPhase, 1);
     EXPECT_EQ(upper->Y, -upper->Height);
     EXPECT_EQ(lower->Y, 600);
@@ -65,27 +65,27 @@ TEST_F(MenusTest, IntroSlidesThePanelsThenTheColumnAndHighlightsStart) {
     Game.Tick();
     EXPECT_DOUBLE_EQ(upper->Y, -upper->Height + 1.75);
     EXPECT_DOUBLE_EQ(lower->Y, 600 - 7.0 / 6.0);
-    EXPECT_EQ(s.ScreenSprites[1]->X, 800) << "the column waits for the panels";
+    EXPECT_EQ(s.ScreenSprites.Button(1)->X, 800) << "the column waits for the panels";
 
     ASSERT_TRUE(Game.RunUntil([&] { return s.MenuIntroPhase != 1; }, 1000));
     EXPECT_GE(upper->Y, 0);
     EXPECT_LE(lower->Y, 600 - lower->Height);
     // The tick that ends the panels also takes the column's first step.
     EXPECT_EQ(s.MenuIntroPhase, 3);
-    EXPECT_EQ(s.ScreenSprites[1]->X, 796);
+    EXPECT_EQ(s.ScreenSprites.Button(1)->X, 796);
     Game.Tick(60);
     EXPECT_EQ(s.MenuIntroPhase, 3);
     for (int i = 1; i <= 6; ++i) {
-        EXPECT_EQ(s.ScreenSprites[i]->X, 556) << "button " << i << " after 61 steps";
+        EXPECT_EQ(s.ScreenSprites.Button(i)->X, 556) << "button " << i << " after 61 steps";
     }
     EXPECT_FALSE(Button(Game, 1)->Highlighted) << "no highlight during the intro";
     Game.Tick();
     EXPECT_EQ(s.MenuIntroPhase, 0);
-    EXPECT_EQ(s.ScreenSprites[1]->X, 556);
+    EXPECT_EQ(s.ScreenSprites.Button(1)->X, 556);
     Game.Tick();
     EXPECT_EQ(s.ActiveButton, 1);
     EXPECT_TRUE(Button(Game, 1)->Highlighted);
-    EXPECT_TRUE(s.ScreenSprites[TScreenState::kTitleCaption]->Visible);
+    EXPECT_TRUE(s.ScreenSprites.TitleCaption->Visible);
 }
 
 TEST_F(MenusTest, PointerRestingOnASlidingButtonDoesNotHighlightIt) {
@@ -120,7 +120,7 @@ TEST_F(MenusTest, OneStepPerPressWrappingAtBothEnds) {
 TEST_F(MenusTest, TitleCaptionNamesTheHighlightedButton) {
     FinishIntro();
     const char* captions[7] = {nullptr, "StartC", "OptionsC", "HSC", "HelpC", "VisitWWWC", "ExitC"};
-    auto* title = static_cast<TCaptionSprite*>(Game.Screen().ScreenSprites[TScreenState::kTitleCaption]);
+    auto* title = Game.Screen().ScreenSprites.TitleCaption;
     for (int i = 1; i <= 6; ++i) {
         Game.MouseMove(kColumnX, kButtonY[i]);
         Game.Tick();
@@ -142,7 +142,7 @@ TEST_P(NoSelectionTest, StepsFromTheFirstButton) {
     FinishIntro();
     Game.Screen().ActiveButton = 0;
     Game.Tick();
-    EXPECT_FALSE(Game.Screen().ScreenSprites[TScreenState::kTitleCaption]->Visible);
+    EXPECT_FALSE(Game.Screen().ScreenSprites.TitleCaption->Visible);
     Press(GetParam().key);
     EXPECT_EQ(Game.Screen().ActiveButton, GetParam().expected);
 }
@@ -231,14 +231,14 @@ TEST_F(MenusTest, EscapeReturnsWithTheScreensOwnButtonAndWithoutRestartingTheInt
     EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
     EXPECT_EQ(Game.Screen().ActiveButton, 3);
     EXPECT_EQ(Game.Screen().MenuIntroPhase, 0);
-    EXPECT_EQ(Game.Screen().ScreenSprites[1]->X, 556);
+    EXPECT_EQ(Game.Screen().ScreenSprites.Button(1)->X, 556);
 }
 
 // ---- Questions ----------------------------------------------------------------------------
 
 TEST_F(MenusTest, ExitQuestionFreezesTheScreenAndNoRestoresTheSelection) {
     Game.Tick(3); // the panels are moving
-    TSprite* upper = Game.Screen().ScreenSprites[TScreenState::kUpperPanel];
+    TSprite* upper = Game.Screen().ScreenSprites.UpperPanel;
     Game.PushEvent(TPlatformEventKind::CloseRequest);
     ASSERT_EQ(Game.Shell().MessageMode, msgExitGame);
     const double y = upper->Y;
@@ -329,7 +329,7 @@ TEST_F(MenusTest, OptionsTextFieldTakesLettersAndSpacesUpToTen) {
     EXPECT_EQ(text, "AbcDe fghZ");
 
     // The cursor blinks while editing; moving off the row ends editing and hides it.
-    TSprite* cursor = Game.Messages().TextCursor;
+    TSprite* cursor = Game.Menus().OptionsCursor;
     ASSERT_NE(cursor, nullptr);
     bool seen = false;
     for (int i = 0; i < 70 && !seen; ++i) {
@@ -369,7 +369,7 @@ TEST_F(MenusTest, FollowUpThreeHighlightsHighScoresSilentlyAndOpensTheTable) {
     FinishIntro();
     // What the end of a race does, without the race.
     Game.Screens().FreeMainMenu();
-    Game.Screens().BuildMainMenu(true, 3);
+    Game.Screens().BuildMainMenu(true, fuHighScores);
     EXPECT_EQ(Game.Screen().ActiveButton, 3);
     EXPECT_EQ(Game.Screen().MenuIntroPhase, 1);
     Game.SilenceSound("B_Act");

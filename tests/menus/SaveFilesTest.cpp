@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -209,14 +211,14 @@ TEST_P(OptionSwitchTest, AnyNumberButZeroIsOnAndIsWrittenBackAsOne) {
     const SwitchCase& c = GetParam();
     Dir.WriteSave("options", Crlf({c.line, c.line, c.line, "text", "check"}));
     TGameOptions options;
-    std::string check;
+    std::optional<std::string> check;
     LoadOptions(Path("options"), options, check);
     EXPECT_EQ(options.FullScreen, c.value);
     EXPECT_EQ(options.MusicOn, c.value);
     EXPECT_EQ(options.SoundOn, c.value);
     EXPECT_EQ(options.AddInfo, "text");
     EXPECT_EQ(check, "check");
-    SaveOptions(Path("options"), options, check);
+    SaveOptions(Path("options"), options, check.value());
     const std::string v = c.value ? "1" : "0";
     EXPECT_EQ(Dir.ReadSave("options"), Crlf({v, v, v, "text", "check"}));
 }
@@ -231,21 +233,21 @@ INSTANTIATE_TEST_SUITE_P(Values, OptionSwitchTest,
 TEST_F(SaveFileTest, OptionsFileWithLfLineEndsAndAnEmptyTextLine) {
     Dir.WriteSave("options", "1\n0\n1\n\n" + kDefaultCheck + "\n");
     TGameOptions options;
-    std::string check;
+    std::optional<std::string> check;
     LoadOptions(Path("options"), options, check);
     EXPECT_TRUE(options.FullScreen);
     EXPECT_FALSE(options.MusicOn);
     EXPECT_TRUE(options.SoundOn);
     EXPECT_EQ(options.AddInfo, "");
     EXPECT_EQ(check, kDefaultCheck);
-    SaveOptions(Path("options"), options, check);
+    SaveOptions(Path("options"), options, check.value());
     EXPECT_EQ(Dir.ReadSave("options"), Crlf({"1", "0", "1", "", kDefaultCheck})) << "an empty line 4";
 }
 
 TEST_F(SaveFileTest, MissingOptionsFileGivesDefaultsAndKeepsTheCheck) {
     TGameOptions options;
     options.MusicOn = false;
-    std::string check = "kept";
+    std::optional<std::string> check = "kept";
     LoadOptions(Path("options"), options, check);
     EXPECT_FALSE(options.FullScreen);
     EXPECT_TRUE(options.MusicOn);
@@ -372,16 +374,97 @@ INSTANTIATE_TEST_SUITE_P(Edits, HandEditTest,
                                            HandEditCase{"Reserved", "6000\r\n0\r\n", "6000\r\n5\r\n", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SaveGameTest, LfOnlyFilesFromElsewhereAreReadTheSame) {
+struct LineEndCase {
+    const char* name;
+    const char* end;
+};
+
+class LineEndGameTest : public SaveGameTest, public ::testing::WithParamInterface<LineEndCase> {};
+
+TEST_P(LineEndGameTest, FilesFromElsewhereReadTheSame) {
     Game.Start();
     Game.Menus().Table.Entry(2).EntryName = "LINUX";
-    Game.Shell().GameOptions.AddInfo = "lf";
+    Game.Shell().GameOptions.MusicOn = false;
+    Game.Shell().GameOptions.AddInfo = "ends";
     Game.Stop();
-    Game.WriteSave("hs", WithoutCr(Game.ReadSave("hs")));
-    Game.WriteSave("options", WithoutCr(Game.ReadSave("options")));
+    for (const char* file : {"hs", "options"}) {
+        std::string bytes = Game.ReadSave(file);
+        for (size_t at = 0; (at = bytes.find("\r\n", at)) != std::string::npos;
+             at += std::strlen(GetParam().end)) {
+            bytes.replace(at, 2, GetParam().end);
+        }
+        Game.WriteSave(file, bytes);
+    }
     Game.Start();
-    EXPECT_EQ(Game.Menus().Table.Entry(2).EntryName, "LINUX");
-    EXPECT_EQ(Game.Shell().GameOptions.AddInfo, "lf");
+    EXPECT_EQ(Game.Menus().Table.Entry(2).EntryName, "LINUX") << "the table passed its check";
+    EXPECT_FALSE(Game.Shell().GameOptions.MusicOn);
+    EXPECT_TRUE(Game.Shell().GameOptions.SoundOn);
+    EXPECT_EQ(Game.Shell().GameOptions.AddInfo, "ends");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, LineEndGameTest,
+                         ::testing::Values(LineEndCase{"Lf", "\n"}, LineEndCase{"Cr", "\r"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Enter without a name is allowed; ten such entries leave a table whose check line is empty, and
+// that is still a check line, unlike one that is not there at all.
+struct EmptyNamesCase {
+    const char* name;
+    const char* checkLine; // what follows the options' fourth line
+    bool kept;
+};
+
+class EmptyNamesTest : public SaveGameTest, public ::testing::WithParamInterface<EmptyNamesCase> {};
+
+TEST_P(EmptyNamesTest, TableOfTenEmptyNames) {
+    const EmptyNamesCase& c = GetParam();
+    std::string hs;
+    for (int i = 1; i <= 10; ++i) {
+        hs += "\r\n" + std::to_string(10000 - 100 * i) + "\r\n0\r\n0\r\n";
+    }
+    Game.WriteSave("hs", hs);
+    Game.WriteSave("options", std::string("0\r\n1\r\n1\r\n_______\r\n") + c.checkLine);
+    Game.Start();
+    if (!c.kept) {
+        ExpectDefaultTable();
+        return;
+    }
+    for (int i = 1; i <= 10; ++i) {
+        EXPECT_EQ(Game.Menus().Table.Entry(i).EntryName, "") << i;
+        EXPECT_EQ(Game.Menus().Table.Entry(i).EntryScore, 10000 - 100 * i) << i;
+    }
+    Game.Stop();
+    EXPECT_EQ(Game.ReadSave("hs"), hs);
+    EXPECT_EQ(Game.ReadSave("options"), Crlf({"0", "1", "1", "_______", ""}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Checks, EmptyNamesTest,
+                         ::testing::Values(EmptyNamesCase{"CheckLineEmpty", "\r\n", true},
+                                           EmptyNamesCase{"CheckLineMissing", "", false},
+                                           EmptyNamesCase{"CheckLineWrong", "x\r\n", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A name or a text of megabytes (with a check that matches it) is cut to what the game takes from
+// the keyboard; the table still passes its check, and what is written back is the cut one.
+TEST_F(SaveGameTest, HugeNameAndTextAreCutAndTheTableKept) {
+    const size_t huge = 3 << 20;
+    THighScoreTable table;
+    table.Entry(1) = THighScore{"LONGNAME" + std::string(huge, 'x'), 9000, 0, 0};
+    table.SaveHighScores(Game.SavePath("hs").string());
+    TGameOptions options;
+    options.AddInfo = "free text " + std::string(huge, 'y');
+    SaveOptions(Game.SavePath("options").string(), options, table.ComputeTableCheck());
+
+    Game.Start();
+    EXPECT_EQ(Game.Menus().Table.Entry(1).EntryName, "LONGNAMExx");
+    EXPECT_EQ(Game.Menus().Table.Entry(1).EntryScore, 9000) << "the table passed its check";
+    EXPECT_EQ(Game.Shell().GameOptions.AddInfo, "free text ");
+    Game.Tick(3);
+    Game.Stop();
+    EXPECT_LT(fs::file_size(Game.SavePath("hs")), 1000u);
+    EXPECT_LT(fs::file_size(Game.SavePath("options")), 100u);
+    Game.Start();
+    EXPECT_EQ(Game.Menus().Table.Entry(1).EntryName, "LONGNAMExx") << "what was written back loads";
 }
 
 struct DamagedCase {
@@ -420,7 +503,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DamagedCase{"OptionsCutShort", nullptr, "1\r\n"},
                       DamagedCase{"OptionsWithText", nullptr, "yes\r\nno\r\n1\r\nx\r\n"},
                       DamagedCase{"OptionsEmpty", nullptr, ""},
-                      // Nothing left to check against: an empty check must not pass a blank table.
+                      // No check line left: nothing vouches for the blank table.
                       DamagedCase{"BothEmpty", "", ""},
                       DamagedCase{"BothCutShort", "\r\n", "0\r\n1\r\n1\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -217,21 +217,32 @@ TEST_F(HttpClient, KeepsTheConnectionUnlessTheServerCloses) {
     EXPECT_EQ(closes.Accepted(), 2);
 }
 
-TEST_F(HttpClient, KeptConnectionDroppedBeforeAnyReplyIsRetriedOnce) {
-    // The first connection serves one request, then takes the next and hangs up unanswered,
-    // as a server does whose keep-alive time ran out just then.
-    int connections = 0;
-    TTestServer server([&connections](TTestServer::TConn& conn) {
-        const bool first = ++connections == 1;
-        conn.ReadRequest();
+// Answers the first request on each connection; a second request on the same connection is
+// read and the connection dropped unanswered, as by a server that took the request and then
+// failed, or whose keep-alive time ran out just then.
+TTestServer::THandler AnswerOnceThenHangUp() {
+    return [](TTestServer::TConn& conn) {
+        if (conn.ReadRequest().empty())
+            return;
         conn.Send("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\na");
-        if (first)
-            conn.ReadRequest();
-    });
+        conn.ReadRequest();
+    };
+}
+
+TEST_F(HttpClient, RequestTakenOnAKeptConnectionThatDropsIsNotSentAgain) {
+    TTestServer server(AnswerOnceThenHangUp());
     EXPECT_EQ(client.Get(server.Base() + "/1"), "a");
-    EXPECT_EQ(client.Get(server.Base() + "/2"), "a");
-    EXPECT_EQ(server.Accepted(), 2);
-    EXPECT_EQ(server.Requests().size(), 3u);
+    ASSERT_TRUE(client.HasIdleConnection());
+    EXPECT_THROW(client.Get(server.Base() + "/2"), ESocketError);
+    EXPECT_EQ(server.Requests().size(), 2u) << "the second request reached the server once";
+    EXPECT_FALSE(client.HasIdleConnection());
+    EXPECT_EQ(client.Get(server.Base() + "/3"), "a") << "the next request opens a fresh connection";
+}
+
+TEST_F(HttpClient, RequestTakenAndDroppedOnAFreshConnectionIsNotSentAgain) {
+    TTestServer server([](TTestServer::TConn& conn) { conn.ReadRequest(); });
+    EXPECT_THROW(client.Get(server.Base() + "/"), ESocketError);
+    EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 TEST_F(HttpClient, KeptConnectionClosedWhileIdleIsNotUsed) {
@@ -261,6 +272,19 @@ TEST(ScoreRequest, PumpsTheCallerWhileWaiting) {
     }));
     EXPECT_GE(pumps, 3);
     EXPECT_TRUE(onCaller);
+}
+
+TEST(ScoreRequest, EachSubmissionReachesTheServerOnceOnAConnectionOfItsOwn) {
+    // A kept connection would carry the second submission into the hang-up.
+    TTestServer server(AnswerOnceThenHangUp());
+    THttpClient client;
+    EXPECT_TRUE(RunScoreRequest(client, server.Base() + "/1", nullptr));
+    EXPECT_TRUE(RunScoreRequest(client, server.Base() + "/2", nullptr));
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].rfind("GET /1 ", 0), 0u);
+    EXPECT_EQ(requests[1].rfind("GET /2 ", 0), 0u);
+    EXPECT_EQ(server.Accepted(), 2);
 }
 
 TEST(ScoreRequest, FailuresAreSilent) {

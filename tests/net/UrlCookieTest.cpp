@@ -108,6 +108,37 @@ TEST_F(CookieJar, ReplacingAndExpiring) {
     EXPECT_EQ(For("http://h.example/"), "");
 }
 
+struct TExpiresCase {
+    const char* Name;
+    const char* Expires;
+    bool SentNow;
+};
+
+class CookieExpires : public CookieJar, public testing::WithParamInterface<TExpiresCase> {};
+
+// Far-off dates once overflowed the clock (found by the reply fuzzer); every date now ends in
+// a cookie that is kept at most the jar's longest lifetime, and past dates still expire.
+TEST_P(CookieExpires, KeptUpToTheLongestLifetime) {
+    Set("http://h.example/", "old=1");
+    Set("http://h.example/", std::string("old=2; Expires=") + GetParam().Expires);
+    EXPECT_EQ(For("http://h.example/"), GetParam().SentNow ? "old=2" : "");
+    now += TCookieJar::MaxLifetime - std::chrono::seconds(1);
+    EXPECT_EQ(For("http://h.example/"), GetParam().SentNow ? "old=2" : "");
+    now += std::chrono::seconds(2);
+    EXPECT_EQ(For("http://h.example/"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dates, CookieExpires,
+    testing::Values(TExpiresCase{"NextDecade", "Wed, 21 Oct 2035 07:28:00 GMT", true},
+                    TExpiresCase{"LastDayBeforeTheClockEnds", "Fri, 11 Apr 2262 23:47:16 GMT", true},
+                    TExpiresCase{"JustAfterTheClockEnds", "Sat, 12 Apr 2262 00:00:00 GMT", true},
+                    TExpiresCase{"Year2300", "Mon, 01 Jan 2300 00:00:00 GMT", true},
+                    TExpiresCase{"Year9999", "Fri, 31 Dec 9999 23:59:59 GMT", true},
+                    TExpiresCase{"OldForm", "Friday, 31-Dec-99 23:59:59 GMT", false},
+                    TExpiresCase{"BeforeTheEpoch", "Thu, 01 Jan 1601 00:00:00 GMT", false}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 TEST_F(CookieJar, SecureCookiesStayOffPlainHttp) {
     Set("http://h.example/", "s=1; Secure");
     EXPECT_EQ(For("http://h.example/"), "");

@@ -85,19 +85,19 @@ TEST_F(PlayerBoatTest, EngineRaisesTheLimitsAndLosingItAboveTopSpeedSlowsDown) {
 
     boat().Speed = 21;
     boat().LosePowerUp(puEngine, true);
-    EXPECT_EQ(boat().SpeedMode, kSpeedSlow);
+    EXPECT_EQ(boat().SpeedMode, smSlow);
     EXPECT_DOUBLE_EQ(boat().TargetSpeed, 125.0 / 7);
     EXPECT_DOUBLE_EQ(boat().Accel, 0.06);
     EXPECT_EQ(CountSound("BonusLost"), 1);
     Step(10);
-    EXPECT_EQ(boat().SpeedMode, kSpeedNone);
+    EXPECT_EQ(boat().SpeedMode, smNone);
     EXPECT_LE(boat().Speed, 125.0 / 7);
     EXPECT_GT(boat().Speed, 125.0 / 7 - 0.6);
 
     boat().GainPowerUp(puEngine);
     boat().Speed = 17;
     boat().LosePowerUp(puEngine, false);
-    EXPECT_EQ(boat().SpeedMode, kSpeedNone);
+    EXPECT_EQ(boat().SpeedMode, smNone);
     EXPECT_EQ(boat().Speed, 17);
 }
 
@@ -132,9 +132,9 @@ TEST_F(PlayerBoatTest, JumpBoostsToTwiceTheSpeedCappedAtTopSpeed) {
         EXPECT_DOUBLE_EQ(boat().X + boat().Width / 2.0, centre);
         EXPECT_EQ(boat().SteerAngle, 0);
         EXPECT_DOUBLE_EQ(boat().TargetSpeed, c.Target);
-        EXPECT_EQ(boat().SpeedMode, kSpeedBoost);
+        EXPECT_EQ(boat().SpeedMode, smBoost);
         int ticks = 0;
-        while (boat().SpeedMode == kSpeedBoost && ticks++ < 100)
+        while (boat().SpeedMode == smBoost && ticks++ < 100)
             Step();
         EXPECT_GE(boat().Speed, c.Target);
         EXPECT_LT(boat().Speed, c.Target + 3 * 0.06);
@@ -160,9 +160,9 @@ TEST_F(PlayerBoatTest, WreckOnTheLastLifeOpensGameOverAfterTwoBlastCycles) {
     EXPECT_EQ(boat().Speed, 0);
     EXPECT_EQ(CountSound("PlayerExplosion"), 1);
     int ticks = 0;
-    while (form->Shell.MessageMode == msgNone && ticks++ < 200)
-        form->MSpriteEngine().Move(1);
-    EXPECT_EQ(form->Shell.MessageMode, msgGameOver);
+    while (context->Shell().MessageMode == msgNone && ticks++ < 200)
+        context->MSpriteEngine().Move(1);
+    EXPECT_EQ(context->Shell().MessageMode, msgGameOver);
     EXPECT_EQ(race().Lives, 0);
     EXPECT_FALSE(race().PlayerBlast->Visible);
     EXPECT_NEAR(ticks, 72, 2);
@@ -175,13 +175,13 @@ TEST_F(PlayerBoatTest, WreckWithLivesLeftRespawnsAStoppedVisibleBoat) {
     EXPECT_EQ(race().Lives, 2);
     int ticks = 0;
     while (boat().BoatState == bsWrecked && ticks++ < 200)
-        form->MSpriteEngine().Move(1);
+        context->MSpriteEngine().Move(1);
     EXPECT_EQ(boat().BoatState, bsRacing);
     EXPECT_TRUE(boat().Visible);
     EXPECT_TRUE(boat().ControlEnabled);
     EXPECT_EQ(boat().Speed, 0);
     EXPECT_FALSE(race().PlayerBlast->Visible);
-    EXPECT_EQ(form->Shell.MessageMode, msgNone);
+    EXPECT_EQ(context->Shell().MessageMode, msgNone);
 }
 
 TEST_F(PlayerBoatTest, ShieldedOrFinishedBoatIsNeverWrecked) {
@@ -265,11 +265,12 @@ TEST_F(GunTest, ShotStopsAtTheTopOfTheScreenAndAtTheWaterEdges) {
 
 TEST_F(GunTest, ShootingScoresByKind) {
     struct Case {
-        uint8_t Kind;
+        TWallKind Kind;
         int32_t Points;
     };
-    const Case cases[] = {{wkRamp, 10}, {wkFlag, 5},   {wkFisher, 5},  {wkShip, 30}, {wkBridge, 10},
-                          {wkDuck, 5},  {wkBox100, 0}, {wkBoxLife, 0}, {23, 20},     {24, 20}};
+    const Case cases[] = {{wkRamp, 10},         {wkFlag, 5},          {wkFisher, 5}, {wkShip, 30},
+                          {wkBridge, 10},       {wkDuck, 5},          {wkBox100, 0}, {wkBoxLife, 0},
+                          {wkBoat4SameWay, 20}, {wkBoat4Oncoming, 20}};
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.Kind));
         TWallSprite& wall = AddWallAt(c.Kind, 300, 100);

@@ -1,18 +1,12 @@
 #pragma once
 
-#include "app/InterfaceSprites.h"
-#include "app/MForm.h"
-#include "app/Messages.h"
-#include "engine/display/GameDraw.h"
-#include "engine/gfx/ImageList.h"
-#include "engine/platform/HeadlessPlatform.h"
 #include "engine/sprite/Sprite.h"
 #include "race/Explosion.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"
 #include "race/WallSprite.h"
 
-#include "race/RaceTestPictures.h"
+#include "race/RaceTestContext.h"
 
 #include <gtest/gtest.h>
 
@@ -21,31 +15,24 @@
 #include <string>
 #include <vector>
 
-// A headless form with the race pictures made in memory, sound switched off, and every effect the race starts
-// recorded.
+// The race in a context of its own (pictures made in memory, sound switched off), with every
+// effect it starts recorded.
 class RaceFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        platform = std::make_unique<THeadlessPlatform>();
-        std::string error;
-        platform->OpenWindow("race test", 800, 600, error);
-        TFormConfig config;
-        config.RandomSeed = 1234;
-        form = std::make_unique<TMForm>(*platform, config);
-        form->Random.Seed(1234);
-        form->Shell.GameOptions.SoundOn = false;
-        form->Shell.GameOptions.MusicOn = false;
-        AddRacePictures(form->MImageList3().Items);
-        form->MDraw().Initialize();
+        context = std::make_unique<TRaceTestContext>(1234);
+        m_race = std::make_unique<TRace>(*context);
         race().OnSoundPlayed = [this](std::string_view name) { sounds.emplace_back(name); };
     }
 
     void TearDown() override {
         if (race().SpritesBuilt())
             race().FreeRaceSprites();
+        m_race.reset();
+        context.reset();
     }
 
-    TRace& race() { return form->Race(); }
+    TRace& race() { return *m_race; }
     TMyCarSprite& boat() { return *race().PlayerBoat; }
     TRaceTrack& track() { return race().Track(); }
 
@@ -53,12 +40,12 @@ class RaceFixture : public ::testing::Test {
     void StartRace(int boatType = 1) {
         race().SelectedBoat = boatType;
         race().StartRace();
-        form->Shell.MessageMode = msgNone;
+        context->Shell().MessageMode = msgNone;
         sounds.clear();
     }
 
     // A wall placed by hand (the generator's random place is overridden).
-    TWallSprite& AddWallAt(uint8_t kind, double x, double y) {
+    TWallSprite& AddWallAt(TWallKind kind, double x, double y) {
         TWallSprite* wall = nullptr;
         for (int32_t slot = 1; slot <= TRaceTrack::kSlotCount && wall == nullptr; ++slot) {
             if (!track().WallSlotUsed[slot]) {
@@ -73,13 +60,15 @@ class RaceFixture : public ::testing::Test {
     }
 
     // Puts the wall's box right on the boat's so the next scan hits.
-    TWallSprite& AddWallOnBoat(uint8_t kind) { return AddWallAt(kind, boat().X, boat().Y); }
+    TWallSprite& AddWallOnBoat(TWallKind kind) { return AddWallAt(kind, boat().X, boat().Y); }
 
     int CountSound(const std::string& name) const {
         return static_cast<int>(std::count(sounds.begin(), sounds.end(), name));
     }
 
-    std::unique_ptr<THeadlessPlatform> platform;
-    std::unique_ptr<TMForm> form;
+    std::unique_ptr<TRaceTestContext> context;
     std::vector<std::string> sounds;
+
+  private:
+    std::unique_ptr<TRace> m_race;
 };

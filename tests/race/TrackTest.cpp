@@ -226,8 +226,8 @@ TEST_F(TrackTest, SpentWallsAreRemoved) {
 TEST_F(TrackTest, WallsArePlacedInsideTheirRange) {
     for (int i = 0; i < 300; ++i) {
         track().FreeAllWalls();
-        for (uint8_t kind : std::initializer_list<uint8_t>{wkTree, wkDuck, wkBedLeft, wkBedRight,
-                                                           wkUmbrellaRed, 23, wkFinishLine}) {
+        for (TWallKind kind :
+             {wkTree, wkDuck, wkBedLeft, wkBedRight, wkUmbrellaRed, wkBoat4SameWay, wkFinishLine}) {
             TWallSprite* wall = track().AddWall(kind);
             ASSERT_NE(wall, nullptr);
             EXPECT_EQ(wall->Y, -140);

@@ -15,7 +15,7 @@ class WallTest : public RaceFixture {
 };
 
 TEST_F(WallTest, ShieldIgnoresFisherShipAndFastTraffic) {
-    for (uint8_t kind : {uint8_t(wkFisher), uint8_t(wkShip), uint8_t(23), uint8_t(wkBridge)}) {
+    for (TWallKind kind : {wkFisher, wkShip, wkBoat4SameWay, wkBridge}) {
         SCOPED_TRACE(static_cast<int>(kind));
         boat().HasShield = true;
         boat().Speed = 15;
@@ -55,7 +55,7 @@ TEST_F(WallTest, BridgeStopsASlowBoatAndWrecksAFastOne) {
 
 TEST_F(WallTest, TrafficWrecksOnlyWhenClosingFasterThan25Sevenths) {
     struct Case {
-        uint8_t Kind;
+        TWallKind Kind;
         double OwnSpeed;
         double BoatSpeed;
         bool Shield;
@@ -64,11 +64,11 @@ TEST_F(WallTest, TrafficWrecksOnlyWhenClosingFasterThan25Sevenths) {
         double SpeedAfter;
     };
     const Case cases[] = {
-        {24, 3, 0, false, false, false, 0},      // oncoming, stopped boat: closes at 3
-        {23, -2.2, 17.8, false, false, true, 0}, // same way at scroll 8.9: closes at 6.7
-        {23, -2.2, 17.8, true, false, false, 17.8},
-        {23, -2.2, 17.8, false, true, false, 0}, // after the finish: stopped, no life lost
-        {24, 1.5, 3, false, false, false, 0},    // 1.5 + 1.5 = 3
+        {wkBoat4Oncoming, 3, 0, false, false, false, 0},     // oncoming, stopped boat: closes at 3
+        {wkBoat4SameWay, -2.2, 17.8, false, false, true, 0}, // same way at scroll 8.9: closes at 6.7
+        {wkBoat4SameWay, -2.2, 17.8, true, false, false, 17.8},
+        {wkBoat4SameWay, -2.2, 17.8, false, true, false, 0}, // after the finish: stopped, no life lost
+        {wkBoat4Oncoming, 1.5, 3, false, false, false, 0},   // 1.5 + 1.5 = 3
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.OwnSpeed);
@@ -93,7 +93,7 @@ TEST_F(WallTest, TrafficWrecksOnlyWhenClosingFasterThan25Sevenths) {
 
 TEST_F(WallTest, EffectsOfTheKinds) {
     struct Case {
-        uint8_t Kind;
+        TWallKind Kind;
         const char* Sound;
         int32_t ScoreAfter; // from 150
         int32_t LivesAfter;
@@ -130,7 +130,7 @@ TEST_F(WallTest, EffectsOfTheKinds) {
 TEST_F(WallTest, SlowDownProgramsOfTreeFlagAndWeed) {
     boat().Speed = 10;
     Touch(AddWallOnBoat(wkTree));
-    EXPECT_EQ(boat().SpeedMode, kSpeedSlow);
+    EXPECT_EQ(boat().SpeedMode, smSlow);
     EXPECT_DOUBLE_EQ(boat().TargetSpeed, 5);
 
     boat().Speed = 4;
@@ -139,7 +139,7 @@ TEST_F(WallTest, SlowDownProgramsOfTreeFlagAndWeed) {
 
     boat().Speed = 10;
     Touch(AddWallOnBoat(wkWeed));
-    EXPECT_TRUE(boat().SpeedMode == kSpeedDriftLeft || boat().SpeedMode == kSpeedDriftRight);
+    EXPECT_TRUE(boat().SpeedMode == smDriftLeft || boat().SpeedMode == smDriftRight);
     EXPECT_DOUBLE_EQ(boat().DriftMs, 700);
     EXPECT_DOUBLE_EQ(boat().TargetSpeed, 10 - 25.0 / 7);
 }
@@ -170,12 +170,13 @@ TEST_F(WallTest, RampLaunchesOnlyFromItsLowerHalfAndNotAJumpingBoat) {
 
 TEST_F(WallTest, MovingWallsDestroyEachOtherAndFishersAndBridges) {
     struct Case {
-        uint8_t Mover;
-        uint8_t Other;
+        TWallKind Mover;
+        TWallKind Other;
         bool BothExplode;
     };
-    const Case cases[] = {{23, 24, true},       {23, wkShip, true},  {24, wkFisher, true},
-                          {24, wkBridge, true}, {23, wkTree, false}, {25, wkWeed, false}};
+    const Case cases[] = {{wkBoat4SameWay, wkBoat4Oncoming, true}, {wkBoat4SameWay, wkShip, true},
+                          {wkBoat4Oncoming, wkFisher, true},       {wkBoat4Oncoming, wkBridge, true},
+                          {wkBoat4SameWay, wkTree, false},         {wkBoat5SameWay, wkWeed, false}};
     boat().X = 180; // out of the way
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.Other));
@@ -206,7 +207,7 @@ TEST_F(WallTest, ShipBouncesBetweenTheBanksFacingItsWay) {
 
 TEST_F(WallTest, TrafficKeepsClearOfTheBanks) {
     boat().ScrollStep = 0;
-    TWallSprite& traffic = AddWallAt(23, 220, 100);
+    TWallSprite& traffic = AddWallAt(wkBoat4SameWay, 220, 100);
     traffic.OwnSpeed = 0;
     traffic.DriftX = -5;
     traffic.SwerveMs = 300;
@@ -242,7 +243,7 @@ TEST_F(WallTest, BonusBoxIsLitFromTheSideItFloatsOn) {
     for (const Case c : {Case{392, "BoxLeft"}, Case{393, "BoxRight"}}) {
         SCOPED_TRACE(c.Box);
         TWallSprite& box = AddWallAt(wkBox50, c.X, 200);
-        TDirectDrawSurface& surface = *form->MDraw().Surface();
+        TDirectDrawSurface& surface = *context->MDraw().Surface();
         surface.Fill(0);
         box.Render();
         const uint32_t rgb = ColourOf(PictureIndex(c.Box));

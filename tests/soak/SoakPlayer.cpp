@@ -203,7 +203,7 @@ void TSoakPlayer::Decide() {
     for (int key : m_tapped)
         Hold(key, false);
     m_tapped.clear();
-    const TShellState& shell = Form().Shell;
+    const TShellState& shell = Form().Shell();
     if (shell.GameScreen == gsRace && shell.MessageMode == msgNone) {
         if (m_waitTicks > 0)
             --m_waitTicks;
@@ -221,8 +221,8 @@ void TSoakPlayer::Decide() {
 }
 
 void TSoakPlayer::DecideMenu() {
-    const TShellState& shell = Form().Shell;
-    const TScreenState& screen = Form().Screen;
+    const TShellState& shell = Form().Shell();
+    const TScreenState& screen = Form().Screen();
     ReleaseAll();
     if (shell.MessageMode == msgExitGame) {
         Tap('Y');
@@ -274,7 +274,7 @@ void TSoakPlayer::DecideMenu() {
 }
 
 void TSoakPlayer::DecideOverlay() {
-    const TShellState& shell = Form().Shell;
+    const TShellState& shell = Form().Shell();
     switch (shell.MessageMode) {
     case msgPause:
         Tap(Chance(0.5) ? 'P' : vk::Escape);
@@ -336,7 +336,7 @@ void TSoakPlayer::DecideOverlay() {
 void TSoakPlayer::Observe() {
     if (Form().Terminated())
         return;
-    const TShellState& shell = Form().Shell;
+    const TShellState& shell = Form().Shell();
     const int32_t screen = shell.GameScreen;
     const uint8_t mode = shell.MessageMode;
 
@@ -410,7 +410,7 @@ void TSoakPlayer::Observe() {
     }
 
     if (screen == gsMainMenu) {
-        if (Form().Screen.MenuIntroPhase != 0) {
+        if (Form().Screen().MenuIntroPhase != 0) {
             m_introRunning = true;
         } else if (m_introRunning) {
             m_introRunning = false;
@@ -464,7 +464,7 @@ void TSoakPlayer::ObserveRace() {
         if (boat->X < kRiverLeft - slack || boat->X + boat->Width > kRiverRight + slack)
             Problem("the boat left the river at X " + std::to_string(boat->X));
     }
-    const uint8_t mode = Form().Shell.MessageMode;
+    const uint8_t mode = Form().Shell().MessageMode;
     const bool question = mode == msgFinishRace || mode == msgSendResult;
     const int cursor = m_game.Platform().CursorCount();
     if (question && cursor < 0)

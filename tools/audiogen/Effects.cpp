@@ -11,8 +11,10 @@ namespace {
 
 // Every effect is brought to this loudness (RMS of its loudest 50 ms) before its own gain applies,
 // so a tick and an explosion start out equally loud and the recipe only says how they differ.
-constexpr float TargetRms = 0.22f;
-constexpr float PeakLimit = 0.97f;
+constexpr float TargetRms = 0.125f;
+// No effect peaks above -6 dBFS: the music and the other effects sound at the same time, and their
+// sum has to stay clear of the mixer's ceiling.
+constexpr float PeakLimit = 0.5f;
 constexpr double LoudnessWindow = 0.05;
 constexpr double LoopFade = 0.08;
 
@@ -91,11 +93,14 @@ std::vector<int16_t> RenderEffect(const EffectRecipe& recipe) {
         double fade = std::min(LoopFade, recipe.Length / 4);
         size_t fadeSamples = static_cast<size_t>(fade * SynthRate);
         samples = RenderLayers(recipe.Layers, recipe.Length + 2 * fade);
+        RemoveDc(samples);
         CrossfadeLoop(samples, fadeSamples, fadeSamples + static_cast<size_t>(recipe.Length * SynthRate),
                       fadeSamples);
         samples.erase(samples.begin(), samples.begin() + static_cast<long>(fadeSamples));
+        CentreLoop(samples, 0);
     } else {
         samples = RenderLayers(recipe.Layers, recipe.Length);
+        RemoveDc(samples);
     }
     float rms = LoudestWindowRms(samples, static_cast<size_t>(LoudnessWindow * SynthRate));
     if (rms <= 0)

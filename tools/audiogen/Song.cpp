@@ -144,6 +144,7 @@ class SongParser {
     std::vector<InstrumentSpec> Instruments;
     std::vector<std::string> PatternNames;
     bool Started = false; // channels are fixed once the first pattern exists
+    double SongGainDb = 0;
 
     void Command(const std::vector<std::string>& w) {
         const std::string& cmd = w[0];
@@ -160,6 +161,10 @@ class SongParser {
             if (Started)
                 throw std::runtime_error("channels must come before the first pattern");
             Module.Channels = ParseInt(Arg(w, 1), 2, 32, "channels");
+        } else if (cmd == "gain") {
+            SongGainDb = ParseReal(Arg(w, 1), "gain");
+            if (SongGainDb > 0 || SongGainDb < -40)
+                throw std::runtime_error("gain must lie between -40 and 0 dB");
         } else if (cmd == "restart") {
             Module.RestartPosition = ParseInt(Arg(w, 1), 0, 255, "restart");
         } else if (cmd == "instrument") {
@@ -400,11 +405,13 @@ class SongParser {
         inst.Volume = static_cast<uint8_t>(spec.Volume);
         inst.Panning = static_cast<uint8_t>(spec.Panning);
         auto samples = RenderLayers(spec.Layers, spec.Length);
+        RemoveDc(samples);
         if (spec.LoopStart >= 0) {
             size_t start = static_cast<size_t>(spec.LoopStart * SynthRate);
             size_t end = static_cast<size_t>(spec.LoopEnd * SynthRate);
             size_t fade = std::min({static_cast<size_t>(MaxLoopFade * SynthRate), start, (end - start) / 2});
             CrossfadeLoop(samples, start, end, fade);
+            CentreLoop(samples, start);
             inst.Looped = true;
             inst.LoopStart = static_cast<uint32_t>(start);
             inst.LoopLength = static_cast<uint32_t>(end - start);
@@ -412,7 +419,7 @@ class SongParser {
         float peak = Peak(samples);
         if (peak <= 0)
             throw std::runtime_error("instrument '" + spec.Name + "' is silent");
-        float scale = SamplePeak / peak * static_cast<float>(std::pow(10.0, spec.GainDb / 20));
+        float scale = SamplePeak / peak * static_cast<float>(std::pow(10.0, (spec.GainDb + SongGainDb) / 20));
         for (float& s : samples)
             s *= scale;
         inst.Sample = ToPcm16(samples);

@@ -10,6 +10,7 @@ namespace audiogen {
 namespace {
 
 constexpr double Pi = 3.14159265358979323846;
+constexpr double DcCutoff = 10;
 
 double ParseNumber(const std::string& key, const std::string& text) {
     size_t used = 0;
@@ -81,7 +82,9 @@ double Oscillator(Waveform wave, double phase, double duty) {
     case Waveform::Sine:
         return std::sin(2 * Pi * phase);
     case Waveform::Square:
-        return phase < duty ? 1.0 : -1.0;
+        // A pulse that is not square spends longer on one side: lifted by its own mean it swings
+        // round zero as an AC-coupled output stage would make it, and sounds the same.
+        return (phase < duty ? 1.0 : -1.0) + (1 - 2 * duty);
     case Waveform::Saw:
         return 2 * phase - 1;
     case Waveform::Triangle:
@@ -297,6 +300,35 @@ void CrossfadeLoop(std::vector<float>& samples, size_t loopStart, size_t loopEnd
         samples[dst] = samples[dst] * (1 - w) + samples[loopStart - fade + i] * w;
     }
     samples.resize(loopEnd);
+}
+
+void RemoveDc(std::vector<float>& samples) {
+    // One-pole DC blocker; at 10 Hz it lets a 31 Hz rumble through at 95 %.
+    const double r = std::exp(-2 * Pi * DcCutoff / SynthRate);
+    double previousIn = 0, out = 0;
+    for (float& s : samples) {
+        out = s - previousIn + r * out;
+        previousIn = s;
+        s = static_cast<float>(out);
+    }
+}
+
+void CentreLoop(std::vector<float>& samples, size_t loopStart) {
+    if (loopStart >= samples.size())
+        return;
+    double sum = 0;
+    for (size_t i = loopStart; i < samples.size(); ++i)
+        sum += samples[i];
+    const auto mean = static_cast<float>(sum / static_cast<double>(samples.size() - loopStart));
+    for (float& s : samples)
+        s -= mean;
+}
+
+double Mean(const std::vector<float>& samples) {
+    double sum = 0;
+    for (float s : samples)
+        sum += s;
+    return samples.empty() ? 0 : sum / static_cast<double>(samples.size());
 }
 
 float Peak(const std::vector<float>& samples) {

@@ -47,6 +47,13 @@ std::vector<float> RenderLayers(const std::vector<Layer>& layers, double length)
 // loopStart is seamless; the result ends at loopEnd. Needs loopStart >= fade.
 void CrossfadeLoop(std::vector<float>& samples, size_t loopStart, size_t loopEnd, size_t fade);
 
+// A high-pass far below hearing: whatever does not swing round zero (a decaying kick, noise held at a
+// low rate) would otherwise sit in the mix as an offset that eats headroom and clicks on start and stop.
+void RemoveDc(std::vector<float>& samples);
+// Shifts the whole sound so that the part from loopStart on, which repeats for as long as it is held,
+// averages exactly zero. After RemoveDc only a trace is left to shift, too little to click.
+void CentreLoop(std::vector<float>& samples, size_t loopStart);
+double Mean(const std::vector<float>& samples);
 float Peak(const std::vector<float>& samples);
 // Loudest RMS over windows of the given length, a fair measure of how loud a short sound feels.
 float LoudestWindowRms(const std::vector<float>& samples, size_t window);

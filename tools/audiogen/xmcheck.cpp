@@ -22,6 +22,7 @@ struct PassReport {
     double Seconds = 0;
     double Rms = 0;
     int Peak = 0;
+    double Sum[2] = {0, 0};    // per side, for the DC offset
     std::vector<int16_t> Left; // only when rendering
 };
 
@@ -56,6 +57,7 @@ PassReport PlayOnePass(const std::string& path, bool keep) {
         auto* pcm = static_cast<const int16_t*>(frame.buffer);
         for (int i = 0; i < frame.buffer_size / 2; ++i) {
             sum += static_cast<double>(pcm[i]) * pcm[i];
+            report.Sum[i % 2] += pcm[i];
             report.Peak = std::max(report.Peak, std::abs(static_cast<int>(pcm[i])));
             if (keep && i % 2 == 0)
                 report.Left.push_back(static_cast<int16_t>((pcm[i] + pcm[i + 1]) / 2));
@@ -64,8 +66,11 @@ PassReport PlayOnePass(const std::string& path, bool keep) {
         report.Seconds = (frame.time + frame.frame_time / 1000.0) / 1000.0;
     }
     report.Rms = count ? std::sqrt(sum / static_cast<double>(count)) : 0;
-    std::printf("\n  wraps to order 0 after %.1f s; output peak %d, rms %.0f (of 32767)\n", report.Seconds,
-                report.Peak, report.Rms);
+    const double perSide = count ? static_cast<double>(count) / 2 * 32768 : 1;
+    std::printf("\n  wraps to order 0 after %.1f s; output peak %d (%.2f dBFS), rms %.0f (of 32767); "
+                "DC left %+.6f, right %+.6f of full scale\n",
+                report.Seconds, report.Peak, 20 * std::log10(std::max(report.Peak, 1) / 32768.0), report.Rms,
+                report.Sum[0] / perSide, report.Sum[1] / perSide);
     xmp_end_player(ctx);
     xmp_release_module(ctx);
     xmp_free_context(ctx);

@@ -16,22 +16,25 @@ constexpr int kFrameWidth = 800, kFrameHeight = 600;
 
 // The game asks for Windows face names; these are what this platform maps them to.
 constexpr const char* kSans = "Liberation Sans";
-constexpr const char* kDigital = "DSEG14 Classic";
+constexpr const char* kDigital = "DSEG7 Classic";
+constexpr double kDigitalWidth = 0.7;
+constexpr uint32_t kOutlineColour = 0x0A1630;
+constexpr double kOutlinePx = 2;
 
 constexpr std::array<FontSlot, 13> kFontSlots{{
-    {kSans, 16, 0x0309FF, false},    // 1 high-score rows
-    {kDigital, 16, 0xFFFFFF, false}, // 2 score
-    {kSans, 20, 0xFFB41B, true},     // 3 options text field
-    {kDigital, 19, 0x0B27D2, false}, // 4 time and lives
-    {kDigital, 19, 0xFFFFFF, false}, // 5 level
-    {kDigital, 14, 0x0B27D2, false}, // 6 power-up seconds
-    {kSans, 30, 0xFFF100, false},    // 7 questions
+    {kSans, 16, 0x0309FF, false},                         // 1 high-score rows
+    {kDigital, 16, 0xFFFFFF, true, false, kDigitalWidth}, // 2 score
+    {kSans, 20, 0xFFB41B, true},                          // 3 options text field
+    {kDigital, 19, 0x0B27D2, true, false, kDigitalWidth}, // 4 time and lives
+    {kDigital, 19, 0xFFFFFF, true, false, kDigitalWidth}, // 5 level
+    {kDigital, 14, 0x0B27D2, true, false, kDigitalWidth}, // 6 power-up seconds
+    {kSans, 30, 0xFFF100, false},                         // 7 questions
     {"DejaVu Sans", 30, 0x0B27D2, true},
     {kSans, 30, 0xFFF100, false},
     {kSans, 26, 0xFFF100, false}, // 10 clear-table question
     {"Liberation Serif", 30, 0x2D5BF0, true},
-    {kSans, 24, 0xFFF100, false},    // 12 name entry, send question
-    {kDigital, 30, 0xFFF100, false}, // 13 banners over the race
+    {kSans, 24, 0xFFF100, false},                 // 12 name entry, send question
+    {kSans, 30, 0xFFF100, true, true, 1.0, true}, // 13 notices over the race
 }};
 
 } // namespace
@@ -183,9 +186,12 @@ int PreviewCanvas::Height(const PictureSet& set, const std::string& name) const 
 void PreviewCanvas::SelectFont(int slot) {
     const FontSlot& f = GameFontSlot(slot);
     cairo_t* cr = cr_.get();
-    cairo_select_font_face(cr, f.Face, CAIRO_FONT_SLANT_NORMAL,
+    cairo_select_font_face(cr, f.Face, f.Italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
                            f.Bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, f.Points * 96.0 / 72.0);
+    const double pixels = f.Points * 96.0 / 72.0;
+    cairo_matrix_t m;
+    cairo_matrix_init_scale(&m, pixels * f.WidthScale, pixels);
+    cairo_set_font_matrix(cr, &m);
     cairo_set_source_rgb(cr, (f.Colour >> 16 & 0xFF) / 255.0, (f.Colour >> 8 & 0xFF) / 255.0,
                          (f.Colour & 0xFF) / 255.0);
 }
@@ -204,6 +210,20 @@ void PreviewCanvas::Text(int slot, const std::string& text, double x, double y, 
     cairo_font_extents(cr, &fe);
     double left = centred ? std::trunc(x - TextWidth(slot, text) / 2) : x;
     // The game places text by the top of its cell, cairo by the baseline.
+    if (GameFontSlot(slot).Outlined) {
+        cairo_save(cr);
+        cairo_set_source_rgb(cr, (kOutlineColour >> 16) / 255.0, (kOutlineColour >> 8 & 0xFF) / 255.0,
+                             (kOutlineColour & 0xFF) / 255.0);
+        cairo_set_line_width(cr, 2 * kOutlinePx);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+        for (double shift : {kOutlinePx, 0.0}) {
+            cairo_move_to(cr, left + shift, y + fe.ascent + shift);
+            cairo_text_path(cr, text.c_str());
+            cairo_fill_preserve(cr);
+            cairo_stroke(cr);
+        }
+        cairo_restore(cr);
+    }
     cairo_move_to(cr, left, y + fe.ascent);
     cairo_show_text(cr, text.c_str());
 }

@@ -40,6 +40,9 @@ struct FontSlot {
     double Points;
     uint32_t Colour;
     bool Bold;
+    bool Italic = false;
+    double WidthScale = 1.0; // the read-outs' digital face is drawn condensed
+    bool Outlined = false;   // a dark rim and shadow, for text over the race
 };
 const FontSlot& GameFontSlot(int slot);
 

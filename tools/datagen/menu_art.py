@@ -320,24 +320,28 @@ def captions():
         item(name, fname, opts=f'matte={BG_WATER}')
 
 # ---------------------------------------------------------------- small buttons (2 patterns)
-def pill(y, w, h, label, lit, arrow=None):
+def pill(y, w, h, label, lit, arrow=None, x=0):
+    """A rounded button of width w drawn from picture X x."""
     fill = 'url(#act)' if lit else 'url(#ina)'
     rim = WHITE if lit else SKY
     ink = NAVY if lit else WHITE
-    out = (f'<rect x="2" y="{y+4}" width="{w-4}" height="{h-5}" rx="{(h-6)//2}" fill="{NAVY}"/>'
-           f'<rect x="1.5" y="{y+1.5}" width="{w-4}" height="{h-6}" rx="{(h-6)//2}" fill="{fill}" stroke="{rim}" stroke-width="{2.5 if lit else 2}"/>')
-    tx = w / 2
+    out = (f'<rect x="{x+2}" y="{y+4}" width="{w-4}" height="{h-5}" rx="{(h-6)//2}" fill="{NAVY}"/>'
+           f'<rect x="{x+1.5}" y="{y+1.5}" width="{w-4}" height="{h-6}" rx="{(h-6)//2}" fill="{fill}" stroke="{rim}" stroke-width="{2.5 if lit else 2}"/>')
+    tx = x + w / 2
     if arrow == 'left':
-        out += f'<path d="M{16} {y+h/2-1} l9 -8 v16 Z" fill="{ink}"/>'
+        out += f'<path d="M{x+16} {y+h/2-1} l9 -8 v16 Z" fill="{ink}"/>'
         tx += 8
     elif arrow == 'right':
-        out += f'<path d="M{w-16} {y+h/2-1} l-9 -8 v16 Z" fill="{ink}"/>'
+        out += f'<path d="M{x+w-16} {y+h/2-1} l-9 -8 v16 Z" fill="{ink}"/>'
         tx -= 8
     out += text(tx, y + h / 2 + 5, label, 17, ink, 'bold', 'middle', 'italic')
     return out
 
-def two_state(name, fname, w, h, label, first_lit, arrow=None):
-    body = pill(0, w, h, label, first_lit, arrow) + pill(h, w, h, label, not first_lit, arrow)
+def two_state(name, fname, w, h, label, first_lit, arrow=None, inset=0):
+    """inset: the button is drawn that much narrower, leaving transparent room on its
+    right (the picture keeps its full size)."""
+    bw = w - inset
+    body = pill(0, bw, h, label, first_lit, arrow) + pill(h, bw, h, label, not first_lit, arrow)
     write(fname, svg(w, 2 * h, body, BUTTON_DEFS))
     item(name, fname, w, h, opts=f'matte={PANEL}')
 
@@ -345,8 +349,10 @@ def small_buttons():
     # ClearHS, ViewHS, Previous, Next: pattern 0 plain, 1 lit.
     two_state('ClearHS', 'button_clear_hs.svg', 130, 36, 'Clear table', False)
     two_state('ViewHS', 'button_view_hs.svg', 250, 36, 'World high scores', False)
-    two_state('Previous', 'button_previous.svg', 100, 36, 'Back', False, 'left')
-    two_state('Next', 'button_next.svg', 100, 36, 'Next', False, 'right')
+    # The help frame ends just right of Next, so both page buttons are drawn narrower, which
+    # leaves Next as much room from the frame's right edge as the page dots have on the left.
+    two_state('Previous', 'button_previous.svg', 100, 36, 'Back', False, 'left', HELP_BUTTON_INSET)
+    two_state('Next', 'button_next.svg', 100, 36, 'Next', False, 'right', HELP_BUTTON_INSET)
 
 def yes_no():
     # Pattern 0 lit, 1 plain: the order the question overlays use.
@@ -359,11 +365,15 @@ def yes_no():
 def window():
     w, h = 380, 200
     defs = grad('wn', '#1a3566', '#0c1d40')
+    # The longest texts ("Please, enter your name:") are almost as wide as the window, so the
+    # gold rim keeps to the corners and leaves the sides open between Y 34 and 166.
+    defs += ('<clipPath id="corners">'
+             f'<rect x="0" y="0" width="{w}" height="34"/><rect x="0" y="{h-34}" width="{w}" height="34"/>'
+             f'<rect x="44" y="0" width="{w-88}" height="{h}"/></clipPath>')
     body = (f'<rect x="0" y="0" width="{w}" height="{h}" rx="20" fill="{NAVY}"/>'
-            f'<rect x="4" y="4" width="{w-8}" height="{h-8}" rx="17" fill="url(#wn)" stroke="{GOLD}" stroke-width="3"/>'
-            # corner glints only: the longest questions run almost from edge to edge
-            f'<path d="M14 40 V28 q0 -14 14 -14 H44 M{w-14} {h-40} V{h-28} q0 14 -14 14 H{w-44}" fill="none" stroke="{SKY}" stroke-width="2" stroke-linecap="round"/>'
-            f'<path d="M150 22 q10 -6 20 0 t20 0 t20 0 t20 0" fill="none" stroke="{SKY}" stroke-width="2.5" stroke-linecap="round"/>')
+            f'<rect x="2" y="2" width="{w-4}" height="{h-4}" rx="18" fill="url(#wn)" stroke="{NAVY3}" stroke-width="1.5"/>'
+            f'<rect x="2.5" y="2.5" width="{w-5}" height="{h-5}" rx="18" fill="none" stroke="{GOLD}" stroke-width="3" clip-path="url(#corners)"/>'
+            f'<path d="M150 20 q10 -6 20 0 t20 0 t20 0 t20 0" fill="none" stroke="{SKY}" stroke-width="2.5" stroke-linecap="round"/>')
     write('window.svg', svg(w, h, body, defs))
     item('Window', 'window.svg', opts=f'matte={WATER}')
 
@@ -373,18 +383,24 @@ def cursor():
 
 # ---------------------------------------------------------------- options rows
 ROW_W, ROW_H = 526, 46
+ROW_X0, ROW_X1 = 8, ROW_W - 10  # the row's rounded box
+# The game writes the Info text from screen (265, 357), above the Info row's picture (14, 360),
+# so that row, and its text field, reach up into the options frame, which draws their tops.
+INFO_RISE = 12                                   # the row's box starts this far above its picture
+INFO_FIELD_X, INFO_FIELD_TOP, INFO_FIELD_BOTTOM = 246, -7, 38  # picture coordinates
+INFO_FIELD = '#060d1f'
 
 def option_row(fname, name, label, value, on, field=False):
     defs = grad('rw', '#24508f', '#17386d')
-    x0, x1 = 8, ROW_W - 10
-    body = (f'<rect x="{x0}" y="5" width="{x1-x0}" height="{ROW_H-6}" rx="12" fill="{NAVY}"/>'
-            f'<rect x="{x0}" y="2" width="{x1-x0}" height="{ROW_H-6}" rx="12" fill="url(#rw)" stroke="{EDGE}" stroke-width="2"/>')
+    x0, x1 = ROW_X0, ROW_X1
+    top = -INFO_RISE if field else 2  # the field row's top lies in the frame
+    body = (f'<rect x="{x0}" y="{top + 3}" width="{x1-x0}" height="{ROW_H - 4 - top}" rx="12" fill="{NAVY}"/>'
+            f'<rect x="{x0}" y="{top}" width="{x1-x0}" height="{ROW_H - 4 - top}" rx="12" fill="url(#rw)" stroke="{EDGE}" stroke-width="2"/>')
+    body += text(28, 31, label, 21, WHITE, 'bold', style='italic')
     if field:
-        body += text(28, 31, label, 21, WHITE, 'bold', style='italic')
-        # the game writes the text from screen (265, 357): picture (251, -3), so the field starts at the top
-        body += (f'<rect x="246" y="1" width="{x1-250}" height="{ROW_H-5}" rx="7" fill="#060d1f" stroke="{SKY}" stroke-width="1.5"/>')
+        body += (f'<rect x="{INFO_FIELD_X}" y="{INFO_FIELD_TOP}" width="{x1 - INFO_FIELD_X - 8}" '
+                 f'height="{INFO_FIELD_BOTTOM - INFO_FIELD_TOP}" rx="7" fill="{INFO_FIELD}" stroke="{SKY}" stroke-width="1.5"/>')
     else:
-        body += text(28, 31, label, 21, WHITE, 'bold', style='italic')
         # a switch: knob right and gold when on
         sx = 380
         body += (f'<rect x="{sx}" y="10" width="62" height="26" rx="13" fill="{GOLD if on else "#0b1a38"}" stroke="{WHITE if on else SKY}" stroke-width="2"/>'
@@ -392,6 +408,16 @@ def option_row(fname, name, label, value, on, field=False):
         body += text(sx + 76, 31, value, 21, GOLD if on else '#9cc6ea', 'bold')
     write(fname, svg(ROW_W, ROW_H, body, defs))
     item(name, fname, opts=f'matte={PANEL}')
+
+def info_row_top(frame_x, frame_y):
+    """The part of the Info row above its picture, in the options frame at (frame_x, frame_y)."""
+    ox, oy = 14 - frame_x, 360 - frame_y  # the row picture in frame coordinates
+    # the whole box, shaded as in the row picture, which covers all but its top
+    out = (f'<rect x="{ox + ROW_X0}" y="{oy - INFO_RISE}" width="{ROW_X1 - ROW_X0}" height="{ROW_H - 4 + INFO_RISE}" rx="12" '
+           f'fill="url(#irw)" stroke="{EDGE}" stroke-width="2"/>')
+    out += (f'<rect x="{ox + INFO_FIELD_X}" y="{oy + INFO_FIELD_TOP}" width="{ROW_X1 - INFO_FIELD_X - 8}" '
+            f'height="{INFO_FIELD_BOTTOM - INFO_FIELD_TOP}" rx="7" fill="{INFO_FIELD}" stroke="{SKY}" stroke-width="1.5"/>')
+    return grad('irw', '#24508f', '#17386d'), out
 
 def option_rows():
     option_row('options_fullscreen_off.svg', 'Options1_1', 'Full screen', 'off', False)
@@ -401,8 +427,9 @@ def option_rows():
     option_row('options_sound_on.svg', 'Options3_1', 'Sound', 'on', True)
     option_row('options_sound_off.svg', 'Options3_2', 'Sound', 'off', False)
     option_row('options_info.svg', 'Options4', 'Info:', '', False, field=True)
-    # The highlight lies over a row: a bright rim and a pointer, transparent inside.
-    a = (f'<rect x="5.5" y="0.5" width="{ROW_W-13}" height="{ROW_H-3}" rx="14" fill="none" stroke="{GOLD}" stroke-width="3.5"/>'
+    # The highlight lies over a row: a pointer and a bright bar under the row, transparent
+    # inside; nothing along the top, where the Info text reaches above its row.
+    a = (f'<rect x="{ROW_X0 + 2}" y="{ROW_H - 5}" width="{ROW_X1 - ROW_X0 - 4}" height="4" rx="2" fill="{GOLD}"/>'
          f'<path d="M11 14 l8 9 l-8 9 Z" fill="{GOLD}"/>')
     write('option_highlight.svg', svg(ROW_W, ROW_H, a))
     item('OptButton_A', 'option_highlight.svg', opts=f'matte={NAVY3}')
@@ -415,6 +442,9 @@ FRAME_W = 540
 def options_frame():
     h = 392
     defs, body = frame_panel(FRAME_W, h, 'Options', 'click a row or press Enter')
+    row_defs, row_top = info_row_top(12, 106)
+    defs += row_defs
+    body += row_top
     body += text(26, 324, 'Info is a short line of letters and spaces (up to ten)', 16, '#bfe6ff', style='italic')
     body += text(26, 346, 'that is sent along with your online high scores.', 16, '#bfe6ff', style='italic')
     body += text(26, 374, 'Alt+Enter switches full screen at any time.', 16, SKY, style='italic')
@@ -447,13 +477,15 @@ def boat_frame():
 
 # ---------------------------------------------------------------- help pages
 HELP_H = 460
+HELP_BUTTON_INSET = 14
 
 def help_page(n, title, content):
     defs, body = frame_panel(FRAME_W, HELP_H, title, f'help  {n} / 3')
     body += content
-    # page dots between Back (picture X 148..248) and Next (434..534)
+    # The footer: page dots at its left end, then Back (picture X 148..234) and Next
+    # (434..520); the dots and Next keep the same distance from the frame's edges.
     for i in range(3):
-        cx = 321 + (i - 1) * 22
+        cx = 26 + i * 22
         body += f'<circle cx="{cx}" cy="{422}" r="6" fill="{GOLD if i + 1 == n else NAVY3}" stroke="{SKY}" stroke-width="1.5"/>'
     fname = f'help_{n}.svg'
     write(fname, svg(FRAME_W, HELP_H, body, defs))
@@ -560,26 +592,33 @@ def fallback_boat(colour):
                 f'<path d="M0 -30 Q10 -12 10 8 L-10 8 Q-10 -12 0 -30 Z" fill="#ffffff"/></g>')
     return draw
 
+# The cards lie at fixed places (screen X 28, 195 and 370, 160 wide each), 167 and 175 apart;
+# drawing each card a little narrower and shifting the middle one evens out the gaps.
+CARD_SHIFT = (0, 4, 0)
+
 def boat_cards():
     w, h = 160, 300
+    cw = w - 2  # the card as drawn, shadow included
     defs = (grad('ca', '#ffe15a', '#ff9a1f') + grad('ci', '#24508f', '#132c5a') + grad('wa', '#49aee8', '#2279c4') +
-            '<clipPath id="wclip"><rect x="12" y="12" width="132" height="196" rx="10"/></clipPath>')
+            f'<clipPath id="wclip"><rect x="12" y="12" width="{cw-28}" height="196" rx="10"/></clipPath>')
     for idx, (pic, bname, tag, colour) in enumerate(BOATS, start=1):
         for active in (True, False):
-            body = (f'<rect x="4" y="6" width="{w-6}" height="{h-8}" rx="16" fill="{NAVY}"/>'
-                    f'<rect x="1.5" y="1.5" width="{w-6}" height="{h-8}" rx="16" fill="{"url(#ca)" if active else "url(#ci)"}" '
+            body = (f'<g transform="translate({CARD_SHIFT[idx - 1]} 0)">'
+                    f'<rect x="4" y="6" width="{cw-6}" height="{h-8}" rx="16" fill="{NAVY}"/>'
+                    f'<rect x="1.5" y="1.5" width="{cw-6}" height="{h-8}" rx="16" fill="{"url(#ca)" if active else "url(#ci)"}" '
                     f'stroke="{WHITE if active else SKY}" stroke-width="{3 if active else 2}"/>'
-                    f'<rect x="12" y="12" width="{w-28}" height="196" rx="10" fill="url(#wa)"/>')
+                    f'<rect x="12" y="12" width="{cw-28}" height="196" rx="10" fill="url(#wa)"/>')
             body += ('<g clip-path="url(#wclip)">' +
-                     water_ripples(idx * 5, w - 40, 176, 9, '#bfe6ff', 0.45).replace('<path d="M', '<path transform="translate(16,20)" d="M') +
+                     water_ripples(idx * 5, cw - 40, 176, 9, '#bfe6ff', 0.45).replace('<path d="M', '<path transform="translate(16,20)" d="M') +
                      '</g>')
             # the race's own boat picture, a little over twice its size
-            body += race_icon(pic, 12 + (w - 28 - 184) / 2, 18, 184, f'b{idx}{int(active)}_', fallback_boat(colour), 2.2)
+            body += race_icon(pic, 12 + (cw - 28 - 184) / 2, 18, 184, f'b{idx}{int(active)}_', fallback_boat(colour), 2.2)
             ink = NAVY if active else WHITE
-            body += text((w - 4) / 2, 240, bname, 24, ink, 'bold', 'middle', 'italic')
-            body += text((w - 4) / 2, 262, tag, 15, NAVY2 if active else '#bfe6ff', anchor='middle', style='italic')
+            body += text((cw - 4) / 2, 240, bname, 24, ink, 'bold', 'middle', 'italic')
+            body += text((cw - 4) / 2, 262, tag, 15, NAVY2 if active else '#bfe6ff', anchor='middle', style='italic')
             if active:
-                body += text((w - 4) / 2, 284, '\u25b6 GO!', 16, NAVY, 'bold', 'middle')
+                body += text((cw - 4) / 2, 284, '\u25b6 GO!', 16, NAVY, 'bold', 'middle')
+            body += '</g>'
             fname = f'menu_boat{idx}_{"active" if active else "inactive"}.svg'
             write(fname, svg(w, h, body, defs))
             item(f'MenuBoat{idx}_{"A" if active else "I"}', fname, opts=f'matte={PANEL}')

@@ -39,33 +39,59 @@ class TMixerChannel {
 // of its duplicates.
 using TSharedSamples = std::shared_ptr<const std::vector<int16_t>>;
 
-// One playable instance of a recording: position, playing and looping state. Start, Stop and the
-// status reads are called with the mixer locked (TMixerLock).
+// One playable instance of a recording: position, playing and looping state, speed and volume.
+// Start, Stop, the setters and the status reads are called with the mixer locked (TMixerLock).
 class TSoundVoice final : public TMixerChannel {
   public:
+    static constexpr double kMinRate = 1.0 / 16;
+    static constexpr double kMaxRate = 4;
+    // A sounding voice reaches a new speed or volume over this many frames (about 6 ms), so that
+    // changing them every game tick neither clicks nor steps.
+    static constexpr int kGlideFrames = 256;
+
     explicit TSoundVoice(TSharedSamples samples);
     ~TSoundVoice() override;
 
-    void Start(bool looping); // from the beginning
+    void Start(bool looping); // from the beginning, at the speed and volume set
     void Stop();
     bool Playing() const { return m_playing; }
     bool Looping() const { return m_playing && m_looping; }
-    int64_t Position() const { return m_position; } // in frames
+    int64_t Position() const { return m_position; } // in whole frames
     int64_t Frames() const { return m_frames; }
     const TSharedSamples& Samples() const { return m_samples; }
+
+    // Speed against the samples' own (1 = as they are, 2 = twice as fast and an octave up), held to
+    // kMinRate..kMaxRate; volume 0 (silent) .. 1 (as recorded). A value that is not a number is
+    // ignored. A silent voice takes them at once, a sounding one glides there.
+    void SetRate(double rate);
+    void SetVolume(double volume);
+    double Rate() const { return m_rate; }
+    double Volume() const { return m_volume; }
 
     void MixInto(int32_t* acc, int frames) override;
 
   private:
+    void StartGlide();
+    // Linear interpolation between frames; a looped voice reads across its end into its start.
+    void MixResampled(int32_t* acc, int frames);
+
     TSharedSamples m_samples;
     const int16_t* m_data = nullptr;
     int64_t m_frames = 0;
     int64_t m_position = 0;
+    uint32_t m_fraction = 0; // of the next frame, in 1/2^32
     bool m_playing = false;
     bool m_looping = false;
+
+    double m_rate = 1, m_volume = 1;         // where the voice is going
+    double m_nowRate = 1, m_nowVolume = 1;   // where it is
+    double m_rateStep = 0, m_volumeStep = 0; // per frame while gliding
+    int m_glideLeft = 0;
 };
 
-// Our own effect mixer: sums every attached channel into the device's stream and saturates it.
+// Our own effect mixer: sums every attached channel and passes the sum through a soft limiter:
+// below kLimiterKnee it is untouched, above it bends smoothly towards full scale, so that a loud
+// moment rounds off instead of clipping with a crack.
 // The game thread changes channels only under TMixerLock, which holds the device lock while a
 // device is open; the audio thread calls Mix with that lock held.
 class TSoundMixer final : public IAudioSource {
@@ -90,6 +116,12 @@ class TSoundMixer final : public IAudioSource {
     void Mix(int16_t* out, int frames) override;
 
     static constexpr int kDefaultRate = 44100;
+    // Where the limiter starts to bend, as a sample value: -6 dBFS.
+    static constexpr int32_t kLimiterKnee = 16384;
+
+    // The output stage alone: what a summed sample becomes. Odd, rising, the identity up to the
+    // knee, and never beyond 16-bit full scale however large the sum.
+    static int16_t Limit(int32_t sum);
 
   private:
     static constexpr int kChunkFrames = 512;

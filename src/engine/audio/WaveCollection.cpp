@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 namespace {
@@ -137,6 +138,7 @@ void TWaveCollectionItem::Play(bool wait) {
 
     if (m_looped) {
         TMixerLock lock(*mixer);
+        Tune(*m_main);
         m_main->Start(true);
         return;
     }
@@ -154,6 +156,7 @@ void TWaveCollectionItem::Play(bool wait) {
             chosen = m_duplicates.back().get();
         }
         if (chosen) {
+            Tune(*chosen);
             chosen->Start(false);
         }
     }
@@ -163,6 +166,7 @@ void TWaveCollectionItem::Play(bool wait) {
         m_duplicates.push_back(std::move(voice));
         TMixerLock lock(*mixer);
         mixer->Attach(*chosen);
+        Tune(*chosen);
         chosen->Start(false);
     }
 
@@ -191,6 +195,43 @@ void TWaveCollectionItem::Stop() {
     for (auto& voice : m_duplicates) {
         voice->Stop();
     }
+}
+
+void TWaveCollectionItem::SetRate(double rate) {
+    if (std::isnan(rate)) {
+        return;
+    }
+    m_rate = std::clamp(rate, TSoundVoice::kMinRate, TSoundVoice::kMaxRate);
+    if (TSoundMixer* mixer = Mixer()) {
+        TMixerLock lock(*mixer);
+        if (m_main) {
+            m_main->SetRate(m_rate);
+        }
+        for (auto& voice : m_duplicates) {
+            voice->SetRate(m_rate);
+        }
+    }
+}
+
+void TWaveCollectionItem::SetVolume(double volume) {
+    if (std::isnan(volume)) {
+        return;
+    }
+    m_volume = std::clamp(volume, 0.0, 1.0);
+    if (TSoundMixer* mixer = Mixer()) {
+        TMixerLock lock(*mixer);
+        if (m_main) {
+            m_main->SetVolume(m_volume);
+        }
+        for (auto& voice : m_duplicates) {
+            voice->SetVolume(m_volume);
+        }
+    }
+}
+
+void TWaveCollectionItem::Tune(TSoundVoice& voice) const {
+    voice.SetRate(m_rate);
+    voice.SetVolume(m_volume);
 }
 
 int TWaveCollectionItem::PlayingCount() const {

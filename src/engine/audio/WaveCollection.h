@@ -47,6 +47,15 @@ class TWaveCollectionItem {
     // Stops the main buffer and every duplicate.
     void Stop();
 
+    // How every instance plays, those sounding now and those started later: Rate is the speed
+    // against the recording's own (1 = as recorded; the pitch follows), Volume 0 (silent) .. 1 (as
+    // recorded). Sounding instances glide to a new value within a few milliseconds, so the game can
+    // change them every tick. Both are 1 until changed; values out of range are held to it.
+    double Rate() const { return m_rate; }
+    void SetRate(double rate);
+    double Volume() const { return m_volume; }
+    void SetVolume(double volume);
+
     // Run-time state, read under the mixer's lock.
     const TSoundVoice* MainBuffer() const { return m_main.get(); }
     int DuplicateCount() const { return static_cast<int>(m_duplicates.size()); }
@@ -59,6 +68,8 @@ class TWaveCollectionItem {
     TSoundMixer* Mixer() const;
     void FreeBuffers();
     void FreeDuplicates();
+    // Hands Rate and Volume to a buffer; with the mixer locked.
+    void Tune(TSoundVoice& voice) const;
 
     TWaveCollection& m_collection;
     std::string m_name;
@@ -66,6 +77,8 @@ class TWaveCollectionItem {
     bool m_looped = false;
     int32_t m_maxPlayingCount = 0;
     TWave m_wave;
+    double m_rate = 1;
+    double m_volume = 1;
 
     bool m_initialized = false;
     std::unique_ptr<TSoundVoice> m_main;

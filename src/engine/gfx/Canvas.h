@@ -22,6 +22,10 @@ struct TCanvasFont {
     uint32_t Color = 0;         // 0x00RRGGBB
     bool Bold = false;
     TFontPitch Pitch = TFontPitch::fpDefault;
+    // A dark rim around the letters, with a drop shadow of the same width below and to the
+    // right, so text reads over any picture. 0 draws the letters alone.
+    int OutlineWidth = 0;
+    uint32_t OutlineColor = 0; // 0x00RRGGBB
 };
 
 // Text drawing on a surface. Texts are Windows-1252 bytes. Fonts and rendered texts are

@@ -1,6 +1,5 @@
 #include "engine/gfx/ImageList.h"
 
-#include "engine/display/GameDraw.h"
 #include "engine/gfx/Draw.h"
 
 #include <algorithm>
@@ -373,9 +372,9 @@ TPictureCollectionItem& TPictureCollection::Find(std::string_view name) const {
     return *item;
 }
 
-void TPictureCollection::Initialize(const TGameDraw& draw) {
+void TPictureCollection::Initialize(bool displayInitialized) {
     Finalize();
-    if (!draw.Initialized())
+    if (!displayInitialized)
         throw EPictureCollectionError("TPictureCollection cannot be initialized");
     m_initialized = true;
     for (auto& item : m_items)

@@ -13,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-class TGameDraw;
 class TPictureCollection;
 
 class EPictureCollectionError : public std::runtime_error {
@@ -141,8 +140,9 @@ class TPictureCollection {
     void LoadFromFile(const std::string& fileName);
 
     bool Initialized() const { return m_initialized; }
-    // Raises EPictureCollectionError "TPictureCollection cannot be initialized" unless draw is initialized.
-    void Initialize(const TGameDraw& draw);
+    // Ready for a display: raises EPictureCollectionError "TPictureCollection cannot be
+    // initialized" unless that display is initialized.
+    void Initialize(bool displayInitialized);
     void Finalize();
     void Restore();
 
@@ -155,22 +155,4 @@ class TPictureCollection {
     std::vector<std::unique_ptr<TPictureCollectionItem>> m_items;
     std::array<TPictureCollectionItem*, kBucketCount> m_buckets{};
     bool m_initialized = false;
-};
-
-// The image-list component: a picture collection that follows a display's notifications,
-// dropping its surfaces when the display finalizes and rebuilding them when it initializes.
-class TGameImageList {
-  public:
-    explicit TGameImageList(TGameDraw* gameDraw = nullptr);
-    ~TGameImageList();
-    TGameImageList(const TGameImageList&) = delete;
-    TGameImageList& operator=(const TGameImageList&) = delete;
-
-    TGameDraw* GameDraw() const { return m_gameDraw; }
-    void SetGameDraw(TGameDraw* gameDraw);
-
-    TPictureCollection Items;
-
-  private:
-    TGameDraw* m_gameDraw = nullptr;
 };

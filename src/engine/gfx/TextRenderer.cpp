@@ -5,6 +5,7 @@
 
 #include <SDL_ttf.h>
 #include <algorithm>
+#include <cmath>
 #include <fontconfig/fontconfig.h>
 
 namespace {
@@ -13,6 +14,9 @@ namespace {
 constexpr int kScreenDpi = 96;
 // Rendered texts kept before the cache starts over; the game shows a few dozen at a time.
 constexpr size_t kMaxCachedTexts = 1024;
+// How much lighter than asked a face may be before it is emboldened (fontconfig's scale, on
+// which bold is 200 and black 210).
+constexpr int kWeightTolerance = 5;
 
 } // namespace
 
@@ -35,7 +39,9 @@ TTextRenderer::~TTextRenderer() {
 }
 
 const TTextRenderer::TResolved& TTextRenderer::Resolve(const TCanvasFont& font) {
-    std::string key = font.Name + (font.Bold ? "|b|" : "|r|") + std::to_string(static_cast<int>(font.Pitch));
+    // The size takes part: an alias may pick another face for large sizes.
+    std::string key = font.Name + (font.Bold ? "|b|" : "|r|") + std::to_string(static_cast<int>(font.Pitch)) +
+                      '|' + std::to_string(font.Size);
     auto it = m_resolved.find(key);
     if (it != m_resolved.end())
         return it->second;
@@ -49,10 +55,14 @@ const TTextRenderer::TResolved& TTextRenderer::Resolve(const TCanvasFont& font) 
         }
         FcPatternAddInteger(pattern, FC_WEIGHT, font.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
         FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
+        FcPatternAddDouble(pattern, FC_SIZE, font.Size);
         if (font.Pitch == TFontPitch::fpFixed)
             FcPatternAddInteger(pattern, FC_SPACING, FC_MONO);
         FcConfigSubstitute(m_config, pattern, FcMatchPattern);
         FcDefaultSubstitute(pattern);
+        // The weight asked for, after the aliases had their say.
+        int wanted = font.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR;
+        FcPatternGetInteger(pattern, FC_WEIGHT, 0, &wanted);
         FcResult result = FcResultNoMatch;
         FcPattern* match = FcFontMatch(m_config, pattern, &result);
         if (match) {
@@ -69,8 +79,8 @@ const TTextRenderer::TResolved& TTextRenderer::Resolve(const TCanvasFont& font) 
             if (FcPatternGetMatrix(match, FC_MATRIX, 0, &matrix) == FcResultMatch && matrix &&
                 matrix->xx > 0.1 && matrix->xx <= 1.0)
                 resolved.WidthScale = matrix->xx;
-            // No bold face in the family: embolden the regular one.
-            resolved.SyntheticBold = font.Bold && weight < FC_WEIGHT_DEMIBOLD;
+            // The family has nothing as heavy as asked for: embolden the heaviest face it has.
+            resolved.SyntheticBold = wanted >= FC_WEIGHT_DEMIBOLD && weight < wanted - kWeightTolerance;
             FcPatternDestroy(match);
         }
         FcPatternDestroy(pattern);
@@ -78,24 +88,63 @@ const TTextRenderer::TResolved& TTextRenderer::Resolve(const TCanvasFont& font) 
     return m_resolved.emplace(std::move(key), std::move(resolved)).first->second;
 }
 
-// Narrows a rendered mask by averaging the source columns that fall into each target column.
+// Narrows a rendered mask: each target column takes the area-weighted mean of the source
+// columns it covers, so narrowed strokes stay smooth and keep their weight.
 void TTextRenderer::Condense(TRenderedText& text, double scale) {
     const int w = text.CoverageWidth, h = text.CoverageHeight;
     const int nw = std::max(1, static_cast<int>(w * scale + 0.5));
+    const double step = 1.0 / scale; // source columns per target column
     std::vector<uint8_t> out(static_cast<size_t>(nw) * h);
     for (int x = 0; x < nw; ++x) {
-        int from = static_cast<int>(x / scale), to = std::max(from + 1, static_cast<int>((x + 1) / scale));
-        to = std::min(to, w);
+        const double from = x * step, to = std::min(static_cast<double>(w), (x + 1) * step);
         for (int y = 0; y < h; ++y) {
             const uint8_t* row = text.Coverage.data() + static_cast<size_t>(y) * w;
-            int sum = 0;
-            for (int sx = from; sx < to; ++sx)
-                sum = std::max(sum, static_cast<int>(row[sx]));
-            out[static_cast<size_t>(y) * nw + x] = static_cast<uint8_t>(sum);
+            double sum = 0, weight = 0;
+            for (int sx = static_cast<int>(from); sx < w && sx < to; ++sx) {
+                double part = std::min(to, sx + 1.0) - std::max(from, static_cast<double>(sx));
+                sum += row[sx] * part;
+                weight += part;
+            }
+            out[static_cast<size_t>(y) * nw + x] = weight > 0 ? static_cast<uint8_t>(sum / weight + 0.5) : 0;
         }
     }
     text.Coverage = std::move(out);
     text.CoverageWidth = nw;
+}
+
+const std::vector<uint8_t>& TTextRenderer::Outline(TRenderedText& text, int radius) {
+    if (text.OutlineRadius == radius)
+        return text.Outline;
+    const int w = text.CoverageWidth, h = text.CoverageHeight;
+    const int ow = w + 2 * radius, oh = h + 2 * radius;
+    text.Outline.assign(static_cast<size_t>(ow) * oh, 0);
+    text.OutlineRadius = radius;
+    if (text.Coverage.empty())
+        return text.Outline;
+    // A disc of the given radius, its rim antialiased by distance.
+    struct TTap {
+        int Dx, Dy;
+        int Weight; // 0..256
+    };
+    std::vector<TTap> disc;
+    for (int dy = -radius; dy <= radius; ++dy)
+        for (int dx = -radius; dx <= radius; ++dx) {
+            double inside = radius + 0.5 - std::sqrt(static_cast<double>(dx * dx + dy * dy));
+            if (inside > 0)
+                disc.push_back({dx, dy, static_cast<int>(std::min(1.0, inside) * 256)});
+        }
+    for (int oy = 0; oy < oh; ++oy)
+        for (int ox = 0; ox < ow; ++ox) {
+            int best = 0;
+            for (const TTap& t : disc) {
+                int sx = ox - radius + t.Dx, sy = oy - radius + t.Dy;
+                if (sx < 0 || sy < 0 || sx >= w || sy >= h)
+                    continue;
+                best = std::max(best, text.Coverage[static_cast<size_t>(sy) * w + sx] * t.Weight >> 8);
+            }
+            text.Outline[static_cast<size_t>(oy) * ow + ox] = static_cast<uint8_t>(best);
+        }
+    return text.Outline;
 }
 
 TTF_Font* TTextRenderer::Open(const TCanvasFont& font, std::string* key) {
@@ -124,8 +173,8 @@ int TTextRenderer::LineHeight(const TCanvasFont& font) {
     return f ? TTF_FontHeight(f) : 0;
 }
 
-const TTextRenderer::TRenderedText* TTextRenderer::Text(const TCanvasFont& font, std::string_view cp1252,
-                                                        bool withCoverage) {
+TTextRenderer::TRenderedText* TTextRenderer::Text(const TCanvasFont& font, std::string_view cp1252,
+                                                  bool withCoverage) {
     std::string key;
     TTF_Font* f = Open(font, &key);
     if (!f)

@@ -29,11 +29,16 @@ class TTextRenderer {
         int CoverageWidth = 0; // the rendered mask may differ slightly from the measured size
         int CoverageHeight = 0;
         std::vector<uint8_t> Coverage; // alpha values, rows top first
+        int OutlineRadius = -1;        // the radius Outline was made for; -1 when not made yet
+        std::vector<uint8_t> Outline;  // Coverage grown by OutlineRadius on every side
     };
 
     // Null when no font at all could be opened.
-    const TRenderedText* Text(const TCanvasFont& font, std::string_view cp1252, bool withCoverage);
+    TRenderedText* Text(const TCanvasFont& font, std::string_view cp1252, bool withCoverage);
     int LineHeight(const TCanvasFont& font);
+    // The coverage of a rendered text grown by a disc of the radius, as a mask of
+    // (CoverageWidth + 2 radius) x (CoverageHeight + 2 radius); made once per text.
+    const std::vector<uint8_t>& Outline(TRenderedText& text, int radius);
 
   private:
     struct TResolved {

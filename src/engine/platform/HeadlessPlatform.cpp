@@ -1,5 +1,7 @@
 #include "engine/platform/HeadlessPlatform.h"
 
+#include "engine/platform/MessageText.h"
+
 #include <algorithm>
 
 void THeadlessPlatform::PushKey(int virtualKey, bool down, bool alt, bool repeat) {
@@ -112,8 +114,13 @@ void THeadlessPlatform::GetKeyboardState(uint8_t keys[256]) const {
     std::copy(m_keys.begin(), m_keys.end(), keys);
 }
 
+// Recorded as the SDL back-end shows them.
 void THeadlessPlatform::ShowFatalError(const std::string& title, const std::string& message) {
-    m_errors.push_back(title + ": " + message);
+    m_errors.push_back(PrintableMessage(title) + ": " + PrintableMessage(message));
+}
+
+void THeadlessPlatform::ShowWarning(const std::string& title, const std::string& message) {
+    m_warnings.push_back(PrintableMessage(title) + ": " + PrintableMessage(message));
 }
 
 bool THeadlessPlatform::OpenAudio(IAudioSource* source, TAudioSpec& obtained) {

@@ -75,9 +75,7 @@ class THeadlessPlatform final : public IPlatform {
     int ShowCursor(bool show) override { return m_cursorCount += show ? 1 : -1; }
     void OpenUrl(const std::string& urlOrFile) override { m_urls.push_back(urlOrFile); }
     void ShowFatalError(const std::string& title, const std::string& message) override;
-    void ShowWarning(const std::string& title, const std::string& message) override {
-        m_warnings.push_back(title + ": " + message);
-    }
+    void ShowWarning(const std::string& title, const std::string& message) override;
     bool OpenAudio(IAudioSource* source, TAudioSpec& obtained) override;
     void CloseAudio() override { m_audio = nullptr; }
     void LockAudio() override { ++m_audioLock; }

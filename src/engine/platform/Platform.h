@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -140,6 +141,15 @@ class TAudioLock {
     IPlatform& m_platform;
 };
 
+// Where the SDL platform shows its message boxes: in this process, or (for the game itself) in a
+// copy of the game's executable started for each box, which ends together with the game.
+enum class TSdlDialogs { InProcess, OwnProcess };
+
 // wholeFrames: every Present sends the whole picture, changed or not (to measure what sending
 // only the changes saves).
-std::unique_ptr<IPlatform> CreateSdlPlatform(bool wholeFrames = false);
+std::unique_ptr<IPlatform> CreateSdlPlatform(TSdlDialogs dialogs = TSdlDialogs::InProcess,
+                                             bool wholeFrames = false);
+
+// A program whose platform shows its boxes in their own process hands its arguments here first:
+// when they ask for such a box, this shows it and returns the code to end the process with.
+std::optional<int> RunSdlDialogProcess(int argc, char** argv);

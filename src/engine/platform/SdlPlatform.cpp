@@ -1,12 +1,17 @@
+#include "engine/platform/MessageText.h"
 #include "engine/platform/Platform.h"
 #include "engine/platform/PresentedFrame.h"
+#include "engine/platform/ScreenGeometry.h"
+#include "engine/platform/SdlDialog.h"
 #include "engine/platform/SdlKeys.h"
+#include "engine/platform/VideoDrivers.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -45,9 +50,21 @@ class TPixelConverter {
     std::array<uint32_t, 256> m_high{};
 };
 
+// What to add to a start-up failure when the likely cause is a start outside any desktop session.
+std::string DesktopHint() {
+    if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"))
+        return {};
+    return " Neither DISPLAY nor WAYLAND_DISPLAY is set: start the game from a desktop session.";
+}
+
+std::string NoScreenMessage(const std::string& driver) {
+    return "There is no screen to show the game on: SDL's video driver \"" + driver +
+           "\" draws nowhere a person can see." + DesktopHint();
+}
+
 class TSdlPlatform final : public IPlatform {
   public:
-    explicit TSdlPlatform(bool wholeFrames) : m_wholeFrames(wholeFrames) {}
+    TSdlPlatform(TSdlDialogs dialogs, bool wholeFrames) : m_dialogs(dialogs), m_wholeFrames(wholeFrames) {}
     ~TSdlPlatform() override {
         CloseAudio();
         if (m_joystick) {
@@ -71,14 +88,19 @@ class TSdlPlatform final : public IPlatform {
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "0");
         if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
-            error = std::string("SDL could not start: ") + SDL_GetError();
+            error = std::string("SDL could not start: ") + SDL_GetError() + "." + DesktopHint();
             return false;
         }
         m_sdlStarted = true;
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (!ShowsWindowsToAPerson(driver ? driver : "")) {
+            error = NoScreenMessage(driver ? driver : "none");
+            return false;
+        }
         // Joysticks and sound are optional: the game runs without them.
         SDL_InitSubSystem(SDL_INIT_JOYSTICK);
-        m_window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
-                                    height, SDL_WINDOW_SHOWN);
+        const TScreenRect place = PlaceWindow(UsableArea(0), width, height);
+        m_window = SDL_CreateWindow(title.c_str(), place.X, place.Y, width, height, SDL_WINDOW_SHOWN);
         if (!m_window) {
             error = std::string("The window could not be created: ") + SDL_GetError();
             return false;
@@ -98,9 +120,22 @@ class TSdlPlatform final : public IPlatform {
         if (!m_window || fullScreen == IsFullScreen()) {
             return;
         }
+        if (fullScreen) {
+            SDL_GetWindowPosition(m_window, &m_windowedAt.x, &m_windowedAt.y);
+            // Full screen is the window manager's job; without one the window would stay where and as
+            // large as it was, showing a corner of a picture scaled for the whole screen. Covering the
+            // screen first is right either way.
+            SDL_Rect screen;
+            if (SDL_GetDisplayBounds(DisplayIndex(), &screen) == 0) {
+                SDL_SetWindowPosition(m_window, screen.x, screen.y);
+                SDL_SetWindowSize(m_window, screen.w, screen.h);
+            }
+        }
         SDL_SetWindowFullscreen(m_window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
         if (!fullScreen) {
+            // Neither SDL nor every window manager puts the window back where it was.
             SDL_SetWindowSize(m_window, m_width, m_height);
+            SDL_SetWindowPosition(m_window, m_windowedAt.x, m_windowedAt.y);
         }
     }
     bool IsFullScreen() const override {
@@ -114,12 +149,20 @@ class TSdlPlatform final : public IPlatform {
         m_placementStored = true;
         return true;
     }
+    // Called before the switch back to a window: the place is taken once the window is one again.
     void RestoreWindowPlacement() override {
-        if (m_window && m_placementStored) {
-            SDL_SetWindowPosition(m_window, m_placement.x, m_placement.y);
+        if (!m_window) {
+            return;
+        }
+        if (m_placementStored) {
+            m_windowedAt = m_placement;
             m_placementStored = false;
-        } else if (m_window) {
-            SDL_SetWindowPosition(m_window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        } else {
+            const TScreenRect place = PlaceWindow(UsableArea(DisplayIndex()), m_width, m_height);
+            m_windowedAt = SDL_Point{place.X, place.Y};
+        }
+        if (!IsFullScreen()) {
+            SDL_SetWindowPosition(m_window, m_windowedAt.x, m_windowedAt.y);
         }
     }
     bool HasFocus() const override {
@@ -238,12 +281,10 @@ class TSdlPlatform final : public IPlatform {
     }
 
     void ShowFatalError(const std::string& title, const std::string& message) override {
-        std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), m_window);
+        ShowMessage(TDialogKind::Error, title, message);
     }
     void ShowWarning(const std::string& title, const std::string& message) override {
-        std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, title.c_str(), message.c_str(), m_window);
+        ShowMessage(TDialogKind::Warning, title, message);
     }
 
     bool OpenAudio(IAudioSource* source, TAudioSpec& obtained) override {
@@ -292,6 +333,14 @@ class TSdlPlatform final : public IPlatform {
     }
 
   private:
+    void ShowMessage(TDialogKind kind, const std::string& title, const std::string& message) {
+        const std::string shownTitle = PrintableMessage(title, kMaxTitleBytes);
+        const std::string shownMessage = PrintableMessage(message);
+        std::fprintf(stderr, "%s: %s\n", shownTitle.c_str(), shownMessage.c_str());
+        std::fflush(stderr);
+        ShowSdlDialog(kind, shownTitle, shownMessage, m_window, m_dialogs == TSdlDialogs::OwnProcess);
+    }
+
     static void AudioCallback(void* user, Uint8* stream, int length) {
         static_cast<IAudioSource*>(user)->Mix(reinterpret_cast<int16_t*>(stream), length / 4);
     }
@@ -308,13 +357,19 @@ class TSdlPlatform final : public IPlatform {
         }
     }
 
+    int DisplayIndex() const { return std::max(0, SDL_GetWindowDisplayIndex(m_window)); }
+
+    static TScreenRect UsableArea(int display) {
+        SDL_Rect area;
+        if (SDL_GetDisplayUsableBounds(display, &area) != 0 && SDL_GetDisplayBounds(display, &area) != 0) {
+            return TScreenRect{};
+        }
+        return TScreenRect{area.x, area.y, area.w, area.h};
+    }
+
     void UpdateViewport(int targetW, int targetH, int width, int height) {
-        // Aspect kept: the largest width × height scale that fits, centred, black borders.
-        double scale = std::min(static_cast<double>(targetW) / width, static_cast<double>(targetH) / height);
-        SDL_Rect view{0, 0, std::max(1, static_cast<int>(width * scale)),
-                      std::max(1, static_cast<int>(height * scale))};
-        view.x = (targetW - view.w) / 2;
-        view.y = (targetH - view.h) / 2;
+        const TScreenRect fit = FitPicture(targetW, targetH, width, height);
+        const SDL_Rect view{fit.X, fit.Y, fit.W, fit.H};
         if (view.x != m_view.x || view.y != m_view.y || view.w != m_view.w || view.h != m_view.h ||
             targetW != m_targetW || targetH != m_targetH) {
             m_view = view;
@@ -506,6 +561,9 @@ class TSdlPlatform final : public IPlatform {
         }
     }
 
+    static constexpr std::size_t kMaxTitleBytes = 200;
+
+    TSdlDialogs m_dialogs;
     std::array<bool, SDL_NUM_SCANCODES> m_scancodesDown{};
     mutable std::array<bool, 256> m_pressedSinceRead{};
     uint32_t m_keySerial = 0;
@@ -520,6 +578,7 @@ class TSdlPlatform final : public IPlatform {
     int m_cursorCount = 0;
     SDL_Point m_placement{};
     bool m_placementStored = false;
+    SDL_Point m_windowedAt{}; // where the window goes when it leaves full screen
     TPixelConverter m_converter;
     bool m_wholeFrames = false;
     TPresentedFrame m_presented;
@@ -535,6 +594,6 @@ class TSdlPlatform final : public IPlatform {
 
 } // namespace
 
-std::unique_ptr<IPlatform> CreateSdlPlatform(bool wholeFrames) {
-    return std::make_unique<TSdlPlatform>(wholeFrames);
+std::unique_ptr<IPlatform> CreateSdlPlatform(TSdlDialogs dialogs, bool wholeFrames) {
+    return std::make_unique<TSdlPlatform>(dialogs, wholeFrames);
 }

@@ -301,3 +301,22 @@ TEST_F(WaveArchiveLoadTest, MissingFileLeavesTheCollectionAlone) {
     EXPECT_THROW(list.Items().LoadFromFile(path + ".missing"), EArchiveError);
     EXPECT_NE(list.Items().TryFind("Kept"), nullptr);
 }
+
+TEST_F(WaveListTest, RateAndVolumeReachTheInstancesSoundingAndThoseStartedLater) {
+    for (bool looped : {false, true}) {
+        SCOPED_TRACE(looped);
+        TWaveCollectionItem& item = AddItem(looped ? "Engine" : "Bonus", 0, looped, 5000, 1000);
+        item.Play();
+        EXPECT_EQ(platform.PullAudio(1)[0], 1000); // as recorded until told otherwise
+        item.SetRate(1.5);
+        item.SetVolume(0.5);
+        platform.PullAudio(TSoundVoice::kGlideFrames);
+        EXPECT_EQ(platform.PullAudio(1)[0], 500);
+        item.Stop();
+        item.Play();
+        EXPECT_EQ(platform.PullAudio(1)[0], 500) << "a fresh instance starts at the level set";
+        const TSoundVoice& voice = looped ? *item.MainBuffer() : item.Duplicate(item.DuplicateCount() - 1);
+        EXPECT_EQ(voice.Rate(), 1.5);
+        item.Stop();
+    }
+}

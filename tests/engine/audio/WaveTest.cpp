@@ -1,7 +1,6 @@
 #include "engine/audio/Wave.h"
 #include "engine/audio/AudioErrors.h"
 #include "engine/audio/AudioTestData.h"
-#include "engine/audio/SoundMixer.h"
 
 #include <gtest/gtest.h>
 
@@ -131,37 +130,4 @@ TEST(ConvertWave, UnplayableFormatsCannotBeMade) {
             EXPECT_STREQ(error.what(), "Sound Buffer cannot be made") << what;
         }
     }
-}
-
-TEST(SoundMixer, SumsVoicesAndSaturates) {
-    TSoundMixer mixer;
-    auto loud =
-        std::make_shared<const std::vector<int16_t>>(std::vector<int16_t>{30000, -30000, 30000, -30000});
-    auto quiet = std::make_shared<const std::vector<int16_t>>(std::vector<int16_t>{5, 6});
-    TSoundVoice a(loud), b(loud), c(quiet);
-    mixer.Attach(a);
-    mixer.Attach(b);
-    mixer.Attach(c);
-    a.Start(false);
-    b.Start(false);
-    c.Start(true); // loops its single frame
-    std::vector<int16_t> out(8, 99);
-    mixer.Mix(out.data(), 4);
-    EXPECT_EQ(out, (std::vector<int16_t>{32767, -32768, 32767, -32768, 5, 6, 5, 6}));
-    EXPECT_FALSE(a.Playing());
-    EXPECT_TRUE(c.Playing());
-    mixer.Detach(a);
-    mixer.Detach(b);
-    mixer.Detach(c);
-}
-
-TEST(SoundMixer, ChannelsOutlivingTheMixerAreLetGo) {
-    auto samples = std::make_shared<const std::vector<int16_t>>(std::vector<int16_t>{1, 1});
-    TSoundVoice voice(samples);
-    {
-        TSoundMixer mixer;
-        mixer.Attach(voice);
-        EXPECT_TRUE(voice.Attached());
-    }
-    EXPECT_FALSE(voice.Attached());
 }

@@ -1,5 +1,6 @@
 #include "engine/gfx/ImageList.h"
 #include "engine/display/GameDraw.h"
+#include "engine/display/GameImageList.h"
 
 #include <gtest/gtest.h>
 
@@ -328,7 +329,7 @@ TEST(PictureCollection, InitializeNeedsAnInitializedDisplay) {
     TGameDraw draw(nullptr, 800, 600);
     TPictureCollection pictures;
     try {
-        pictures.Initialize(draw);
+        pictures.Initialize(draw.Initialized());
         FAIL() << "no exception";
     } catch (const EPictureCollectionError& e) {
         EXPECT_STREQ(e.what(), "TPictureCollection cannot be initialized");

@@ -1,5 +1,6 @@
 #include "engine/archive/ImageArchive.h"
 #include "engine/display/GameDraw.h"
+#include "engine/display/GameImageList.h"
 #include "engine/gfx/ImageList.h"
 
 #include <cstdio>

@@ -37,6 +37,7 @@ XmPlayback PlayXm(const std::vector<uint8_t>& bytes, double maxSeconds, bool kee
             auto* pcm = static_cast<const int16_t*>(frame.buffer);
             for (int i = 0; i + 1 < frame.buffer_size / 2; i += 2)
                 result.Mono.push_back(static_cast<int16_t>((pcm[i] + pcm[i + 1]) / 2));
+            result.Stereo.insert(result.Stereo.end(), pcm, pcm + frame.buffer_size / 2);
         }
     }
     xmp_end_player(ctx);

@@ -8,9 +8,10 @@ struct XmPlayback {
     bool Loaded = false;
     std::string Error;
     int Channels = 0, Orders = 0, RestartPosition = -1;
-    double WrapSeconds = 0;    // time at which playback went back to the start
-    int OrderAfterWrap = -1;   // order position right after the wrap
-    std::vector<int16_t> Mono; // rendered output, when asked for
+    double WrapSeconds = 0;      // time at which playback went back to the start
+    int OrderAfterWrap = -1;     // order position right after the wrap
+    std::vector<int16_t> Mono;   // rendered output, when asked for: both sides averaged
+    std::vector<int16_t> Stereo; // and as played: left, right, left, ...
 };
 
 XmPlayback PlayXm(const std::vector<uint8_t>& bytes, double maxSeconds, bool keepAudio);

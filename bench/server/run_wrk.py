@@ -1,0 +1,209 @@
+#!/usr/bin/env python3
+"""Load run for the world score server, side by side with nginx on this machine.
+
+With 100,000 results stored, wrk loads in turn: nginx serving a static file as large as the
+world page, the world page, the JSON top 100, and durable submissions (each a new result).
+Prints requests per second, the 99th-percentile latency, the ratios to nginx's static rate,
+the server's memory, and whether the goals hold:
+  page >= 1/2 of nginx static, submissions >= 1/4 of it, page p99 < 5 ms, memory < 30 MB.
+
+Usage: bench/server/run_wrk.py [--build build] [--duration 10] [--connections 32] [--threads 1]
+Needs wrk and nginx (scripts/setup.sh installs both). Runs by hand, not in the test suite."""
+
+import argparse
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+
+PAGE = "/cgi/version.pl?prg=Spraydash&show&type=0"
+JSON = "/api/v1/scores?period=all&limit=100"
+
+SUBMIT_LUA = """
+local paths = {}
+local n = 0
+init = function(args)
+  for line in io.lines(args[1]) do paths[#paths + 1] = line end
+end
+request = function()
+  n = n + 1
+  return wrk.format("GET", paths[(n % #paths) + 1])
+end
+"""
+
+NGINX_CONF = """
+worker_processes {workers};
+daemon off;
+pid {dir}/nginx.pid;
+error_log {dir}/nginx-error.log;
+events {{ worker_connections 4096; }}
+http {{
+    access_log off;
+    client_body_temp_path {dir}/body;
+    proxy_temp_path {dir}/proxy;
+    fastcgi_temp_path {dir}/fastcgi;
+    uwsgi_temp_path {dir}/uwsgi;
+    scgi_temp_path {dir}/scgi;
+    keepalive_requests 100000;
+    default_type text/html;
+    server {{
+        listen 127.0.0.1:{port};
+        root {dir}/www;
+    }}
+}}
+"""
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for(url, timeout=10):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        try:
+            with urllib.request.urlopen(url, timeout=2) as reply:
+                return reply.read()
+        except OSError:
+            time.sleep(0.1)
+    raise RuntimeError("nothing answers at " + url)
+
+
+def to_ms(value, unit):
+    return float(value) * {"us": 0.001, "ms": 1.0, "s": 1000.0}[unit]
+
+
+def wrk(url, args, script=None, script_args=()):
+    command = ["wrk", "-t1", "-c%d" % args.connections, "-d%ds" % args.duration, "--latency"]
+    if script:
+        command += ["-s", script]
+    command.append(url)
+    if script_args:
+        command += ["--", *script_args]
+    out = subprocess.run(command, capture_output=True, text=True, check=True).stdout
+    rate = float(re.search(r"Requests/sec:\s+([\d.]+)", out).group(1))
+    p99 = re.search(r"99%\s+([\d.]+)(us|ms|s)\b", out)
+    errors = re.search(r"Non-2xx or 3xx responses: (\d+)", out)
+    socket_errors = re.search(r"Socket errors: (.*)", out)
+    return {"rate": rate, "p99": to_ms(*p99.groups()), "non2xx": int(errors.group(1)) if errors else 0,
+            "socket": socket_errors.group(1) if socket_errors else ""}
+
+
+def memory(pid):
+    values = {}
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            key, _, rest = line.partition(":")
+            if key in ("VmRSS", "VmHWM"):
+                values[key] = int(rest.split()[0]) / 1024.0
+    return values
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default="build")
+    parser.add_argument("--duration", type=int, default=10)
+    parser.add_argument("--connections", type=int, default=32)
+    parser.add_argument("--threads", type=int, default=1, help="server threads and nginx workers")
+    parser.add_argument("--entries", type=int, default=100000)
+    args = parser.parse_args()
+
+    for tool in ("wrk", "nginx"):
+        if shutil.which(tool) is None and not os.path.exists("/usr/sbin/" + tool):
+            sys.exit("%s is not installed (scripts/setup.sh installs it)" % tool)
+    server_exe = os.path.join(args.build, "src", "server", "spraydash-scores")
+    data_exe = os.path.join(args.build, "bench", "server", "server_bench_data")
+    for exe in (server_exe, data_exe):
+        if not os.path.exists(exe):
+            sys.exit("%s is missing: build first" % exe)
+
+    work = tempfile.mkdtemp(prefix="spraydash-wrk-")
+    os.chmod(work, 0o755)  # nginx's workers run as an unprivileged user
+    server = nginx = None
+    try:
+        db = os.path.join(work, "scores.db")
+        print("filling %s with %d results ..." % (db, args.entries), flush=True)
+        subprocess.run([data_exe, "fill", db, str(args.entries)], check=True)
+        urls = os.path.join(work, "submissions.txt")
+        subprocess.run([data_exe, "urls", urls, str(max(200000, args.duration * 60000))], check=True)
+        lua = os.path.join(work, "submit.lua")
+        with open(lua, "w") as f:
+            f.write(SUBMIT_LUA)
+
+        server = subprocess.Popen([server_exe, "--listen", "127.0.0.1:0", "--db", db, "--rate-limit", "0",
+                                   "--threads", str(args.threads), "--max-connections", "4096"],
+                                  stdout=subprocess.PIPE)
+        base = "http://" + re.search(r"listening on (\S+),", server.stdout.readline().decode()).group(1)
+        page = wait_for(base + PAGE)
+
+        os.makedirs(os.path.join(work, "www"))
+        with open(os.path.join(work, "www", "page.html"), "wb") as f:
+            f.write(page)
+        nginx_port = free_port()
+        conf = os.path.join(work, "nginx.conf")
+        with open(conf, "w") as f:
+            f.write(NGINX_CONF.format(workers=args.threads, dir=work, port=nginx_port))
+        nginx = subprocess.Popen(["nginx", "-c", conf, "-p", work], stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        static_url = "http://127.0.0.1:%d/page.html" % nginx_port
+        try:
+            static = wait_for(static_url)
+        except RuntimeError:
+            with open(os.path.join(work, "nginx-error.log")) as log:
+                sys.exit("nginx does not serve the page:\n" + log.read())
+        assert len(static) == len(page)
+
+        print("page %d bytes; wrk -t1 -c%d -d%ds; server threads and nginx workers: %d\n"
+              % (len(page), args.connections, args.duration, args.threads), flush=True)
+        results = {}
+        results["nginx static file"] = wrk(static_url, args)
+        results["world page"] = wrk(base + PAGE, args)
+        results["JSON top 100"] = wrk(base + JSON, args)
+        after_reads = memory(server.pid)
+        results["submissions (durable)"] = wrk(base + "/", args, lua, [urls])
+        after_writes = memory(server.pid)
+        with urllib.request.urlopen(base + "/api/v1/scores?limit=1", timeout=10) as reply:
+            total = int(re.search(rb'"total":(\d+)', reply.read()).group(1))
+
+        static_rate = results["nginx static file"]["rate"]
+        print("%-24s %12s %10s %10s %8s" % ("", "requests/s", "p99 ms", "vs nginx", "non-2xx"))
+        for name, r in results.items():
+            print("%-24s %12.0f %10.2f %9.2fx %8d %s" % (name, r["rate"], r["p99"], r["rate"] / static_rate,
+                                                           r["non2xx"], r["socket"]))
+        print("\nserver memory with %d stored results: %.1f MB resident (peak %.1f MB)"
+              % (args.entries, after_reads["VmRSS"], after_reads["VmHWM"]))
+        print("after the submission run (%d results stored): %.1f MB resident (peak %.1f MB)"
+              % (total, after_writes["VmRSS"], after_writes["VmHWM"]))
+
+        goals = [
+            ("page >= 1/2 of nginx static", results["world page"]["rate"] >= static_rate / 2),
+            ("submissions >= 1/4 of nginx static", results["submissions (durable)"]["rate"] >= static_rate / 4),
+            ("page p99 < 5 ms", results["world page"]["p99"] < 5.0),
+            ("memory < 30 MB with %d results" % args.entries, after_reads["VmHWM"] < 30.0),
+        ]
+        print()
+        for text, met in goals:
+            print("%-44s %s" % (text, "met" if met else "MISSED"))
+        return 0
+    finally:
+        for proc in (nginx, server):
+            if proc and proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(10)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+        if server:
+            server.stdout.close()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

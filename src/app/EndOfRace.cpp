@@ -1,0 +1,216 @@
+#include "app/EndOfRace.h"
+
+#include "app/MForm.h"
+#include "app/Messages.h"
+#include "app/Screens.h"
+#include "context/Frame.h"
+#include "context/GameAudio.h"
+#include "context/GameText.h"
+#include "context/InterfaceSprites.h"
+#include "menus/Menus.h"
+#include "race/Race.h"
+
+#include <string>
+
+namespace {
+constexpr int kGameOverMs = 2000;
+constexpr int kNameCursorX = 217;
+constexpr int kNameCursorY = 363;
+constexpr int kNameCursorZ = 7;
+
+// The race's questions use the first two button slots; the race has no buttons of its own.
+constexpr TYesNoQuestion::TButtons kFinishButtons{ScreenSlot::RaceYes, 307, 414, 340};
+constexpr TYesNoQuestion::TButtons kSendButtons{ScreenSlot::RaceYes, 315, 422, 344};
+
+// Shows the pointer and makes the buttons; highlighted is the slot lit at opening.
+void OpenRaceQuestion(TMForm& form, int highlighted) {
+    form.Audio().StopSound("Engine");
+    form.Screens().ShowMouseCursor();
+    TScreenState& s = form.Screen();
+    s.ButtonCount = ScreenSlot::RaceNo;
+    s.ActiveButton = highlighted;
+    s.FirstButton = ScreenSlot::RaceYes;
+    s.LastButton = ScreenSlot::RaceNo;
+}
+
+void CloseRaceQuestion(TMForm& form) {
+    form.Screen().FreeButtons();
+    form.Screens().HideMouseCursor();
+}
+} // namespace
+
+// ---- The flow ------------------------------------------------------------------------------
+
+void TEndOfRace::RaceOver() {
+    if (m_form.Menus().QualifiesForTable(m_form.Race().Score)) {
+        m_form.OpenMessage(msgEnterName);
+    } else {
+        BackToMenu();
+    }
+}
+
+void TEndOfRace::NameEntered() {
+    m_form.Menus().CommitNameEntry(m_form.Race().Score);
+    m_form.Messages().CloseMessage();
+    m_form.OpenMessage(msgSendResult);
+}
+
+void TEndOfRace::SendResult() {
+    TMessages& messages = m_form.Messages();
+    TRace& race = m_form.Race();
+    messages.CloseMessage();
+    messages.OpenMessage(msgSending);
+    // The request blocks the game: one frame shows the standing race and "Sending..." meanwhile.
+    messages.DrawMessages(1);
+    race.DrawSpeedNeedle();
+    race.DrawRaceHud();
+    race.DrawPowerUpPanel();
+    m_form.Frame().PresentFrame();
+    m_form.Menus().SubmitScore(race.Score);
+    messages.CloseMessage();
+    BackToMenu();
+    m_form.ActOnRequestsHeldWhileBusy();
+}
+
+void TEndOfRace::BackToMenu() {
+    m_form.Screens().TearDownRace();
+    m_form.Screens().BuildMainMenu(true, fuHighScores);
+}
+
+// ---- Game over -----------------------------------------------------------------------------
+
+void TGameOverNotice::Open() {
+    m_form.Audio().StopSound("Engine");
+    m_form.Audio().PlaySound("GameOver");
+    m_messages.MessageTimer = kGameOverMs;
+}
+
+void TGameOverNotice::Draw(int lagCount) {
+    CentredText(kNoticeFont, "Game over", 273);
+    if (m_messages.MessageTimer <= 0) {
+        m_messages.CloseMessage();
+        return;
+    }
+    m_messages.MessageTimer -= m_form.Shell().TickMs;
+    m_form.Race().AnimateExplosions(lagCount);
+}
+
+void TGameOverNotice::AfterClose() {
+    m_messages.EndOfRace().RaceOver();
+}
+
+// ---- "Finish race?" ------------------------------------------------------------------------
+
+TFinishRaceQuestion::TFinishRaceQuestion(TMForm& form, TMessages& messages)
+    : TYesNoQuestion(form, messages, msgFinishRace, kFinishButtons) {}
+
+bool TFinishRaceQuestion::ResumesFire() const {
+    return m_form.Screen().ActiveButton == NoSlot();
+}
+
+void TFinishRaceQuestion::Open() {
+    TYesNoQuestion::Open();
+    OpenRaceQuestion(m_form, NoSlot());
+    CreateButtons();
+}
+
+void TFinishRaceQuestion::Draw(int lagCount) {
+    m_form.Menus().UpdateButtonHighlight();
+    StepButtons(lagCount);
+    CentredText(kQuestionFont, "Finish race?", 257);
+    if (m_form.Shell().EscPressed) {
+        m_messages.CloseMessage();
+    }
+    AnswerKeys();
+}
+
+void TFinishRaceQuestion::Answer() {
+    // Whatever was clicked closes the question; only yes ends the race, else it resumes.
+    m_messages.CloseMessage();
+    if (m_form.Screen().ActiveButton == YesSlot()) {
+        m_messages.EndOfRace().RaceOver();
+    }
+}
+
+void TFinishRaceQuestion::Close() {
+    CloseRaceQuestion(m_form);
+}
+
+// ---- The name entry ------------------------------------------------------------------------
+
+void TNameEntry::Open() {
+    m_form.Audio().StopSound("Engine");
+    TCaptionSprite* cursor = new TCaptionSprite(m_form, "Cursor");
+    cursor->X = kNameCursorX;
+    cursor->Y = kNameCursorY;
+    cursor->SetZ(kNameCursorZ);
+    cursor->Visible = false;
+    m_messages.TextCursor = cursor;
+    m_messages.CursorBlinkMs = 0;
+    m_form.IgnoreTextOfKeysPressedSoFar();
+}
+
+void TNameEntry::Draw(int) {
+    const std::string& name = m_form.Shell().PlayerName;
+    CentredText(kNameEntryFont, "Your score is " + std::to_string(m_form.Race().Score), 248);
+    CentredText(kNameEntryFont, "Please, enter your name:", 290);
+    CentredText(kNameEntryFont, name, 335);
+    if (TCaptionSprite* cursor = m_messages.TextCursor) {
+        // Just right of the centred name.
+        cursor->X = m_form.Text().TextWidth(name) / 2.0 + kCentreX;
+        m_messages.CursorBlinkMs -= kFrameTickMs;
+        if (m_messages.CursorBlinkMs <= 0) {
+            cursor->Visible = !cursor->Visible;
+            m_messages.CursorBlinkMs = kCursorBlinkMs;
+        }
+    }
+}
+
+void TNameEntry::Answer() {
+    m_messages.EndOfRace().NameEntered();
+}
+
+void TNameEntry::Close() {
+    delete m_messages.TextCursor;
+    m_messages.TextCursor = nullptr;
+}
+
+// ---- The send question ---------------------------------------------------------------------
+
+TSendQuestion::TSendQuestion(TMForm& form, TMessages& messages)
+    : TYesNoQuestion(form, messages, msgSendResult, kSendButtons) {}
+
+void TSendQuestion::Open() {
+    TYesNoQuestion::Open();
+    OpenRaceQuestion(m_form, YesSlot());
+    CreateButtons();
+}
+
+void TSendQuestion::Draw(int lagCount) {
+    m_form.Menus().UpdateButtonHighlight();
+    StepButtons(lagCount);
+    CentredText(kNameEntryFont, "Send the result", 237);
+    CentredText(kNameEntryFont, "to the World's", 267);
+    CentredText(kNameEntryFont, "Highscores page?", 297);
+    AnswerKeys();
+}
+
+void TSendQuestion::Answer() {
+    const int active = m_form.Screen().ActiveButton;
+    if (active == YesSlot()) {
+        m_messages.EndOfRace().SendResult();
+    } else if (active == NoSlot()) {
+        m_messages.CloseMessage();
+        m_messages.EndOfRace().BackToMenu();
+    }
+}
+
+void TSendQuestion::Close() {
+    CloseRaceQuestion(m_form);
+}
+
+// ---- "Sending..." --------------------------------------------------------------------------
+
+void TSendingNotice::Draw(int) {
+    CentredText(kQuestionFont, "Sending...", 277);
+}

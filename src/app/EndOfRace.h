@@ -1,0 +1,78 @@
+#pragma once
+
+#include "app/Overlay.h"
+
+// The end of a race, in one place. It starts at game over (the last life is gone) or at a yes to
+// "Finish race?". A score that enters the high-score table asks for the player's name, goes into
+// the table, and then the question whether to send it to the world's table; a yes shows
+// "Sending..." while the request runs. Every way ends in the main menu, built afresh, which
+// opens on the high-score table once its intro is over.
+class TEndOfRace {
+  public:
+    explicit TEndOfRace(TMForm& form) : m_form(form) {}
+
+    // The race is over: the name entry if the score enters the table, else back to the menu.
+    void RaceOver();
+    // The name entry is answered: the result goes into the table, then the send question.
+    void NameEntered();
+    // The send question is answered yes: the request runs while "Sending..." stands.
+    void SendResult();
+    // Tears the race down and builds the main menu, which then opens the high-score table.
+    void BackToMenu();
+
+  private:
+    TMForm& m_form;
+};
+
+// "Game over" for 2000 ms while the explosions play on; then the end of the race.
+class TGameOverNotice : public TOverlay {
+  public:
+    TGameOverNotice(TMForm& form, TMessages& messages) : TOverlay(form, messages, msgGameOver) {}
+    bool IsNotice() const override { return true; }
+    bool IsRaceStep() const override { return true; }
+    void Open() override;
+    void Draw(int lagCount) override;
+    void AfterClose() override;
+};
+
+// "Finish race?" on Esc or the close box, no highlighted: yes ends the race, anything else
+// (no, Esc, a click beside the buttons) resumes it.
+class TFinishRaceQuestion : public TYesNoQuestion {
+  public:
+    TFinishRaceQuestion(TMForm& form, TMessages& messages);
+    bool ResumesFire() const override;
+    void Open() override;
+    void Draw(int lagCount) override;
+    void Answer() override;
+    void Close() override;
+};
+
+// "Your score is …": the player types a name; Enter or a click commits it.
+class TNameEntry : public TOverlay {
+  public:
+    TNameEntry(TMForm& form, TMessages& messages) : TOverlay(form, messages, msgEnterName) {}
+    bool IsRaceStep() const override { return true; }
+    void Open() override;
+    void Draw(int lagCount) override;
+    void Answer() override;
+    void Close() override;
+};
+
+// "Send the result to the World's Highscores page?", yes highlighted.
+class TSendQuestion : public TYesNoQuestion {
+  public:
+    TSendQuestion(TMForm& form, TMessages& messages);
+    bool IsRaceStep() const override { return true; }
+    void Open() override;
+    void Draw(int lagCount) override;
+    void Answer() override;
+    void Close() override;
+};
+
+// "Sending..." while the score request runs.
+class TSendingNotice : public TOverlay {
+  public:
+    TSendingNotice(TMForm& form, TMessages& messages) : TOverlay(form, messages, msgSending) {}
+    bool IsRaceStep() const override { return true; }
+    void Draw(int lagCount) override;
+};

@@ -1,0 +1,86 @@
+#include "app/MenuQuestions.h"
+
+#include "app/MForm.h"
+#include "app/Messages.h"
+#include "app/Screens.h"
+#include "context/Frame.h"
+#include "context/ScreenState.h"
+#include "menus/Menus.h"
+
+namespace {
+constexpr TYesNoQuestion::TButtons kButtons{ScreenSlot::MenuYes, 315, 422, 344};
+} // namespace
+
+TMenuQuestion::TMenuQuestion(TMForm& form, TMessages& messages, TMessageMode mode)
+    : TYesNoQuestion(form, messages, mode, kButtons) {}
+
+void TMenuQuestion::Open() {
+    TYesNoQuestion::Open();
+    m_form.Screens().ShowMouseCursor();
+    TScreenState& s = m_form.Screen();
+    s.SavedFirstButton = s.FirstButton;
+    s.SavedLastButton = s.LastButton;
+    s.SavedActiveButton = s.ActiveButton;
+    s.SavedButtonCount = s.ButtonCount;
+    s.ButtonCount = 2; // yes and no
+    s.ActiveButton = NoSlot();
+    s.FirstButton = YesSlot();
+    s.LastButton = NoSlot();
+    CreateButtons();
+}
+
+void TMenuQuestion::Close() {
+    TScreenState& s = m_form.Screen();
+    s.FreeSelectableButtons();
+    s.FirstButton = s.SavedFirstButton;
+    s.LastButton = s.SavedLastButton;
+    s.ActiveButton = s.SavedActiveButton;
+    s.ButtonCount = s.SavedButtonCount;
+}
+
+void TMenuQuestion::DrawQuestion(int lagCount, int fontSlot,
+                                 std::initializer_list<std::pair<const char*, int>> lines) {
+    m_form.Menus().UpdateOverlayHighlight();
+    StepButtons(lagCount);
+    m_form.Frame().DrawFrame(lagCount, false);
+    for (const auto& [text, y] : lines) {
+        CentredText(fontSlot, text, y);
+    }
+    m_form.Frame().PresentFrame();
+    AnswerKeys();
+}
+
+void TExitQuestion::Draw(int lagCount) {
+    DrawQuestion(lagCount, kQuestionFont, {{"Exit the game?", 257}});
+}
+
+void TExitQuestion::Answer() {
+    const int active = m_form.Screen().ActiveButton;
+    if (active == YesSlot()) {
+        m_form.ExitGame();
+    } else if (active == NoSlot()) {
+        m_messages.CloseMessage();
+    }
+}
+
+void TExitQuestion::Close() {
+    TMenuQuestion::Close();
+    // Opened from the close box during a race, and then replaced by "Finish race?".
+    if (m_form.Shell().GameScreen == gsRace) {
+        m_form.Screens().HideMouseCursor();
+    }
+}
+
+void TClearTableQuestion::Draw(int lagCount) {
+    DrawQuestion(lagCount, kClearTableFont, {{"Do you want to clear", 237}, {"the High Score Table?", 287}});
+}
+
+void TClearTableQuestion::Answer() {
+    const int active = m_form.Screen().ActiveButton;
+    if (active == YesSlot()) {
+        m_form.Menus().ResetHighScores();
+        m_messages.CloseMessage();
+    } else if (active == NoSlot()) {
+        m_messages.CloseMessage();
+    }
+}

@@ -1,0 +1,53 @@
+#include "app/Overlay.h"
+
+#include "app/MForm.h"
+#include "context/GameText.h"
+#include "context/InterfaceSprites.h"
+#include "context/ScreenState.h"
+#include "menus/Menus.h"
+
+namespace {
+constexpr int kQuestionButtonZ = 6;
+} // namespace
+
+void TOverlay::CentredText(int fontSlot, std::string_view text, int y) {
+    TGameText& writer = m_form.Text();
+    writer.SetTextFont(fontSlot);
+    writer.DrawText(text, kCentreX, y, true);
+}
+
+void TYesNoQuestion::Open() {
+    m_form.Menus().NavReady = false;
+}
+
+void TYesNoQuestion::CreateButtons() {
+    TScreenState& s = m_form.Screen();
+    auto create = [this](const char* image, int x, int y) {
+        auto* button = new TMenuButton(m_form, image, image, 0, 1, x, y);
+        button->SetZ(kQuestionButtonZ);
+        return button;
+    };
+    s.ScreenSprites.Buttons[YesSlot()] = create("YesButton", m_buttons.YesX, m_buttons.Y);
+    s.ScreenSprites.Buttons[NoSlot()] = create("NoButton", m_buttons.NoX, m_buttons.Y);
+}
+
+void TYesNoQuestion::StepButtons(int lagCount) {
+    m_form.Menus().NavigateHorizontal(true);
+    for (int slot : {YesSlot(), NoSlot()}) {
+        if (TMenuButton* button = m_form.Screen().ScreenSprites.Button(slot)) {
+            button->Move(lagCount);
+        }
+    }
+}
+
+void TYesNoQuestion::AnswerKeys() {
+    const TShellState& shell = m_form.Shell();
+    if (shell.YesPressed && shell.MessageMode == Mode()) {
+        m_form.Screen().ActiveButton = YesSlot();
+        m_form.ButtonClick(false);
+    }
+    if (shell.NoPressed && shell.MessageMode == Mode()) {
+        m_form.Screen().ActiveButton = NoSlot();
+        m_form.ButtonClick(false);
+    }
+}

@@ -1,0 +1,48 @@
+#include "app/RaceNotices.h"
+
+#include "app/MForm.h"
+#include "app/Messages.h"
+#include "context/GameAudio.h"
+#include "race/Race.h"
+
+#include <string>
+
+namespace {
+constexpr int kLevelBannerMs = 2000;
+constexpr int kTimeOverMs = 3000;
+} // namespace
+
+void TLevelBanner::Open() {
+    m_messages.MessageTimer = kLevelBannerMs;
+}
+
+void TLevelBanner::Draw(int) {
+    CentredText(kNoticeFont, "Level " + std::to_string(m_form.Race().Level), 268);
+    m_messages.TimerStep();
+}
+
+void TPauseNotice::Open() {
+    m_form.Audio().StopSound("Engine");
+}
+
+void TPauseNotice::Draw(int) {
+    CentredText(kNoticeFont, "Pause", 268);
+    const TShellState& shell = m_form.Shell();
+    if (shell.PausePressed || shell.EscPressed) {
+        m_messages.CloseMessage();
+    }
+}
+
+void TTimeOverNotice::Open() {
+    m_form.Audio().PlaySound("TimeOver");
+    m_messages.MessageTimer = kTimeOverMs;
+}
+
+void TTimeOverNotice::Draw(int lagCount) {
+    CentredText(kNoticeFont, "Your time is over.", 249);
+    CentredText(kNoticeFont, "Try again, please!", 307);
+    if (m_messages.TimerStep()) {
+        m_form.Race().OnTimeOverEnded();
+    }
+    m_form.Race().AnimateExplosions(lagCount);
+}

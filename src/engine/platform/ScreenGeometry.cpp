@@ -1,0 +1,28 @@
+#include "engine/platform/ScreenGeometry.h"
+
+#include <algorithm>
+#include <cstdint>
+
+TScreenRect FitPicture(int targetW, int targetH, int pictureW, int pictureH) {
+    TScreenRect view;
+    if (targetW <= 0 || targetH <= 0 || pictureW <= 0 || pictureH <= 0)
+        return view;
+    // Integer arithmetic: whichever side limits the scale comes out exact.
+    if (static_cast<int64_t>(targetW) * pictureH <= static_cast<int64_t>(targetH) * pictureW) {
+        view.W = targetW;
+        view.H = static_cast<int>(static_cast<int64_t>(targetW) * pictureH / pictureW);
+    } else {
+        view.H = targetH;
+        view.W = static_cast<int>(static_cast<int64_t>(targetH) * pictureW / pictureH);
+    }
+    view.W = std::max(view.W, 1);
+    view.H = std::max(view.H, 1);
+    view.X = (targetW - view.W) / 2;
+    view.Y = (targetH - view.H) / 2;
+    return view;
+}
+
+TScreenRect PlaceWindow(const TScreenRect& area, int windowW, int windowH) {
+    return TScreenRect{area.X + std::max(0, (area.W - windowW) / 2),
+                       area.Y + std::max(0, (area.H - windowH) / 2), windowW, windowH};
+}

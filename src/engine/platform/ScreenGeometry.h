@@ -1,0 +1,20 @@
+#pragma once
+
+// Where the window and the picture go on the machine's screen, in screen or window pixels.
+
+struct TScreenRect {
+    int X = 0;
+    int Y = 0;
+    int W = 0;
+    int H = 0;
+    bool operator==(const TScreenRect&) const = default;
+};
+
+// The picture scaled to the largest size of its own aspect that fits the target (a full-screen
+// window), centred in it; what is left over are black bands on two opposite sides.
+TScreenRect FitPicture(int targetW, int targetH, int pictureW, int pictureH);
+
+// Where a window of this size opens in the usable part of a screen: centred, but with its top-left
+// corner (where the title bar and the picture's top-left are) never outside it. A window larger than
+// the area sticks out at the right and the bottom only.
+TScreenRect PlaceWindow(const TScreenRect& area, int windowW, int windowH);

@@ -1,0 +1,90 @@
+#include "server/Admin.h"
+
+#include "server/Period.h"
+#include "server/TextEscape.h"
+
+#include <array>
+#include <string>
+
+namespace {
+
+constexpr std::array<std::string_view, 3> kStateNames = {"shown", "held", "hidden"};
+
+// Pads to a width in characters (not bytes) so UTF-8 names line up.
+std::string Padded(std::string text, std::size_t width) {
+    std::size_t chars = 0;
+    for (char c : text)
+        chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (chars < width)
+        text.append(width - chars, ' ');
+    return text;
+}
+
+std::string RightAligned(const std::string& text, std::size_t width) {
+    return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
+}
+
+} // namespace
+
+std::optional<TEntryState> ParseEntryState(std::string_view name) {
+    for (std::size_t i = 0; i < kStateNames.size(); ++i)
+        if (kStateNames[i] == name)
+            return static_cast<TEntryState>(i);
+    return std::nullopt;
+}
+
+std::string_view EntryStateName(TEntryState state) {
+    return kStateNames[static_cast<std::size_t>(state)];
+}
+
+int AdminList(IScoreAdmin& admin, std::optional<TEntryState> state, std::int64_t limit, std::ostream& out) {
+    std::vector<TStoredEntry> entries = admin.List(state, limit);
+    out << RightAligned("id", 8) << "  " << Padded("received (UTC)", 20) << "  " << Padded("state", 6) << "  "
+        << RightAligned("score", 11) << "  " << Padded("name", 12) << "  " << Padded("crew", 12)
+        << "  client\n";
+    for (const TStoredEntry& e : entries) {
+        out << RightAligned(std::to_string(e.Id), 8) << "  " << Padded(FormatIsoUtc(e.Received), 20) << "  "
+            << Padded(std::string(EntryStateName(e.State)), 6) << "  "
+            << RightAligned(std::to_string(e.Score), 11) << "  " << Padded(TerminalSafe(e.Name), 12) << "  "
+            << Padded(TerminalSafe(e.Crew), 12) << "  " << TerminalSafe(e.Client) << "\n";
+    }
+    out << entries.size() << (entries.size() == 1 ? " entry\n" : " entries\n");
+    return 0;
+}
+
+int AdminSetState(IScoreAdmin& admin, const std::vector<std::int64_t>& ids, TEntryState state,
+                  std::ostream& out, std::ostream& err) {
+    int status = 0;
+    for (std::int64_t id : ids) {
+        if (admin.SetState(id, state)) {
+            out << "entry " << id << ": " << EntryStateName(state) << "\n";
+        } else {
+            err << "entry " << id << ": no such entry\n";
+            status = 1;
+        }
+    }
+    return status;
+}
+
+int AdminDelete(IScoreAdmin& admin, const std::vector<std::int64_t>& ids, std::ostream& out,
+                std::ostream& err) {
+    int status = 0;
+    for (std::int64_t id : ids) {
+        if (admin.Delete(id)) {
+            out << "entry " << id << ": deleted\n";
+        } else {
+            err << "entry " << id << ": no such entry\n";
+            status = 1;
+        }
+    }
+    return status;
+}
+
+int AdminExport(IScoreAdmin& admin, std::ostream& out) {
+    out << "id,received,state,score,name,crew,client\r\n";
+    admin.ForEachEntry([&out](const TStoredEntry& e) {
+        out << e.Id << ',' << FormatIsoUtc(e.Received) << ',' << EntryStateName(e.State) << ',' << e.Score
+            << ',' << CsvField(e.Name) << ',' << CsvField(e.Crew) << ',' << CsvField(e.Client) << "\r\n";
+    });
+    return 0;
+}

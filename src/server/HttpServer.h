@@ -1,0 +1,55 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+class TScoreService;
+class TMetrics;
+
+struct THttpOptions {
+    std::string Address = "127.0.0.1";
+    unsigned short Port = 8080; // 0: any free port
+    int Threads = 0;            // 0: one per core
+    std::size_t MaxConnections = 1000;
+    // From a connection's opening (or a request's first byte) to its complete head, and for
+    // writing an answer: a client too slow for this is dropped.
+    std::chrono::milliseconds RequestTimeout{10000};
+    // How long a kept-alive connection may wait for its next request.
+    std::chrono::milliseconds IdleTimeout{30000};
+    std::vector<std::string> TrustedProxies;
+};
+
+// "host:port", "[v6]:port" or ":port"; throws std::invalid_argument saying what is wrong.
+std::pair<std::string, unsigned short> ParseListenAddress(std::string_view text);
+
+// HTTP/1.1 in front of the service: GET and HEAD only, request heads of at most 8 KiB, time
+// limits on every read and write, a cap on open connections.
+class THttpServer {
+  public:
+    // Binds and listens at once; throws std::runtime_error naming the address on failure.
+    THttpServer(THttpOptions options, TScoreService& service, TMetrics& metrics);
+    ~THttpServer();
+    THttpServer(const THttpServer&) = delete;
+    THttpServer& operator=(const THttpServer&) = delete;
+
+    // The address actually listened on, e.g. "127.0.0.1:43117".
+    std::string LocalAddress() const;
+    unsigned short Port() const;
+
+    // Serves until Stop() or, when stopOnSignals, SIGINT or SIGTERM.
+    void Run(bool stopOnSignals);
+    // Serves on background threads.
+    void Start();
+    // Stops serving and waits for the threads of Start(); not to be called from a handler.
+    // Connections still open are dropped.
+    void Stop();
+
+  private:
+    struct TImpl;
+    std::unique_ptr<TImpl> m_impl;
+};

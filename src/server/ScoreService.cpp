@@ -1,0 +1,430 @@
+#include "server/ScoreService.h"
+
+#include "server/ClientAddress.h"
+#include "server/JsonApi.h"
+#include "server/Period.h"
+#include "server/ScoreCodec.h"
+#include "server/TextEscape.h"
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <initializer_list>
+#include <limits>
+#include <optional>
+
+namespace {
+
+using TRoute = TMetrics::TRoute;
+
+constexpr std::string_view kGamePath = "/cgi/version.pl";
+constexpr std::string_view kSubmitPrefix = "hs&prg=Spraydash&inf=";
+constexpr std::string_view kPageLocation = "/cgi/version.pl?prg=Spraydash&show&type=0";
+constexpr int kPageSize = 100;
+constexpr int kApiMaxLimit = 100;
+constexpr std::int64_t kMaxOffset = 100000000;
+constexpr std::size_t kMaxCached = 256;
+constexpr std::string_view kRetryAfterUnavailable = "5";
+
+constexpr std::string_view kTextType = "text/plain; charset=utf-8";
+constexpr std::string_view kHtmlType = "text/html; charset=utf-8";
+constexpr std::string_view kJsonType = "application/json";
+constexpr std::string_view kPageSecurity = "default-src 'none'; style-src 'unsafe-inline'; img-src data:; "
+                                           "base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+
+struct TParam {
+    std::string_view Key;
+    std::string_view Value;
+    bool HasValue = false;
+};
+
+std::vector<TParam> SplitQuery(std::string_view query) {
+    std::vector<TParam> params;
+    while (!query.empty()) {
+        std::size_t amp = query.find('&');
+        std::string_view part = query.substr(0, amp);
+        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+        if (part.empty())
+            continue;
+        std::size_t eq = part.find('=');
+        if (eq == std::string_view::npos)
+            params.push_back({part, {}, false});
+        else
+            params.push_back({part.substr(0, eq), part.substr(eq + 1), true});
+    }
+    return params;
+}
+
+std::optional<std::int64_t> ParseInt(std::string_view text, std::int64_t min, std::int64_t max) {
+    std::int64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < min || value > max)
+        return std::nullopt;
+    return value;
+}
+
+TServiceReply Text(int status, std::string text, TRoute route) {
+    TServiceReply reply;
+    reply.Status = status;
+    reply.ContentType = kTextType;
+    reply.Body = std::make_shared<const std::string>(std::move(text) + "\n");
+    reply.Route = route;
+    return reply;
+}
+
+TServiceReply Unavailable(TRoute route) {
+    TServiceReply reply = Text(503, "the score store is not available right now; try again shortly", route);
+    reply.Headers.emplace_back("Retry-After", kRetryAfterUnavailable);
+    return reply;
+}
+
+// Checks the parameters of an API call: every one known, none given twice.
+bool KnownParams(const std::vector<TParam>& params, std::initializer_list<std::string_view> known,
+                 std::string& error) {
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        bool ok = false;
+        for (std::string_view k : known)
+            ok = ok || params[i].Key == k;
+        if (!ok) {
+            error = "unknown parameter \"" + std::string(params[i].Key) + "\"";
+            return false;
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (params[j].Key == params[i].Key) {
+                error = "parameter \"" + std::string(params[i].Key) + "\" given twice";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+const TParam* Find(const std::vector<TParam>& params, std::string_view key) {
+    const TParam* found = nullptr;
+    for (const TParam& p : params)
+        if (p.Key == key)
+            found = &p;
+    return found;
+}
+
+// A parameter given with a value; an empty one (period=&limit=) counts as not given.
+const TParam* Given(const std::vector<TParam>& params, std::string_view key) {
+    const TParam* p = Find(params, key);
+    return p && !p->Value.empty() ? p : nullptr;
+}
+
+std::optional<TPeriod> PeriodParam(const std::vector<TParam>& params, std::string& error) {
+    const TParam* p = Given(params, "period");
+    if (!p)
+        return TPeriod::All;
+    std::optional<TPeriod> period = ParsePeriod(p->Value);
+    if (!period)
+        error = "period must be today, week, month or all";
+    return period;
+}
+
+} // namespace
+
+TScoreService::TScoreService(IScoreStore& store, TMetrics& metrics, TServiceOptions options)
+    : m_store(store), m_metrics(metrics), m_options(std::move(options)),
+      m_limiter(m_options.RateLimitPerMinute) {
+    if (!m_options.Clock) {
+        m_options.Clock = [] {
+            return std::chrono::duration_cast<std::chrono::seconds>(
+                       std::chrono::system_clock::now().time_since_epoch())
+                .count();
+        };
+    }
+    if (!m_options.SteadyMs) {
+        m_options.SteadyMs = [] {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+        };
+    }
+}
+
+void TScoreService::Handle(const TServiceRequest& request, std::function<void(TServiceReply)> reply) {
+    std::string_view target = request.Target;
+    // The absolute form a client sends to a proxy: the path starts after the authority.
+    for (std::string_view scheme : {"http://", "https://"}) {
+        if (target.substr(0, scheme.size()) == scheme) {
+            std::size_t slash = target.find('/', scheme.size());
+            target = slash == std::string_view::npos ? std::string_view("/") : target.substr(slash);
+        }
+    }
+    std::size_t question = target.find('?');
+    std::string_view path = target.substr(0, question);
+    std::string_view query =
+        question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
+
+    TRoute route = TRoute::Other;
+    if (path == kGamePath)
+        route = query.substr(0, 3) == "hs&" ? TRoute::Submit : TRoute::Page;
+    else if (path == "/api/v1/scores")
+        route = TRoute::ApiScores;
+    else if (path == "/api/v1/rank")
+        route = TRoute::ApiRank;
+    else if (path == "/healthz")
+        route = TRoute::Health;
+    else if (path == "/metrics")
+        route = TRoute::Metrics;
+
+    if (request.Method != "GET" && request.Method != "HEAD") {
+        TServiceReply refused = Text(405, "only GET and HEAD are served", route);
+        refused.Headers.emplace_back("Allow", "GET, HEAD");
+        reply(std::move(refused));
+        return;
+    }
+
+    if (route == TRoute::Submit && request.Method != "GET") {
+        // A result is stored by the game's GET only; a HEAD (a link checker) must store nothing.
+        TServiceReply refused = Text(405, "a result is sent with GET", route);
+        refused.Headers.emplace_back("Allow", "GET");
+        reply(std::move(refused));
+        return;
+    }
+
+    try {
+        switch (route) {
+        case TRoute::Submit:
+            if (query.substr(0, kSubmitPrefix.size()) != kSubmitPrefix) {
+                m_metrics.SubmissionRefused(TMetrics::TRefusal::Malformed);
+                reply(Text(400, "a submission reads hs&prg=Spraydash&inf=<result>", route));
+                return;
+            }
+            Submit(request, query.substr(kSubmitPrefix.size()), reply);
+            return;
+        case TRoute::Page:
+            reply(Page(query));
+            return;
+        case TRoute::ApiScores:
+            reply(ApiScores(query));
+            return;
+        case TRoute::ApiRank:
+            reply(ApiRank(query));
+            return;
+        case TRoute::Health:
+            reply(Health());
+            return;
+        case TRoute::Metrics:
+            reply(MetricsText());
+            return;
+        case TRoute::Other:
+        case TRoute::Count:
+            break;
+        }
+        if (path == "/") {
+            TServiceReply moved =
+                Text(302, "the world high scores are at " + std::string(kPageLocation), route);
+            moved.Headers.emplace_back("Location", kPageLocation);
+            reply(std::move(moved));
+            return;
+        }
+        reply(Text(404, "nothing here; the world high scores are at " + std::string(kPageLocation), route));
+    } catch (const EStoreUnavailable& e) {
+        std::fprintf(stderr, "spraydash-scores: %s\n", e.what());
+        reply(Unavailable(route));
+    }
+}
+
+void TScoreService::Submit(const TServiceRequest& request, std::string_view symbols,
+                           std::function<void(TServiceReply)>& reply) {
+    int retryAfter = 0;
+    if (!m_limiter.Allow(RateKey(request.Client), m_options.SteadyMs(), retryAfter)) {
+        m_metrics.SubmissionRefused(TMetrics::TRefusal::RateLimited);
+        TServiceReply limited = Text(429,
+                                     "too many results from this address; try again in " +
+                                         std::to_string(retryAfter) + " seconds",
+                                     TRoute::Submit);
+        limited.Headers.emplace_back("Retry-After", std::to_string(retryAfter));
+        reply(std::move(limited));
+        return;
+    }
+
+    std::string error;
+    std::optional<std::string> payload = DecodeSymbols(symbols, error);
+    std::optional<TScorePayload> result;
+    if (payload)
+        result = ParseScorePayload(*payload, error);
+    if (!result) {
+        m_metrics.SubmissionRefused(TMetrics::TRefusal::Malformed);
+        reply(Text(400, "malformed result: " + error, TRoute::Submit));
+        return;
+    }
+
+    TNewScore score;
+    score.Name = WindowsToUtf8(result->Name);
+    score.Score = result->Score;
+    score.Crew = WindowsToUtf8(result->Crew);
+    score.Received = m_options.Clock();
+    score.Client = request.Client;
+    score.Digest = PayloadDigest(*payload);
+    score.State = result->Score > m_options.ScoreCeiling ? TEntryState::Held : TEntryState::Shown;
+    score.ResendSince = score.Received - m_options.ResendWindowSeconds;
+    bool held = score.State == TEntryState::Held;
+
+    // The store may answer after this service is gone (it commits what is queued when it
+    // closes), so the answer holds on to nothing of the service but the metrics.
+    TMetrics& metrics = m_metrics;
+    m_store.Submit(std::move(score), [&metrics, held, reply = std::move(reply)](TSubmitOutcome outcome) {
+        switch (outcome) {
+        case TSubmitOutcome::Stored:
+            metrics.SubmissionStored(held);
+            reply(Text(200, held ? "stored; shown once an operator has looked at it" : "stored",
+                       TRoute::Submit));
+            return;
+        case TSubmitOutcome::Resent:
+            metrics.SubmissionResent();
+            reply(Text(200, "already stored", TRoute::Submit));
+            return;
+        case TSubmitOutcome::Failed:
+            break;
+        }
+        metrics.SubmissionRefused(TMetrics::TRefusal::Unavailable);
+        reply(Unavailable(TRoute::Submit));
+    });
+}
+
+TServiceReply TScoreService::Page(std::string_view query) {
+    std::vector<TParam> params = SplitQuery(query);
+    const TParam* prg = Find(params, "prg");
+    const TParam* show = Find(params, "show");
+    const TParam* type = Find(params, "type");
+    if (!show)
+        return Text(400, "the game's address serves hs&... (a result) or show&... (the world list)",
+                    TRoute::Page);
+    if (!prg || prg->Value != "Spraydash" || !type || type->Value != "0")
+        return Text(400, "the world list is at ?prg=Spraydash&show&type=0", TRoute::Page);
+    std::string error;
+    std::optional<TPeriod> period = PeriodParam(params, error);
+    if (!period)
+        return Text(400, error, TRoute::Page);
+    std::int64_t page = 1;
+    if (const TParam* p = Given(params, "page")) {
+        std::optional<std::int64_t> n = ParseInt(p->Value, 1, kMaxOffset / kPageSize);
+        if (!n)
+            return Text(400, "page must be a number from 1", TRoute::Page);
+        page = *n;
+    }
+
+    std::int64_t since = PeriodStart(*period, m_options.Clock());
+    std::string key = "page/" + std::string(PeriodName(*period)) + "/" + std::to_string(page);
+    TServiceReply reply;
+    reply.Route = TRoute::Page;
+    reply.ContentType = kHtmlType;
+    reply.Body = Cached(key, since, [&] {
+        TWorldPageView view;
+        view.Period = *period;
+        view.Page = page;
+        view.PageSize = kPageSize;
+        view.Scores = m_store.Top(since, (page - 1) * kPageSize, kPageSize);
+        return m_page.Render(view);
+    });
+    reply.Headers.emplace_back("Content-Security-Policy", kPageSecurity);
+    reply.Headers.emplace_back("Referrer-Policy", "no-referrer");
+    reply.Headers.emplace_back("Cache-Control", "no-cache");
+    return reply;
+}
+
+TServiceReply TScoreService::ApiScores(std::string_view query) {
+    std::vector<TParam> params = SplitQuery(query);
+    std::string error;
+    if (!KnownParams(params, {"period", "offset", "limit"}, error))
+        return Text(400, error, TRoute::ApiScores);
+    std::optional<TPeriod> period = PeriodParam(params, error);
+    if (!period)
+        return Text(400, error, TRoute::ApiScores);
+    std::int64_t offset = 0;
+    std::int64_t limit = kApiMaxLimit;
+    if (const TParam* p = Given(params, "offset")) {
+        std::optional<std::int64_t> n = ParseInt(p->Value, 0, kMaxOffset);
+        if (!n)
+            return Text(400, "offset must be a number from 0 to " + std::to_string(kMaxOffset),
+                        TRoute::ApiScores);
+        offset = *n;
+    }
+    if (const TParam* p = Given(params, "limit")) {
+        std::optional<std::int64_t> n = ParseInt(p->Value, 1, kApiMaxLimit);
+        if (!n)
+            return Text(400, "limit must be a number from 1 to " + std::to_string(kApiMaxLimit),
+                        TRoute::ApiScores);
+        limit = *n;
+    }
+    std::int64_t since = PeriodStart(*period, m_options.Clock());
+    std::string key = "api/" + std::string(PeriodName(*period)) + "/" + std::to_string(offset) + "/" +
+                      std::to_string(limit);
+    TServiceReply reply;
+    reply.Route = TRoute::ApiScores;
+    reply.ContentType = kJsonType;
+    reply.Body = Cached(key, since, [&] {
+        return ScoresJson(*period, since, offset, static_cast<int>(limit),
+                          m_store.Top(since, offset, static_cast<int>(limit)));
+    });
+    reply.Headers.emplace_back("Access-Control-Allow-Origin", "*");
+    reply.Headers.emplace_back("Cache-Control", "no-cache");
+    return reply;
+}
+
+TServiceReply TScoreService::ApiRank(std::string_view query) {
+    std::vector<TParam> params = SplitQuery(query);
+    std::string error;
+    if (!KnownParams(params, {"score", "period"}, error))
+        return Text(400, error, TRoute::ApiRank);
+    std::optional<TPeriod> period = PeriodParam(params, error);
+    if (!period)
+        return Text(400, error, TRoute::ApiRank);
+    const TParam* p = Find(params, "score");
+    std::optional<std::int64_t> score = p ? ParseInt(p->Value, std::numeric_limits<std::int32_t>::min(),
+                                                     std::numeric_limits<std::int32_t>::max())
+                                          : std::nullopt;
+    if (!score)
+        return Text(400, "score must be a 32-bit whole number", TRoute::ApiRank);
+    std::int64_t since = PeriodStart(*period, m_options.Clock());
+    TServiceReply reply;
+    reply.Route = TRoute::ApiRank;
+    reply.ContentType = kJsonType;
+    auto value = static_cast<std::int32_t>(*score);
+    std::string key = "rank/" + std::string(PeriodName(*period)) + "/" + std::to_string(value);
+    reply.Body = Cached(key, since, [&] {
+        return RankJson(*period, since, value, m_store.RankOf(value, since), m_store.CountShown(since));
+    });
+    reply.Headers.emplace_back("Access-Control-Allow-Origin", "*");
+    reply.Headers.emplace_back("Cache-Control", "no-cache");
+    return reply;
+}
+
+TServiceReply TScoreService::Health() {
+    if (!m_store.Healthy())
+        return Unavailable(TRoute::Health);
+    TServiceReply reply = Text(200, "ok", TRoute::Health);
+    reply.Headers.emplace_back("Cache-Control", "no-store");
+    return reply;
+}
+
+TServiceReply TScoreService::MetricsText() {
+    TServiceReply reply;
+    reply.Route = TRoute::Metrics;
+    reply.ContentType = "text/plain; version=0.0.4; charset=utf-8";
+    reply.Body = std::make_shared<const std::string>(m_metrics.Render());
+    reply.Headers.emplace_back("Cache-Control", "no-store");
+    return reply;
+}
+
+std::shared_ptr<const std::string> TScoreService::Cached(const std::string& key, std::int64_t since,
+                                                         const std::function<std::string()>& make) {
+    // Read before building, so a change that lands while building makes the result stale.
+    std::uint64_t generation = m_store.Generation();
+    {
+        std::shared_lock lock(m_cacheMutex);
+        auto it = m_cache.find(key);
+        if (it != m_cache.end() && it->second.Generation == generation && it->second.Since == since)
+            return it->second.Body;
+    }
+    auto body = std::make_shared<const std::string>(make());
+    std::unique_lock lock(m_cacheMutex);
+    if (m_cache.size() >= kMaxCached)
+        m_cache.clear();
+    m_cache[key] = TCached{generation, since, body};
+    return body;
+}

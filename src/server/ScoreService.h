@@ -1,0 +1,83 @@
+#pragma once
+
+#include "server/Metrics.h"
+#include "server/RateLimiter.h"
+#include "server/ScoreStore.h"
+#include "server/WorldPage.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+struct TServiceOptions {
+    // Submissions per sender and minute; 0 turns the limit off.
+    int RateLimitPerMinute = 10;
+    // Results above this are stored but held until an operator shows them.
+    std::int32_t ScoreCeiling = 1000000;
+    // The same result from the same sender within this time is stored once.
+    std::int64_t ResendWindowSeconds = 600;
+    // Unix seconds now, and a steady clock in milliseconds; tests replace them.
+    std::function<std::int64_t()> Clock;
+    std::function<std::int64_t()> SteadyMs;
+};
+
+// One request as the service needs it; the HTTP layer has parsed and checked the rest.
+struct TServiceRequest {
+    std::string_view Method;
+    std::string_view Target;
+    std::string Client; // the sender's address, proxies already accounted for
+};
+
+struct TServiceReply {
+    int Status = 200;
+    std::string ContentType;
+    std::shared_ptr<const std::string> Body;
+    std::vector<std::pair<std::string, std::string>> Headers;
+    TMetrics::TRoute Route = TMetrics::TRoute::Other;
+};
+
+// What the server answers, independent of how requests arrive: the game's submission, the
+// world page, the JSON API, health and metrics.
+class TScoreService {
+  public:
+    TScoreService(IScoreStore& store, TMetrics& metrics, TServiceOptions options);
+
+    // reply runs exactly once: at once for most requests, from the store's thread for a
+    // submission (after its commit).
+    void Handle(const TServiceRequest& request, std::function<void(TServiceReply)> reply);
+
+  private:
+    struct TCached {
+        std::uint64_t Generation;
+        std::int64_t Since;
+        std::shared_ptr<const std::string> Body;
+    };
+
+    void Submit(const TServiceRequest& request, std::string_view symbols,
+                std::function<void(TServiceReply)>& reply);
+    TServiceReply Page(std::string_view query);
+    TServiceReply ApiScores(std::string_view query);
+    TServiceReply ApiRank(std::string_view query);
+    TServiceReply Health();
+    TServiceReply MetricsText();
+
+    // A body built by make, or the one built for the same key while nothing has changed since.
+    std::shared_ptr<const std::string> Cached(const std::string& key, std::int64_t since,
+                                              const std::function<std::string()>& make);
+
+    IScoreStore& m_store;
+    TMetrics& m_metrics;
+    TServiceOptions m_options;
+    TRateLimiter m_limiter;
+    TWorldPage m_page;
+
+    std::shared_mutex m_cacheMutex;
+    std::unordered_map<std::string, TCached> m_cache;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "server/HttpServer.h"
+#include "server/Metrics.h"
+#include "server/ScoreService.h"
+
+#include <memory>
+#include <string>
+
+class TSqliteStore;
+
+struct TServerConfig {
+    std::string DbPath = "scores.db";
+    THttpOptions Http;
+    TServiceOptions Service;
+};
+
+// The whole server: the store, the service and the HTTP front, taken down in the order that
+// lets every accepted result finish its commit.
+class TScoreServerApp {
+  public:
+    // Opens the database and starts listening; throws EStoreError or std::runtime_error.
+    explicit TScoreServerApp(TServerConfig config);
+    ~TScoreServerApp();
+    TScoreServerApp(const TScoreServerApp&) = delete;
+    TScoreServerApp& operator=(const TScoreServerApp&) = delete;
+
+    std::string LocalAddress() const;
+    unsigned short Port() const;
+    // Serves until SIGINT or SIGTERM (when asked) and then closes.
+    void Run(bool stopOnSignals);
+    // Serves on background threads until Stop() or destruction.
+    void Start();
+    void Stop();
+
+    TMetrics& Metrics() { return m_metrics; }
+    TSqliteStore& Store() { return *m_store; }
+
+  private:
+    TMetrics m_metrics;
+    std::unique_ptr<TSqliteStore> m_store;
+    std::unique_ptr<TScoreService> m_service;
+    std::unique_ptr<THttpServer> m_http;
+};

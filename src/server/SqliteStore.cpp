@@ -1,0 +1,430 @@
+#include "server/SqliteStore.h"
+
+#include "server/SqliteDb.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+constexpr std::chrono::milliseconds kPollInterval{500};
+constexpr std::chrono::milliseconds kMaxGather{2}; // longest wait for more submissions to share a commit
+
+// Each step brings the schema from version (index) to version (index + 1). Steps are only ever
+// appended: a file written by an older server is brought forward when a newer one opens it.
+constexpr std::array<std::string_view, 2> kMigrations = {
+    R"sql(
+CREATE TABLE scores (
+    id       INTEGER PRIMARY KEY,
+    name     TEXT    NOT NULL,
+    score    INTEGER NOT NULL,
+    crew     TEXT    NOT NULL,
+    received INTEGER NOT NULL,           -- Unix seconds, UTC
+    client   TEXT    NOT NULL,           -- the sender's address
+    digest   INTEGER NOT NULL,           -- fingerprint of the result as sent, for resends
+    state    INTEGER NOT NULL DEFAULT 0  -- 0 shown, 1 held for approval, 2 hidden
+             CHECK (state IN (0, 1, 2))
+);
+-- The list's order (equal scores: earlier first), and its counts without touching the table.
+CREATE INDEX scores_by_place ON scores (state, score DESC, received);
+CREATE INDEX scores_by_digest ON scores (digest);
+)sql",
+    R"sql(
+-- Lists of one day, week or month: their entries without walking the whole list.
+CREATE INDEX scores_by_time ON scores (state, received);
+-- Entries per state, kept by triggers, so the size of the whole list costs no count.
+CREATE TABLE score_counts (
+    state   INTEGER PRIMARY KEY,
+    entries INTEGER NOT NULL
+);
+INSERT INTO score_counts (state, entries) SELECT state, count(*) FROM scores GROUP BY state;
+CREATE TRIGGER scores_counted_on_insert AFTER INSERT ON scores BEGIN
+    INSERT INTO score_counts (state, entries) VALUES (NEW.state, 1)
+        ON CONFLICT (state) DO UPDATE SET entries = entries + 1;
+END;
+CREATE TRIGGER scores_counted_on_delete AFTER DELETE ON scores BEGIN
+    UPDATE score_counts SET entries = entries - 1 WHERE state = OLD.state;
+END;
+CREATE TRIGGER scores_counted_on_update AFTER UPDATE OF state ON scores WHEN OLD.state <> NEW.state BEGIN
+    UPDATE score_counts SET entries = entries - 1 WHERE state = OLD.state;
+    INSERT INTO score_counts (state, entries) VALUES (NEW.state, 1)
+        ON CONFLICT (state) DO UPDATE SET entries = entries + 1;
+END;
+)sql",
+};
+
+// The list is read along one of two indexes, chosen for the period rather than left to the
+// planner (which, without statistics, would sort the whole list for every page): along the
+// places for the whole list and long periods, along time (then sorted) for short ones.
+constexpr std::string_view kTopWalkSql =
+    "SELECT name, score, crew, received FROM scores INDEXED BY scores_by_place "
+    "WHERE state = 0 AND received >= ?1 "
+    "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3";
+constexpr std::string_view kTopSortSql =
+    "SELECT name, score, crew, received FROM scores INDEXED BY scores_by_time "
+    "WHERE state = 0 AND received >= ?1 "
+    "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3";
+constexpr std::string_view kHigherWalkSql = "SELECT count(*) FROM scores INDEXED BY scores_by_place WHERE "
+                                            "state = 0 AND score > ?2 AND received >= ?1";
+constexpr std::string_view kHigherSortSql =
+    "SELECT count(*) FROM scores INDEXED BY scores_by_time WHERE state = 0 AND received >= ?1 AND score > ?2";
+constexpr std::string_view kCountAllSql =
+    "SELECT coalesce((SELECT entries FROM score_counts WHERE state = 0), 0)";
+constexpr std::string_view kCountSinceSql =
+    "SELECT count(*) FROM scores INDEXED BY scores_by_time WHERE state = 0 AND received >= ?1";
+constexpr std::string_view kEntryColumns =
+    "SELECT id, name, score, crew, received, client, state FROM scores ";
+constexpr std::string_view kResendSql =
+    "SELECT 1 FROM scores WHERE digest = ?1 AND client = ?2 AND received >= ?3 LIMIT 1";
+constexpr std::string_view kInsertSql =
+    "INSERT INTO scores (name, score, crew, received, client, digest, state) "
+    "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)";
+
+std::int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+TStoredEntry ReadEntry(const TSqliteStatement& row) {
+    TStoredEntry e;
+    e.Id = row.Int(0);
+    e.Name = row.Text(1);
+    e.Score = static_cast<std::int32_t>(row.Int(2));
+    e.Crew = row.Text(3);
+    e.Received = row.Int(4);
+    e.Client = row.Text(5);
+    e.State = static_cast<TEntryState>(row.Int(6));
+    return e;
+}
+
+void Migrate(TSqliteDb& db) {
+    std::int64_t version = db.QueryInt("PRAGMA user_version");
+    if (version > static_cast<std::int64_t>(kMigrations.size()))
+        throw EStoreError(db.Path() + ": the schema is version " + std::to_string(version) +
+                          ", newer than this program's " + std::to_string(kMigrations.size()) +
+                          "; use a newer spraydash-scores");
+    for (auto step = static_cast<std::size_t>(version); step < kMigrations.size(); ++step) {
+        db.Exec("BEGIN IMMEDIATE");
+        try {
+            db.Exec(kMigrations[step]);
+            db.Exec("PRAGMA user_version = " + std::to_string(step + 1));
+            db.Exec("COMMIT");
+        } catch (...) {
+            sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+}
+
+class TReadTransaction {
+  public:
+    explicit TReadTransaction(TSqliteDb& db) : m_db(db) { m_db.Exec("BEGIN"); }
+    ~TReadTransaction() { sqlite3_exec(m_db.Handle(), "COMMIT", nullptr, nullptr, nullptr); }
+    TReadTransaction(const TReadTransaction&) = delete;
+    TReadTransaction& operator=(const TReadTransaction&) = delete;
+
+  private:
+    TSqliteDb& m_db;
+};
+
+} // namespace
+
+struct TSqliteStore::TReader {
+    TReader(const std::string& path, std::int64_t sortAtMost)
+        : SortAtMost(sortAtMost), Db(path, kOpenFlags), TopWalk(Db, kTopWalkSql), TopSort(Db, kTopSortSql),
+          HigherWalk(Db, kHigherWalkSql), HigherSort(Db, kHigherSortSql), CountAll(Db, kCountAllSql),
+          CountSince(Db, kCountSinceSql) {
+        Db.Exec("PRAGMA synchronous = FULL");
+    }
+
+    // Shown entries received at or after since.
+    std::int64_t Count(std::int64_t since) {
+        TStatementUse count(since <= 0 ? CountAll : CountSince);
+        if (since > 0)
+            count->Bind(1, since);
+        return count->Step() ? count->Int(0) : 0;
+    }
+
+    // A short period is cheaper sorted; the whole list and long periods are walked in order.
+    bool Sorted(std::int64_t since, std::int64_t entries) const { return since > 0 && entries <= SortAtMost; }
+    TSqliteStatement& Rows(std::int64_t since, std::int64_t entries) {
+        return Sorted(since, entries) ? TopSort : TopWalk;
+    }
+    TSqliteStatement& Higher(std::int64_t since, std::int64_t entries) {
+        return Sorted(since, entries) ? HigherSort : HigherWalk;
+    }
+
+    std::int64_t CountHigher(std::int64_t since, std::int64_t entries, std::int32_t score) {
+        TStatementUse higher(Higher(since, entries));
+        higher->Bind(1, since).Bind(2, std::int64_t{score});
+        return higher->Step() ? higher->Int(0) : 0;
+    }
+
+    std::int64_t SortAtMost;
+    TSqliteDb Db;
+    TSqliteStatement TopWalk, TopSort;
+    TSqliteStatement HigherWalk, HigherSort;
+    TSqliteStatement CountAll, CountSince;
+};
+
+class TSqliteStore::TLease {
+  public:
+    TLease(TSqliteStore& store, std::unique_ptr<TReader> reader)
+        : m_store(store), m_reader(std::move(reader)) {}
+    ~TLease() { m_store.Return(std::move(m_reader)); }
+    TLease(const TLease&) = delete;
+    TLease& operator=(const TLease&) = delete;
+    TReader* operator->() { return m_reader.get(); }
+
+  private:
+    TSqliteStore& m_store;
+    std::unique_ptr<TReader> m_reader;
+};
+
+int TSqliteStore::LatestSchemaVersion() {
+    return static_cast<int>(kMigrations.size());
+}
+
+TSqliteStore::TSqliteStore(TSqliteOptions options) : m_options(std::move(options)) {
+    try {
+        m_writerDb = std::make_unique<TSqliteDb>(m_options.Path, kOpenFlags | SQLITE_OPEN_CREATE);
+        // Readers keep reading while the writer commits; every commit is synced before it counts.
+        m_writerDb->Exec("PRAGMA journal_mode = WAL");
+        m_writerDb->Exec("PRAGMA synchronous = FULL");
+        Migrate(*m_writerDb);
+        for (int i = 0; i < std::max(1, m_options.ReadConnections); ++i)
+            m_readers.push_back(std::make_unique<TReader>(m_options.Path, m_options.SortAtMost));
+        m_pollDb = std::make_unique<TSqliteDb>(m_options.Path, kOpenFlags);
+        m_lastDataVersion = m_pollDb->QueryInt("PRAGMA data_version");
+    } catch (const EStoreUnavailable& e) {
+        throw EStoreError(e.what());
+    }
+    if (m_options.Writer)
+        m_writer = std::thread([this] { WriterLoop(); });
+}
+
+TSqliteStore::~TSqliteStore() {
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_stopping = true;
+    }
+    m_queueReady.notify_all();
+    if (m_writer.joinable())
+        m_writer.join();
+}
+
+void TSqliteStore::Submit(TNewScore score, std::function<void(TSubmitOutcome)> done) {
+    {
+        std::lock_guard lock(m_queueMutex);
+        if (!m_stopping && m_options.Writer) {
+            m_queue.push_back({std::move(score), std::move(done)});
+            m_queueReady.notify_one();
+            return;
+        }
+    }
+    done(TSubmitOutcome::Failed);
+}
+
+void TSqliteStore::WriterLoop() {
+    std::vector<TPending> batch;
+    std::size_t lastBatch = 0;
+    std::chrono::steady_clock::duration lastCommit{};
+    std::unique_lock lock(m_queueMutex);
+    for (;;) {
+        m_queueReady.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+        if (m_queue.empty())
+            return; // stopping, and everything queued has been committed
+        // The senders answered by the last commit are on their way back: a few of them arrive
+        // first and would sync alone while the rest queue behind them. Waiting a fraction of a
+        // sync for them lets them share the next one. A lone sender never waits.
+        auto gatherUntil = std::chrono::steady_clock::now() +
+                           std::min<std::chrono::steady_clock::duration>(lastCommit / 2, kMaxGather);
+        while (!m_stopping && m_queue.size() < lastBatch &&
+               m_queueReady.wait_until(lock, gatherUntil) != std::cv_status::timeout) {
+        }
+        while (!m_queue.empty() && batch.size() < static_cast<std::size_t>(std::max(1, m_options.MaxBatch))) {
+            batch.push_back(std::move(m_queue.front()));
+            m_queue.pop_front();
+        }
+        lock.unlock();
+        auto started = std::chrono::steady_clock::now();
+        CommitBatch(batch);
+        lastCommit = std::chrono::steady_clock::now() - started;
+        lastBatch = batch.size();
+        batch.clear();
+        lock.lock();
+    }
+}
+
+void TSqliteStore::CommitBatch(std::vector<TPending>& batch) {
+    std::vector<TSubmitOutcome> outcomes(batch.size(), TSubmitOutcome::Failed);
+    bool inserted = false;
+    TSqliteDb& db = *m_writerDb;
+    try {
+        // Prepared per batch: a failed batch leaves nothing half-used behind for the next.
+        TSqliteStatement resend(db, kResendSql);
+        TSqliteStatement insert(db, kInsertSql);
+        db.Exec("BEGIN IMMEDIATE");
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            const TNewScore& s = batch[i].Score;
+            auto digest = static_cast<std::int64_t>(s.Digest);
+            resend.Bind(1, digest).Bind(2, s.Client).Bind(3, s.ResendSince);
+            bool isResend = resend.Step();
+            resend.Reset();
+            if (isResend) {
+                outcomes[i] = TSubmitOutcome::Resent;
+                continue;
+            }
+            insert.Bind(1, s.Name).Bind(2, std::int64_t{s.Score}).Bind(3, s.Crew).Bind(4, s.Received);
+            insert.Bind(5, s.Client).Bind(6, digest).Bind(7, static_cast<std::int64_t>(s.State));
+            insert.Step();
+            insert.Reset();
+            outcomes[i] = TSubmitOutcome::Stored;
+            inserted = true;
+        }
+        db.Exec("COMMIT");
+        m_batches.fetch_add(1);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "spraydash-scores: %zu submissions not stored: %s\n", batch.size(), e.what());
+        sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        outcomes.assign(batch.size(), TSubmitOutcome::Failed);
+        inserted = false;
+    }
+    if (inserted)
+        m_localChanges.fetch_add(1);
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        try {
+            batch[i].Done(outcomes[i]);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "spraydash-scores: answering a submission failed: %s\n", e.what());
+        }
+    }
+}
+
+TSqliteStore::TLease TSqliteStore::Lease() {
+    std::unique_lock lock(m_readersMutex);
+    m_readerFree.wait(lock, [this] { return !m_readers.empty(); });
+    std::unique_ptr<TReader> reader = std::move(m_readers.back());
+    m_readers.pop_back();
+    return TLease(*this, std::move(reader));
+}
+
+void TSqliteStore::Return(std::unique_ptr<TReader> reader) {
+    {
+        std::lock_guard lock(m_readersMutex);
+        m_readers.push_back(std::move(reader));
+    }
+    m_readerFree.notify_one();
+}
+
+TScorePage TSqliteStore::Top(std::int64_t since, std::int64_t offset, int limit) {
+    TLease reader = Lease();
+    // One snapshot for the rows, the total and the places, whatever commits meanwhile.
+    TReadTransaction snapshot(reader->Db);
+    TScorePage page;
+    page.Total = reader->Count(since);
+    {
+        TStatementUse rows(reader->Rows(since, page.Total));
+        rows->Bind(1, since).Bind(2, std::int64_t{limit}).Bind(3, offset);
+        while (rows->Step()) {
+            TRankedEntry e;
+            e.Name = rows->Text(0);
+            e.Score = static_cast<std::int32_t>(rows->Int(1));
+            e.Crew = rows->Text(2);
+            e.Received = rows->Int(3);
+            page.Entries.push_back(std::move(e));
+        }
+    }
+    if (page.Entries.empty())
+        return page;
+    // A place is one more than the number of better scores; only the first row needs counting,
+    // as every later row either ties with the one above or sits at its own position.
+    page.Entries.front().Rank = 1 + reader->CountHigher(since, page.Total, page.Entries.front().Score);
+    for (std::size_t i = 1; i < page.Entries.size(); ++i) {
+        page.Entries[i].Rank = page.Entries[i].Score == page.Entries[i - 1].Score
+                                   ? page.Entries[i - 1].Rank
+                                   : offset + static_cast<std::int64_t>(i) + 1;
+    }
+    return page;
+}
+
+std::int64_t TSqliteStore::RankOf(std::int32_t score, std::int64_t since) {
+    TLease reader = Lease();
+    TReadTransaction snapshot(reader->Db);
+    return 1 + reader->CountHigher(since, reader->Count(since), score);
+}
+
+std::int64_t TSqliteStore::CountShown(std::int64_t since) {
+    TLease reader = Lease();
+    return reader->Count(since);
+}
+
+std::uint64_t TSqliteStore::Generation() {
+    std::int64_t now = SteadyMs();
+    if (now >= m_nextPollMs.load(std::memory_order_relaxed)) {
+        std::unique_lock lock(m_pollMutex, std::try_to_lock);
+        if (lock.owns_lock() && now >= m_nextPollMs.load()) {
+            m_nextPollMs.store(now + kPollInterval.count());
+            try {
+                std::int64_t version = m_pollDb->QueryInt("PRAGMA data_version");
+                if (version != m_lastDataVersion) {
+                    m_lastDataVersion = version;
+                    m_externalChanges.fetch_add(1);
+                }
+            } catch (const EStoreUnavailable&) {
+                m_externalChanges.fetch_add(1); // cannot tell: assume it changed
+            }
+        }
+    }
+    return m_localChanges.load() + m_externalChanges.load();
+}
+
+bool TSqliteStore::Healthy() {
+    try {
+        TLease reader = Lease();
+        reader->Db.QueryInt("SELECT count(*) FROM sqlite_schema");
+        return true;
+    } catch (const EStoreUnavailable&) {
+        return false;
+    }
+}
+
+std::vector<TStoredEntry> TSqliteStore::List(std::optional<TEntryState> state, std::int64_t limit) {
+    TLease reader = Lease();
+    TSqliteStatement rows(reader->Db, std::string(kEntryColumns) +
+                                          "WHERE ?1 < 0 OR state = ?1 ORDER BY id DESC LIMIT ?2");
+    rows.Bind(1, state ? static_cast<std::int64_t>(*state) : -1).Bind(2, limit > 0 ? limit : -1);
+    std::vector<TStoredEntry> entries;
+    while (rows.Step())
+        entries.push_back(ReadEntry(rows));
+    return entries;
+}
+
+bool TSqliteStore::SetState(std::int64_t id, TEntryState state) {
+    TLease reader = Lease();
+    TSqliteStatement update(reader->Db, "UPDATE scores SET state = ?1 WHERE id = ?2");
+    update.Bind(1, static_cast<std::int64_t>(state)).Bind(2, id).Step();
+    bool changed = sqlite3_changes(reader->Db.Handle()) > 0;
+    m_localChanges.fetch_add(1);
+    return changed;
+}
+
+bool TSqliteStore::Delete(std::int64_t id) {
+    TLease reader = Lease();
+    TSqliteStatement remove(reader->Db, "DELETE FROM scores WHERE id = ?1");
+    remove.Bind(1, id).Step();
+    bool changed = sqlite3_changes(reader->Db.Handle()) > 0;
+    m_localChanges.fetch_add(1);
+    return changed;
+}
+
+void TSqliteStore::ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) {
+    TLease reader = Lease();
+    TSqliteStatement rows(reader->Db, std::string(kEntryColumns) + "ORDER BY id");
+    while (rows.Step())
+        visit(ReadEntry(rows));
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "server/ScoreStore.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class TSqliteDb;
+
+struct TSqliteOptions {
+    std::string Path = "scores.db";
+    // Connections for reading; each serves one request at a time.
+    int ReadConnections = 2;
+    // Most submissions committed in one transaction.
+    int MaxBatch = 1024;
+    // A period of at most this many entries is read along time and sorted; a longer one (and
+    // the whole list) is walked along the places.
+    std::int64_t SortAtMost = 20000;
+    // Serve only (the operator's command needs no writer thread).
+    bool Writer = true;
+};
+
+// The scores in one SQLite file (write-ahead log, a sync on every commit). One thread writes:
+// it takes every submission waiting at that moment and commits them in one transaction, so a
+// crowd of senders shares one sync instead of queueing for one each. Readers use connections
+// of their own and never wait for the writer.
+class TSqliteStore final : public IScoreStore, public IScoreAdmin {
+  public:
+    // Opens (creating when missing) and brings the schema up to date; throws EStoreError.
+    explicit TSqliteStore(TSqliteOptions options);
+    // Commits what is still queued, then closes.
+    ~TSqliteStore() override;
+    TSqliteStore(const TSqliteStore&) = delete;
+    TSqliteStore& operator=(const TSqliteStore&) = delete;
+
+    // The schema version this program writes.
+    static int LatestSchemaVersion();
+
+    void Submit(TNewScore score, std::function<void(TSubmitOutcome)> done) override;
+    TScorePage Top(std::int64_t since, std::int64_t offset, int limit) override;
+    std::int64_t RankOf(std::int32_t score, std::int64_t since) override;
+    std::int64_t CountShown(std::int64_t since) override;
+    std::uint64_t Generation() override;
+    bool Healthy() override;
+
+    std::vector<TStoredEntry> List(std::optional<TEntryState> state, std::int64_t limit) override;
+    bool SetState(std::int64_t id, TEntryState state) override;
+    bool Delete(std::int64_t id) override;
+    void ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) override;
+
+    // Transactions the writer has committed so far.
+    std::uint64_t CommittedBatches() const { return m_batches.load(); }
+
+  private:
+    struct TReader;
+    struct TPending {
+        TNewScore Score;
+        std::function<void(TSubmitOutcome)> Done;
+    };
+    class TLease;
+
+    void WriterLoop();
+    void CommitBatch(std::vector<TPending>& batch);
+    TLease Lease();
+    void Return(std::unique_ptr<TReader> reader);
+
+    TSqliteOptions m_options;
+
+    std::unique_ptr<TSqliteDb> m_writerDb;
+    std::mutex m_queueMutex;
+    std::condition_variable m_queueReady;
+    std::deque<TPending> m_queue;
+    bool m_stopping = false;
+    std::thread m_writer;
+    std::atomic<std::uint64_t> m_batches{0};
+
+    std::mutex m_readersMutex;
+    std::condition_variable m_readerFree;
+    std::vector<std::unique_ptr<TReader>> m_readers;
+
+    // Changes by this process count at once; changes by other connections or processes are
+    // noticed by polling the file's data version now and then.
+    std::atomic<std::uint64_t> m_localChanges{0};
+    std::atomic<std::uint64_t> m_externalChanges{0};
+    std::mutex m_pollMutex;
+    std::unique_ptr<TSqliteDb> m_pollDb;
+    std::int64_t m_lastDataVersion = 0;
+    std::atomic<std::int64_t> m_nextPollMs{0};
+};

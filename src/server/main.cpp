@@ -1,0 +1,173 @@
+// spraydash-scores: the world score server, and its operator's commands.
+
+#include "server/Admin.h"
+#include "server/HttpServer.h"
+#include "server/ServerApp.h"
+#include "server/SqliteStore.h"
+
+#include <CLI/CLI.hpp>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+constexpr int kDescriptorsBesideConnections = 64; // database files, logs, the listener
+
+std::chrono::milliseconds Millis(double seconds) {
+    return std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000.0));
+}
+
+// Raises the open-file limit as far as allowed and keeps the connection cap below it.
+std::size_t FitConnections(std::size_t wanted) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return wanted;
+    if (limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+        getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > wanted + kDescriptorsBesideConnections)
+        return wanted;
+    auto fitted = static_cast<std::size_t>(limit.rlim_cur > kDescriptorsBesideConnections * 2
+                                               ? limit.rlim_cur - kDescriptorsBesideConnections
+                                               : 64);
+    std::fprintf(stderr, "spraydash-scores: open-file limit %llu: at most %zu connections\n",
+                 static_cast<unsigned long long>(limit.rlim_cur), fitted);
+    return fitted;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"World high-score server for Spraydash: stores the results the game sends and serves the\n"
+                 "world high-score page, a JSON API, /healthz and /metrics.",
+                 "spraydash-scores"};
+    app.fallthrough();
+    app.require_subcommand(0, 1);
+
+    TServerConfig config;
+    std::string listen = "127.0.0.1:8080";
+    double requestTimeout = 10;
+    double idleTimeout = 30;
+    std::size_t maxConnections = config.Http.MaxConnections;
+
+    app.add_option("--listen", listen, "Address and port to serve on (host:port, [v6]:port)")
+        ->type_name("HOST:PORT")
+        ->capture_default_str();
+    app.add_option("--db", config.DbPath, "SQLite database file, created when missing")
+        ->type_name("FILE")
+        ->capture_default_str();
+    app.add_option("--threads", config.Http.Threads, "Threads serving requests (0: one per core)")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 256));
+    app.add_option("--rate-limit", config.Service.RateLimitPerMinute,
+                   "Results accepted per sender address and minute (0: no limit)")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 1000000));
+    app.add_option("--trusted-proxy", config.Http.TrustedProxies,
+                   "Address of a reverse proxy whose X-Forwarded-For names the real sender (repeatable)")
+        ->type_name("ADDRESS");
+    app.add_option("--score-ceiling", config.Service.ScoreCeiling,
+                   "Results above this are stored but held until an operator shows them")
+        ->capture_default_str();
+    app.add_option("--max-connections", maxConnections, "Open client connections at most")
+        ->capture_default_str()
+        ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
+    app.add_option("--request-timeout", requestTimeout,
+                   "Seconds a client has for sending a request head and for taking the answer")
+        ->type_name("SECONDS")
+        ->capture_default_str()
+        ->check(CLI::Range(0.05, 3600.0));
+    app.add_option("--idle-timeout", idleTimeout, "Seconds a kept-alive connection may wait between requests")
+        ->type_name("SECONDS")
+        ->capture_default_str()
+        ->check(CLI::Range(0.05, 3600.0));
+
+    CLI::App* admin = app.add_subcommand("admin", "Operator commands on the database (safe while serving)");
+    admin->require_subcommand(1);
+    std::string stateName = "all";
+    std::int64_t limit = 50;
+    CLI::App* list = admin->add_subcommand("list", "List entries, newest first");
+    list->add_option("--state", stateName, "shown, held (above the score ceiling), hidden or all")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"shown", "held", "hidden", "all"}));
+    list->add_option("--limit", limit, "Entries at most (0: all)")->capture_default_str();
+    std::vector<std::int64_t> ids;
+    CLI::App* hide = admin->add_subcommand("hide", "Take entries off the world list (kept in the database)");
+    hide->add_option("ids", ids, "Entry ids")->required();
+    CLI::App* show =
+        admin->add_subcommand("show", "Put entries (back) on the world list; approves held ones");
+    show->add_option("ids", ids, "Entry ids")->required();
+    CLI::App* remove = admin->add_subcommand("delete", "Delete entries for good");
+    remove->add_option("ids", ids, "Entry ids")->required();
+    std::string output;
+    CLI::App* exportCsv =
+        admin->add_subcommand("export", "Write every entry as CSV (texts that a spreadsheet would run as a "
+                                        "formula get a leading ')");
+    exportCsv->add_option("--output,-o", output, "File to write (default: standard output)");
+
+    CLI11_PARSE(app, argc, argv);
+
+    try {
+        if (admin->parsed()) {
+            // An operator's typo must not leave an empty database behind.
+            if (!std::filesystem::exists(config.DbPath)) {
+                std::fprintf(stderr, "spraydash-scores: %s: no such database\n", config.DbPath.c_str());
+                return 1;
+            }
+            TSqliteOptions options;
+            options.Path = config.DbPath;
+            options.ReadConnections = 1;
+            options.Writer = false;
+            TSqliteStore store(options);
+            if (list->parsed())
+                return AdminList(store, ParseEntryState(stateName), limit, std::cout);
+            if (hide->parsed())
+                return AdminSetState(store, ids, TEntryState::Hidden, std::cout, std::cerr);
+            if (show->parsed())
+                return AdminSetState(store, ids, TEntryState::Shown, std::cout, std::cerr);
+            if (remove->parsed())
+                return AdminDelete(store, ids, std::cout, std::cerr);
+            if (output.empty())
+                return AdminExport(store, std::cout);
+            std::ofstream file(output, std::ios::binary);
+            if (!file) {
+                std::cerr << "spraydash-scores: cannot write " << output << "\n";
+                return 1;
+            }
+            AdminExport(store, file);
+            file.close();
+            if (!file) {
+                std::cerr << "spraydash-scores: writing " << output << " failed\n";
+                return 1;
+            }
+            return 0;
+        }
+
+        auto [host, port] = ParseListenAddress(listen);
+        config.Http.Address = host;
+        config.Http.Port = port;
+        config.Http.RequestTimeout = Millis(requestTimeout);
+        config.Http.IdleTimeout = Millis(idleTimeout);
+        config.Http.MaxConnections = FitConnections(maxConnections);
+        std::string db = config.DbPath;
+        TScoreServerApp server(std::move(config));
+        std::printf("spraydash-scores: listening on %s, database %s\n", server.LocalAddress().c_str(),
+                    db.c_str());
+        std::printf("spraydash-scores: world list at http://%s/cgi/version.pl?prg=Spraydash&show&type=0\n",
+                    server.LocalAddress().c_str());
+        std::fflush(stdout);
+        server.Run(true);
+        std::printf("spraydash-scores: stopped\n");
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "spraydash-scores: %s\n", e.what());
+        return 1;
+    }
+}

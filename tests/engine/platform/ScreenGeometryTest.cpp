@@ -1,0 +1,53 @@
+#include "engine/platform/ScreenGeometry.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+void PrintTo(const TScreenRect& r, std::ostream* out) {
+    *out << r.W << "x" << r.H << "+" << r.X << "+" << r.Y;
+}
+
+namespace {
+
+struct TFitCase {
+    int TargetW, TargetH;
+    TScreenRect View;
+};
+
+TEST(ScreenGeometry, TheScaledPictureIsCentredOnTheScreen) {
+    for (const TFitCase& c : {
+             TFitCase{800, 600, {0, 0, 800, 600}},       // the window itself
+             TFitCase{640, 480, {0, 0, 640, 480}},       // a smaller screen of the same shape
+             TFitCase{1024, 768, {0, 0, 1024, 768}},     //
+             TFitCase{1920, 1080, {240, 0, 1440, 1080}}, // wide: bands left and right
+             TFitCase{1280, 1024, {0, 32, 1280, 960}},   // tall: bands above and below
+             TFitCase{1366, 768, {171, 0, 1024, 768}},   // odd band widths round down on the left
+             TFitCase{800, 601, {0, 0, 800, 600}},       //
+             TFitCase{3, 2, {0, 0, 2, 2}},               // tiny, never empty
+             TFitCase{0, 0, {0, 0, 0, 0}},               // nothing to draw on
+         }) {
+        EXPECT_EQ(FitPicture(c.TargetW, c.TargetH, 800, 600), c.View) << c.TargetW << "x" << c.TargetH;
+    }
+}
+
+struct TPlaceCase {
+    TScreenRect Area;
+    TScreenRect Window;
+};
+
+TEST(ScreenGeometry, TheWindowOpensWithItsTopLeftOnTheScreen) {
+    for (const TPlaceCase& c : {
+             TPlaceCase{{0, 0, 1024, 768}, {112, 84, 800, 600}},       // centred
+             TPlaceCase{{0, 0, 800, 600}, {0, 0, 800, 600}},           // just fits
+             TPlaceCase{{0, 0, 640, 480}, {0, 0, 800, 600}},           // larger than the screen
+             TPlaceCase{{0, 24, 640, 456}, {0, 24, 800, 600}},         // below a panel
+             TPlaceCase{{0, 0, 1024, 500}, {112, 0, 800, 600}},        // only too tall
+             TPlaceCase{{1920, 0, 1280, 1024}, {2160, 212, 800, 600}}, // a second screen
+             TPlaceCase{{0, 0, 0, 0}, {0, 0, 800, 600}},               // no screen known
+         }) {
+        EXPECT_EQ(PlaceWindow(c.Area, 800, 600), c.Window);
+    }
+}
+
+} // namespace

@@ -1,0 +1,351 @@
+// The server over real sockets: what the game sends, what browsers and API clients get, and
+// how it holds up against clients that misbehave.
+
+#include "HttpTestClient.h"
+#include "TempDir.h"
+#include "menus/ScoreSubmission.h"
+#include "server/ServerApp.h"
+#include "server/SqliteStore.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kPage = "/cgi/version.pl?prg=Spraydash&show&type=0";
+
+std::string Submission(const std::string& name, std::int32_t score, const std::string& crew = "_______") {
+    return BuildScoreRequestUrl("", name, score, crew);
+}
+
+// A submission whose result text is written by hand, encoded the game's way.
+std::string RawSubmission(std::string payload) {
+    while (payload.size() % 5 != 0)
+        payload += '0';
+    return std::string(ScoreRequestPath) + EncodeText(payload);
+}
+
+class TServerTest : public ::testing::Test {
+  protected:
+    void Start(const std::function<void(TServerConfig&)>& adjust = {}) {
+        TServerConfig config;
+        config.DbPath = m_dir.File("scores.db");
+        config.Http.Port = 0;
+        config.Http.Threads = 2;
+        config.Service.RateLimitPerMinute = 0;
+        if (adjust)
+            adjust(config);
+        m_app = std::make_unique<TScoreServerApp>(std::move(config));
+        m_app->Start();
+    }
+    unsigned short Port() const { return m_app->Port(); }
+    TTestConnection::TReply Get(const std::string& target, const std::string& headers = "") {
+        return HttpRequest(Port(), target, "GET", headers);
+    }
+    void AddDirect(const std::string& name, std::int32_t score, std::int64_t received,
+                   TEntryState state = TEntryState::Shown) {
+        TNewScore s;
+        s.Name = name;
+        s.Score = score;
+        s.Crew = "direct";
+        s.Received = received;
+        s.Client = "198.51.100.1";
+        s.Digest = ++m_digest;
+        s.State = state;
+        std::promise<void> done;
+        m_app->Store().Submit(s, [&done](TSubmitOutcome) { done.set_value(); });
+        done.get_future().get();
+    }
+
+    TTempDir m_dir;
+    std::unique_ptr<TScoreServerApp> m_app;
+    std::uint64_t m_digest = 0;
+};
+
+TEST_F(TServerTest, ASubmissionAppearsOnThePageTheApiAndTheMetrics) {
+    Start();
+    TTestConnection::TReply sent = Get(Submission("<b>Ann|=", 4321, "Lac \xe9quipe"));
+    EXPECT_EQ(sent.Status, 200);
+    EXPECT_EQ(sent.Body, "stored\n");
+    EXPECT_EQ(sent.Headers["content-type"], "text/plain; charset=utf-8");
+
+    TTestConnection::TReply page = Get(kPage);
+    ASSERT_EQ(page.Status, 200);
+    EXPECT_EQ(page.Headers["content-type"], "text/html; charset=utf-8");
+    EXPECT_NE(page.Headers["content-security-policy"].find("default-src 'none'"), std::string::npos);
+    EXPECT_NE(page.Body.find("&lt;b&gt;Ann|="), std::string::npos);
+    EXPECT_EQ(page.Body.find("<b>Ann"), std::string::npos);
+    EXPECT_NE(page.Body.find("4321"), std::string::npos);
+    EXPECT_NE(page.Body.find("Lac \xc3\xa9quipe"), std::string::npos) << "Windows-1252 arrives as UTF-8";
+    EXPECT_EQ(page.Body.find("<script"), std::string::npos);
+    for (const char* load : {"src=", "href=\"http", "href=\"//", "url(http", "url(//", "@import"})
+        EXPECT_EQ(page.Body.find(load), std::string::npos) << "nothing is loaded from elsewhere: " << load;
+
+    TTestConnection::TReply json = Get("/api/v1/scores?period=all&limit=5");
+    ASSERT_EQ(json.Status, 200);
+    EXPECT_EQ(json.Headers["access-control-allow-origin"], "*");
+    EXPECT_NE(json.Body.find(
+                  "\"rank\":1,\"name\":\"\\u003cb>Ann|=\",\"score\":4321,\"crew\":\"Lac \xc3\xa9quipe\""),
+              std::string::npos)
+        << json.Body;
+    EXPECT_NE(json.Body.find("\"total\":1"), std::string::npos);
+
+    EXPECT_NE(Get("/api/v1/rank?score=5000").Body.find("\"rank\":1,"), std::string::npos);
+    EXPECT_NE(Get("/api/v1/rank?score=4321&period=today").Body.find("\"rank\":1,"), std::string::npos);
+    EXPECT_NE(Get("/api/v1/rank?score=-7").Body.find("\"rank\":2,"), std::string::npos);
+
+    EXPECT_EQ(Get("/healthz").Body, "ok\n");
+    std::string metrics = Get("/metrics").Body;
+    EXPECT_NE(metrics.find("spraydash_http_requests_total{route=\"submit\",status=\"200\"} 1\n"),
+              std::string::npos)
+        << metrics;
+    EXPECT_NE(metrics.find("spraydash_submissions_stored_total 1\n"), std::string::npos);
+    EXPECT_NE(metrics.find("spraydash_http_request_duration_seconds_bucket{route=\"page\",le=\"+Inf\"} 1\n"),
+              std::string::npos);
+}
+
+TEST_F(TServerTest, MalformedSubmissionsAre400AndStoreNothing) {
+    Start();
+    const std::string good = Submission("Ann", 10);
+    const std::string symbols = good.substr(ScoreRequestPath.size());
+    struct TCase {
+        const char* What;
+        std::string Target;
+    } cases[] = {
+        {"symbol outside the alphabet", std::string(ScoreRequestPath) + "Z" + symbols.substr(1)},
+        {"bad length", good.substr(0, good.size() - 3)},
+        {"no symbols", std::string(ScoreRequestPath)},
+        {"fields out of order", RawSubmission("type=0|name=Ann|key=Q|score=10|p=|add=x|z=")},
+        {"missing field", RawSubmission("type=0|name=Ann|score=10|p=|add=x|z=")},
+        {"extra field", RawSubmission("type=0|name=Ann|score=10|key=Q|p=|add=x|z=|w=1")},
+        {"name of eleven", RawSubmission("type=0|name=ABCDEFGHIJK|score=10|key=Q|p=|add=x|z=")},
+        {"score overflow", RawSubmission("type=0|name=Ann|score=2147483648|key=Q|p=|add=x|z=")},
+        {"another program", "/cgi/version.pl?hs&prg=Other&inf=" + symbols},
+        {"parameters reordered", "/cgi/version.pl?hs&inf=" + symbols + "&prg=Spraydash"},
+        {"a parameter more", good + "&x=1"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        TTestConnection::TReply reply = Get(c.Target);
+        EXPECT_EQ(reply.Status, 400);
+        ASSERT_FALSE(reply.Body.empty());
+        EXPECT_EQ(reply.Body.find('\n'), reply.Body.size() - 1) << "one line: " << reply.Body;
+    }
+    EXPECT_EQ(m_app->Store().List(std::nullopt, 0).size(), 0u);
+    EXPECT_EQ(m_app->Metrics().StoredCount(), 0u);
+    EXPECT_NE(Get("/metrics").Body.find("spraydash_submissions_refused_total{reason=\"malformed\"} 11\n"),
+              std::string::npos);
+}
+
+TEST_F(TServerTest, OnlyGetAndHeadWithinTheirLimits) {
+    Start();
+    TTestConnection::TReply post = HttpRequest(Port(), kPage, "POST", "Content-Length: 3\r\n\r\nabc");
+    EXPECT_EQ(post.Status, 405);
+    EXPECT_EQ(post.Headers["allow"], "GET, HEAD");
+    EXPECT_EQ(HttpRequest(Port(), kPage, "DELETE").Status, 405);
+    EXPECT_EQ(HttpRequest(Port(), kPage, "OPTIONS").Status, 405);
+
+    TTestConnection::TReply get = Get(kPage);
+    TTestConnection::TReply head = HttpRequest(Port(), kPage, "HEAD");
+    EXPECT_EQ(head.Status, 200);
+    EXPECT_EQ(head.Headers["content-length"], std::to_string(get.Body.size()));
+
+    EXPECT_EQ(Get(kPage, "X-Filler: " + std::string(9000, 'a') + "\r\n").Status, 431);
+    EXPECT_EQ(Get(std::string(kPage) + "&pad=" + std::string(9000, 'a')).Status, 431);
+    EXPECT_EQ(Get(kPage, "X-Filler: " + std::string(7000, 'a') + "\r\n").Status, 200)
+        << "under 8 KiB is fine";
+    EXPECT_EQ(HttpRequest(Port(), kPage, "GET", "Content-Length: 4\r\n\r\nbody").Status, 400);
+
+    EXPECT_EQ(HttpRequest(Port(), Submission("Ann", 5), "HEAD").Status, 405) << "HEAD stores nothing";
+    EXPECT_EQ(m_app->Store().CountShown(0), 0);
+    EXPECT_EQ(Get("http://scores.example" + std::string(kPage)).Status, 200) << "the absolute form";
+
+    EXPECT_EQ(Get("/nothing").Status, 404);
+    TTestConnection::TReply root = Get("/");
+    EXPECT_EQ(root.Status, 302);
+    EXPECT_EQ(root.Headers["location"], kPage);
+
+    TTestConnection garbage(Port());
+    garbage.Send("HELLO\r\n\r\n");
+    EXPECT_EQ(garbage.Read().Status, 400);
+}
+
+TEST_F(TServerTest, OneConnectionCarriesSeveralRequests) {
+    Start();
+    TTestConnection c(Port());
+    // Two requests in one go, as a pipelining client sends them, then a third.
+    c.Send(std::string("GET /healthz HTTP/1.1\r\nHost: x\r\n\r\nGET ") + kPage +
+           " HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_EQ(c.Read().Body, "ok\n");
+    EXPECT_EQ(c.Read().Status, 200);
+    c.Send("GET /healthz HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(c.Read().Status, 200);
+    EXPECT_TRUE(c.ClosedWithin(2s)) << "HTTP/1.0 without keep-alive ends the connection";
+}
+
+TEST_F(TServerTest, SubmissionsPerAddressAreLimited) {
+    Start([](TServerConfig& c) {
+        c.Service.RateLimitPerMinute = 3;
+        c.Http.TrustedProxies = {"127.0.0.2"};
+    });
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Get(Submission("Ann", 100 + i)).Status, 200);
+    TTestConnection::TReply limited = Get(Submission("Ann", 200));
+    EXPECT_EQ(limited.Status, 429);
+    EXPECT_EQ(limited.Headers["retry-after"], "20");
+    EXPECT_EQ(Get(Submission("Ann", 201), "X-Forwarded-For: 203.0.113.5\r\n").Status, 429)
+        << "127.0.0.1 is no trusted proxy: its X-Forwarded-For does not count";
+    EXPECT_EQ(Get(kPage).Status, 200) << "pages are not limited";
+    EXPECT_EQ(m_app->Store().CountShown(0), 3);
+}
+
+TEST_F(TServerTest, BehindATrustedProxyEachClientHasItsOwnLimit) {
+    Start([](TServerConfig& c) {
+        c.Service.RateLimitPerMinute = 1;
+        c.Http.TrustedProxies = {"127.0.0.1"};
+    });
+    EXPECT_EQ(Get(Submission("A", 1), "X-Forwarded-For: 203.0.113.5\r\n").Status, 200);
+    EXPECT_EQ(Get(Submission("B", 2), "X-Forwarded-For: 203.0.113.6\r\n").Status, 200);
+    EXPECT_EQ(Get(Submission("C", 3), "X-Forwarded-For: 203.0.113.5\r\n").Status, 429);
+    EXPECT_EQ(Get(Submission("D", 4), "X-Forwarded-For: 203.0.113.6, 127.0.0.1\r\n").Status, 429);
+    std::vector<TStoredEntry> entries = m_app->Store().List(std::nullopt, 0);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].Client, "203.0.113.6");
+    EXPECT_EQ(entries[1].Client, "203.0.113.5");
+}
+
+TEST_F(TServerTest, TheSameResultSentAgainIsStoredOnce) {
+    Start();
+    std::string target = Submission("Ann", 555, "crew");
+    EXPECT_EQ(Get(target).Body, "stored\n");
+    TTestConnection::TReply again = Get(target);
+    EXPECT_EQ(again.Status, 200) << "the game may resend after a dropped connection";
+    EXPECT_EQ(again.Body, "already stored\n");
+    EXPECT_EQ(Get(Submission("Ann", 556, "crew")).Body, "stored\n");
+    EXPECT_EQ(m_app->Store().CountShown(0), 2);
+}
+
+TEST_F(TServerTest, ScoresAboveTheCeilingWaitForAnOperator) {
+    Start([](TServerConfig& c) { c.Service.ScoreCeiling = 10000; });
+    EXPECT_EQ(Get(Submission("Cheat", 999999)).Body, "stored; shown once an operator has looked at it\n");
+    EXPECT_EQ(Get(Submission("Fair", 10000)).Body, "stored\n");
+    EXPECT_EQ(Get(kPage).Body.find("Cheat"), std::string::npos);
+    std::vector<TStoredEntry> held = m_app->Store().List(TEntryState::Held, 0);
+    ASSERT_EQ(held.size(), 1u);
+    ASSERT_TRUE(m_app->Store().SetState(held[0].Id, TEntryState::Shown));
+    EXPECT_NE(Get(kPage).Body.find("Cheat"), std::string::npos) << "the cached page was rebuilt";
+}
+
+TEST_F(TServerTest, PagesAndApiParameters) {
+    const std::int64_t now = 1772638220;
+    Start([now](TServerConfig& c) { c.Service.Clock = [now] { return now; }; });
+    for (int i = 0; i < 230; ++i)
+        AddDirect("P" + std::to_string(i), 1000 - i, i < 5 ? now - 3600 : now - 40 * 86400);
+
+    auto rows = [](const std::string& body) {
+        int n = 0;
+        for (std::size_t at = body.find("<td class=\"place\">"); at != std::string::npos;
+             at = body.find("<td class=\"place\">", at + 1))
+            ++n;
+        return n;
+    };
+    std::string first = Get(kPage).Body;
+    EXPECT_EQ(rows(first), 100);
+    EXPECT_NE(first.find("Places 1\xE2\x80\x93"
+                         "100 of 230 results"),
+              std::string::npos);
+    EXPECT_NE(first.find("href=\"?prg=Spraydash&amp;show&amp;type=0&amp;page=2\" rel=\"next\""),
+              std::string::npos);
+    std::string third = Get(std::string(kPage) + "&page=3").Body;
+    EXPECT_EQ(rows(third), 30);
+    EXPECT_NE(third.find("rel=\"prev\""), std::string::npos);
+    EXPECT_EQ(third.find("rel=\"next\""), std::string::npos);
+    std::string today = Get(std::string(kPage) + "&period=today").Body;
+    EXPECT_EQ(rows(today), 5);
+    EXPECT_NE(today.find("aria-current=\"page\">Today<"), std::string::npos);
+    EXPECT_EQ(Get(std::string(kPage) + "&period=month&page=99").Status, 200);
+    EXPECT_EQ(Get(std::string(kPage) + "&utm_source=forum").Status, 200) << "a browser's extra parameters";
+
+    EXPECT_EQ(Get(std::string(kPage) + "&page=0").Status, 400);
+    EXPECT_EQ(Get(std::string(kPage) + "&page=x").Status, 400);
+    EXPECT_EQ(Get(std::string(kPage) + "&period=year").Status, 400);
+    EXPECT_EQ(Get("/cgi/version.pl?prg=Spraydash&show&type=1").Status, 400);
+    EXPECT_EQ(Get("/cgi/version.pl").Status, 400);
+
+    std::string json = Get("/api/v1/scores?period=today&offset=2&limit=2").Body;
+    EXPECT_NE(json.find("\"period\":\"today\",\"since\":\"2026-03-04T00:00:00Z\",\"offset\":2,\"limit\":2,"
+                        "\"total\":5,\"entries\":[{\"rank\":3,\"name\":\"P2\""),
+              std::string::npos)
+        << json;
+    EXPECT_EQ(Get("/api/v1/scores?limit=100").Status, 200);
+    EXPECT_NE(Get("/api/v1/scores?period=&offset=&limit=")
+                  .Body.find("\"period\":\"all\",\"since\":null,\"offset\":0,"
+                             "\"limit\":100,\"total\":230,"),
+              std::string::npos)
+        << "empty values are the defaults";
+    for (const char* bad :
+         {"/api/v1/scores?limit=101", "/api/v1/scores?limit=0", "/api/v1/scores?offset=-1",
+          "/api/v1/scores?period=year", "/api/v1/scores?sort=name", "/api/v1/scores?limit=5&limit=6",
+          "/api/v1/rank", "/api/v1/rank?score=2147483648", "/api/v1/rank?score=1&x=2"})
+        EXPECT_EQ(Get(bad).Status, 400) << bad;
+    EXPECT_NE(Get("/api/v1/rank?score=996&period=today").Body.find("\"rank\":5,\"total\":5"),
+              std::string::npos);
+}
+
+TEST_F(TServerTest, ASlowClientIsDroppedWhileOthersAreServed) {
+    Start([](TServerConfig& c) {
+        c.Http.RequestTimeout = 2s;
+        c.Http.IdleTimeout = 1s;
+    });
+    auto started = std::chrono::steady_clock::now();
+    auto slow = std::async(std::launch::async, [&] {
+        TTestConnection c(Port());
+        const std::string request = std::string("GET ") + kPage + " HTTP/1.1\r\nHost: x\r\n\r\n";
+        for (char byte : request) {
+            if (!c.Send(std::string(1, byte)) || c.ClosedWithin(1s))
+                return std::chrono::steady_clock::now() - started;
+        }
+        return std::chrono::steady_clock::duration::max(); // sent it all: never dropped
+    });
+    int served = 0;
+    while (slow.wait_for(100ms) != std::future_status::ready)
+        served += Get("/healthz").Status == 200;
+    auto dropped = slow.get();
+    EXPECT_GE(dropped, 1900ms);
+    EXPECT_LT(dropped, 5s) << "the slow client was not dropped at its time limit";
+    EXPECT_GE(served, 10) << "other clients were served meanwhile";
+
+    TTestConnection idle(Port());
+    idle.Send("GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_EQ(idle.Read().Status, 200);
+    EXPECT_TRUE(idle.ClosedWithin(3s)) << "an idle kept-alive connection is closed";
+    std::string metrics = Get("/metrics").Body;
+    EXPECT_NE(metrics.find("spraydash_connections_timed_out_total 2\n"), std::string::npos) << metrics;
+}
+
+TEST_F(TServerTest, ConnectionsAreCapped) {
+    Start([](TServerConfig& c) { c.Http.MaxConnections = 3; });
+    std::vector<std::unique_ptr<TTestConnection>> held;
+    for (int i = 0; i < 3; ++i) {
+        held.push_back(std::make_unique<TTestConnection>(Port()));
+        held.back()->Send("GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n");
+        ASSERT_EQ(held.back()->Read().Status, 200);
+    }
+    TTestConnection::TReply refused = Get("/healthz");
+    EXPECT_EQ(refused.Status, 503);
+    EXPECT_EQ(refused.Body, "too many connections; try again shortly\n");
+    held.clear();
+    bool servedAgain = false;
+    for (int i = 0; i < 50 && !servedAgain; ++i) {
+        servedAgain = Get("/healthz").Status == 200;
+        if (!servedAgain)
+            std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(servedAgain);
+}
+
+} // namespace

@@ -1,0 +1,251 @@
+// The SQLite store: order and places, periods, resends, group commit, schema versions.
+
+#include "server/SqliteStore.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <future>
+#include <thread>
+
+namespace {
+
+constexpr std::int64_t kDay = 86400;
+constexpr std::int64_t kNow = 1772638220;
+
+class TStoreTest : public ::testing::Test {
+  protected:
+    TSqliteStore& Store() {
+        if (!m_store) {
+            TSqliteOptions options;
+            options.Path = m_dir.File("scores.db");
+            options.SortAtMost = m_sortAtMost;
+            m_store = std::make_unique<TSqliteStore>(options);
+        }
+        return *m_store;
+    }
+
+    TSubmitOutcome Add(const std::string& name, std::int32_t score, std::int64_t received = kNow,
+                       const std::string& client = "192.0.2.1", std::uint64_t digest = 0,
+                       TEntryState state = TEntryState::Shown) {
+        TNewScore s;
+        s.Name = name;
+        s.Score = score;
+        s.Crew = "crew";
+        s.Received = received;
+        s.Client = client;
+        s.Digest = digest ? digest : m_nextDigest++;
+        s.State = state;
+        s.ResendSince = received - 600;
+        std::promise<TSubmitOutcome> done;
+        Store().Submit(s, [&done](TSubmitOutcome o) { done.set_value(o); });
+        return done.get_future().get();
+    }
+
+    std::vector<std::pair<std::int64_t, std::string>> Places(std::int64_t since = 0, std::int64_t offset = 0,
+                                                             int limit = 100) {
+        std::vector<std::pair<std::int64_t, std::string>> places;
+        for (const TRankedEntry& e : Store().Top(since, offset, limit).Entries)
+            places.emplace_back(e.Rank, e.Name);
+        return places;
+    }
+
+    TTempDir m_dir;
+    std::int64_t m_sortAtMost = 20000;
+    std::unique_ptr<TSqliteStore> m_store;
+    std::uint64_t m_nextDigest = 1;
+};
+
+using TPlaces = std::vector<std::pair<std::int64_t, std::string>>;
+
+// Both ways of reading the list: a period sorted along time, and walked along the places.
+class TReadPlanTest : public TStoreTest, public ::testing::WithParamInterface<std::int64_t> {
+  protected:
+    TReadPlanTest() { m_sortAtMost = GetParam(); }
+};
+
+TEST_P(TReadPlanTest, TiesSharePlacesEvenAcrossPages) {
+    Add("C", 300, kNow);
+    Add("A", 500, kNow);
+    Add("B1", 400, kNow);
+    Add("B2", 400, kNow + 1); // the later of two equal scores comes second
+    Add("D", -5, kNow);
+    EXPECT_EQ(Places(), (TPlaces{{1, "A"}, {2, "B1"}, {2, "B2"}, {4, "C"}, {5, "D"}}));
+    EXPECT_EQ(Places(0, 2, 2), (TPlaces{{2, "B2"}, {4, "C"}})) << "a page that starts inside a tie";
+    EXPECT_EQ(Store().Top(0, 0, 2).Total, 5);
+    EXPECT_TRUE(Store().Top(0, 10, 100).Entries.empty());
+
+    EXPECT_EQ(Store().RankOf(1000, 0), 1);
+    EXPECT_EQ(Store().RankOf(400, 0), 2) << "a tie takes the shared place";
+    EXPECT_EQ(Store().RankOf(399, 0), 4);
+    EXPECT_EQ(Store().RankOf(-1000, 0), 6);
+}
+
+TEST_P(TReadPlanTest, PeriodsAndStatesLimitTheList) {
+    Add("old", 900, kNow - 40 * kDay);
+    Add("week", 800, kNow - 2 * kDay);
+    Add("today", 100, kNow);
+    Add("held", 5000000, kNow, "192.0.2.1", 0, TEntryState::Held);
+    EXPECT_EQ(Places(0), (TPlaces{{1, "old"}, {2, "week"}, {3, "today"}}));
+    EXPECT_EQ(Places(kNow - 3 * kDay), (TPlaces{{1, "week"}, {2, "today"}}));
+    EXPECT_EQ(Places(kNow - 100), (TPlaces{{1, "today"}}));
+    EXPECT_EQ(Store().CountShown(kNow - 100), 1);
+    EXPECT_EQ(Store().RankOf(150, kNow - 100), 1);
+
+    std::vector<TStoredEntry> held = Store().List(TEntryState::Held, 0);
+    ASSERT_EQ(held.size(), 1u);
+    std::uint64_t before = Store().Generation();
+    EXPECT_TRUE(Store().SetState(held[0].Id, TEntryState::Shown));
+    EXPECT_NE(Store().Generation(), before) << "cached answers must be rebuilt";
+    EXPECT_EQ(Places(kNow - 100), (TPlaces{{1, "held"}, {2, "today"}}));
+    EXPECT_TRUE(Store().SetState(held[0].Id, TEntryState::Hidden));
+    EXPECT_EQ(Places(kNow - 100), (TPlaces{{1, "today"}}));
+    EXPECT_EQ(Store().CountShown(0), 3);
+    EXPECT_TRUE(Store().Delete(held[0].Id));
+    EXPECT_FALSE(Store().Delete(held[0].Id));
+    EXPECT_EQ(Store().CountShown(0), 3);
+    std::vector<TStoredEntry> all = Store().List(std::nullopt, 0);
+    EXPECT_TRUE(Store().SetState(all.back().Id, TEntryState::Hidden));
+    EXPECT_EQ(Store().CountShown(0), 2);
+    EXPECT_EQ(Places(0), (TPlaces{{1, "week"}, {2, "today"}}));
+    EXPECT_FALSE(Store().SetState(9999, TEntryState::Shown));
+}
+
+TEST_F(TStoreTest, AResendWithinTheWindowIsStoredOnce) {
+    EXPECT_EQ(Add("Ann", 100, kNow, "192.0.2.1", 77), TSubmitOutcome::Stored);
+    EXPECT_EQ(Add("Ann", 100, kNow + 599, "192.0.2.1", 77), TSubmitOutcome::Resent);
+    EXPECT_EQ(Add("Ann", 100, kNow + 10, "192.0.2.2", 77), TSubmitOutcome::Stored) << "another sender";
+    EXPECT_EQ(Add("Ann", 101, kNow + 10, "192.0.2.1", 78), TSubmitOutcome::Stored) << "another result";
+    EXPECT_EQ(Add("Ann", 100, kNow + 601, "192.0.2.1", 77), TSubmitOutcome::Stored) << "after the window";
+    EXPECT_EQ(Store().CountShown(0), 4);
+}
+
+TEST_F(TStoreTest, WaitingSubmissionsShareACommit) {
+    constexpr int kSubmissions = 200;
+    std::vector<std::promise<TSubmitOutcome>> done(kSubmissions);
+    for (int i = 0; i < kSubmissions; ++i) {
+        TNewScore s;
+        s.Name = "P" + std::to_string(i);
+        s.Score = i;
+        s.Received = kNow;
+        s.Client = "192.0.2.1";
+        s.Digest = static_cast<std::uint64_t>(i + 1);
+        Store().Submit(s, [&done, i](TSubmitOutcome o) { done[static_cast<std::size_t>(i)].set_value(o); });
+    }
+    for (auto& d : done)
+        EXPECT_EQ(d.get_future().get(), TSubmitOutcome::Stored);
+    EXPECT_EQ(Store().CountShown(0), kSubmissions);
+    EXPECT_LT(Store().CommittedBatches(), static_cast<std::uint64_t>(kSubmissions) / 4);
+}
+
+TEST_F(TStoreTest, QueuedSubmissionsAreCommittedWhenTheStoreCloses) {
+    std::atomic<int> stored{0};
+    for (int i = 0; i < 50; ++i) {
+        TNewScore s;
+        s.Name = "Q";
+        s.Received = kNow;
+        s.Digest = static_cast<std::uint64_t>(i + 1);
+        Store().Submit(s, [&stored](TSubmitOutcome o) { stored += o == TSubmitOutcome::Stored; });
+    }
+    m_store.reset();
+    EXPECT_EQ(stored.load(), 50);
+    EXPECT_EQ(Store().CountShown(0), 50);
+}
+
+TEST_F(TStoreTest, TextsAreKeptExactly) {
+    Add("<b>&\"'|=", 1);
+    Add("\xc3\xa9\xe2\x82\xac", 2);
+    Add("", 3);
+    EXPECT_EQ(Places(), (TPlaces{{1, ""}, {2, "\xc3\xa9\xe2\x82\xac"}, {3, "<b>&\"'|="}}));
+}
+
+TEST_F(TStoreTest, ChangesByAnotherProcessAreNoticed) {
+    Add("A", 1);
+    std::uint64_t before = Store().Generation();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(m_dir.File("scores.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "UPDATE scores SET state = 2", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+    bool noticed = false;
+    for (int i = 0; i < 40 && !noticed; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        noticed = Store().Generation() != before;
+    }
+    EXPECT_TRUE(noticed) << "an operator's change reaches the cached pages within a second or two";
+}
+
+TEST_F(TStoreTest, AFileOfTheFirstVersionIsBroughtForward) {
+    // The first schema, as the first released server wrote it.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(m_dir.File("scores.db").c_str(), &db), SQLITE_OK);
+    const char* firstVersion = R"sql(
+        CREATE TABLE scores (id INTEGER PRIMARY KEY, name TEXT NOT NULL, score INTEGER NOT NULL,
+            crew TEXT NOT NULL, received INTEGER NOT NULL, client TEXT NOT NULL, digest INTEGER NOT NULL,
+            state INTEGER NOT NULL DEFAULT 0 CHECK (state IN (0, 1, 2)));
+        CREATE INDEX scores_by_place ON scores (state, score DESC, received);
+        CREATE INDEX scores_by_digest ON scores (digest);
+        INSERT INTO scores (name, score, crew, received, client, digest, state) VALUES
+            ('A', 10, '', 1772638220, 'x', 1, 0), ('B', 30, '', 1772638220, 'x', 2, 0),
+            ('C', 20, '', 1772638220, 'x', 3, 1);
+        PRAGMA user_version = 1;)sql";
+    ASSERT_EQ(sqlite3_exec(db, firstVersion, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    EXPECT_EQ(Store().CountShown(0), 2);
+    EXPECT_EQ(Places(0), (TPlaces{{1, "B"}, {2, "A"}}));
+    Add("D", 5);
+    EXPECT_EQ(Store().CountShown(0), 3);
+    EXPECT_EQ(Store().List(std::nullopt, 0).size(), 4u);
+    m_store.reset();
+    ASSERT_EQ(sqlite3_open(m_dir.File("scores.db").c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* version = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &version, nullptr);
+    ASSERT_EQ(sqlite3_step(version), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(version, 0), TSqliteStore::LatestSchemaVersion());
+    sqlite3_finalize(version);
+    sqlite3_close(db);
+}
+
+TEST_F(TStoreTest, SchemaVersions) {
+    Add("kept", 5);
+    m_store.reset();
+    EXPECT_EQ(Store().CountShown(0), 1) << "reopening keeps the data";
+    m_store.reset();
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(m_dir.File("scores.db").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "PRAGMA user_version = 99", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    TSqliteOptions options;
+    options.Path = m_dir.File("scores.db");
+    try {
+        TSqliteStore newer(options);
+        FAIL() << "a schema newer than the program's was opened";
+    } catch (const EStoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("version 99"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(TStoreTest, AFileThatIsNoDatabaseIsNamed) {
+    {
+        std::FILE* f = std::fopen(m_dir.File("notes.txt").c_str(), "w");
+        std::fputs("these are not the scores you are looking for, not by a long way at all\n", f);
+        std::fclose(f);
+    }
+    TSqliteOptions options;
+    options.Path = m_dir.File("notes.txt");
+    try {
+        TSqliteStore store(options);
+        FAIL() << "a text file was opened as the database";
+    } catch (const EStoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("notes.txt"), std::string::npos) << e.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadPlans, TReadPlanTest, ::testing::Values(20000, 0),
+                         [](const ::testing::TestParamInfo<std::int64_t>& info) {
+                             return info.param > 0 ? std::string("Sorted") : std::string("Walked");
+                         });
+
+} // namespace
