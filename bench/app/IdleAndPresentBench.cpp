@@ -29,16 +29,39 @@ double CpuSeconds() {
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// A throw-away working directory with the generated data and an empty save folder.
-std::filesystem::path MakeWorkDir() {
-    namespace fs = std::filesystem;
-    fs::path dir = fs::temp_directory_path() / ("spraydash-bench-" + std::to_string(getpid()));
-    fs::create_directories(dir / "Data" / "Save");
-    std::error_code ec;
-    fs::create_directory_symlink(fs::path(SPRAYDASH_BUILT_DATA) / "Res", dir / "Data" / "Res", ec);
-    fs::create_directory_symlink(fs::path(SPRAYDASH_BUILT_DATA) / "Music", dir / "Data" / "Music", ec);
-    return dir;
-}
+// A throw-away working directory with the generated data and an empty save folder, the game's
+// current directory while it lives. Needs a display: the game opens a real window.
+class TBenchWorkDir {
+  public:
+    explicit TBenchWorkDir(benchmark::State& state) {
+        namespace fs = std::filesystem;
+        if (!std::getenv("DISPLAY")) {
+            state.SkipWithError("no DISPLAY: run under Xvfb");
+            return;
+        }
+        m_dir = fs::temp_directory_path() / ("spraydash-bench-" + std::to_string(getpid()));
+        fs::create_directories(m_dir / "Data" / "Save");
+        std::error_code ec;
+        fs::create_directory_symlink(fs::path(SPRAYDASH_BUILT_DATA) / "Res", m_dir / "Data" / "Res", ec);
+        fs::create_directory_symlink(fs::path(SPRAYDASH_BUILT_DATA) / "Music", m_dir / "Data" / "Music", ec);
+        m_previous = fs::current_path();
+        fs::current_path(m_dir);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+    }
+    ~TBenchWorkDir() {
+        if (m_dir.empty()) {
+            return;
+        }
+        std::error_code ec;
+        std::filesystem::current_path(m_previous, ec);
+        std::filesystem::remove_all(m_dir, ec);
+    }
+    bool Ready() const { return !m_dir.empty(); }
+
+  private:
+    std::filesystem::path m_dir;
+    std::filesystem::path m_previous;
+};
 
 // Resident memory of this process (the game, SDL and the benchmark library), in megabytes.
 double ResidentMb() {
@@ -58,14 +81,10 @@ double ResidentMb() {
 void BM_ResidentMemory(benchmark::State& state) {
     constexpr double kMenuTargetMb = 32;
     constexpr double kRaceTargetMb = 40;
-    if (!std::getenv("DISPLAY")) {
-        state.SkipWithError("no DISPLAY: run under Xvfb");
+    TBenchWorkDir workDir(state);
+    if (!workDir.Ready()) {
         return;
     }
-    auto dir = MakeWorkDir();
-    auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
     for (auto _ : state) {
         auto platform = CreateSdlPlatform();
         std::string error;
@@ -93,8 +112,6 @@ void BM_ResidentMemory(benchmark::State& state) {
         state.counters["target_race_mb"] = kRaceTargetMb;
         form.FormDestroy();
     }
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_ResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -158,14 +175,10 @@ bool MeasureIdle(bool wholeFrames, TIdleFigures& figures, std::string& error) {
 void BM_IdleOnMainMenu(benchmark::State& state) {
     constexpr int kTurns = 2;
     constexpr double kTargetPercent = 1.5;
-    if (!std::getenv("DISPLAY")) {
-        state.SkipWithError("no DISPLAY: run under Xvfb");
+    TBenchWorkDir workDir(state);
+    if (!workDir.Ready()) {
         return;
     }
-    auto dir = MakeWorkDir();
-    auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
     for (auto _ : state) {
         TIdleFigures changes, whole, first;
         std::string error;
@@ -190,8 +203,6 @@ void BM_IdleOnMainMenu(benchmark::State& state) {
         state.counters["tick_median_ms"] = first.TickMedianMs;
         state.counters["tick_p99_ms"] = first.TickP99Ms;
     }
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_IdleOnMainMenu)->Iterations(1)->Unit(benchmark::kMillisecond);
 
