@@ -421,7 +421,17 @@ std::shared_ptr<const std::string> TScoreService::Cached(const std::string& key,
         if (it != m_cache.end() && it->second.Generation == generation && it->second.Since == since)
             return it->second.Body;
     }
-    auto body = std::make_shared<const std::string>(make());
+    std::shared_ptr<const std::string> body;
+    try {
+        body = std::make_shared<const std::string>(make());
+    } catch (const EStoreUnavailable&) {
+        // While the store is away, readers get the last copy built rather than an error.
+        std::shared_lock lock(m_cacheMutex);
+        auto it = m_cache.find(key);
+        if (it != m_cache.end() && it->second.Since == since)
+            return it->second.Body;
+        throw;
+    }
     std::unique_lock lock(m_cacheMutex);
     if (m_cache.size() >= kMaxCached)
         m_cache.clear();

@@ -68,7 +68,8 @@ class TScoreService {
     TServiceReply Health();
     TServiceReply MetricsText();
 
-    // A body built by make, or the one built for the same key while nothing has changed since.
+    // A body built by make, or the one built for the same key while nothing has changed since
+    // (or while the store cannot be reached).
     std::shared_ptr<const std::string> Cached(const std::string& key, std::int64_t since,
                                               const std::function<std::string()>& make);
 

@@ -31,7 +31,7 @@ struct TSqliteOptions {
 // it takes every submission waiting at that moment and commits them in one transaction, so a
 // crowd of senders shares one sync instead of queueing for one each. Readers use connections
 // of their own and never wait for the writer.
-class TSqliteStore final : public IScoreStore, public IScoreAdmin {
+class TSqliteStore final : public IScoreDatabase {
   public:
     // Opens (creating when missing) and brings the schema up to date; throws EStoreError.
     explicit TSqliteStore(TSqliteOptions options);
@@ -55,8 +55,7 @@ class TSqliteStore final : public IScoreStore, public IScoreAdmin {
     bool Delete(std::int64_t id) override;
     void ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) override;
 
-    // Transactions the writer has committed so far.
-    std::uint64_t CommittedBatches() const { return m_batches.load(); }
+    std::uint64_t CommittedBatches() const override { return m_batches.load(); }
 
   private:
     struct TReader;

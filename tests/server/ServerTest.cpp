@@ -33,7 +33,7 @@ class TServerTest : public ::testing::Test {
   protected:
     void Start(const std::function<void(TServerConfig&)>& adjust = {}) {
         TServerConfig config;
-        config.DbPath = m_dir.File("scores.db");
+        config.Db = m_dir.File("scores.db");
         config.Http.Port = 0;
         config.Http.Threads = 2;
         config.Service.RateLimitPerMinute = 0;
