@@ -416,8 +416,8 @@ void TPostgresStore::CommitBatch(std::vector<TPending>& batch) {
             }
             // Also when the commit's outcome is unknown (the connection broke while committing):
             // the sender hears 503 and sends again, and a resend of a stored result is recognised.
-            std::fprintf(stderr, "spraydash-scores: %zu submissions not stored: %s\n", batch.size(),
-                         OneLine(e.what()).c_str());
+            m_failureLog.Write(std::to_string(batch.size()) +
+                               " submissions not stored: " + OneLine(e.what()));
             outcomes.assign(batch.size(), TSubmitOutcome::Failed);
             inserted = false;
             break;

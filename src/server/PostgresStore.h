@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/LogThrottle.h"
 #include "server/ScoreStore.h"
 
 #include <atomic>
@@ -96,6 +97,7 @@ class TPostgresStore final : public IScoreDatabase {
     std::thread m_writer;
     std::unique_ptr<TConnection> m_writerDb;
     std::atomic<std::uint64_t> m_batches{0};
+    TLogThrottle m_failureLog;
 
     std::mutex m_readersMutex;
     std::condition_variable m_readerFree;

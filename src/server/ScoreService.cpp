@@ -223,7 +223,7 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
         }
         reply(Text(404, "nothing here; the world high scores are at " + std::string(kPageLocation), route));
     } catch (const EStoreUnavailable& e) {
-        std::fprintf(stderr, "spraydash-scores: %s\n", e.what());
+        m_unavailableLog.Write(e.what());
         reply(Unavailable(route));
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/LogThrottle.h"
 #include "server/Metrics.h"
 #include "server/RateLimiter.h"
 #include "server/ScoreStore.h"
@@ -79,6 +80,7 @@ class TScoreService {
     TRateLimiter m_limiter;
     TWorldPage m_page;
 
+    TLogThrottle m_unavailableLog;
     std::shared_mutex m_cacheMutex;
     std::unordered_map<std::string, TCached> m_cache;
 };

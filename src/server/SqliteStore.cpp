@@ -289,7 +289,7 @@ void TSqliteStore::CommitBatch(std::vector<TPending>& batch) {
         db.Exec("COMMIT");
         m_batches.fetch_add(1);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "spraydash-scores: %zu submissions not stored: %s\n", batch.size(), e.what());
+        m_failureLog.Write(std::to_string(batch.size()) + " submissions not stored: " + e.what());
         sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
         outcomes.assign(batch.size(), TSubmitOutcome::Failed);
         inserted = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/LogThrottle.h"
 #include "server/ScoreStore.h"
 
 #include <atomic>
@@ -79,6 +80,7 @@ class TSqliteStore final : public IScoreDatabase {
     bool m_stopping = false;
     std::thread m_writer;
     std::atomic<std::uint64_t> m_batches{0};
+    TLogThrottle m_failureLog;
 
     std::mutex m_readersMutex;
     std::condition_variable m_readerFree;

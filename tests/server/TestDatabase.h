@@ -30,8 +30,11 @@ inline TPostgresCluster& SharedPostgres() {
 // another process or an operator's tool would come).
 class TTestDatabase {
   public:
-    explicit TTestDatabase(TStoreKind kind) : m_kind(kind) {
-        if (kind == TStoreKind::Postgres) {
+    // sqlitePath: a SQLite file somewhere else than a folder of the test's own.
+    explicit TTestDatabase(TStoreKind kind, const std::string& sqlitePath = "") : m_kind(kind) {
+        if (!sqlitePath.empty()) {
+            m_target = sqlitePath;
+        } else if (kind == TStoreKind::Postgres) {
             m_name = SharedPostgres().CreateDatabase();
             m_target = SharedPostgres().Uri(m_name);
         } else {
