@@ -155,6 +155,16 @@ def route_p99(metrics_texts, route):
     return float("inf"), total
 
 
+def database_bytes(store, db, postgres):
+    if store == "sqlite":
+        return sum(os.path.getsize(db + suffix) for suffix in ("", "-wal") if os.path.exists(db + suffix))
+    out = subprocess.run(as_postgres([PG_BIN + "/psql", "-X", "-A", "-t", "-h", postgres.dir, "-p",
+                                      str(postgres.port), "-d", "scores", "-c",
+                                      "SELECT pg_total_relation_size('scores') + pg_total_relation_size('score_counts')"]),
+                         capture_output=True, text=True, check=True).stdout
+    return int(out.strip())
+
+
 def run_store(store, args, work):
     server_exe = os.path.join(args.build, "src", "server", "spraydash-scores")
     data_exe = os.path.join(args.build, "bench", "server", "server_bench_data")
@@ -246,7 +256,8 @@ def run_store(store, args, work):
                 print("  p99 at the servers:   %-10s <= %.1f ms (%d requests)" % (route, value, count))
         print("  non-2xx answers:      %d %s" % (int(errors.group(1)) if errors else 0,
                                                   socket_errors.group(1) if socket_errors else ""))
-        print("  entries listed after: %d" % listed)
+        print("  entries listed after: %d; database %.1f MB (%.0f bytes an entry)"
+              % (listed, database_bytes(store, db, postgres) / 1e6, database_bytes(store, db, postgres) / listed))
         for i in range(len(servers)):
             print("  server %d memory:      %.1f MB at start, %.1f MB after %d s (minutes: %s)"
                   % (i + 1, start_rss[i], end_rss[i], args.duration,
