@@ -181,7 +181,9 @@ def run_store(store, args, work):
         print("\n=== %s: filling with %d results ..." % (store, args.entries), flush=True)
         subprocess.run([data_exe, "fill", db, str(args.entries)], check=True)
         urls = os.path.join(folder, "submissions.txt")
-        subprocess.run([data_exe, "urls", urls, str(max(100000, args.duration * 2000))], check=True)
+        # Enough new results for the whole run (a result sent twice is only a resend).
+        per_second = 25000 // (args.ratio + 1)
+        subprocess.run([data_exe, "urls", urls, str(max(100000, args.duration * per_second))], check=True)
         lua = os.path.join(folder, "mix.lua")
         with open(lua, "w") as f:
             f.write(MIX_LUA)

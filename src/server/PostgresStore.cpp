@@ -70,7 +70,7 @@ TStoredEntry ReadEntry(const pqxx::row& row) {
     return e;
 }
 
-// Wakes the listening thread's count for every notification on the channel.
+// Counts every notification on the channel as a change.
 class TChangeReceiver final : public pqxx::notification_receiver {
   public:
     TChangeReceiver(pqxx::connection& db, std::atomic<std::uint64_t>& changes)

@@ -59,6 +59,7 @@ class TScoreService {
         std::uint64_t Generation;
         std::int64_t Since;
         std::shared_ptr<const std::string> Body;
+        bool Rebuilding = false; // a request is building the page anew
     };
 
     void Submit(const TServiceRequest& request, std::string_view symbols,
@@ -70,7 +71,7 @@ class TScoreService {
     TServiceReply MetricsText();
 
     // A body built by make, or the one built for the same key while nothing has changed since
-    // (or while the store cannot be reached).
+    // (or while another request rebuilds it, or while the store cannot be reached).
     std::shared_ptr<const std::string> Cached(const std::string& key, std::int64_t since,
                                               const std::function<std::string()>& make);
 
