@@ -157,7 +157,9 @@ def route_p99(metrics_texts, route):
 
 def database_bytes(store, db, postgres):
     if store == "sqlite":
-        return sum(os.path.getsize(db + suffix) for suffix in ("", "-wal") if os.path.exists(db + suffix))
+        wal = os.path.getsize(db + "-wal") if os.path.exists(db + "-wal") else 0
+        print("  SQLite file %.1f MB, write-ahead log %.1f MB" % (os.path.getsize(db) / 1e6, wal / 1e6))
+        return os.path.getsize(db)
     out = subprocess.run(as_postgres([PG_BIN + "/psql", "-X", "-A", "-t", "-h", postgres.dir, "-p",
                                       str(postgres.port), "-d", "scores", "-c",
                                       "SELECT pg_total_relation_size('scores') + pg_total_relation_size('score_counts')"]),
@@ -258,8 +260,8 @@ def run_store(store, args, work):
                 print("  p99 at the servers:   %-10s <= %.1f ms (%d requests)" % (route, value, count))
         print("  non-2xx answers:      %d %s" % (int(errors.group(1)) if errors else 0,
                                                   socket_errors.group(1) if socket_errors else ""))
-        print("  entries listed after: %d; database %.1f MB (%.0f bytes an entry)"
-              % (listed, database_bytes(store, db, postgres) / 1e6, database_bytes(store, db, postgres) / listed))
+        size = database_bytes(store, db, postgres)
+        print("  entries listed after: %d; database %.1f MB (%.0f bytes an entry)" % (listed, size / 1e6, size / listed))
         for i in range(len(servers)):
             print("  server %d memory:      %.1f MB at start, %.1f MB after %d s (minutes: %s)"
                   % (i + 1, start_rss[i], end_rss[i], args.duration,

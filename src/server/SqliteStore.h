@@ -68,6 +68,7 @@ class TSqliteStore final : public IScoreDatabase {
 
     void WriterLoop();
     void CommitBatch(std::vector<TPending>& batch);
+    void Checkpoint();
     TLease Lease();
     void Return(std::unique_ptr<TReader> reader);
 
@@ -80,6 +81,7 @@ class TSqliteStore final : public IScoreDatabase {
     bool m_stopping = false;
     std::thread m_writer;
     std::atomic<std::uint64_t> m_batches{0};
+    int m_walPages = 0; // pages in the write-ahead log after the last commit (writer thread only)
     TLogThrottle m_failureLog;
 
     std::mutex m_readersMutex;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <future>
 #include <thread>
 
@@ -300,6 +301,41 @@ TEST_F(TSqliteFileTest, AFileThatIsNoDatabaseIsNamed) {
     } catch (const EStoreError& e) {
         EXPECT_NE(std::string(e.what()).find("notes.txt"), std::string::npos) << e.what();
     }
+}
+
+TEST_F(TSqliteFileTest, TheLogStaysSmallUnderSteadyReading) {
+    // Readers always in the middle of a page keep the log from starting again by itself.
+    Store();
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 2; ++i)
+        readers.emplace_back([&] {
+            while (!stop)
+                Store().Top(0, 0, 100);
+        });
+    constexpr int kBatches = 600;
+    constexpr int kPerBatch = 50;
+    for (int b = 0; b < kBatches; ++b) {
+        std::vector<std::promise<TSubmitOutcome>> done(kPerBatch);
+        for (int i = 0; i < kPerBatch; ++i) {
+            TNewScore s;
+            s.Name = "P" + std::to_string(b * kPerBatch + i);
+            s.Score = (b * 7919 + i * 104729) % 100000;
+            s.Received = kNow;
+            s.Digest = m_nextDigest++;
+            Store().Submit(s,
+                           [&done, i](TSubmitOutcome o) { done[static_cast<std::size_t>(i)].set_value(o); });
+        }
+        for (auto& d : done)
+            ASSERT_EQ(d.get_future().get(), TSubmitOutcome::Stored);
+    }
+    stop = true;
+    for (auto& t : readers)
+        t.join();
+    auto log = std::filesystem::file_size(Db().Target() + "-wal");
+    std::printf("write-ahead log after %d batches under steady reading: %.1f MB\n", kBatches, log / 1e6);
+    EXPECT_LT(log, 8u * 1000 * 1000) << "about 4 MB between checkpoints";
+    EXPECT_EQ(Store().CountShown(0), kBatches * kPerBatch);
 }
 
 } // namespace
