@@ -3,7 +3,10 @@
 #include "server/PostgresSchema.h"
 #include "server/StoreTarget.h"
 
+#include <libpq-fe.h>
 #include <pqxx/pqxx>
+
+#include <poll.h>
 
 #include <algorithm>
 #include <array>
@@ -21,6 +24,8 @@ constexpr std::chrono::milliseconds kMaxGather{2}; // longest wait for more subm
 // database that is down is not hammered by every request, and answers stay fast.
 constexpr std::chrono::milliseconds kRetryConnectAfter{250};
 constexpr std::chrono::milliseconds kListenWait{250};
+// How long the outcome of a commit cut off by a broken connection is waited for.
+constexpr std::chrono::seconds kLearnOutcomeFor{10};
 constexpr int kConnectTimeoutSeconds = 5;
 constexpr std::string_view kReadTimeout = "10s";
 constexpr std::string_view kWriteTimeout = "30s";
@@ -70,17 +75,6 @@ TStoredEntry ReadEntry(const pqxx::row& row) {
     return e;
 }
 
-// Counts every notification on the channel as a change.
-class TChangeReceiver final : public pqxx::notification_receiver {
-  public:
-    TChangeReceiver(pqxx::connection& db, std::atomic<std::uint64_t>& changes)
-        : pqxx::notification_receiver(db, std::string(kChannel)), m_changes(changes) {}
-    void operator()(const std::string&, int) override { m_changes.fetch_add(1); }
-
-  private:
-    std::atomic<std::uint64_t>& m_changes;
-};
-
 enum class TRole { Reader, Writer, Other };
 
 } // namespace
@@ -97,6 +91,7 @@ class TPostgresStore::TConnector {
           m_shown(RedactedTarget(m_target)) {}
 
     const std::string& Shown() const { return m_shown; }
+    const std::string& Target() const { return m_target; }
 
     std::unique_ptr<TConnection> Connect(TRole role) {
         std::int64_t now = SteadyMs();
@@ -310,6 +305,7 @@ void TPostgresStore::CommitBatch(std::vector<TPending>& batch) {
     // never tried again: it may have happened.
     bool fresh = !m_writerDb;
     bool committing = false;
+    std::string xid;
     for (;;) {
         try {
             if (!m_writerDb)
@@ -327,18 +323,23 @@ void TPostgresStore::CommitBatch(std::vector<TPending>& batch) {
                 outcomes[i] = id.empty() ? TSubmitOutcome::Resent : TSubmitOutcome::Stored;
                 inserted = inserted || !id.empty();
             }
+            xid = tx.exec("SELECT txid_current()")[0][0].as<std::string>();
             committing = true;
             tx.commit();
             m_batches.fetch_add(1);
             break;
         } catch (const std::exception& e) {
             m_writerDb.reset();
+            if (committing && Committed(xid)) {
+                m_batches.fetch_add(1);
+                break;
+            }
             if (!fresh && !committing && dynamic_cast<const pqxx::failure*>(&e)) {
                 fresh = true;
                 continue;
             }
-            // Also when the commit's outcome is unknown (the connection broke while committing):
-            // the sender hears 503 and sends again, and a resend of a stored result is recognised.
+            // Also when the commit's outcome could not be learned: the sender hears 503 and sends
+            // again, and a resend of a stored result is recognised.
             m_failureLog.Write(std::to_string(batch.size()) +
                                " submissions not stored: " + OneLine(e.what()));
             outcomes.assign(batch.size(), TSubmitOutcome::Failed);
@@ -357,31 +358,62 @@ void TPostgresStore::CommitBatch(std::vector<TPending>& batch) {
     }
 }
 
+bool TPostgresStore::Committed(const std::string& xid) {
+    // The connection broke while committing (the database stopping, say): the transaction may
+    // have committed. Its outcome is asked for once the database answers again, for a while, so
+    // that a stored result is not answered 503 (nor, worse, a lost one 200).
+    auto giveUpAt = std::chrono::steady_clock::now() + kLearnOutcomeFor;
+    while (std::chrono::steady_clock::now() < giveUpAt) {
+        try {
+            std::unique_ptr<TConnection> db = m_primary->Connect(TRole::Other);
+            pqxx::nontransaction tx(*db);
+            pqxx::field status = tx.exec_params("SELECT txid_status($1::bigint)", xid)[0][0];
+            if (status.is_null())
+                return false;
+            std::string outcome = status.as<std::string>();
+            if (outcome != "in progress")
+                return outcome == "committed";
+        } catch (const std::exception&) {
+        }
+        std::this_thread::sleep_for(kListenWait);
+    }
+    return false;
+}
+
 void TPostgresStore::ListenLoop() {
-    std::unique_ptr<TConnection> db;
-    std::unique_ptr<TChangeReceiver> receiver;
+    // On libpq itself: the C++ library loses a result whenever a listening connection breaks,
+    // and this thread only ever listens.
+    std::unique_ptr<PGconn, decltype(&PQfinish)> db(nullptr, &PQfinish);
     while (!m_stopListening) {
         if (!db) {
-            try {
-                db = m_primary->Connect(TRole::Other);
-                receiver = std::make_unique<TChangeReceiver>(*db, m_changes);
-                m_listening = true;
-                m_changes.fetch_add(1); // whatever happened while not listening
-            } catch (const std::exception&) {
-                receiver.reset();
+            db.reset(PQconnectdb(m_primary->Target().c_str()));
+            bool listening = PQstatus(db.get()) == CONNECTION_OK;
+            if (listening) {
+                PGresult* listen = PQexec(db.get(), ("LISTEN " + std::string(kChannel)).c_str());
+                listening = PQresultStatus(listen) == PGRES_COMMAND_OK;
+                PQclear(listen);
+            }
+            if (!listening) {
                 db.reset();
                 std::this_thread::sleep_for(kListenWait);
                 continue;
             }
+            m_listening = true;
+            m_changes.fetch_add(1); // whatever happened while not listening
         }
-        try {
-            db->await_notification(0, std::chrono::microseconds(kListenWait).count());
-        } catch (const std::exception& e) {
+        pollfd socket{PQsocket(db.get()), POLLIN, 0};
+        if (::poll(&socket, 1, static_cast<int>(kListenWait.count())) <= 0)
+            continue;
+        if (!PQconsumeInput(db.get())) {
             std::fprintf(stderr, "spraydash-scores: no longer hearing of other servers' changes: %s\n",
-                         OneLine(e.what()).c_str());
+                         OneLine(PQerrorMessage(db.get())).c_str());
             m_listening = false;
-            receiver.reset();
             db.reset();
+            m_changes.fetch_add(1);
+            continue;
+        }
+        while (PGnotify* notification = PQnotifies(db.get())) {
+            PQfreemem(notification);
             m_changes.fetch_add(1);
         }
     }

@@ -79,6 +79,9 @@ class TPostgresStore final : public IScoreDatabase {
 
     void WriterLoop();
     void CommitBatch(std::vector<TPending>& batch);
+    // Whether the transaction with this id committed, once the database tells (false when it
+    // does not within a while).
+    bool Committed(const std::string& xid);
     void ListenLoop();
     // Runs work on a read connection; a failed connection is dropped, the failure rethrown as
     // EStoreUnavailable.
