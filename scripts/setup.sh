@@ -12,6 +12,7 @@ packages=(
     xvfb xdotool x11-utils imagemagick openmpt123 librsvg2-bin python3
     wmctrl desktop-file-utils openbox
     libboost-dev libsqlite3-dev libcli11-dev chromium wrk nginx xdg-utils
+    libpqxx-dev postgresql haproxy
 )
 
 missing=()

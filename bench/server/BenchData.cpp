@@ -1,9 +1,10 @@
 // Data for the load run:
 //   server_bench_data fill DB N     N results spread over the last 60 days, committed in batches
+//                                   (DB: a SQLite file or a postgresql://... address)
 //   server_bench_data urls FILE N   N distinct submission addresses as the game builds them
 
 #include "menus/ScoreSubmission.h"
-#include "server/SqliteStore.h"
+#include "server/StoreTarget.h"
 
 #include <chrono>
 #include <cstdio>
@@ -27,9 +28,10 @@ std::string NameFor(long i) {
 
 int Fill(const char* path, long count) {
     auto started = std::chrono::steady_clock::now();
-    TSqliteOptions options;
-    options.Path = path;
-    TSqliteStore store(options);
+    TStoreConfig config;
+    config.Target = path;
+    std::unique_ptr<IScoreDatabase> database = OpenScoreDatabase(config);
+    IScoreDatabase& store = *database;
     std::mt19937 random(14);
     std::int64_t now =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())

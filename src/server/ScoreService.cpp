@@ -223,7 +223,7 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
         }
         reply(Text(404, "nothing here; the world high scores are at " + std::string(kPageLocation), route));
     } catch (const EStoreUnavailable& e) {
-        std::fprintf(stderr, "spraydash-scores: %s\n", e.what());
+        m_unavailableLog.Write(e.what());
         reply(Unavailable(route));
     }
 }
@@ -421,10 +421,44 @@ std::shared_ptr<const std::string> TScoreService::Cached(const std::string& key,
         if (it != m_cache.end() && it->second.Generation == generation && it->second.Since == since)
             return it->second.Body;
     }
-    auto body = std::make_shared<const std::string>(make());
+    std::shared_ptr<const std::string> previous;
+    {
+        std::unique_lock lock(m_cacheMutex);
+        auto it = m_cache.find(key);
+        if (it != m_cache.end() && it->second.Since == since) {
+            if (it->second.Generation == generation)
+                return it->second.Body;
+            // Under load every change would send every reader of a page to the store at once:
+            // one request rebuilds it, and the others meanwhile get the copy from just before
+            // the change (a few milliseconds behind).
+            if (it->second.Rebuilding)
+                return it->second.Body;
+            it->second.Rebuilding = true;
+            previous = it->second.Body;
+        }
+    }
+    auto giveUp = [this, &key] {
+        std::unique_lock lock(m_cacheMutex);
+        auto it = m_cache.find(key);
+        if (it != m_cache.end())
+            it->second.Rebuilding = false;
+    };
+    std::shared_ptr<const std::string> body;
+    try {
+        body = std::make_shared<const std::string>(make());
+    } catch (const EStoreUnavailable&) {
+        giveUp();
+        // While the store is away, readers get the last copy built rather than an error.
+        if (previous)
+            return previous;
+        throw;
+    } catch (...) {
+        giveUp();
+        throw;
+    }
     std::unique_lock lock(m_cacheMutex);
     if (m_cache.size() >= kMaxCached)
         m_cache.clear();
-    m_cache[key] = TCached{generation, since, body};
+    m_cache[key] = TCached{generation, since, body, false};
     return body;
 }

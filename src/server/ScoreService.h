@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/LogThrottle.h"
 #include "server/Metrics.h"
 #include "server/RateLimiter.h"
 #include "server/ScoreStore.h"
@@ -58,6 +59,7 @@ class TScoreService {
         std::uint64_t Generation;
         std::int64_t Since;
         std::shared_ptr<const std::string> Body;
+        bool Rebuilding = false; // a request is building the page anew
     };
 
     void Submit(const TServiceRequest& request, std::string_view symbols,
@@ -68,7 +70,8 @@ class TScoreService {
     TServiceReply Health();
     TServiceReply MetricsText();
 
-    // A body built by make, or the one built for the same key while nothing has changed since.
+    // A body built by make, or the one built for the same key while nothing has changed since
+    // (or while another request rebuilds it, or while the store cannot be reached).
     std::shared_ptr<const std::string> Cached(const std::string& key, std::int64_t since,
                                               const std::function<std::string()>& make);
 
@@ -78,6 +81,7 @@ class TScoreService {
     TRateLimiter m_limiter;
     TWorldPage m_page;
 
+    TLogThrottle m_unavailableLog;
     std::shared_mutex m_cacheMutex;
     std::unordered_map<std::string, TCached> m_cache;
 };

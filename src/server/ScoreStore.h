@@ -105,3 +105,11 @@ class IScoreAdmin {
     // Every entry, oldest first, without holding them all in memory.
     virtual void ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) = 0;
 };
+
+// A store the server serves from and the operator works on: the SQLite file of one machine,
+// or the PostgreSQL database that several servers share.
+class IScoreDatabase : public IScoreStore, public IScoreAdmin {
+  public:
+    // Transactions of submissions this process has committed so far.
+    virtual std::uint64_t CommittedBatches() const = 0;
+};

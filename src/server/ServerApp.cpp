@@ -1,16 +1,17 @@
 #include "server/ServerApp.h"
 
-#include "server/SqliteStore.h"
+#include "server/StoreTarget.h"
 
 #include <thread>
 
 TScoreServerApp::TScoreServerApp(TServerConfig config) {
-    TSqliteOptions store;
-    store.Path = config.DbPath;
+    TStoreConfig store;
+    store.Target = config.Db;
+    store.ReadTarget = config.DbRead;
     store.ReadConnections = config.Http.Threads > 0
                                 ? config.Http.Threads
                                 : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    m_store = std::make_unique<TSqliteStore>(std::move(store));
+    m_store = OpenScoreDatabase(store);
     m_service = std::make_unique<TScoreService>(*m_store, m_metrics, std::move(config.Service));
     m_http = std::make_unique<THttpServer>(std::move(config.Http), *m_service, m_metrics);
 }

@@ -7,10 +7,13 @@
 #include <memory>
 #include <string>
 
-class TSqliteStore;
+class IScoreDatabase;
 
 struct TServerConfig {
-    std::string DbPath = "scores.db";
+    // A SQLite file, or a postgresql://... address.
+    std::string Db = "scores.db";
+    // PostgreSQL only: a read-only database (a replica) for the pages and the API.
+    std::string DbRead;
     THttpOptions Http;
     TServiceOptions Service;
 };
@@ -34,11 +37,11 @@ class TScoreServerApp {
     void Stop();
 
     TMetrics& Metrics() { return m_metrics; }
-    TSqliteStore& Store() { return *m_store; }
+    IScoreDatabase& Store() { return *m_store; }
 
   private:
     TMetrics m_metrics;
-    std::unique_ptr<TSqliteStore> m_store;
+    std::unique_ptr<IScoreDatabase> m_store;
     std::unique_ptr<TScoreService> m_service;
     std::unique_ptr<THttpServer> m_http;
 };

@@ -12,6 +12,12 @@ namespace {
 constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
 constexpr std::chrono::milliseconds kPollInterval{500};
 constexpr std::chrono::milliseconds kMaxGather{2}; // longest wait for more submissions to share a commit
+// The write-ahead log is copied into the file and started again from its beginning once it holds
+// this many pages (SQLite's own automatic checkpoint does the copying at the same size, but
+// cannot start the log again while readers keep coming, so under steady reading the log would
+// grow without end), and is cut back to this size when started again.
+constexpr int kCheckpointPages = 1000;
+constexpr std::int64_t kWalSizeLimit = 16 * 1024 * 1024;
 
 // Each step brings the schema from version (index) to version (index + 1). Steps are only ever
 // appended: a file written by an older server is brought forward when a newer one opens it.
@@ -195,6 +201,7 @@ TSqliteStore::TSqliteStore(TSqliteOptions options) : m_options(std::move(options
         // Readers keep reading while the writer commits; every commit is synced before it counts.
         m_writerDb->Exec("PRAGMA journal_mode = WAL");
         m_writerDb->Exec("PRAGMA synchronous = FULL");
+        m_writerDb->Exec("PRAGMA journal_size_limit = " + std::to_string(kWalSizeLimit));
         Migrate(*m_writerDb);
         for (int i = 0; i < std::max(1, m_options.ReadConnections); ++i)
             m_readers.push_back(std::make_unique<TReader>(m_options.Path, m_options.SortAtMost));
@@ -203,8 +210,17 @@ TSqliteStore::TSqliteStore(TSqliteOptions options) : m_options(std::move(options
     } catch (const EStoreUnavailable& e) {
         throw EStoreError(e.what());
     }
-    if (m_options.Writer)
+    if (m_options.Writer) {
+        // The writer checkpoints itself (after answering a batch, not inside its commit).
+        sqlite3_wal_hook(
+            m_writerDb->Handle(),
+            [](void* pages, sqlite3*, const char*, int walPages) {
+                *static_cast<int*>(pages) = walPages;
+                return SQLITE_OK;
+            },
+            &m_walPages);
         m_writer = std::thread([this] { WriterLoop(); });
+    }
 }
 
 TSqliteStore::~TSqliteStore() {
@@ -254,6 +270,8 @@ void TSqliteStore::WriterLoop() {
         auto started = std::chrono::steady_clock::now();
         CommitBatch(batch);
         lastCommit = std::chrono::steady_clock::now() - started;
+        if (m_walPages >= kCheckpointPages)
+            Checkpoint();
         lastBatch = batch.size();
         batch.clear();
         lock.lock();
@@ -289,7 +307,7 @@ void TSqliteStore::CommitBatch(std::vector<TPending>& batch) {
         db.Exec("COMMIT");
         m_batches.fetch_add(1);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "spraydash-scores: %zu submissions not stored: %s\n", batch.size(), e.what());
+        m_failureLog.Write(std::to_string(batch.size()) + " submissions not stored: " + e.what());
         sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
         outcomes.assign(batch.size(), TSubmitOutcome::Failed);
         inserted = false;
@@ -303,6 +321,21 @@ void TSqliteStore::CommitBatch(std::vector<TPending>& batch) {
             std::fprintf(stderr, "spraydash-scores: answering a submission failed: %s\n", e.what());
         }
     }
+}
+
+void TSqliteStore::Checkpoint() {
+    // Waits (a moment: readers here are short) for the readers still using the log's older
+    // pages, so the next commit writes the log from its beginning. Another process holding the
+    // file may keep it busy: then the pages are copied at least, and the next batch tries again.
+    int rc =
+        sqlite3_wal_checkpoint_v2(m_writerDb->Handle(), nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+    if (rc == SQLITE_BUSY)
+        rc = sqlite3_wal_checkpoint_v2(m_writerDb->Handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
+                                       nullptr);
+    if (rc == SQLITE_OK)
+        m_walPages = 0;
+    else
+        m_failureLog.Write(m_options.Path + ": checkpoint failed: " + sqlite3_errmsg(m_writerDb->Handle()));
 }
 
 TSqliteStore::TLease TSqliteStore::Lease() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/LogThrottle.h"
 #include "server/ScoreStore.h"
 
 #include <atomic>
@@ -31,7 +32,7 @@ struct TSqliteOptions {
 // it takes every submission waiting at that moment and commits them in one transaction, so a
 // crowd of senders shares one sync instead of queueing for one each. Readers use connections
 // of their own and never wait for the writer.
-class TSqliteStore final : public IScoreStore, public IScoreAdmin {
+class TSqliteStore final : public IScoreDatabase {
   public:
     // Opens (creating when missing) and brings the schema up to date; throws EStoreError.
     explicit TSqliteStore(TSqliteOptions options);
@@ -55,8 +56,7 @@ class TSqliteStore final : public IScoreStore, public IScoreAdmin {
     bool Delete(std::int64_t id) override;
     void ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) override;
 
-    // Transactions the writer has committed so far.
-    std::uint64_t CommittedBatches() const { return m_batches.load(); }
+    std::uint64_t CommittedBatches() const override { return m_batches.load(); }
 
   private:
     struct TReader;
@@ -68,6 +68,7 @@ class TSqliteStore final : public IScoreStore, public IScoreAdmin {
 
     void WriterLoop();
     void CommitBatch(std::vector<TPending>& batch);
+    void Checkpoint();
     TLease Lease();
     void Return(std::unique_ptr<TReader> reader);
 
@@ -80,6 +81,8 @@ class TSqliteStore final : public IScoreStore, public IScoreAdmin {
     bool m_stopping = false;
     std::thread m_writer;
     std::atomic<std::uint64_t> m_batches{0};
+    int m_walPages = 0; // pages in the write-ahead log after the last commit (writer thread only)
+    TLogThrottle m_failureLog;
 
     std::mutex m_readersMutex;
     std::condition_variable m_readerFree;

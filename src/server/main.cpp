@@ -3,14 +3,13 @@
 #include "server/Admin.h"
 #include "server/HttpServer.h"
 #include "server/ServerApp.h"
-#include "server/SqliteStore.h"
+#include "server/StoreTarget.h"
 
 #include <CLI/CLI.hpp>
 
 #include <sys/resource.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -58,11 +57,20 @@ int main(int argc, char** argv) {
     std::size_t maxConnections = config.Http.MaxConnections;
 
     app.add_option("--listen", listen, "Address and port to serve on (host:port, [v6]:port)")
+        ->envname("SPRAYDASH_SCORES_LISTEN")
         ->type_name("HOST:PORT")
         ->capture_default_str();
-    app.add_option("--db", config.DbPath, "SQLite database file, created when missing")
-        ->type_name("FILE")
+    app.add_option("--db", config.Db,
+                   "SQLite database file (created when missing), or a PostgreSQL database that several\n"
+                   "servers share: postgresql://user@host:port/database (the password best in\n"
+                   "PGPASSWORD or ~/.pgpass, as a command line is visible to everyone on the machine)")
+        ->envname("SPRAYDASH_SCORES_DB")
+        ->type_name("FILE|URL")
         ->capture_default_str();
+    app.add_option("--db-read", config.DbRead,
+                   "PostgreSQL only: a read-only database (a replica) for the pages and the API")
+        ->envname("SPRAYDASH_SCORES_DB_READ")
+        ->type_name("URL");
     app.add_option("--threads", config.Http.Threads, "Threads serving requests (0: one per core)")
         ->capture_default_str()
         ->check(CLI::Range(0, 256));
@@ -116,16 +124,12 @@ int main(int argc, char** argv) {
 
     try {
         if (admin->parsed()) {
-            // An operator's typo must not leave an empty database behind.
-            if (!std::filesystem::exists(config.DbPath)) {
-                std::fprintf(stderr, "spraydash-scores: %s: no such database\n", config.DbPath.c_str());
-                return 1;
-            }
-            TSqliteOptions options;
-            options.Path = config.DbPath;
+            TStoreConfig options;
+            options.Target = config.Db;
             options.ReadConnections = 1;
-            options.Writer = false;
-            TSqliteStore store(options);
+            options.Serving = false;
+            std::unique_ptr<IScoreDatabase> database = OpenScoreDatabase(options);
+            IScoreAdmin& store = *database;
             if (list->parsed())
                 return AdminList(store, ParseEntryState(stateName), limit, std::cout);
             if (hide->parsed())
@@ -156,7 +160,7 @@ int main(int argc, char** argv) {
         config.Http.RequestTimeout = Millis(requestTimeout);
         config.Http.IdleTimeout = Millis(idleTimeout);
         config.Http.MaxConnections = FitConnections(maxConnections);
-        std::string db = config.DbPath;
+        std::string db = RedactedTarget(config.Db);
         TScoreServerApp server(std::move(config));
         std::printf("spraydash-scores: listening on %s, database %s\n", server.LocalAddress().c_str(),
                     db.c_str());

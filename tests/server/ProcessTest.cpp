@@ -1,11 +1,11 @@
-// The executable itself: an acknowledged result survives kill -9, the operator's commands,
-// the command line.
+// The executable itself: an acknowledged result survives kill -9, the operator's commands on
+// either store, several servers on one database, the command line.
 
 #include "HttpTestClient.h"
 #include "ServerProcess.h"
-#include "TempDir.h"
+#include "TestDatabase.h"
 #include "menus/ScoreSubmission.h"
-#include "server/SqliteStore.h"
+#include "server/StoreTarget.h"
 
 #include <gtest/gtest.h>
 
@@ -18,16 +18,25 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
+constexpr const char* kPage = "/cgi/version.pl?prg=Spraydash&show&type=0";
+
 std::set<std::string> StoredNames(const std::string& db) {
-    TSqliteOptions options;
-    options.Path = db;
-    options.Writer = false;
-    TSqliteStore store(options);
+    TStoreConfig config;
+    config.Target = db;
+    config.Serving = false;
+    std::unique_ptr<IScoreDatabase> store = OpenScoreDatabase(config);
     std::set<std::string> names;
-    for (const TStoredEntry& e : store.List(std::nullopt, 0))
+    for (const TStoredEntry& e : store->List(std::nullopt, 0))
         names.insert(e.Name);
     return names;
 }
+
+class TServerProcessTest : public ::testing::TestWithParam<TStoreKind> {
+  protected:
+    void SetUp() override { SKIP_WITHOUT_POSTGRES(GetParam()); }
+};
 
 TEST(ServerProcess, AnAcknowledgedResultSurvivesKill9) {
     TTempDir dir;
@@ -81,19 +90,21 @@ TEST(ServerProcess, AnAcknowledgedResultSurvivesKill9) {
     EXPECT_GE(acknowledged.size(), static_cast<std::size_t>(kRounds));
 }
 
-TEST(ServerProcess, StopsCleanlyOnTerm) {
-    TTempDir dir;
-    TServerProcess server({"--listen", "127.0.0.1:0", "--db", dir.File("scores.db")});
+TEST_P(TServerProcessTest, StopsCleanlyOnTerm) {
+    TTestDatabase db(GetParam());
+    TServerProcess server({"--listen", "127.0.0.1:0", "--db", db.Target()});
     EXPECT_EQ(HttpRequest(server.Port(), BuildScoreRequestUrl("", "Ann", 5, "x")).Status, 200);
     EXPECT_EQ(server.Terminate(), 0);
-    EXPECT_EQ(StoredNames(dir.File("scores.db")), std::set<std::string>{"Ann"});
+    EXPECT_EQ(StoredNames(db.Target()), std::set<std::string>{"Ann"});
 }
 
-TEST(ServerProcess, OperatorCommands) {
-    TTempDir dir;
-    const std::string db = dir.File("scores.db");
+TEST_P(TServerProcessTest, OperatorCommands) {
+    TTestDatabase database(GetParam());
+    // Quoted: a PostgreSQL address holds characters the shell would take.
+    const std::string db = "'" + database.Target() + "'";
     {
-        TServerProcess server({"--listen", "127.0.0.1:0", "--db", db, "--score-ceiling", "1000"});
+        TServerProcess server(
+            {"--listen", "127.0.0.1:0", "--db", database.Target(), "--score-ceiling", "1000"});
         ASSERT_EQ(HttpRequest(server.Port(), BuildScoreRequestUrl("", "=cmd|' /C", 10, "crew,one")).Status,
                   200);
         ASSERT_EQ(HttpRequest(server.Port(), BuildScoreRequestUrl("", "Big", 5000, "x")).Status, 200);
@@ -102,15 +113,14 @@ TEST(ServerProcess, OperatorCommands) {
         EXPECT_EQ(status, 0);
         EXPECT_NE(held.find("Big"), std::string::npos) << held;
         EXPECT_NE(held.find("1 entry"), std::string::npos) << held;
-        std::string page = "/cgi/version.pl?prg=Spraydash&show&type=0";
-        EXPECT_EQ(HttpRequest(server.Port(), page).Body.find(">Big<"), std::string::npos);
+        EXPECT_EQ(HttpRequest(server.Port(), kPage).Body.find(">Big<"), std::string::npos);
         EXPECT_EQ(RunScoresCommand("--db " + db + " admin show 2").first, 0);
         // The running server notices the operator's change by itself.
         bool shown = false;
         for (int i = 0; i < 40 && !shown; ++i) {
-            shown = HttpRequest(server.Port(), page).Body.find(">Big<") != std::string::npos;
+            shown = HttpRequest(server.Port(), kPage).Body.find(">Big<") != std::string::npos;
             if (!shown)
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                std::this_thread::sleep_for(100ms);
         }
         EXPECT_TRUE(shown);
     }
@@ -119,14 +129,36 @@ TEST(ServerProcess, OperatorCommands) {
     EXPECT_EQ(missingStatus, 1);
     EXPECT_NE(missing.find("entry 99: no such entry"), std::string::npos);
 
-    EXPECT_EQ(RunScoresCommand("--db " + db + " admin export -o " + dir.File("all.csv")).first, 0);
-    std::ifstream csv(dir.File("all.csv"), std::ios::binary);
+    const std::string csvFile = database.Dir().File("all.csv");
+    EXPECT_EQ(RunScoresCommand("--db " + db + " admin export -o " + csvFile).first, 0);
+    std::ifstream csv(csvFile, std::ios::binary);
     std::stringstream text;
     text << csv.rdbuf();
     std::string lines = text.str();
     EXPECT_EQ(lines.substr(0, 41), "id,received,state,score,name,crew,client\r");
     EXPECT_NE(lines.find(",hidden,10,'=cmd|' /C,\"crew,one\",127.0.0.1\r\n"), std::string::npos) << lines;
     EXPECT_NE(lines.find(",shown,5000,Big,x,127.0.0.1\r\n"), std::string::npos) << lines;
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, TServerProcessTest,
+                         ::testing::Values(TStoreKind::Sqlite, TStoreKind::Postgres), StoreKindName);
+
+TEST(ServerProcess, TwoServersOnOneDatabaseShowEachOthersResultsWithinASecond) {
+    SKIP_WITHOUT_POSTGRES(TStoreKind::Postgres);
+    TTestDatabase db(TStoreKind::Postgres);
+    TServerProcess a({"--listen", "127.0.0.1:0", "--db", db.Target(), "--rate-limit", "0"});
+    TServerProcess b({"--listen", "127.0.0.1:0", "--db", db.Target(), "--rate-limit", "0"});
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE("round " + std::to_string(i));
+        std::string name = "Via" + std::to_string(i);
+        ASSERT_NE(HttpRequest(b.Port(), kPage).Status, 0); // b has a cached page to give up
+        ASSERT_EQ(HttpRequest(a.Port(), BuildScoreRequestUrl("", name, 100 + i, "x")).Status, 200);
+        auto sent = std::chrono::steady_clock::now();
+        bool seen = false;
+        while (!seen && std::chrono::steady_clock::now() - sent < 1s)
+            seen = HttpRequest(b.Port(), kPage).Body.find(">" + name + "<") != std::string::npos;
+        EXPECT_TRUE(seen) << "not on the other server's page within one second";
+    }
 }
 
 TEST(ServerProcess, CommandLine) {

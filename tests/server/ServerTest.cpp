@@ -2,10 +2,10 @@
 // how it holds up against clients that misbehave.
 
 #include "HttpTestClient.h"
-#include "TempDir.h"
+#include "TestDatabase.h"
 #include "menus/ScoreSubmission.h"
+#include "server/ScoreStore.h"
 #include "server/ServerApp.h"
-#include "server/SqliteStore.h"
 
 #include <gtest/gtest.h>
 
@@ -32,8 +32,10 @@ std::string RawSubmission(std::string payload) {
 class TServerTest : public ::testing::Test {
   protected:
     void Start(const std::function<void(TServerConfig&)>& adjust = {}) {
+        if (!m_db)
+            m_db = std::make_unique<TTestDatabase>(m_kind);
         TServerConfig config;
-        config.DbPath = m_dir.File("scores.db");
+        config.Db = m_db->Target();
         config.Http.Port = 0;
         config.Http.Threads = 2;
         config.Service.RateLimitPerMinute = 0;
@@ -61,12 +63,22 @@ class TServerTest : public ::testing::Test {
         done.get_future().get();
     }
 
-    TTempDir m_dir;
+    TStoreKind m_kind = TStoreKind::Sqlite;
+    std::unique_ptr<TTestDatabase> m_db;
     std::unique_ptr<TScoreServerApp> m_app;
     std::uint64_t m_digest = 0;
 };
 
-TEST_F(TServerTest, ASubmissionAppearsOnThePageTheApiAndTheMetrics) {
+// What depends on the store behind the server runs against each.
+class TServerStoreTest : public TServerTest, public ::testing::WithParamInterface<TStoreKind> {
+  protected:
+    void SetUp() override {
+        SKIP_WITHOUT_POSTGRES(GetParam());
+        m_kind = GetParam();
+    }
+};
+
+TEST_P(TServerStoreTest, ASubmissionAppearsOnThePageTheApiAndTheMetrics) {
     Start();
     TTestConnection::TReply sent = Get(Submission("<b>Ann|=", 4321, "Lac \xe9quipe"));
     EXPECT_EQ(sent.Status, 200);
@@ -218,7 +230,7 @@ TEST_F(TServerTest, BehindATrustedProxyEachClientHasItsOwnLimit) {
     EXPECT_EQ(entries[1].Client, "203.0.113.5");
 }
 
-TEST_F(TServerTest, TheSameResultSentAgainIsStoredOnce) {
+TEST_P(TServerStoreTest, TheSameResultSentAgainIsStoredOnce) {
     Start();
     std::string target = Submission("Ann", 555, "crew");
     EXPECT_EQ(Get(target).Body, "stored\n");
@@ -229,7 +241,7 @@ TEST_F(TServerTest, TheSameResultSentAgainIsStoredOnce) {
     EXPECT_EQ(m_app->Store().CountShown(0), 2);
 }
 
-TEST_F(TServerTest, ScoresAboveTheCeilingWaitForAnOperator) {
+TEST_P(TServerStoreTest, ScoresAboveTheCeilingWaitForAnOperator) {
     Start([](TServerConfig& c) { c.Service.ScoreCeiling = 10000; });
     EXPECT_EQ(Get(Submission("Cheat", 999999)).Body, "stored; shown once an operator has looked at it\n");
     EXPECT_EQ(Get(Submission("Fair", 10000)).Body, "stored\n");
@@ -240,7 +252,7 @@ TEST_F(TServerTest, ScoresAboveTheCeilingWaitForAnOperator) {
     EXPECT_NE(Get(kPage).Body.find("Cheat"), std::string::npos) << "the cached page was rebuilt";
 }
 
-TEST_F(TServerTest, PagesAndApiParameters) {
+TEST_P(TServerStoreTest, PagesAndApiParameters) {
     const std::int64_t now = 1772638220;
     Start([now](TServerConfig& c) { c.Service.Clock = [now] { return now; }; });
     for (int i = 0; i < 230; ++i)
@@ -347,5 +359,38 @@ TEST_F(TServerTest, ConnectionsAreCapped) {
     }
     EXPECT_TRUE(servedAgain);
 }
+
+TEST_F(TServerTest, WhileTheDatabaseIsAwayPagesComeFromTheLastCopyAndResultsAre503) {
+    SKIP_WITHOUT_POSTGRES(TStoreKind::Postgres);
+    m_kind = TStoreKind::Postgres;
+    Start();
+    ASSERT_EQ(Get(Submission("Ann", 4321)).Status, 200);
+    TTestConnection::TReply before = Get(kPage);
+    ASSERT_EQ(before.Status, 200);
+    ASSERT_NE(before.Body.find("4321"), std::string::npos);
+
+    SharedPostgres().Stop();
+    TTestConnection::TReply refused = Get(Submission("Bob", 99));
+    EXPECT_EQ(refused.Status, 503);
+    EXPECT_EQ(refused.Headers["retry-after"], "5");
+    TTestConnection::TReply page = Get(kPage);
+    EXPECT_EQ(page.Status, 200);
+    EXPECT_EQ(page.Body, before.Body) << "the last good copy";
+    EXPECT_EQ(Get("/healthz").Status, 503);
+    EXPECT_EQ(Get(std::string(kPage) + "&period=week").Status, 503) << "a page never built has no copy";
+
+    SharedPostgres().Start();
+    int status = 0;
+    for (int i = 0; i < 100 && status != 200; ++i) {
+        std::this_thread::sleep_for(50ms);
+        status = Get(Submission("Bob", 99)).Status;
+    }
+    EXPECT_EQ(status, 200) << "back by itself";
+    EXPECT_NE(Get(kPage).Body.find(">Bob<"), std::string::npos);
+    EXPECT_EQ(m_app->Store().CountShown(0), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, TServerStoreTest,
+                         ::testing::Values(TStoreKind::Sqlite, TStoreKind::Postgres), StoreKindName);
 
 } // namespace

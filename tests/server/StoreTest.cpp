@@ -1,11 +1,14 @@
-// The SQLite store: order and places, periods, resends, group commit, schema versions.
+// The stores (a SQLite file, a PostgreSQL database), each held to the same cases: order and
+// places, periods, resends, group commit, schema versions, changes made elsewhere.
 
+#include "TestDatabase.h"
+#include "server/PostgresStore.h"
 #include "server/SqliteStore.h"
-#include "TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <future>
 #include <thread>
 
@@ -14,15 +17,35 @@ namespace {
 constexpr std::int64_t kDay = 86400;
 constexpr std::int64_t kNow = 1772638220;
 
-class TStoreTest : public ::testing::Test {
+class TStoreFixture : public ::testing::Test {
   protected:
-    TSqliteStore& Store() {
-        if (!m_store) {
+    // The store kind and, for SQLite, how short a period is read sorted.
+    void Use(TStoreKind kind, std::int64_t sortAtMost = 20000) {
+        m_kind = kind;
+        m_sortAtMost = sortAtMost;
+    }
+
+    TTestDatabase& Db() {
+        if (!m_db)
+            m_db = std::make_unique<TTestDatabase>(m_kind);
+        return *m_db;
+    }
+
+    std::unique_ptr<IScoreDatabase> Open() {
+        if (m_kind == TStoreKind::Sqlite) {
             TSqliteOptions options;
-            options.Path = m_dir.File("scores.db");
+            options.Path = Db().Target();
             options.SortAtMost = m_sortAtMost;
-            m_store = std::make_unique<TSqliteStore>(options);
+            return std::make_unique<TSqliteStore>(options);
         }
+        TPostgresOptions options;
+        options.Target = Db().Target();
+        return std::make_unique<TPostgresStore>(options);
+    }
+
+    IScoreDatabase& Store() {
+        if (!m_store)
+            m_store = Open();
         return *m_store;
     }
 
@@ -51,18 +74,40 @@ class TStoreTest : public ::testing::Test {
         return places;
     }
 
-    TTempDir m_dir;
+    TStoreKind m_kind = TStoreKind::Sqlite;
     std::int64_t m_sortAtMost = 20000;
-    std::unique_ptr<TSqliteStore> m_store;
+    std::unique_ptr<TTestDatabase> m_db;
+    std::unique_ptr<IScoreDatabase> m_store;
     std::uint64_t m_nextDigest = 1;
+};
+
+class TStoreTest : public TStoreFixture, public ::testing::WithParamInterface<TStoreKind> {
+  protected:
+    void SetUp() override {
+        SKIP_WITHOUT_POSTGRES(GetParam());
+        Use(GetParam());
+    }
 };
 
 using TPlaces = std::vector<std::pair<std::int64_t, std::string>>;
 
-// Both ways of reading the list: a period sorted along time, and walked along the places.
-class TReadPlanTest : public TStoreTest, public ::testing::WithParamInterface<std::int64_t> {
+// Both ways the file store reads the list (a period sorted along time, and walked along the
+// places), and the database's own planner.
+struct TReadPlan {
+    TStoreKind Kind;
+    std::int64_t SortAtMost;
+    const char* Name;
+};
+void PrintTo(const TReadPlan& plan, std::ostream* out) {
+    *out << plan.Name;
+}
+
+class TReadPlanTest : public TStoreFixture, public ::testing::WithParamInterface<TReadPlan> {
   protected:
-    TReadPlanTest() { m_sortAtMost = GetParam(); }
+    void SetUp() override {
+        SKIP_WITHOUT_POSTGRES(GetParam().Kind);
+        Use(GetParam().Kind, GetParam().SortAtMost);
+    }
 };
 
 TEST_P(TReadPlanTest, TiesSharePlacesEvenAcrossPages) {
@@ -112,7 +157,7 @@ TEST_P(TReadPlanTest, PeriodsAndStatesLimitTheList) {
     EXPECT_FALSE(Store().SetState(9999, TEntryState::Shown));
 }
 
-TEST_F(TStoreTest, AResendWithinTheWindowIsStoredOnce) {
+TEST_P(TStoreTest, AResendWithinTheWindowIsStoredOnce) {
     EXPECT_EQ(Add("Ann", 100, kNow, "192.0.2.1", 77), TSubmitOutcome::Stored);
     EXPECT_EQ(Add("Ann", 100, kNow + 599, "192.0.2.1", 77), TSubmitOutcome::Resent);
     EXPECT_EQ(Add("Ann", 100, kNow + 10, "192.0.2.2", 77), TSubmitOutcome::Stored) << "another sender";
@@ -121,7 +166,7 @@ TEST_F(TStoreTest, AResendWithinTheWindowIsStoredOnce) {
     EXPECT_EQ(Store().CountShown(0), 4);
 }
 
-TEST_F(TStoreTest, WaitingSubmissionsShareACommit) {
+TEST_P(TStoreTest, WaitingSubmissionsShareACommit) {
     constexpr int kSubmissions = 200;
     std::vector<std::promise<TSubmitOutcome>> done(kSubmissions);
     for (int i = 0; i < kSubmissions; ++i) {
@@ -139,7 +184,7 @@ TEST_F(TStoreTest, WaitingSubmissionsShareACommit) {
     EXPECT_LT(Store().CommittedBatches(), static_cast<std::uint64_t>(kSubmissions) / 4);
 }
 
-TEST_F(TStoreTest, QueuedSubmissionsAreCommittedWhenTheStoreCloses) {
+TEST_P(TStoreTest, QueuedSubmissionsAreCommittedWhenTheStoreCloses) {
     std::atomic<int> stored{0};
     for (int i = 0; i < 50; ++i) {
         TNewScore s;
@@ -153,33 +198,75 @@ TEST_F(TStoreTest, QueuedSubmissionsAreCommittedWhenTheStoreCloses) {
     EXPECT_EQ(Store().CountShown(0), 50);
 }
 
-TEST_F(TStoreTest, TextsAreKeptExactly) {
+TEST_P(TStoreTest, TextsAreKeptExactly) {
     Add("<b>&\"'|=", 1);
     Add("\xc3\xa9\xe2\x82\xac", 2);
     Add("", 3);
     EXPECT_EQ(Places(), (TPlaces{{1, ""}, {2, "\xc3\xa9\xe2\x82\xac"}, {3, "<b>&\"'|="}}));
 }
 
-TEST_F(TStoreTest, ChangesByAnotherProcessAreNoticed) {
+TEST_P(TStoreTest, ChangesByAnotherProcessAreNoticed) {
     Add("A", 1);
     std::uint64_t before = Store().Generation();
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(m_dir.File("scores.db").c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "UPDATE scores SET state = 2", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(other);
+    Db().Exec("UPDATE scores SET state = 2");
     bool noticed = false;
     for (int i = 0; i < 40 && !noticed; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         noticed = Store().Generation() != before;
     }
     EXPECT_TRUE(noticed) << "an operator's change reaches the cached pages within a second or two";
+    EXPECT_EQ(Store().CountShown(0), 0);
 }
 
-TEST_F(TStoreTest, AFileOfTheFirstVersionIsBroughtForward) {
+TEST_P(TStoreTest, SchemaVersions) {
+    Add("kept", 5);
+    m_store.reset();
+    EXPECT_EQ(Store().CountShown(0), 1) << "reopening keeps the data";
+    m_store.reset();
+
+    Db().SetSchemaVersion(99);
+    try {
+        Open();
+        FAIL() << "a schema newer than the program's was opened";
+    } catch (const EStoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("version 99"), std::string::npos) << e.what();
+    }
+}
+
+TEST_P(TStoreTest, TheOperatorsViewAndChanges) {
+    Add("first", 10, kNow, "192.0.2.7");
+    Add("held", 5000000, kNow + 1, "192.0.2.8", 0, TEntryState::Held);
+    Add("third", 30, kNow + 2);
+    std::vector<TStoredEntry> all = Store().List(std::nullopt, 0);
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].Name, "third") << "newest first";
+    EXPECT_EQ(all[2].Client, "192.0.2.7");
+    EXPECT_EQ(all[1].State, TEntryState::Held);
+    EXPECT_EQ(Store().List(std::nullopt, 2).size(), 2u);
+    EXPECT_EQ(Store().List(TEntryState::Hidden, 0).size(), 0u);
+
+    std::vector<std::string> visited;
+    Store().ForEachEntry([&visited](const TStoredEntry& e) { visited.push_back(e.Name); });
+    EXPECT_EQ(visited, (std::vector<std::string>{"first", "held", "third"})) << "oldest first";
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, TStoreTest, ::testing::Values(TStoreKind::Sqlite, TStoreKind::Postgres),
+                         StoreKindName);
+
+INSTANTIATE_TEST_SUITE_P(ReadPlans, TReadPlanTest,
+                         ::testing::Values(TReadPlan{TStoreKind::Sqlite, 20000, "SqliteSorted"},
+                                           TReadPlan{TStoreKind::Sqlite, 0, "SqliteWalked"},
+                                           TReadPlan{TStoreKind::Postgres, 0, "Postgres"}),
+                         [](const ::testing::TestParamInfo<TReadPlan>& info) {
+                             return std::string(info.param.Name);
+                         });
+
+// What only a file has: its format across versions, and files that are something else.
+class TSqliteFileTest : public TStoreFixture {};
+
+TEST_F(TSqliteFileTest, AFileOfTheFirstVersionIsBroughtForward) {
     // The first schema, as the first released server wrote it.
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(m_dir.File("scores.db").c_str(), &db), SQLITE_OK);
-    const char* firstVersion = R"sql(
+    Db().Exec(R"sql(
         CREATE TABLE scores (id INTEGER PRIMARY KEY, name TEXT NOT NULL, score INTEGER NOT NULL,
             crew TEXT NOT NULL, received INTEGER NOT NULL, client TEXT NOT NULL, digest INTEGER NOT NULL,
             state INTEGER NOT NULL DEFAULT 0 CHECK (state IN (0, 1, 2)));
@@ -188,9 +275,7 @@ TEST_F(TStoreTest, AFileOfTheFirstVersionIsBroughtForward) {
         INSERT INTO scores (name, score, crew, received, client, digest, state) VALUES
             ('A', 10, '', 1772638220, 'x', 1, 0), ('B', 30, '', 1772638220, 'x', 2, 0),
             ('C', 20, '', 1772638220, 'x', 3, 1);
-        PRAGMA user_version = 1;)sql";
-    ASSERT_EQ(sqlite3_exec(db, firstVersion, nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
+        PRAGMA user_version = 1;)sql");
 
     EXPECT_EQ(Store().CountShown(0), 2);
     EXPECT_EQ(Places(0), (TPlaces{{1, "B"}, {2, "A"}}));
@@ -198,43 +283,18 @@ TEST_F(TStoreTest, AFileOfTheFirstVersionIsBroughtForward) {
     EXPECT_EQ(Store().CountShown(0), 3);
     EXPECT_EQ(Store().List(std::nullopt, 0).size(), 4u);
     m_store.reset();
-    ASSERT_EQ(sqlite3_open(m_dir.File("scores.db").c_str(), &db), SQLITE_OK);
-    sqlite3_stmt* version = nullptr;
-    sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &version, nullptr);
-    ASSERT_EQ(sqlite3_step(version), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(version, 0), TSqliteStore::LatestSchemaVersion());
-    sqlite3_finalize(version);
-    sqlite3_close(db);
+    EXPECT_EQ(Db().Exec("PRAGMA user_version"), std::to_string(TSqliteStore::LatestSchemaVersion()));
 }
 
-TEST_F(TStoreTest, SchemaVersions) {
-    Add("kept", 5);
-    m_store.reset();
-    EXPECT_EQ(Store().CountShown(0), 1) << "reopening keeps the data";
-    m_store.reset();
-
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(m_dir.File("scores.db").c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, "PRAGMA user_version = 99", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
-    TSqliteOptions options;
-    options.Path = m_dir.File("scores.db");
-    try {
-        TSqliteStore newer(options);
-        FAIL() << "a schema newer than the program's was opened";
-    } catch (const EStoreError& e) {
-        EXPECT_NE(std::string(e.what()).find("version 99"), std::string::npos) << e.what();
-    }
-}
-
-TEST_F(TStoreTest, AFileThatIsNoDatabaseIsNamed) {
+TEST_F(TSqliteFileTest, AFileThatIsNoDatabaseIsNamed) {
+    const std::string path = Db().Dir().File("notes.txt");
     {
-        std::FILE* f = std::fopen(m_dir.File("notes.txt").c_str(), "w");
+        std::FILE* f = std::fopen(path.c_str(), "w");
         std::fputs("these are not the scores you are looking for, not by a long way at all\n", f);
         std::fclose(f);
     }
     TSqliteOptions options;
-    options.Path = m_dir.File("notes.txt");
+    options.Path = path;
     try {
         TSqliteStore store(options);
         FAIL() << "a text file was opened as the database";
@@ -243,9 +303,39 @@ TEST_F(TStoreTest, AFileThatIsNoDatabaseIsNamed) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(ReadPlans, TReadPlanTest, ::testing::Values(20000, 0),
-                         [](const ::testing::TestParamInfo<std::int64_t>& info) {
-                             return info.param > 0 ? std::string("Sorted") : std::string("Walked");
-                         });
+TEST_F(TSqliteFileTest, TheLogStaysSmallUnderSteadyReading) {
+    // Readers always in the middle of a page keep the log from starting again by itself.
+    Store();
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 2; ++i)
+        readers.emplace_back([&] {
+            while (!stop)
+                Store().Top(0, 0, 100);
+        });
+    constexpr int kBatches = 600;
+    constexpr int kPerBatch = 50;
+    for (int b = 0; b < kBatches; ++b) {
+        std::vector<std::promise<TSubmitOutcome>> done(kPerBatch);
+        for (int i = 0; i < kPerBatch; ++i) {
+            TNewScore s;
+            s.Name = "P" + std::to_string(b * kPerBatch + i);
+            s.Score = (b * 7919 + i * 104729) % 100000;
+            s.Received = kNow;
+            s.Digest = m_nextDigest++;
+            Store().Submit(s,
+                           [&done, i](TSubmitOutcome o) { done[static_cast<std::size_t>(i)].set_value(o); });
+        }
+        for (auto& d : done)
+            ASSERT_EQ(d.get_future().get(), TSubmitOutcome::Stored);
+    }
+    stop = true;
+    for (auto& t : readers)
+        t.join();
+    auto log = std::filesystem::file_size(Db().Target() + "-wal");
+    std::printf("write-ahead log after %d batches under steady reading: %.1f MB\n", kBatches, log / 1e6);
+    EXPECT_LT(log, 8u * 1000 * 1000) << "about 4 MB between checkpoints";
+    EXPECT_EQ(Store().CountShown(0), kBatches * kPerBatch);
+}
 
 } // namespace
