@@ -4,6 +4,7 @@
 #include "engine/platform/ScreenGeometry.h"
 #include "engine/platform/SdlDialog.h"
 #include "engine/platform/SdlKeys.h"
+#include "engine/platform/SdlPixelConverter.h"
 #include "engine/platform/VideoDrivers.h"
 
 #include <SDL.h>
@@ -17,38 +18,6 @@
 #include <vector>
 
 namespace {
-
-// RGB565 to the window's 32-bit pixels through two byte-indexed tables: several times
-// faster than SDL's generic converting blit on machines without a GPU.
-class TPixelConverter {
-  public:
-    void Prepare(const SDL_PixelFormat* format) {
-        if (format == m_format) {
-            return;
-        }
-        m_format = format;
-        for (int byte = 0; byte < 256; ++byte) {
-            // Low byte: green's low 3 bits and blue; high byte: red and green's high 3 bits.
-            uint16_t low = static_cast<uint16_t>(byte);
-            uint16_t high = static_cast<uint16_t>(byte << 8);
-            m_low[byte] = Map(format, low);
-            m_high[byte] = Map(format, high);
-        }
-    }
-    uint32_t Convert(uint16_t p) const { return m_low[p & 0xFF] | m_high[p >> 8]; }
-
-  private:
-    static uint32_t Map(const SDL_PixelFormat* format, uint16_t p) {
-        // Red lies wholly in the high byte and blue in the low one; green's top bits (which
-        // fill its low bits on expansion) are in the high byte, so the halves can be OR-ed.
-        uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
-        uint32_t r8 = (r << 3) | (r >> 2), g8 = (g << 2) | (g >> 4), b8 = (b << 3) | (b >> 2);
-        return (r8 << format->Rshift) | (g8 << format->Gshift) | (b8 << format->Bshift);
-    }
-    const SDL_PixelFormat* m_format = nullptr;
-    std::array<uint32_t, 256> m_low{};
-    std::array<uint32_t, 256> m_high{};
-};
 
 // What to add to a start-up failure when the likely cause is a start outside any desktop session.
 std::string DesktopHint() {
@@ -136,7 +105,23 @@ class TSdlPlatform final : public IPlatform {
             // Neither SDL nor every window manager puts the window back where it was.
             SDL_SetWindowSize(m_window, m_width, m_height);
             SDL_SetWindowPosition(m_window, m_windowedAt.x, m_windowedAt.y);
+            m_placeChecksLeft = kPlaceChecks;
+            m_placeCheckedUntil = SDL_GetTicks64() + kPlaceCheckMs;
         }
+    }
+    // A window manager leaves full screen in its own time: a move that reaches it before it has put
+    // the frame back is taken as the frame's place, and the window lands a title bar lower. Asking
+    // again once the window has moved puts it right.
+    void KeepWindowedPlace(int x, int y) {
+        if (m_placeChecksLeft == 0 || IsFullScreen() || (x == m_windowedAt.x && y == m_windowedAt.y)) {
+            return;
+        }
+        if (SDL_GetTicks64() > m_placeCheckedUntil) {
+            m_placeChecksLeft = 0;
+            return;
+        }
+        --m_placeChecksLeft;
+        SDL_SetWindowPosition(m_window, m_windowedAt.x, m_windowedAt.y);
     }
     bool IsFullScreen() const override {
         return m_window && (SDL_GetWindowFlags(m_window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
@@ -503,6 +488,9 @@ class TSdlPlatform final : public IPlatform {
             case SDL_WINDOWEVENT_RESTORED:
                 out.Kind = TPlatformEventKind::Restored;
                 return true;
+            case SDL_WINDOWEVENT_MOVED:
+                KeepWindowedPlace(e.window.data1, e.window.data2);
+                return false;
             case SDL_WINDOWEVENT_EXPOSED:
             case SDL_WINDOWEVENT_SIZE_CHANGED:
                 m_bordersDirty = true;
@@ -579,6 +567,10 @@ class TSdlPlatform final : public IPlatform {
     SDL_Point m_placement{};
     bool m_placementStored = false;
     SDL_Point m_windowedAt{}; // where the window goes when it leaves full screen
+    static constexpr int kPlaceChecks = 3;
+    static constexpr uint64_t kPlaceCheckMs = 1500;
+    int m_placeChecksLeft = 0;
+    uint64_t m_placeCheckedUntil = 0;
     TPixelConverter m_converter;
     bool m_wholeFrames = false;
     TPresentedFrame m_presented;
