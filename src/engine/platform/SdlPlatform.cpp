@@ -106,21 +106,23 @@ class TSdlPlatform final : public IPlatform {
             SDL_SetWindowSize(m_window, m_width, m_height);
             SDL_SetWindowPosition(m_window, m_windowedAt.x, m_windowedAt.y);
             m_placeChecksLeft = kPlaceChecks;
-            m_placeCheckedUntil = SDL_GetTicks64() + kPlaceCheckMs;
+            m_nextPlaceCheck = SDL_GetTicks64() + kPlaceCheckEveryMs;
         }
     }
     // A window manager leaves full screen in its own time: a move that reaches it before it has put
-    // the frame back is taken as the frame's place, and the window lands a title bar lower. Asking
-    // again once the window has moved puts it right.
-    void KeepWindowedPlace(int x, int y) {
-        if (m_placeChecksLeft == 0 || IsFullScreen() || (x == m_windowedAt.x && y == m_windowedAt.y)) {
+    // the frame back is taken as the frame's place, and the window lands a title bar lower. What
+    // SDL reports of the place then cannot be trusted either, so the place is asked for again a
+    // few times while it settles; where it is right already, nothing moves.
+    void KeepWindowedPlace() {
+        if (m_placeChecksLeft == 0 || SDL_GetTicks64() < m_nextPlaceCheck) {
             return;
         }
-        if (SDL_GetTicks64() > m_placeCheckedUntil) {
+        if (IsFullScreen()) {
             m_placeChecksLeft = 0;
             return;
         }
         --m_placeChecksLeft;
+        m_nextPlaceCheck += kPlaceCheckEveryMs;
         SDL_SetWindowPosition(m_window, m_windowedAt.x, m_windowedAt.y);
     }
     bool IsFullScreen() const override {
@@ -183,6 +185,7 @@ class TSdlPlatform final : public IPlatform {
     }
 
     bool PollEvent(TPlatformEvent& event) override {
+        KeepWindowedPlace();
         SDL_Event e;
         // SDL ends a poll cycle at a marker that it queues when it pumps. A wait pumps too, and
         // what arrives during the wait lands behind that marker: one poll would stop in front
@@ -488,9 +491,6 @@ class TSdlPlatform final : public IPlatform {
             case SDL_WINDOWEVENT_RESTORED:
                 out.Kind = TPlatformEventKind::Restored;
                 return true;
-            case SDL_WINDOWEVENT_MOVED:
-                KeepWindowedPlace(e.window.data1, e.window.data2);
-                return false;
             case SDL_WINDOWEVENT_EXPOSED:
             case SDL_WINDOWEVENT_SIZE_CHANGED:
                 m_bordersDirty = true;
@@ -568,9 +568,9 @@ class TSdlPlatform final : public IPlatform {
     bool m_placementStored = false;
     SDL_Point m_windowedAt{}; // where the window goes when it leaves full screen
     static constexpr int kPlaceChecks = 3;
-    static constexpr uint64_t kPlaceCheckMs = 1500;
+    static constexpr uint64_t kPlaceCheckEveryMs = 500;
     int m_placeChecksLeft = 0;
-    uint64_t m_placeCheckedUntil = 0;
+    uint64_t m_nextPlaceCheck = 0;
     TPixelConverter m_converter;
     bool m_wholeFrames = false;
     TPresentedFrame m_presented;
