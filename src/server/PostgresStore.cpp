@@ -19,7 +19,6 @@ using TReadOnly =
     pqxx::transaction<pqxx::isolation_level::repeatable_read, pqxx::readwrite_policy::read_only>;
 
 constexpr std::string_view kChannel = "spraydash_scores";
-constexpr std::chrono::milliseconds kMaxGather{2}; // longest wait for more submissions to share a commit
 // After a failed attempt, calls fail at once for this long instead of each trying again: a
 // database that is down is not hammered by every request, and answers stay fast.
 constexpr std::chrono::milliseconds kRetryConnectAfter{250};
@@ -233,64 +232,24 @@ TPostgresStore::TPostgresStore(TPostgresOptions options) : m_options(std::move(o
     m_readers = std::vector<TReaderSlot>(static_cast<std::size_t>(std::max(1, m_options.ReadConnections)));
     m_freeReaders = static_cast<int>(m_readers.size());
     if (m_options.Writer)
-        m_writer = std::thread([this] { WriterLoop(); });
+        m_writer = std::make_unique<TGroupCommit>(
+            m_options.MaxBatch, [this](std::vector<TPending>& batch) { CommitBatch(batch); });
     if (m_options.Listen)
         m_listener = std::thread([this] { ListenLoop(); });
 }
 
 TPostgresStore::~TPostgresStore() {
-    {
-        std::lock_guard lock(m_queueMutex);
-        m_stopping = true;
-    }
-    m_queueReady.notify_all();
-    if (m_writer.joinable())
-        m_writer.join();
+    m_writer.reset(); // commits what is still queued while the connections are still open
     m_stopListening = true;
     if (m_listener.joinable())
         m_listener.join();
 }
 
 void TPostgresStore::Submit(TNewScore score, std::function<void(TSubmitOutcome)> done) {
-    {
-        std::lock_guard lock(m_queueMutex);
-        if (!m_stopping && m_options.Writer) {
-            m_queue.push_back({std::move(score), std::move(done)});
-            m_queueReady.notify_one();
-            return;
-        }
-    }
-    done(TSubmitOutcome::Failed);
-}
-
-void TPostgresStore::WriterLoop() {
-    std::vector<TPending> batch;
-    std::size_t lastBatch = 0;
-    std::chrono::steady_clock::duration lastCommit{};
-    std::unique_lock lock(m_queueMutex);
-    for (;;) {
-        m_queueReady.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-        if (m_queue.empty())
-            return; // stopping, and everything queued has been answered
-        // As with the file store: the senders answered by the last commit are on their way
-        // back; waiting a fraction of a commit for them lets them share the next one.
-        auto gatherUntil = std::chrono::steady_clock::now() +
-                           std::min<std::chrono::steady_clock::duration>(lastCommit / 2, kMaxGather);
-        while (!m_stopping && m_queue.size() < lastBatch &&
-               m_queueReady.wait_until(lock, gatherUntil) != std::cv_status::timeout) {
-        }
-        while (!m_queue.empty() && batch.size() < static_cast<std::size_t>(std::max(1, m_options.MaxBatch))) {
-            batch.push_back(std::move(m_queue.front()));
-            m_queue.pop_front();
-        }
-        lock.unlock();
-        auto started = std::chrono::steady_clock::now();
-        CommitBatch(batch);
-        lastCommit = std::chrono::steady_clock::now() - started;
-        lastBatch = batch.size();
-        batch.clear();
-        lock.lock();
-    }
+    if (m_writer)
+        m_writer->Submit(std::move(score), std::move(done));
+    else
+        done(TSubmitOutcome::Failed);
 }
 
 void TPostgresStore::CommitBatch(std::vector<TPending>& batch) {

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "server/GroupCommit.h"
 #include "server/LogThrottle.h"
 #include "server/ScoreStore.h"
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -65,10 +65,7 @@ class TPostgresStore final : public IScoreDatabase {
     std::uint64_t CommittedBatches() const override { return m_batches.load(); }
 
   private:
-    struct TPending {
-        TNewScore Score;
-        std::function<void(TSubmitOutcome)> Done;
-    };
+    using TPending = TGroupCommit::TPending;
     struct TConnection;
     struct TReaderSlot {
         std::unique_ptr<TConnection> Db; // null: made when next leased
@@ -77,7 +74,6 @@ class TPostgresStore final : public IScoreDatabase {
     class TLease;
     class TConnector;
 
-    void WriterLoop();
     void CommitBatch(std::vector<TPending>& batch);
     // Whether the transaction with this id committed, once the database tells (false when it
     // does not within a while).
@@ -93,11 +89,6 @@ class TPostgresStore final : public IScoreDatabase {
     std::unique_ptr<TConnector> m_primary;
     std::unique_ptr<TConnector> m_replica;
 
-    std::mutex m_queueMutex;
-    std::condition_variable m_queueReady;
-    std::deque<TPending> m_queue;
-    bool m_stopping = false;
-    std::thread m_writer;
     std::unique_ptr<TConnection> m_writerDb;
     std::atomic<std::uint64_t> m_batches{0};
     TLogThrottle m_failureLog;
@@ -114,4 +105,6 @@ class TPostgresStore final : public IScoreDatabase {
     std::atomic<std::int64_t> m_nextRefreshMs{0};
     std::atomic<bool> m_stopListening{false};
     std::thread m_listener;
+    // Last, so it stops (committing what is queued) before anything it commits through goes.
+    std::unique_ptr<TGroupCommit> m_writer;
 };

@@ -11,7 +11,6 @@ namespace {
 
 constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
 constexpr std::chrono::milliseconds kPollInterval{500};
-constexpr std::chrono::milliseconds kMaxGather{2}; // longest wait for more submissions to share a commit
 // The write-ahead log is copied into the file and started again from its beginning once it holds
 // this many pages (SQLite's own automatic checkpoint does the copying at the same size, but
 // cannot start the log again while readers keep coming, so under steady reading the log would
@@ -219,63 +218,24 @@ TSqliteStore::TSqliteStore(TSqliteOptions options) : m_options(std::move(options
                 return SQLITE_OK;
             },
             &m_walPages);
-        m_writer = std::thread([this] { WriterLoop(); });
+        m_writer = std::make_unique<TGroupCommit>(
+            m_options.MaxBatch, [this](std::vector<TPending>& batch) { CommitBatch(batch); },
+            [this] {
+                if (m_walPages >= kCheckpointPages)
+                    Checkpoint();
+            });
     }
 }
 
 TSqliteStore::~TSqliteStore() {
-    {
-        std::lock_guard lock(m_queueMutex);
-        m_stopping = true;
-    }
-    m_queueReady.notify_all();
-    if (m_writer.joinable())
-        m_writer.join();
+    m_writer.reset(); // commits what is still queued while the connections are still open
 }
 
 void TSqliteStore::Submit(TNewScore score, std::function<void(TSubmitOutcome)> done) {
-    {
-        std::lock_guard lock(m_queueMutex);
-        if (!m_stopping && m_options.Writer) {
-            m_queue.push_back({std::move(score), std::move(done)});
-            m_queueReady.notify_one();
-            return;
-        }
-    }
-    done(TSubmitOutcome::Failed);
-}
-
-void TSqliteStore::WriterLoop() {
-    std::vector<TPending> batch;
-    std::size_t lastBatch = 0;
-    std::chrono::steady_clock::duration lastCommit{};
-    std::unique_lock lock(m_queueMutex);
-    for (;;) {
-        m_queueReady.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-        if (m_queue.empty())
-            return; // stopping, and everything queued has been committed
-        // The senders answered by the last commit are on their way back: a few of them arrive
-        // first and would sync alone while the rest queue behind them. Waiting a fraction of a
-        // sync for them lets them share the next one. A lone sender never waits.
-        auto gatherUntil = std::chrono::steady_clock::now() +
-                           std::min<std::chrono::steady_clock::duration>(lastCommit / 2, kMaxGather);
-        while (!m_stopping && m_queue.size() < lastBatch &&
-               m_queueReady.wait_until(lock, gatherUntil) != std::cv_status::timeout) {
-        }
-        while (!m_queue.empty() && batch.size() < static_cast<std::size_t>(std::max(1, m_options.MaxBatch))) {
-            batch.push_back(std::move(m_queue.front()));
-            m_queue.pop_front();
-        }
-        lock.unlock();
-        auto started = std::chrono::steady_clock::now();
-        CommitBatch(batch);
-        lastCommit = std::chrono::steady_clock::now() - started;
-        if (m_walPages >= kCheckpointPages)
-            Checkpoint();
-        lastBatch = batch.size();
-        batch.clear();
-        lock.lock();
-    }
+    if (m_writer)
+        m_writer->Submit(std::move(score), std::move(done));
+    else
+        done(TSubmitOutcome::Failed);
 }
 
 void TSqliteStore::CommitBatch(std::vector<TPending>& batch) {

@@ -1,16 +1,15 @@
 #pragma once
 
+#include "server/GroupCommit.h"
 #include "server/LogThrottle.h"
 #include "server/ScoreStore.h"
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 class TSqliteDb;
@@ -60,13 +59,9 @@ class TSqliteStore final : public IScoreDatabase {
 
   private:
     struct TReader;
-    struct TPending {
-        TNewScore Score;
-        std::function<void(TSubmitOutcome)> Done;
-    };
+    using TPending = TGroupCommit::TPending;
     class TLease;
 
-    void WriterLoop();
     void CommitBatch(std::vector<TPending>& batch);
     void Checkpoint();
     TLease Lease();
@@ -75,11 +70,6 @@ class TSqliteStore final : public IScoreDatabase {
     TSqliteOptions m_options;
 
     std::unique_ptr<TSqliteDb> m_writerDb;
-    std::mutex m_queueMutex;
-    std::condition_variable m_queueReady;
-    std::deque<TPending> m_queue;
-    bool m_stopping = false;
-    std::thread m_writer;
     std::atomic<std::uint64_t> m_batches{0};
     int m_walPages = 0; // pages in the write-ahead log after the last commit (writer thread only)
     TLogThrottle m_failureLog;
@@ -96,4 +86,6 @@ class TSqliteStore final : public IScoreDatabase {
     std::unique_ptr<TSqliteDb> m_pollDb;
     std::int64_t m_lastDataVersion = 0;
     std::atomic<std::int64_t> m_nextPollMs{0};
+    // Last, so it stops (committing what is queued) before anything it commits through goes.
+    std::unique_ptr<TGroupCommit> m_writer;
 };

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "server/ScoreStore.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// The one thread of a store that writes submissions. It takes every submission waiting at that
+// moment and hands them to the store as one batch to commit in one transaction, so a crowd of
+// senders shares one sync instead of queueing for one each. The store says how a batch is
+// committed and answered; this says when.
+class TGroupCommit {
+  public:
+    struct TPending {
+        TNewScore Score;
+        std::function<void(TSubmitOutcome)> Done;
+    };
+    using TCommit = std::function<void(std::vector<TPending>& batch)>;
+    // After each batch is answered, outside the time that paces the gathering (housekeeping).
+    using TAfterCommit = std::function<void()>;
+
+    // Starts the thread.
+    TGroupCommit(int maxBatch, TCommit commit, TAfterCommit afterCommit = {});
+    // Commits what is still queued, then stops.
+    ~TGroupCommit();
+    TGroupCommit(const TGroupCommit&) = delete;
+    TGroupCommit& operator=(const TGroupCommit&) = delete;
+
+    // Queues a submission; once stopping, answers it as failed at once.
+    void Submit(TNewScore score, std::function<void(TSubmitOutcome)> done);
+
+  private:
+    void Run();
+
+    const std::size_t m_maxBatch;
+    TCommit m_commit;
+    TAfterCommit m_afterCommit;
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::deque<TPending> m_queue;
+    bool m_stopping = false;
+    std::thread m_thread; // last: starts once everything above is ready
+};
