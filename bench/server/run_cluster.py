@@ -18,13 +18,14 @@ import os
 import pwd
 import re
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 import urllib.request
+
+from local_net import free_port, wait_for
 
 PG_BIN = "/usr/lib/postgresql/15/bin"
 PAGES = [
@@ -62,23 +63,6 @@ request = function()
   return wrk.format("GET", pages[n %% #pages + 1])
 end
 """ % ", ".join('"%s"' % p for p in PAGES)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_for(url, timeout=30):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        try:
-            with urllib.request.urlopen(url, timeout=2) as reply:
-                return reply.read()
-        except OSError:
-            time.sleep(0.1)
-    raise RuntimeError("nothing answers at " + url)
 
 
 def rss_mb(pid):
@@ -198,7 +182,7 @@ def run_store(store, args, work):
                  "--rate-limit", "0", "--trusted-proxy", "127.0.0.1"],
                 stdout=subprocess.DEVNULL, stderr=open(os.path.join(folder, "server-%d.log" % port), "w")))
         for port in ports:
-            wait_for("http://127.0.0.1:%d/healthz" % port)
+            wait_for("http://127.0.0.1:%d/healthz" % port, timeout=30)
         front = free_port()
         config = os.path.join(folder, "haproxy.cfg")
         with open(config, "w") as f:
@@ -207,7 +191,7 @@ def run_store(store, args, work):
                                    stderr=open(os.path.join(folder, "haproxy.log"), "w"))
         base = "http://127.0.0.1:%d" % front
         time.sleep(3)  # haproxy's first health checks
-        wait_for(base + PAGES[0])
+        wait_for(base + PAGES[0], timeout=30)
 
         start_rss = [rss_mb(s.pid) for s in servers]
         print("servers' memory at the start: %s" % ", ".join("%.1f MB" % m for m in start_rss), flush=True)

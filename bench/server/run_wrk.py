@@ -14,12 +14,13 @@ import argparse
 import os
 import re
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
 import time
 import urllib.request
+
+from local_net import free_port, wait_for
 
 PAGE = "/cgi/version.pl?prg=Spraydash&show&type=0"
 JSON = "/api/v1/scores?period=all&limit=100"
@@ -57,23 +58,6 @@ http {{
     }}
 }}
 """
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_for(url, timeout=10):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        try:
-            with urllib.request.urlopen(url, timeout=2) as reply:
-                return reply.read()
-        except OSError:
-            time.sleep(0.1)
-    raise RuntimeError("nothing answers at " + url)
 
 
 def to_ms(value, unit):
