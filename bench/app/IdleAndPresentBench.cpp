@@ -206,15 +206,24 @@ void BM_IdleOnMainMenu(benchmark::State& state) {
 }
 BENCHMARK(BM_IdleOnMainMenu)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_PresentFrame(benchmark::State& state) {
+// A game-sized window to present into; null (and the benchmark skipped) when none opens.
+std::unique_ptr<IPlatform> OpenBenchWindow(benchmark::State& state) {
     if (!std::getenv("DISPLAY")) {
         state.SkipWithError("no DISPLAY: run under Xvfb");
-        return;
+        return nullptr;
     }
     auto platform = CreateSdlPlatform();
     std::string error;
     if (!platform->OpenWindow("Spraydash", kScreenWidth, kScreenHeight, error)) {
         state.SkipWithError(error.c_str());
+        return nullptr;
+    }
+    return platform;
+}
+
+void BM_PresentFrame(benchmark::State& state) {
+    auto platform = OpenBenchWindow(state);
+    if (!platform) {
         return;
     }
     std::vector<uint16_t> frame(kScreenWidth * kScreenHeight);
@@ -228,14 +237,8 @@ BENCHMARK(BM_PresentFrame)->Unit(benchmark::kMicrosecond);
 
 // Presenting a frame the window already shows: compared, and nothing sent.
 void BM_PresentUnchangedFrame(benchmark::State& state) {
-    if (!std::getenv("DISPLAY")) {
-        state.SkipWithError("no DISPLAY: run under Xvfb");
-        return;
-    }
-    auto platform = CreateSdlPlatform();
-    std::string error;
-    if (!platform->OpenWindow("Spraydash", kScreenWidth, kScreenHeight, error)) {
-        state.SkipWithError(error.c_str());
+    auto platform = OpenBenchWindow(state);
+    if (!platform) {
         return;
     }
     std::vector<uint16_t> frame(kScreenWidth * kScreenHeight, 0x1234);

@@ -225,16 +225,21 @@ void TMenus::MainMenuTick(int lagCount) {
 
 void TMenus::OpenHighScoreScreen() {
     auto& s = m_context.Screen();
-    SubScreenTitle = new TCaptionSprite(m_context, "HSB");
-    SubScreenTitle->SetZ(kSubScreenZ);
-    SubScreenTitle->X = kSubScreenX;
-    SubScreenTitle->Y = kSubScreenY;
+    SubScreenTitle = NewSubScreenTitle("HSB");
     s.ScreenSprites.Buttons[ScreenSlot::ClearTable] =
         new TMenuButton(m_context, "ClearHS", "ClearHS", 1, 0, 265, 488);
     s.ScreenSprites.Buttons[ScreenSlot::WorldTable] =
         new TMenuButton(m_context, "ViewHS", "ViewHS", 1, 0, 148, 530);
     SetSubScreen(gsHighScores, ScreenSlot::WorldTable, ScreenSlot::ClearTable, ScreenSlot::WorldTable,
                  ScreenSlot::WorldTable);
+}
+
+TCaptionSprite* TMenus::NewSubScreenTitle(const std::string& imageName) {
+    auto* title = new TCaptionSprite(m_context, imageName);
+    title->X = kSubScreenX;
+    title->Y = kSubScreenY;
+    title->SetZ(kSubScreenZ);
+    return title;
 }
 
 void TMenus::CloseHighScoreScreen() {
@@ -254,10 +259,7 @@ void TMenus::ShowHelpPage() {
 void TMenus::OpenHelpScreen() {
     auto& s = m_context.Screen();
     HelpPage = 1;
-    SubScreenTitle = new TCaptionSprite(m_context, kHelpPages[HelpPage]);
-    SubScreenTitle->X = kSubScreenX;
-    SubScreenTitle->Y = kSubScreenY;
-    SubScreenTitle->SetZ(kSubScreenZ);
+    SubScreenTitle = NewSubScreenTitle(kHelpPages[HelpPage]);
     s.ScreenSprites.Buttons[ScreenSlot::PreviousPage] =
         new TMenuButton(m_context, "Previous", "Previous", 1, 0, 160, 510);
     s.ScreenSprites.Buttons[ScreenSlot::NextPage] =
@@ -272,10 +274,7 @@ void TMenus::CloseHelpScreen() {
 
 void TMenus::OpenBoatScreen() {
     auto& s = m_context.Screen();
-    auto* title = new TCaptionSprite(m_context, "StartGameB");
-    title->X = kSubScreenX;
-    title->Y = kSubScreenY;
-    title->SetZ(kSubScreenZ);
+    auto* title = NewSubScreenTitle("StartGameB");
     s.ScreenSprites.BoatTitle = title;
     struct TBoatButton {
         const char* Active;

@@ -96,6 +96,8 @@ class TMenus {
     static constexpr int kSubScreenZ = 2;
 
     TMenuButton* Button(int32_t slot);
+    // A sub-screen's frame (its title picture) in its place beside the main menu.
+    TCaptionSprite* NewSubScreenTitle(const std::string& imageName);
     void SetSubScreen(TGameScreen screen, int32_t buttonCount, int32_t first, int32_t last, int32_t active);
     void LightMainButton(int32_t slot);
     // A main-menu button other than the open screen's own is highlighted: back to the menu.

@@ -36,10 +36,7 @@ void TMenus::OpenOptionsScreen() {
         s.ScreenSprites.Buttons[ScreenSlot::FullScreen + r] =
             new TMenuButton(m_context, "OptButton_A", "OptButton_I", 0, 0, kOptionRowX, kOptionRowY[r]);
     }
-    SubScreenTitle = new TCaptionSprite(m_context, "OptionsB");
-    SubScreenTitle->X = kSubScreenX;
-    SubScreenTitle->Y = kSubScreenY;
-    SubScreenTitle->SetZ(kSubScreenZ);
+    SubScreenTitle = NewSubScreenTitle("OptionsB");
     auto* cursor = new TCaptionSprite(m_context, "Cursor");
     cursor->X = kCursorX;
     cursor->Y = kCursorY;

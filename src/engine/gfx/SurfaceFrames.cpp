@@ -95,10 +95,6 @@ void TDirectDrawSurface::RunPutOff() {
         RunDrawOp(*this, m_frame[i], m_frameData.data());
 }
 
-// Both frames paint every pixel, so a pixel ends up the same in both when every operation that
-// touches it is the same in both, at the same place in the sequence. So: the operations that
-// differ (or that only one frame has) mark what they touch in either frame; an operation that is
-// the same in both and sets every pixel it covers clears the marks made before it there.
 bool TDirectDrawSurface::SameAsLastFrame() const {
     if (m_frame.size() != m_lastFrame.size())
         return false;
@@ -108,6 +104,10 @@ bool TDirectDrawSurface::SameAsLastFrame() const {
     return true;
 }
 
+// Both frames paint every pixel, so a pixel ends up the same in both when every operation that
+// touches it is the same in both, at the same place in the sequence. So: the operations that
+// differ (or that only one frame has) mark what they touch in either frame; an operation that is
+// the same in both and sets every pixel it covers clears the marks made before it there.
 void TDirectDrawSurface::FindChanges() {
     m_changes.Reset(m_height);
     const size_t n = std::max(m_frame.size(), m_lastFrame.size());
