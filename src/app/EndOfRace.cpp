@@ -7,6 +7,7 @@
 #include "context/GameAudio.h"
 #include "context/GameText.h"
 #include "context/InterfaceSprites.h"
+#include "engine/platform/Platform.h"
 #include "menus/Menus.h"
 #include "race/Race.h"
 
@@ -57,24 +58,44 @@ void TEndOfRace::NameEntered() {
 
 void TEndOfRace::SendResult() {
     TMessages& messages = m_form.Messages();
-    TRace& race = m_form.Race();
     messages.CloseMessage();
     messages.OpenMessage(msgSending);
-    // The request blocks the game: one frame shows the standing race and "Sending..." meanwhile.
-    messages.DrawMessages(1);
+    m_sendStartMs = m_form.Platform().Ticks();
+    PaintSending();
+    // The request blocks the game's ticks and input; the window goes on painting meanwhile.
+    TScoreRequestOutcome outcome = m_form.Menus().SubmitScore(m_form.Race().Score, [this] {
+        if (!m_form.PumpWhileBusy()) {
+            return false;
+        }
+        PaintSending();
+        return true;
+    });
+    if (outcome.Result == TScoreRequestOutcome::TResult::Abandoned) {
+        return; // the game is ending; the entry is already on disk
+    }
+    // A display switch asked for meanwhile happens now; a close waits for the menu.
+    m_form.ActOnRequestsHeldWhileBusy();
+    // The player learns how it went; the notice then closes by itself, and the menu follows.
+    messages.Sending().ShowOutcome(outcome);
+}
+
+void TEndOfRace::PaintSending() {
+    TRace& race = m_form.Race();
+    m_form.Messages().DrawMessages(1);
     race.DrawSpeedNeedle();
     race.DrawRaceHud();
     race.DrawPowerUpPanel();
     m_form.Frame().PresentFrame();
-    m_form.Menus().SubmitScore(race.Score);
-    messages.CloseMessage();
-    BackToMenu();
-    m_form.ActOnRequestsHeldWhileBusy();
+}
+
+uint32_t TEndOfRace::SendingForMs() const {
+    return m_form.Platform().Ticks() - m_sendStartMs;
 }
 
 void TEndOfRace::BackToMenu() {
     m_form.Screens().TearDownRace();
     m_form.Screens().BuildMainMenu(true, fuHighScores);
+    m_form.ActOnRequestsHeldWhileBusy();
 }
 
 // ---- Game over -----------------------------------------------------------------------------
@@ -110,6 +131,8 @@ bool TFinishRaceQuestion::ResumesFire() const {
 
 void TFinishRaceQuestion::Open() {
     TYesNoQuestion::Open();
+    // Asked over the pause (the close box while paused): a no goes back to the pause, not on racing.
+    m_overPause = m_messages.OpenedOver() == msgPause;
     OpenRaceQuestion(m_form, NoSlot());
     CreateButtons();
 }
@@ -119,16 +142,27 @@ void TFinishRaceQuestion::Draw(int lagCount) {
     StepButtons(lagCount);
     CentredText(kQuestionFont, "Finish race?", 257);
     if (m_form.Shell().EscPressed) {
-        m_messages.CloseMessage();
+        Resume();
+        return;
     }
     AnswerKeys();
 }
 
 void TFinishRaceQuestion::Answer() {
     // Whatever was clicked closes the question; only yes ends the race, else it resumes.
-    m_messages.CloseMessage();
     if (m_form.Screen().ActiveButton == YesSlot()) {
+        m_messages.CloseMessage();
         m_messages.EndOfRace().RaceOver();
+    } else {
+        Resume();
+    }
+}
+
+void TFinishRaceQuestion::Resume() {
+    const bool backToPause = m_overPause;
+    m_messages.CloseMessage();
+    if (backToPause) {
+        m_messages.OpenMessage(msgPause);
     }
 }
 
@@ -211,6 +245,54 @@ void TSendQuestion::Close() {
 
 // ---- "Sending..." --------------------------------------------------------------------------
 
+namespace {
+constexpr int kSentShownMs = 1500;
+constexpr int kNotSentShownMs = 3000;
+// Past this, the player is shown how long the request has been waiting.
+constexpr uint32_t kShowWaitAfterMs = 1000;
+} // namespace
+
+void TSendingNotice::Open() {
+    m_outcome.reset();
+}
+
+void TSendingNotice::ShowOutcome(const TScoreRequestOutcome& outcome) {
+    m_outcome = outcome;
+    m_messages.MessageTimer = outcome.Sent() ? kSentShownMs : kNotSentShownMs;
+}
+
 void TSendingNotice::Draw(int) {
-    CentredText(kQuestionFont, "Sending...", 277);
+    if (!m_outcome) {
+        CentredText(kQuestionFont, "Sending...", 277);
+        const uint32_t waited = m_messages.EndOfRace().SendingForMs();
+        if (waited >= kShowWaitAfterMs) {
+            CentredText(kNameEntryFont, std::to_string(waited / 1000) + " s", 320);
+        }
+        return;
+    }
+    if (m_outcome->Sent()) {
+        CentredText(kQuestionFont, "Sent.", 277);
+    } else {
+        CentredText(kQuestionFont, "Not sent:", 250);
+        CentredText(kNameEntryFont, m_outcome->Reason + ".", 300);
+    }
+    if (m_form.Shell().EscPressed) {
+        m_messages.CloseMessage();
+        return;
+    }
+    m_messages.TimerStep();
+}
+
+void TSendingNotice::Answer() {
+    // Once the outcome shows, a click or Enter moves on; while the request runs nothing answers.
+    if (m_outcome) {
+        m_messages.CloseMessage();
+    }
+}
+
+void TSendingNotice::AfterClose() {
+    if (m_outcome) {
+        m_outcome.reset();
+        m_messages.EndOfRace().BackToMenu();
+    }
 }

@@ -1,6 +1,10 @@
 #pragma once
 
 #include "app/Overlay.h"
+#include "net/ScoreRequest.h"
+
+#include <cstdint>
+#include <optional>
 
 // The end of a race, in one place. It starts at game over (the last life is gone) or at a yes to
 // "Finish race?". A score that enters the high-score table asks for the player's name, goes into
@@ -15,13 +19,21 @@ class TEndOfRace {
     void RaceOver();
     // The name entry is answered: the result goes into the table, then the send question.
     void NameEntered();
-    // The send question is answered yes: the request runs while "Sending..." stands.
+    // The send question is answered yes: the request runs while "Sending..." stands, and its
+    // outcome is shown briefly before the menu.
     void SendResult();
-    // Tears the race down and builds the main menu, which then opens the high-score table.
+    // Tears the race down and builds the main menu, which then opens the high-score table; then
+    // acts on a close asked for meanwhile.
     void BackToMenu();
+    // How long the request has been running.
+    uint32_t SendingForMs() const;
 
   private:
+    // One frame of the standing race with "Sending..." over it.
+    void PaintSending();
+
     TMForm& m_form;
+    uint32_t m_sendStartMs = 0;
 };
 
 // "Game over" for 2000 ms while the explosions play on; then the end of the race.
@@ -45,6 +57,11 @@ class TFinishRaceQuestion : public TYesNoQuestion {
     void Draw(int lagCount) override;
     void Answer() override;
     void Close() override;
+
+  private:
+    // No to the question: back to the race, or to the pause it was asked over.
+    void Resume();
+    bool m_overPause = false;
 };
 
 // "Your score is …": the player types a name; Enter or a click commits it.
@@ -69,10 +86,19 @@ class TSendQuestion : public TYesNoQuestion {
     void Close() override;
 };
 
-// "Sending..." while the score request runs.
+// "Sending..." while the score request runs, then briefly how it went: "Sent." or why not.
 class TSendingNotice : public TOverlay {
   public:
     TSendingNotice(TMForm& form, TMessages& messages) : TOverlay(form, messages, msgSending) {}
     bool IsRaceStep() const override { return true; }
+    void Open() override;
     void Draw(int lagCount) override;
+    void Answer() override;
+    void AfterClose() override;
+    void ShowOutcome(const TScoreRequestOutcome& outcome);
+    // How the request went, once it has ended and while that is shown.
+    const std::optional<TScoreRequestOutcome>& Outcome() const { return m_outcome; }
+
+  private:
+    std::optional<TScoreRequestOutcome> m_outcome;
 };

@@ -28,10 +28,12 @@ int RunGame(IPlatform& platform, const TFormConfig& config) {
         return 1;
     }
     TMForm form(platform, config);
+    platform.OnDisplayLost([&form] { form.SaveBeforeTheDisplayGoes(); });
     try {
         form.FormCreate();
     } catch (const std::exception& e) {
-        // Nothing has been changed on disk yet: the save files are only written at the end.
+        // Nothing has been changed on disk yet: the save files are only written later.
+        platform.OnDisplayLost(nullptr);
         platform.ShowFatalError(kTitle, e.what());
         return 1;
     }
@@ -50,9 +52,11 @@ int RunGame(IPlatform& platform, const TFormConfig& config) {
     } catch (const std::exception& e) {
         fault += fault.empty() ? e.what() : std::string("; then: ") + e.what();
     }
+    // The form is going: a display lost from here on has nothing left to save.
+    platform.OnDisplayLost(nullptr);
     if (!fault.empty()) {
         platform.ShowFatalError(kTitle, fault);
         return 1;
     }
-    return 0;
+    return form.ExitCode();
 }

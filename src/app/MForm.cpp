@@ -119,12 +119,18 @@ template <typename Load> void LoadDataFile(const std::string& path, Load load) {
 } // namespace
 
 void TMForm::FormCreate() {
-    // No sound device is not an error: the game then runs silent.
-    m_sound->AutoInitialize();
+    // No sound device is not an error: the game then runs silent, and says so once.
+    const bool sound = m_sound->AutoInitialize();
     const std::string res = m_config.DataDir + "/Res/";
     LoadDataFile(res + "Res1.dxg", [this](const std::string& p) { m_imageList->Items.LoadFromFile(p); });
     LoadDataFile(res + "Res3.dxg", [this](const std::string& p) { m_imageList3->Items.LoadFromFile(p); });
     LoadDataFile(res + "Sounds.dxw", [this](const std::string& p) { m_waveList->Items().LoadFromFile(p); });
+
+    // Before anything is read: a second game on these files is turned away before it can show
+    // (and later write) a table the first one is about to change.
+    if (m_menus->ClaimSaveFolder() == TSaveFolder::TClaim::InUse) {
+        throw std::runtime_error(m_menus->SaveFolderProblem());
+    }
 
     m_shell.GameScreen = gsStartup;
     uint32_t seed = m_config.RandomSeed;
@@ -138,8 +144,9 @@ void TMForm::FormCreate() {
     m_menus->LoadHighScores();
     m_menus->LoadOptions();
     if (!m_menus->TableCheckMatches()) {
-        m_menus->ResetHighScores();
+        m_menus->RejectLoadedTable();
     }
+    m_menus->TellStartProblems();
     m_created = true;
     m_timer->SetApplicationActive(m_platform.HasFocus(), m_platform.Ticks());
     ApplyDisplayMode();
@@ -151,6 +158,10 @@ void TMForm::FormCreate() {
 
     m_scrollBack = new TScrollBackground(*this, "MMBackground");
     m_screens->BuildMainMenu(true, fuNone);
+    if (!sound) {
+        std::fprintf(stderr, "%s: no sound device could be opened; the game plays without sound.\n", kTitle);
+        m_menus->ShowNotice("No sound device: the game plays without sound.");
+    }
 }
 
 void TMForm::FormDestroy() {
@@ -217,9 +228,9 @@ bool TMForm::PumpOnce(bool wait) {
     return !m_terminated;
 }
 
-void TMForm::PumpWhileBusy() {
+bool TMForm::PumpWhileBusy() {
     TPlatformEvent event;
-    while (m_platform.PollEvent(event)) {
+    while (!m_terminated && m_platform.PollEvent(event)) {
         switch (event.Kind) {
         case TPlatformEventKind::Expose:
         case TPlatformEventKind::FocusGained:
@@ -243,7 +254,10 @@ void TMForm::PumpWhileBusy() {
             break;
         }
     }
-    m_platform.WaitEvent(1);
+    if (!m_terminated) {
+        m_platform.WaitEvent(1);
+    }
+    return !m_terminated;
 }
 
 void TMForm::ActOnRequestsHeldWhileBusy() {
@@ -317,6 +331,7 @@ void TMForm::HandleEvent(const TPlatformEvent& event) {
         // The system ends the program (signal, log-out): it goes down the normal way, and
         // FormDestroy saves the options and the table.
         m_terminated = true;
+        m_endSignal = event.Signal;
         break;
     case TPlatformEventKind::Expose:
         m_draw->Flip();
@@ -354,6 +369,12 @@ void TMForm::ReadInputEdges() {
 }
 
 void TMForm::MTimerTimer(int lagCount) {
+    // A close asked for while the race was ending is answered once that is through.
+    if (m_heldWhileBusy.CloseRequest && !(m_shell.GameScreen == gsRace && m_messages->RaceStepUnderWay())) {
+        m_heldWhileBusy.CloseRequest = false;
+        bool canClose = false;
+        FormCloseQuery(canClose);
+    }
     m_shell.FramesPerSecond = m_timer->FramesPerSecond();
     m_audio->MusicKeepAlive();
     m_input->Update();
@@ -488,6 +509,9 @@ void TMForm::FormKeyDown(int key, bool alt, bool) {
     if (key == vk::Return && alt) {
         m_shell.GameOptions.FullScreen = !m_shell.GameOptions.FullScreen;
         ApplyDisplayMode();
+        if (m_created) {
+            m_menus->SaveEarned();
+        }
     }
 }
 
@@ -499,13 +523,16 @@ void TMForm::FormKeyUp(int key) {
 
 void TMForm::FormCloseQuery(bool& canClose) {
     canClose = false;
-    if (!m_created || (m_shell.GameScreen == gsRace && m_messages->RaceStepUnderWay())) {
+    if (!m_created) {
         return;
     }
-    m_messages->OpenMessage(msgExitGame);
-    if (m_shell.GameScreen == gsRace) {
-        m_messages->OpenMessage(msgFinishRace);
+    if (m_shell.GameScreen == gsRace && m_messages->RaceStepUnderWay()) {
+        // Not dropped: asked once the name entry or the end of the race is through.
+        m_heldWhileBusy.CloseRequest = true;
+        return;
     }
+    // In a race "Finish race?" stands in for the exit question straight away.
+    m_messages->OpenMessage(m_shell.GameScreen == gsRace ? msgFinishRace : msgExitGame);
 }
 
 void TMForm::SysCommandMinimize() {
@@ -549,12 +576,35 @@ void TMForm::ExitGame() {
 void TMForm::ShutDown() {
     std::string failures = SaveQuietly([this] { m_menus->SaveOptions(); });
     failures += SaveQuietly([this] { m_menus->SaveHighScores(); });
-    if (!failures.empty()) {
-        // A player who started the game from the desktop never sees stderr.
-        m_platform.ShowWarning(kTitle, "The game could not be saved.\n" + failures +
-                                           "Any save file from before is left as it was.");
+    m_saveFailed = !failures.empty();
+    if (m_saveFailed) {
+        const std::string text = "The game could not be saved.\n" + failures + "Any save file from before is left as it was.";
+        if (m_endSignal != 0) {
+            // Ended by a signal: nobody may be there to close a dialog, and the end must not wait.
+            std::fprintf(stderr, "%s: %s\n", kTitle, text.c_str());
+        } else {
+            // A player who started the game from the desktop never sees stderr.
+            m_platform.ShowWarning(kTitle, text);
+        }
     }
     m_terminated = true;
+}
+
+void TMForm::SaveBeforeTheDisplayGoes() {
+    if (!m_created) {
+        return;
+    }
+    std::string failures = m_menus->SaveAll();
+    if (!failures.empty()) {
+        std::fprintf(stderr, "%s: the game could not be saved.\n%s", kTitle, failures.c_str());
+    }
+}
+
+int TMForm::ExitCode() const {
+    if (m_endSignal != 0) {
+        return 128 + m_endSignal;
+    }
+    return m_saveFailed ? 1 : 0;
 }
 
 std::string TMForm::SaveQuietly(const std::function<void()>& save) {

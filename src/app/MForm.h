@@ -61,7 +61,7 @@ class TMForm final : public TGameContext {
     bool Terminated() const { return m_terminated; }
     // While a blocking request runs: keep the window alive (repaints, focus, a termination
     // request) without ticks and without acting on input.
-    void PumpWhileBusy() override;
+    bool PumpWhileBusy() override;
     // Acts on what PumpWhileBusy kept: a close request and a full-screen switch.
     void ActOnRequestsHeldWhileBusy();
 
@@ -84,6 +84,12 @@ class TMForm final : public TGameContext {
     void OpenPlayUrl();
     void ExitGame();
     void ShutDown();
+    // The display is going away under the game (log-out, a crashed display server): nothing more
+    // can be shown, so the files are written now and what failed goes to stderr.
+    void SaveBeforeTheDisplayGoes();
+    // What the process ends with: 128 + the signal that ended it, 1 when the files could not be
+    // saved at the end, else 0.
+    int ExitCode() const;
     // Handles one platform event (what the message loop does with it).
     void HandleEvent(const TPlatformEvent& event);
     // Text still to come from keys pressed so far is not typing: the key that opened a text
@@ -139,6 +145,8 @@ class TMForm final : public TGameContext {
     TShellState m_shell;
     TScreenState m_screen;
     bool m_terminated = false;
+    int m_endSignal = 0;      // the signal that ended the game, if one did
+    bool m_saveFailed = false; // the end-of-game save did not get through
     bool m_created = false; // FormCreate got through loading: there is something to save
     TTypedTextGate m_typedText;
     struct THeldWhileBusy {

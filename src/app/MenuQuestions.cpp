@@ -79,6 +79,7 @@ void TClearTableQuestion::Answer() {
     const int active = m_form.Screen().ActiveButton;
     if (active == YesSlot()) {
         m_form.Menus().ResetHighScores();
+        m_form.Menus().SaveEarned();
         m_messages.CloseMessage();
     } else if (active == NoSlot()) {
         m_messages.CloseMessage();

@@ -33,7 +33,7 @@ std::unique_ptr<TOverlay> MakeOverlay(TMessageMode mode, TMForm& form, TMessages
     case msgSendResult:
         return std::make_unique<TSendQuestion>(form, messages);
     case msgSending:
-        return std::make_unique<TSendingNotice>(form, messages);
+        return nullptr; // made by the constructor
     case msgGameOver:
         return std::make_unique<TGameOverNotice>(form, messages);
     case msgExitGame:
@@ -47,18 +47,31 @@ std::unique_ptr<TOverlay> MakeOverlay(TMessageMode mode, TMForm& form, TMessages
 
 TMessages::TMessages(TMForm& form) : m_form(form), m_endOfRace(std::make_unique<TEndOfRace>(form)) {
     for (size_t mode = 0; mode < kModes; ++mode) {
+        if (mode == msgSending) {
+            // Kept by its own type too: the end of the race hands it the request's outcome.
+            auto sending = std::make_unique<TSendingNotice>(form, *this);
+            m_sending = sending.get();
+            m_overlays[mode] = std::move(sending);
+            continue;
+        }
         m_overlays[mode] = MakeOverlay(static_cast<TMessageMode>(mode), form, *this);
     }
 }
 
 TMessages::~TMessages() = default;
 
+TSendingNotice& TMessages::Sending() {
+    return *m_sending;
+}
+
 void TMessages::OpenMessage(TMessageMode mode) {
     TShellState& shell = m_form.Shell();
     m_form.Audio().StopSound("Shot");
+    const TMessageMode openedOver = shell.MessageMode;
     if (shell.MessageMode != msgNone) {
         CloseMessage();
     }
+    m_openedOver = openedOver;
     shell.MessageMode = mode;
     if (mode == msgNone) {
         return;

@@ -16,6 +16,7 @@ class TMForm;
 class TCaptionSprite;
 class TEndOfRace;
 class TOverlay;
+class TSendingNotice;
 
 // The message overlays (level banner, pause, questions, "Sending..."…): at most one is open,
 // named by MessageMode. Each overlay's own behaviour is its TOverlay; this opens, closes, draws
@@ -40,6 +41,9 @@ class TMessages {
     bool TimerStep();
 
     TEndOfRace& EndOfRace() { return *m_endOfRace; }
+    TSendingNotice& Sending();
+    // The overlay that was open when the current one was opened (msgNone when none was).
+    TMessageMode OpenedOver() const { return m_openedOver; }
 
     int32_t MessageTimer = 0;
     int32_t CursorBlinkMs = 0;
@@ -52,6 +56,8 @@ class TMessages {
     TOverlay& Overlay(TMessageMode mode) const { return *m_overlays[mode]; }
 
     TMForm& m_form;
+    TMessageMode m_openedOver = msgNone;
     std::unique_ptr<TEndOfRace> m_endOfRace;
     std::array<std::unique_ptr<TOverlay>, kModes> m_overlays; // none for msgNone
+    TSendingNotice* m_sending = nullptr;                      // one of them
 };

@@ -19,16 +19,23 @@ class TTypedTextGate {
     // handled since the previous tick accounts for.
     void TickRead(const std::function<bool(int virtualKey)>& tableShowsDown);
     // A text field opens: text of the presses handled so far, and of the key-downs still to
-    // come for keys the last tick saw down ahead of their events, is not typing.
+    // come for keys the last tick saw down ahead of their events, is not typing; nor is the
+    // text of a key held down now, repeating or not, until it has been let go.
     void IgnorePressesSoFar();
     // Text carries the serial of the press that produced it (0: unknown, always typing).
-    bool Accepts(uint32_t textSerial) const { return textSerial == 0 || textSerial > m_floor; }
+    bool Accepts(uint32_t textSerial) const;
 
   private:
     static size_t Index(int virtualKey) { return static_cast<size_t>(virtualKey) & (kKeys - 1); }
 
+    // Which key each recent serial belongs to: text arrives right behind its key-down.
+    static constexpr size_t kRecentSerials = 64;
+
     uint32_t m_lastSerial = 0;
     uint32_t m_floor = 0;
+    std::array<uint32_t, kRecentSerials> m_serials{};
+    std::array<int, kRecentSerials> m_serialKeys{};
+    std::array<bool, kKeys> m_heldThrough{}; // held when a field opened, not let go since
     std::array<bool, kKeys> m_downByEvents{};
     std::array<bool, kKeys> m_pressedSinceTick{};
     std::array<bool, kKeys> m_aheadOfEvents{};

@@ -70,6 +70,7 @@ class TGameContext {
     virtual void HideMouseCursor() = 0;
     // A problem the player should know of that does not end the game.
     virtual void ShowWarning(const std::string& text) = 0;
-    // While a blocking request runs: keeps the window alive without ticks.
-    virtual void PumpWhileBusy() = 0;
+    // While a blocking request runs: keeps the window alive without ticks. False once the game
+    // is being ended (a signal, the display gone): the request is then no longer waited for.
+    virtual bool PumpWhileBusy() = 0;
 };

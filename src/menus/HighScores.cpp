@@ -45,7 +45,7 @@ TSaveFileLoad THighScoreTable::LoadHighScores(const std::string& fileName) {
     };
     for (int i = 1; i <= kEntries; ++i) {
         THighScore& e = HighScores[i];
-        e.EntryName = text(kNameMax);
+        e.EntryName = text(kFileNameMax);
         e.EntryScore = number();
         e.Reserved1 = number();
         e.Reserved2 = number();
@@ -59,6 +59,9 @@ TSaveFileLoad THighScoreTable::LoadHighScores(const std::string& fileName) {
     // fields through, as they do not enter it.
     if (!valid) {
         ResetHighScores();
+        TSaveFileLoad load;
+        load.Damaged = true;
+        return load;
     }
     return {};
 }

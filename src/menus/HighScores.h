@@ -21,19 +21,22 @@ class THighScoreTable {
   public:
     static constexpr int kEntries = 10;
     static constexpr int kSpare = 11;
-    // The longest name the name entry takes. Longer names in a file are cut to it, and so is the
-    // check string, which is as long as the longest name: each of its bytes depends only on the
-    // bytes at the same place in the names and scores, so a table with longer names still
-    // matches its check once both are cut.
+    // The longest name the name entry takes. A file written by hand may hold longer ones, which
+    // are kept as they are.
     static constexpr size_t kNameMax = 10;
+    // Names and the check string in the files are read up to the same bound: the check is as
+    // long as the longest name and each of its bytes depends only on the bytes at the same place
+    // in the names and scores, so a table with names past the bound still matches its check
+    // once both are cut.
+    static constexpr size_t kFileNameMax = kTextLineMax;
 
     THighScoreTable() { ResetHighScores(); }
 
     THighScore& Entry(int n) { return HighScores[n]; }
     const THighScore& Entry(int n) const { return HighScores[n]; }
 
-    // A missing file gives the default table; so does one that is there but cannot be read,
-    // which the result reports.
+    // A missing file gives the default table; so does one that is there but cannot be read or
+    // holds something other than numbers where they belong, which the result reports.
     TSaveFileLoad LoadHighScores(const std::string& fileName);
     void SaveHighScores(const std::string& fileName) const;
     void ResetHighScores();

@@ -4,6 +4,7 @@
 #include "context/GameText.h"
 #include "menus/OptionsFile.h"
 #include "menus/SaveFiles.h"
+#include "menus/SaveFolder.h"
 #include "menus/ScoreSubmission.h"
 #include "net/ScoreRequest.h"
 
@@ -18,19 +19,38 @@ void TMenus::CommitNameEntry(int32_t score) {
     spare.EntryName = m_context.Shell().PlayerName;
     spare.EntryScore = score;
     Table.SortHighScores();
+    // On disk now: however the game ends from here, the new entry stays.
+    SaveEarned();
 }
 
-void TMenus::SubmitScore(int32_t score) {
+TScoreRequestOutcome TMenus::SubmitScore(int32_t score, const std::function<bool()>& whileWaiting) {
     std::string url = BuildScoreRequestUrl(m_context.Config().ScoreServer, m_context.Shell().PlayerName,
                                            score, m_context.Shell().GameOptions.AddInfo);
-    RunScoreRequest(m_context.MHttp(), url, [this] { m_context.PumpWhileBusy(); });
+    return RunScoreRequest(m_context.MHttp(), url, whileWaiting);
+}
+
+TSaveFolder::TClaim TMenus::ClaimSaveFolder() {
+    m_saveFolder = std::make_unique<TSaveFolder>(m_context.Config().DataDir + "/Save");
+    TSaveFolder::TClaim claim = m_saveFolder->Claim();
+    if (claim == TSaveFolder::TClaim::Unwritable) {
+        m_startProblems += m_saveFolder->Problem() +
+                           "\nThe high scores and options of this game cannot be saved until it can be "
+                           "written; the game tries again whenever it saves.\n";
+        // Said now, at the start; the saves that fail for the same reason add nothing to it.
+        m_toldSaveTrouble = true;
+    }
+    return claim;
 }
 
 void TMenus::LoadHighScores() {
     TSaveFileLoad load = Table.LoadHighScores(SavePath("hs"));
+    m_tableFileRead = !load.Unreadable && SaveFileExists(SavePath("hs"));
     if (load.Unreadable) {
         m_keepTableFile = true;
         m_unreadableFiles += load.Error + "\n";
+    }
+    if (load.Damaged) {
+        PutTableFileAside("holds something other than a table the game wrote");
     }
 }
 
@@ -48,6 +68,34 @@ bool TMenus::TableCheckMatches() {
     return Table.TableCheckMatches();
 }
 
+void TMenus::RejectLoadedTable() {
+    Table.ResetHighScores();
+    if (m_tableFileRead) {
+        PutTableFileAside("does not match its check in the options file (damaged, edited, or the options "
+                          "file is missing)");
+    }
+}
+
+void TMenus::PutTableFileAside(const std::string& why) {
+    // Only once: a table found damaged is not also put aside again for failing its check.
+    if (!m_tableFileRead || m_keepTableFile) {
+        return;
+    }
+    m_tableFileRead = false;
+    const std::string path = SavePath("hs");
+    std::string error;
+    std::string keptAs = PutAside(path, error);
+    if (keptAs.empty()) {
+        // What could not be moved out of the way must not be written over either.
+        m_keepTableFile = true;
+        m_startProblems += "The high-score table \"" + path + "\" " + why + ". " + error +
+                           ".\nIt is left as it is; the high scores of this game will not be saved.\n";
+        return;
+    }
+    m_startProblems += "The high-score table \"" + path + "\" " + why + ". It is kept as \"" + keptAs +
+                       "\", and the table starts afresh.\n";
+}
+
 void TMenus::LoadOptions() {
     TSaveFileLoad load = ::LoadOptions(SavePath("options"), m_context.Shell().GameOptions, Table.TableCheck);
     if (load.Unreadable) {
@@ -57,15 +105,22 @@ void TMenus::LoadOptions() {
         m_keepTableFile = true;
         m_unreadableFiles += load.Error + "\n";
     }
-    // Both files are loaded by now: one word to the player, not one per file and not at every save.
+}
+
+void TMenus::TellStartProblems() {
+    // One word to the player for everything found at the start, not one per file.
+    std::string text = m_startProblems;
     if (!m_unreadableFiles.empty()) {
-        m_context.ShowWarning(m_unreadableFiles + "\n" +
-                              (m_keepOptionsFile
-                                   ? "The save files are left as they are; the options and high "
-                                     "scores of this game will not be saved."
-                                   : "The file is left as it is; the high scores of this game will "
-                                     "not be saved."));
-        m_unreadableFiles.clear();
+        text += m_unreadableFiles + (m_keepOptionsFile ? "The save files are left as they are; the options and high "
+                                                         "scores of this game will not be saved.\n"
+                                                       : "The file is left as it is; the high scores of this game "
+                                                         "will not be saved.\n");
+    }
+    m_startProblems.clear();
+    m_unreadableFiles.clear();
+    if (!text.empty()) {
+        text.pop_back();
+        m_context.ShowWarning(text);
     }
 }
 
@@ -77,6 +132,34 @@ void TMenus::SaveOptions() {
     // read again.
     std::string check = m_keepTableFile && Table.TableCheck ? *Table.TableCheck : Table.ComputeTableCheck();
     ::SaveOptions(SavePath("options"), m_context.Shell().GameOptions, check);
+}
+
+std::string TMenus::SaveAll() {
+    // The table first: its check goes into the options file, and a table whose check has not been
+    // written yet is put aside at the next start, not lost.
+    std::string failures;
+    for (auto save : {&TMenus::SaveHighScores, &TMenus::SaveOptions}) {
+        try {
+            (this->*save)();
+        } catch (const std::exception& e) {
+            failures += std::string(e.what()) + "\n";
+        }
+    }
+    return failures;
+}
+
+void TMenus::SaveEarned() {
+    std::string failures = SaveAll();
+    if (failures.empty()) {
+        m_toldSaveTrouble = false;
+        return;
+    }
+    if (!m_toldSaveTrouble) {
+        m_toldSaveTrouble = true;
+        m_context.ShowWarning("The game could not be saved.\n" + failures +
+                              "Any save file from before is left as it was; the game tries again "
+                              "whenever it saves, and when it ends.");
+    }
 }
 
 void TMenus::DrawHighScoreTable() {

@@ -3,6 +3,7 @@
 #include "context/Frame.h"
 #include "context/GameAudio.h"
 #include "context/GameContext.h"
+#include "context/GameText.h"
 #include "context/InterfaceSprites.h"
 #include "context/ScreenState.h"
 #include "engine/input/GameInput.h"
@@ -220,7 +221,23 @@ void TMenus::MainMenuTick(int lagCount) {
         }
     }
     m_context.Frame().DrawFrame(lagCount, true);
+    DrawNotice();
     m_context.Frame().PresentFrame();
+}
+
+void TMenus::ShowNotice(const std::string& text) {
+    m_notice = text;
+    m_noticeMs = kNoticeShownMs;
+}
+
+void TMenus::DrawNotice() {
+    if (m_noticeMs <= 0) {
+        return;
+    }
+    m_noticeMs -= kFrameTickMs;
+    TGameText& text = m_context.Text();
+    text.SetTextFont(kNoticeFont);
+    text.DrawText(m_notice, kScreenWidth / 2, kNoticeY, true);
 }
 
 void TMenus::OpenHighScoreScreen() {

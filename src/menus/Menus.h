@@ -6,9 +6,13 @@
 
 #include "context/GameState.h"
 #include "menus/HighScores.h"
+#include "menus/SaveFolder.h"
+#include "net/ScoreRequest.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 class TGameContext;
@@ -61,18 +65,36 @@ class TMenus {
     bool QualifiesForTable(int32_t score) const;
     // The spare entry gets PlayerName and the score, and the table is sorted.
     void CommitNameEntry(int32_t score);
-    // Sends the result; returns when the request has ended or failed (failures are silent).
-    void SubmitScore(int32_t score);
+    // Sends the result; returns when the request has ended or failed (failures only show in the
+    // outcome), or when whileWaiting, called about every 15 ms meanwhile, returns false.
+    TScoreRequestOutcome SubmitScore(int32_t score, const std::function<bool()>& whileWaiting);
 
-    // Files, read at start-up and written at the end. A file that is there but cannot be read
-    // is never written over; once both are loaded the player is told about it.
+    // Files. The save folder is claimed first; a second game on it is refused by the caller.
+    // A file that is there but cannot be read is never written over; a table that fails its
+    // check or holds damage is put aside under a name of its own, never thrown away. What was
+    // found at the start is told once, by TellStartProblems.
+    TSaveFolder::TClaim ClaimSaveFolder();
+    // Why the claim did not get the folder.
+    std::string SaveFolderProblem() const { return m_saveFolder ? m_saveFolder->Problem() : std::string(); }
     void LoadHighScores();
     void SaveHighScores();
     void ResetHighScores();
     bool TableCheckMatches();
+    // The loaded table failed its check: the default table, the file put aside.
+    void RejectLoadedTable();
     void LoadOptions();
+    void TellStartProblems();
     void SaveOptions();
+    // Both files now, with what the game has earned so far (a table entry, a changed option), so
+    // that no ending of the game loses it. A failure is told once, until a save succeeds again.
+    void SaveEarned();
+    // Both files; what went wrong, one line per file, or nothing.
+    std::string SaveAll();
     void DrawHighScoreTable();
+
+    // A line at the foot of the main menu for a few seconds: something the player should know
+    // once that is no failure of the game (no sound device).
+    void ShowNotice(const std::string& text);
 
     std::string HomePageUrl() const;
     std::string WorldHighScoreUrl() const;
@@ -106,10 +128,22 @@ class TMenus {
     void ShowHelpPage();
     void BlinkCursor();
     std::string SavePath(const char* name) const;
+    void DrawNotice();
+    void PutTableFileAside(const std::string& why);
+
+    static constexpr int32_t kNoticeShownMs = 5000;
+    static constexpr int kNoticeFont = 1;
+    static constexpr int kNoticeY = 572;
 
     TGameContext& m_context;
+    std::string m_notice;
+    int32_t m_noticeMs = 0;
     // Files left as they are at the end, and why.
     bool m_keepTableFile = false;
     bool m_keepOptionsFile = false;
     std::string m_unreadableFiles;
+    std::string m_startProblems;
+    bool m_tableFileRead = false; // a table file was there and read: it is put aside if rejected
+    bool m_toldSaveTrouble = false;
+    std::unique_ptr<TSaveFolder> m_saveFolder;
 };

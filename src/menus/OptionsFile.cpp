@@ -30,10 +30,10 @@ TSaveFileLoad LoadOptions(const std::string& fileName, TGameOptions& options,
     read.MusicOn = ReadSwitch(file, defaults.MusicOn);
     read.SoundOn = ReadSwitch(file, defaults.SoundOn);
     read.AddInfo.clear();
-    file.ReadLine(read.AddInfo, kAddInfoMax);
+    file.ReadLine(read.AddInfo, kTextLineMax);
     // Whether the check line is there at all matters: an empty one is a check like any other.
     std::string check;
-    bool hasCheck = file.ReadLine(check, THighScoreTable::kNameMax);
+    bool hasCheck = file.ReadLine(check, THighScoreTable::kFileNameMax);
     if (file.Failed()) {
         options = TGameOptions{};
         return TSaveFileLoad{true, file.Error()};

@@ -7,7 +7,8 @@
 #include <optional>
 #include <string>
 
-// The longest free text the options screen takes; a longer line in the file is cut to it.
+// The longest free text the options screen takes. A longer line written into the file by hand
+// is kept as it is (up to the bound of every text line of the save files).
 constexpr size_t kAddInfoMax = 10;
 
 // The options file: full screen, music, sound, the free text line, and the high-score

@@ -63,6 +63,8 @@ void TMenus::CloseOptionsScreen() {
     OptionsCursor = nullptr;
     TextEditing = false;
     m_context.SetTimerEnabled(false);
+    // The player is done with the options: they are on disk from here, whatever ends the game.
+    SaveEarned();
 }
 
 void TMenus::OptionsTick(int lagCount) {

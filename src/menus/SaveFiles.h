@@ -55,6 +55,8 @@ struct TSaveFileLoad {
     // Something stands under the name but could not be read: it is to be left as it is.
     bool Unreadable = false;
     std::string Error; // the file and the reason, when Unreadable
+    // It was read, and found to be something the game did not write: defaults took its place.
+    bool Damaged = false;
 };
 
 // Writes the lines, each ended by CR LF, to a temporary file beside the target, flushes it
@@ -72,3 +74,8 @@ std::optional<long long> ParseSaveNumber(const std::string& line);
 
 // How many bytes of a number line are kept: far more than any number the files hold.
 constexpr size_t kNumberLineMax = 64;
+
+// How many bytes of a text line (a name, the options' free text, the check string) are kept.
+// Far beyond anything a person types or edits in, so files written by hand keep their lines
+// whole; only a damaged file's endless line is cut, so that it costs no more than this.
+constexpr size_t kTextLineMax = 4096;

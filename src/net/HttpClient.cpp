@@ -65,6 +65,14 @@ std::string BuildGetRequest(const TUrl& url, const std::string& cookieHeader) {
 }
 
 THttpClient::THttpClient() = default;
+
+void THttpClient::TakeSettingsFrom(const THttpClient& other) {
+    connectTimeout_ = other.connectTimeout_;
+    requestTimeout_ = other.requestTimeout_;
+    errorBodyTimeout_ = other.errorBodyTimeout_;
+    limits_ = other.limits_;
+    cookies_ = other.cookies_;
+}
 THttpClient::~THttpClient() = default;
 
 bool THttpClient::HasIdleConnection() const {

@@ -38,6 +38,9 @@ class THttpClient {
     void SetErrorBodyTimeout(std::chrono::milliseconds timeout) { errorBodyTimeout_ = timeout; }
     void SetLimits(const TReplyLimits& limits) { limits_ = limits; }
 
+    // Another client's time limits, reply limits and cookies, for a request run apart from it.
+    void TakeSettingsFrom(const THttpClient& other);
+
     const TCookieJar& Cookies() const { return cookies_; }
     TCookieJar& Cookies() { return cookies_; }
     // Whether a connection is being kept for the next request.

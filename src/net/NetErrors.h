@@ -13,7 +13,15 @@ class ENetError : public std::runtime_error {
 // Name lookup, connecting, sending, receiving and running out of time.
 class ESocketError : public ENetError {
   public:
-    using ENetError::ENetError;
+    enum class TKind { Lookup, Connect, Timeout, Transfer };
+
+    explicit ESocketError(const std::string& message, TKind kind = TKind::Transfer)
+        : ENetError(message), kind_(kind) {}
+
+    TKind Kind() const { return kind_; }
+
+  private:
+    TKind kind_;
 };
 
 // An address the client cannot use, or a reply that is not well-formed HTTP or

@@ -61,13 +61,14 @@ TAddrInfoPtr Resolve(const std::string& host, int port, std::chrono::steady_cloc
             lookup->Done.notify_all();
         }).detach();
     } catch (const std::system_error& e) {
-        throw ESocketError("Cannot look up host '" + host + "': " + e.what());
+        throw ESocketError("Cannot look up host '" + host + "': " + e.what(), ESocketError::TKind::Lookup);
     }
     std::unique_lock lock(lookup->Mutex);
     if (!lookup->Done.wait_until(lock, deadline, [&] { return lookup->Finished; }))
-        throw ESocketError("Looking up host '" + host + "' timed out");
+        throw ESocketError("Looking up host '" + host + "' timed out", ESocketError::TKind::Timeout);
     if (lookup->Result != 0)
-        throw ESocketError("Cannot look up host '" + host + "': " + gai_strerror(lookup->Result));
+        throw ESocketError("Cannot look up host '" + host + "': " + gai_strerror(lookup->Result),
+                           ESocketError::TKind::Lookup);
     return std::move(lookup->Addresses);
 }
 
@@ -90,7 +91,7 @@ void TSocket::Close() {
 int TSocket::RemainingMs(const char* what) const {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
     if (left <= 0)
-        throw ESocketError(std::string(what) + " " + peer_ + " timed out");
+        throw ESocketError(std::string(what) + " " + peer_ + " timed out", ESocketError::TKind::Timeout);
     return static_cast<int>(std::min<long long>(left, 60'000));
 }
 
@@ -136,7 +137,8 @@ void TSocket::Connect(const std::string& host, int port, Clock::duration connect
         Close();
     }
     if (fd_ < 0)
-        throw ESocketError("Cannot connect to " + peer_ + ": " + lastError);
+        throw ESocketError("Cannot connect to " + peer_ + ": " + lastError,
+                           lastError == "timed out" ? ESocketError::TKind::Timeout : ESocketError::TKind::Connect);
     int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 }

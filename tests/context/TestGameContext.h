@@ -77,7 +77,7 @@ class TTestGameContext : public TGameContext {
     void ShowMouseCursor() override { CursorShown = true; }
     void HideMouseCursor() override { CursorShown = false; }
     void ShowWarning(const std::string& text) override { Requests.push_back("ShowWarning " + text); }
-    void PumpWhileBusy() override {}
+    bool PumpWhileBusy() override { return true; }
 
     TFormConfig& MutableConfig() { return m_config; }
 

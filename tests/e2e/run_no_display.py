@@ -15,7 +15,8 @@ CASES = [
     ("no display, offscreen driver", dict(NO_DESKTOP, SDL_VIDEODRIVER="offscreen"), ["offscreen", "DISPLAY"]),
     ("no display, dummy driver", dict(NO_DESKTOP, SDL_VIDEODRIVER="dummy"), ["dummy", "DISPLAY"]),
     ("no display, evdev driver", dict(NO_DESKTOP, SDL_VIDEODRIVER="evdev"), ["evdev", "DISPLAY"]),
-    ("a display that is not there", {"DISPLAY": ":65123", "WAYLAND_DISPLAY": None, "SDL_VIDEODRIVER": None}, []),
+    ("a display that is not there", {"DISPLAY": ":65123", "WAYLAND_DISPLAY": None, "SDL_VIDEODRIVER": None},
+     ['":65123"']),
     ("a display, but the offscreen driver",
      {"DISPLAY": ":65123", "WAYLAND_DISPLAY": None, "SDL_VIDEODRIVER": "offscreen"}, ["offscreen"]),
 ]

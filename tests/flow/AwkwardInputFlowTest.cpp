@@ -76,6 +76,77 @@ TEST_F(AwkwardInputFlowTest, TheAnsweringKeySeenBeforeItsEventsTypesNothing) {
     EXPECT_EQ(Game.Shell().PlayerName, "ACEy");
 }
 
+// Y held past the key-repeat delay after answering "Finish race?": its repeats type nothing into
+// the name until it has been let go.
+TEST_F(AwkwardInputFlowTest, TheAnsweringKeyHeldDownTypesNothingUntilLetGo) {
+    Game.Start("http://127.0.0.1:9");
+    ASSERT_NO_FATAL_FAILURE(Game.StartRaceFromMenu());
+    Game.Race().Score = kQualifyingScore;
+    Game.TapKey(vk::Escape);
+    ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+    Game.KeyDown('Y');
+    Game.Platform().PushText("y", true);
+    Game.Tick();
+    ASSERT_EQ(Game.Shell().MessageMode, msgEnterName);
+    for (int repeat = 0; repeat < 12; ++repeat) {
+        Game.KeyDown('Y', false, true);
+        Game.Platform().PushText("y", true);
+        Game.Tick(2);
+    }
+    EXPECT_EQ(Game.Shell().PlayerName, "") << "the held Y typed its repeats";
+    Game.KeyUp('Y');
+    Game.TypeText("ACE");
+    Game.KeyDown('Y');
+    Game.Platform().PushText("y", true);
+    Game.Pump();
+    Game.KeyUp('Y');
+    EXPECT_EQ(Game.Shell().PlayerName, "ACEy") << "a fresh press types";
+}
+
+// The close box while the name is being typed is not dropped: once the race's end is through,
+// the exit question asks.
+TEST_F(AwkwardInputFlowTest, ACloseDuringTheNameEntryIsAskedAfterwards) {
+    Game.Start("http://127.0.0.1:9");
+    ASSERT_NO_FATAL_FAILURE(Game.StartRaceFromMenu());
+    Game.Race().Score = kQualifyingScore;
+    Game.TapKey(vk::Escape);
+    Game.TapKey('Y');
+    ASSERT_EQ(Game.Shell().MessageMode, msgEnterName);
+    Game.PushEvent(TPlatformEventKind::CloseRequest);
+    Game.Tick(3);
+    EXPECT_EQ(Game.Shell().MessageMode, msgEnterName) << "the close must not break into the name entry";
+    Game.TypeText("Kim");
+    Game.PressKey(vk::Return);
+    ASSERT_EQ(Game.Shell().MessageMode, msgSendResult);
+    Game.Tick();
+    Game.TapKey('N');
+    Game.Tick();
+    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.Shell().MessageMode, msgExitGame) << "the close request was dropped";
+}
+
+// The close box during the pause asks "Finish race?"; no goes back to the pause, not on racing.
+TEST_F(AwkwardInputFlowTest, NoToFinishRaceAskedOverThePauseReturnsToThePause) {
+    Game.Start("http://127.0.0.1:9");
+    ASSERT_NO_FATAL_FAILURE(Game.StartRaceFromMenu());
+    Game.TapKey('P');
+    ASSERT_EQ(Game.Shell().MessageMode, msgPause);
+    Game.PushEvent(TPlatformEventKind::CloseRequest);
+    Game.Tick();
+    ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+    Game.TapKey('N');
+    EXPECT_EQ(Game.Shell().MessageMode, msgPause);
+    Game.TapKey(vk::Escape);
+    EXPECT_EQ(Game.Shell().MessageMode, msgNone) << "the pause ends as usual";
+
+    // Asked from the race itself, no resumes it as before.
+    Game.TapKey(vk::Escape);
+    ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+    Game.TapKey('N');
+    EXPECT_EQ(Game.Shell().MessageMode, msgNone);
+    EXPECT_EQ(Game.Shell().GameScreen, gsRace);
+}
+
 // A racer holds an arrow when Esc opens "Finish race?": the held arrow must not step the
 // highlight to yes, so the usual Enter resumes the race. A fresh press steps as usual.
 class HeldArrowTest : public AwkwardInputFlowTest, public ::testing::WithParamInterface<int> {};
@@ -154,9 +225,12 @@ TEST_F(AwkwardInputFlowTest, CloseAndFullScreenDuringSendingAreKeptForAfterwards
     Game.Pump();
 
     EXPECT_EQ(server.Accepted(), 1);
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
-    EXPECT_EQ(Game.Shell().MessageMode, msgExitGame) << "the close request was lost";
+    // The switch happens as soon as the request is over; the close waits for the outcome's notice.
     EXPECT_NE(Game.Shell().GameOptions.FullScreen, fullScreenBefore) << "Alt+Enter was lost";
     EXPECT_EQ(Game.Platform().IsFullScreen(), !fullScreenBefore);
+    EXPECT_EQ(Game.Shell().MessageMode, msgSending);
+    ASSERT_TRUE(Game.RunUntil([&] { return Game.Shell().MessageMode != msgSending; }, 400));
+    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.Shell().MessageMode, msgExitGame) << "the close request was lost";
     EXPECT_EQ(Game.Form().Menus().Table.Entry(3).EntryName, "Kim");
 }

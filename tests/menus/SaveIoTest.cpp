@@ -193,10 +193,10 @@ TEST_P(HugeLineTest, ReadingCostsNoMemoryInProportionToTheLine) {
         EXPECT_LT(watch.Largest(), kAllocationBound);
     }
     for (int i = 1; i <= 10; ++i) {
-        EXPECT_LE(table.Entry(i).EntryName.size(), THighScoreTable::kNameMax) << i;
+        EXPECT_LE(table.Entry(i).EntryName.size(), THighScoreTable::kFileNameMax) << i;
     }
-    EXPECT_LE(options.AddInfo.size(), kAddInfoMax);
-    EXPECT_LE(check.value_or("").size(), THighScoreTable::kNameMax);
+    EXPECT_LE(options.AddInfo.size(), kTextLineMax);
+    EXPECT_LE(check.value_or("").size(), THighScoreTable::kFileNameMax);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -213,19 +213,48 @@ INSTANTIATE_TEST_SUITE_P(
                  "0\r\n1\r\n1\r\nx\r\nC\r\n" + std::string(kHugeLine, '\r')}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SaveIoTest, LongLinesAreCutToWhatCanBeTyped) {
-    Dir.WriteSave("hs", ValidTableLines("ABCDEFGHIJ" + std::string(kHugeLine, 'K')));
-    Dir.WriteSave("options", "0\r\n1\r\n1\r\nabcdefghij" + std::string(kHugeLine, 'k') + "\r\nCHECK\r\n");
+// Lines longer than the name entry or the options screen take, written by hand, are kept whole
+// and written back whole; only a line past the bound of kilobytes is cut.
+TEST_F(SaveIoTest, OrdinaryLongLinesAreKeptWholeAndEndlessOnesCutAtTheBound) {
+    const std::string twelve = "ABCDEFGHIJKL";
+    const std::string twenty = "abcdefghijklmnopqrst";
+    Dir.WriteSave("hs", ValidTableLines(twelve));
+    Dir.WriteSave("options", "0\r\n1\r\n1\r\n" + twenty + "\r\nCHECK\r\n");
     THighScoreTable table;
     table.LoadHighScores(Path("hs"));
-    EXPECT_EQ(table.Entry(1).EntryName, "ABCDEFGHIJ");
-    EXPECT_EQ(table.Entry(1).EntryScore, 9000) << "the next line is the score";
-    EXPECT_EQ(table.Entry(2).EntryName, "N");
+    EXPECT_EQ(table.Entry(1).EntryName, twelve);
     TGameOptions options;
     std::optional<std::string> check;
     LoadOptions(Path("options"), options, check);
-    EXPECT_EQ(options.AddInfo, "abcdefghij");
+    EXPECT_EQ(options.AddInfo, twenty);
+    table.SaveHighScores(Path("hs"));
+    SaveOptions(Path("options"), options, *check);
+    EXPECT_EQ(Dir.ReadSave("hs"), ValidTableLines(twelve));
+    EXPECT_EQ(Dir.ReadSave("options"), "0\r\n1\r\n1\r\n" + twenty + "\r\nCHECK\r\n");
+
+    const std::string atBound(kTextLineMax, 'K');
+    Dir.WriteSave("hs", ValidTableLines(atBound + std::string(kHugeLine, 'K')));
+    Dir.WriteSave("options", "0\r\n1\r\n1\r\n" + atBound + std::string(kHugeLine, 'k') + "\r\nCHECK\r\n");
+    table.LoadHighScores(Path("hs"));
+    EXPECT_EQ(table.Entry(1).EntryName, atBound);
+    EXPECT_EQ(table.Entry(1).EntryScore, 9000) << "the next line is the score";
+    EXPECT_EQ(table.Entry(2).EntryName, "N");
+    LoadOptions(Path("options"), options, check);
+    EXPECT_EQ(options.AddInfo, atBound);
     EXPECT_EQ(check, "CHECK") << "the next line is the check";
+}
+
+// A table whose names run past the bound still matches its check: both are cut at the same place.
+TEST_F(SaveIoTest, ATableWithNamesPastTheBoundStillMatchesItsCheck) {
+    THighScoreTable written;
+    written.Entry(1).EntryName = std::string(kTextLineMax + 100, 'Q');
+    written.SaveHighScores(Path("hs"));
+    SaveOptions(Path("options"), TGameOptions{}, written.ComputeTableCheck());
+    THighScoreTable read;
+    TGameOptions options;
+    read.LoadHighScores(Path("hs"));
+    LoadOptions(Path("options"), options, read.TableCheck);
+    EXPECT_TRUE(read.TableCheckMatches());
 }
 
 // ---- Writing ------------------------------------------------------------------------------

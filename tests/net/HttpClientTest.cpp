@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 
 namespace {
 
@@ -267,9 +268,10 @@ TEST(ScoreRequest, PumpsTheCallerWhileWaiting) {
     int pumps = 0;
     bool onCaller = true;
     EXPECT_TRUE(RunScoreRequest(client, server.Base() + "/", [&] {
-        ++pumps;
-        onCaller = onCaller && std::this_thread::get_id() == caller;
-    }));
+                    ++pumps;
+                    onCaller = onCaller && std::this_thread::get_id() == caller;
+                    return true;
+                }).Sent());
     EXPECT_GE(pumps, 3);
     EXPECT_TRUE(onCaller);
 }
@@ -278,8 +280,8 @@ TEST(ScoreRequest, EachSubmissionReachesTheServerOnceOnAConnectionOfItsOwn) {
     // A kept connection would carry the second submission into the hang-up.
     TTestServer server(AnswerOnceThenHangUp());
     THttpClient client;
-    EXPECT_TRUE(RunScoreRequest(client, server.Base() + "/1", nullptr));
-    EXPECT_TRUE(RunScoreRequest(client, server.Base() + "/2", nullptr));
+    EXPECT_TRUE(RunScoreRequest(client, server.Base() + "/1", nullptr).Sent());
+    EXPECT_TRUE(RunScoreRequest(client, server.Base() + "/2", nullptr).Sent());
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].rfind("GET /1 ", 0), 0u);
@@ -287,11 +289,38 @@ TEST(ScoreRequest, EachSubmissionReachesTheServerOnceOnAConnectionOfItsOwn) {
     EXPECT_EQ(server.Accepted(), 2);
 }
 
-TEST(ScoreRequest, FailuresAreSilent) {
+TEST(ScoreRequest, FailuresAreSilentButSayWhy) {
     TTestServer server(Answer("HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n"));
     THttpClient client;
-    EXPECT_FALSE(RunScoreRequest(client, server.Base() + "/", [] {}));
-    EXPECT_FALSE(RunScoreRequest(client, "http://", nullptr));
+    client.SetConnectTimeout(500ms);
+    client.SetRequestTimeout(500ms);
+    TScoreRequestOutcome refused = RunScoreRequest(client, server.Base() + "/", [] { return true; });
+    EXPECT_FALSE(refused.Sent());
+    EXPECT_EQ(refused.Reason, "the server answered 500");
+    EXPECT_EQ(RunScoreRequest(client, "http://", nullptr).Reason, "the server's answer was not understood");
+
+    TTestServer silent([](TTestServer::TConn& conn) {
+        conn.ReadRequest();
+        std::this_thread::sleep_for(2s);
+    });
+    EXPECT_EQ(RunScoreRequest(client, silent.Base() + "/", nullptr).Reason, "the server did not answer");
+}
+
+// A game being ended stops waiting at once; the request finishes or fails by itself.
+TEST(ScoreRequest, TheCallerCanStopWaiting) {
+    TTestServer silent([](TTestServer::TConn& conn) {
+        conn.ReadRequest();
+        std::this_thread::sleep_for(1500ms);
+    });
+    auto client = std::make_unique<THttpClient>();
+    client->SetRequestTimeout(1s);
+    const auto start = std::chrono::steady_clock::now();
+    int pumps = 0;
+    TScoreRequestOutcome outcome = RunScoreRequest(*client, silent.Base() + "/", [&] { return ++pumps < 3; });
+    EXPECT_EQ(outcome.Result, TScoreRequestOutcome::TResult::Abandoned);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    client.reset(); // the abandoned request does not use the caller's client
+    std::this_thread::sleep_for(1200ms);
 }
 
 TEST(ScoreRequest, CallbackErrorReachesTheCallerAfterTheRequest) {
@@ -301,7 +330,8 @@ TEST(ScoreRequest, CallbackErrorReachesTheCallerAfterTheRequest) {
         conn.Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
     });
     THttpClient client;
-    EXPECT_THROW(RunScoreRequest(client, server.Base() + "/", [] { throw std::logic_error("window gone"); }),
+    EXPECT_THROW(RunScoreRequest(client, server.Base() + "/",
+                                 []() -> bool { throw std::logic_error("window gone"); }),
                  std::logic_error);
     EXPECT_EQ(server.Requests().size(), 1u);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,7 +22,7 @@ enum class TPlatformEventKind {
     CloseRequest, // close box, Alt+F4, window manager
     Minimized,
     Restored,
-    Terminate, // SIGTERM, SIGINT, log-out: save and end now
+    Terminate, // SIGTERM, SIGINT, SIGHUP, SIGQUIT, log-out: save and end now
     Expose,    // the window needs its picture again
 };
 
@@ -38,6 +39,8 @@ struct TPlatformEvent {
     // Counts key presses: a key-down carries its own number, typed text the number of the
     // press that produced it (text can arrive after the key-down it belongs to).
     uint32_t KeySerial = 0;
+    // Terminate: the signal that asked for it, 0 when it was not a signal.
+    int Signal = 0;
 };
 
 // The first joystick as the multimedia joystick API reports it: raw axis positions
@@ -120,6 +123,9 @@ class IPlatform {
     // A problem the player must know about that does not end the game (a save file that
     // could not be written or read): a warning dialog, and the same text on stderr.
     virtual void ShowWarning(const std::string& title, const std::string& message) = 0;
+    // Runs lastWords when the display goes away under the game, just before the process ends:
+    // the last chance to save. Back-ends whose display cannot go away ignore it.
+    virtual void OnDisplayLost(std::function<void()> lastWords) { (void)lastWords; }
 
     // Audio device: one stereo 16-bit stream. Returns false when there is no device; the
     // game then runs silent.

@@ -26,3 +26,17 @@ TScreenRect PlaceWindow(const TScreenRect& area, int windowW, int windowH) {
     return TScreenRect{area.X + std::max(0, (area.W - windowW) / 2),
                        area.Y + std::max(0, (area.H - windowH) / 2), windowW, windowH};
 }
+
+TScreenRect WindowFor(const TScreenRect& area, int pictureW, int pictureH) {
+    // What a window manager's frame and title bar take, which the usable area does not leave out.
+    constexpr int kFrameAllowance = 40;
+    int w = pictureW;
+    int h = pictureH;
+    if (area.W > 0 && area.H > 0 && (pictureW > area.W || pictureH > area.H)) {
+        const TScreenRect fit =
+            FitPicture(area.W, std::max(1, area.H - kFrameAllowance), pictureW, pictureH);
+        w = fit.W;
+        h = fit.H;
+    }
+    return PlaceWindow(area, w, h);
+}

@@ -18,3 +18,26 @@ TScreenRect FitPicture(int targetW, int targetH, int pictureW, int pictureH);
 // corner (where the title bar and the picture's top-left are) never outside it. A window larger than
 // the area sticks out at the right and the bottom only.
 TScreenRect PlaceWindow(const TScreenRect& area, int windowW, int windowH);
+
+// Where a window for a picture of this size opens in the usable part of a screen: at the picture's
+// size when it fits, else scaled down to the largest size of the picture's aspect that does.
+TScreenRect WindowFor(const TScreenRect& area, int pictureW, int pictureH);
+
+// Tells the pointer's own moves from the window moving under it: only a change of the pointer's
+// place on the screen is a move.
+class TPointerTrack {
+  public:
+    // The pointer is at (x, y) on the screen now: true unless it was already there.
+    bool Moved(int x, int y) {
+        bool moved = !m_known || x != m_x || y != m_y;
+        m_known = true;
+        m_x = x;
+        m_y = y;
+        return moved;
+    }
+
+  private:
+    bool m_known = false;
+    int m_x = 0;
+    int m_y = 0;
+};

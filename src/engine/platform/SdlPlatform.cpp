@@ -1,3 +1,5 @@
+#include "engine/platform/DisplayLifeline.h"
+#include "engine/platform/EndSignals.h"
 #include "engine/platform/MessageText.h"
 #include "engine/platform/Platform.h"
 #include "engine/platform/PresentedFrame.h"
@@ -15,6 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -26,7 +30,23 @@ std::string DesktopHint() {
     return " Neither DISPLAY nor WAYLAND_DISPLAY is set: start the game from a desktop session.";
 }
 
+// When SDL was left to choose its driver and DISPLAY names a display, that display could not be
+// reached: the message names it. Empty otherwise.
+std::string UnreachableDisplayMessage() {
+    const char* display = std::getenv("DISPLAY");
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    if (!display || !*display || std::getenv("WAYLAND_DISPLAY") || (chosen && *chosen)) {
+        return {};
+    }
+    return "The display \"" + std::string(display) +
+           "\" (from DISPLAY) could not be opened: is its display server running, and may this user use it?";
+}
+
 std::string NoScreenMessage(const std::string& driver) {
+    std::string unreachable = UnreachableDisplayMessage();
+    if (!unreachable.empty()) {
+        return unreachable;
+    }
     return "There is no screen to show the game on: SDL's video driver \"" + driver +
            "\" draws nowhere a person can see." + DesktopHint();
 }
@@ -56,8 +76,15 @@ class TSdlPlatform final : public IPlatform {
         // Closing the window asks the game first; only a signal or log-out ends it directly.
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "0");
+        // The game catches the end signals itself, SIGHUP and SIGQUIT among them, and learns
+        // which one it was.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        CatchEndSignals();
         if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
-            error = std::string("SDL could not start: ") + SDL_GetError() + "." + DesktopHint();
+            error = UnreachableDisplayMessage();
+            if (error.empty()) {
+                error = std::string("SDL could not start: ") + SDL_GetError() + "." + DesktopHint();
+            }
             return false;
         }
         m_sdlStarted = true;
@@ -68,14 +95,17 @@ class TSdlPlatform final : public IPlatform {
         }
         // Joysticks and sound are optional: the game runs without them.
         SDL_InitSubSystem(SDL_INIT_JOYSTICK);
-        const TScreenRect place = PlaceWindow(UsableArea(0), width, height);
-        m_window = SDL_CreateWindow(title.c_str(), place.X, place.Y, width, height, SDL_WINDOW_SHOWN);
+        m_width = width;
+        m_height = height;
+        // On a screen smaller than the picture the window opens scaled down to fit.
+        const TScreenRect place = WindowFor(UsableArea(0), width, height);
+        m_windowW = place.W;
+        m_windowH = place.H;
+        m_window = SDL_CreateWindow(title.c_str(), place.X, place.Y, place.W, place.H, SDL_WINDOW_SHOWN);
         if (!m_window) {
             error = std::string("The window could not be created: ") + SDL_GetError();
             return false;
         }
-        m_width = width;
-        m_height = height;
         m_cursor = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_HAND);
         if (m_cursor) {
             SDL_SetCursor(m_cursor);
@@ -103,7 +133,7 @@ class TSdlPlatform final : public IPlatform {
         SDL_SetWindowFullscreen(m_window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
         if (!fullScreen) {
             // Neither SDL nor every window manager puts the window back where it was.
-            SDL_SetWindowSize(m_window, m_width, m_height);
+            SDL_SetWindowSize(m_window, m_windowW, m_windowH);
             SDL_SetWindowPosition(m_window, m_windowedAt.x, m_windowedAt.y);
             m_placeChecksLeft = kPlaceChecks;
             m_nextPlaceCheck = SDL_GetTicks64() + kPlaceCheckEveryMs;
@@ -145,7 +175,7 @@ class TSdlPlatform final : public IPlatform {
             m_windowedAt = m_placement;
             m_placementStored = false;
         } else {
-            const TScreenRect place = PlaceWindow(UsableArea(DisplayIndex()), m_width, m_height);
+            const TScreenRect place = PlaceWindow(UsableArea(DisplayIndex()), m_windowW, m_windowH);
             m_windowedAt = SDL_Point{place.X, place.Y};
         }
         if (!IsFullScreen()) {
@@ -185,6 +215,12 @@ class TSdlPlatform final : public IPlatform {
     }
 
     bool PollEvent(TPlatformEvent& event) override {
+        if (int signal = TakeEndSignal()) {
+            event = TPlatformEvent{};
+            event.Kind = TPlatformEventKind::Terminate;
+            event.Signal = signal;
+            return true;
+        }
         KeepWindowedPlace();
         SDL_Event e;
         // SDL ends a poll cycle at a marker that it queues when it pumps. A wait pumps too, and
@@ -200,7 +236,8 @@ class TSdlPlatform final : public IPlatform {
         return false;
     }
     void WaitEvent(uint32_t timeoutMs) override {
-        SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(timeoutMs, 1000)));
+        // Short enough that a caught signal ends the game well within a second.
+        SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(timeoutMs, kLongestWaitMs)));
     }
     uint32_t Ticks() const override { return SDL_GetTicks(); }
 
@@ -273,6 +310,13 @@ class TSdlPlatform final : public IPlatform {
     }
     void ShowWarning(const std::string& title, const std::string& message) override {
         ShowMessage(TDialogKind::Warning, title, message);
+    }
+    void OnDisplayLost(std::function<void()> lastWords) override {
+        const char* driver = SDL_GetCurrentVideoDriver();
+        const char* display = std::getenv("DISPLAY");
+        if (driver && std::string_view(driver) == "x11") {
+            HoldDisplayLifeline(display ? display : "", std::move(lastWords));
+        }
     }
 
     bool OpenAudio(IAudioSource* source, TAudioSpec& obtained) override {
@@ -499,10 +543,20 @@ class TSdlPlatform final : public IPlatform {
             default:
                 return false;
             }
-        case SDL_MOUSEMOTION:
+        case SDL_MOUSEMOTION: {
+            // The window moving or changing size under a pointer that stands still (the switch to
+            // full screen and back) is no move of the player's: it would take the highlight off
+            // a question's answer.
+            int screenX = 0;
+            int screenY = 0;
+            SDL_GetGlobalMouseState(&screenX, &screenY);
+            if (!m_pointer.Moved(screenX, screenY)) {
+                return false;
+            }
             out.Kind = TPlatformEventKind::MouseMove;
             ToDisplay(e.motion.x, e.motion.y, out.X, out.Y);
             return true;
+        }
         case SDL_MOUSEBUTTONDOWN:
             if (e.button.button != SDL_BUTTON_LEFT) {
                 return false;
@@ -561,8 +615,12 @@ class TSdlPlatform final : public IPlatform {
     SDL_Cursor* m_cursor = nullptr;
     SDL_Joystick* m_joystick = nullptr;
     SDL_AudioDeviceID m_audio = 0;
-    int m_width = 0;
+    static constexpr uint32_t kLongestWaitMs = 250;
+    int m_width = 0;   // the picture
     int m_height = 0;
+    int m_windowW = 0; // the window, when not full screen
+    int m_windowH = 0;
+    TPointerTrack m_pointer;
     int m_cursorCount = 0;
     SDL_Point m_placement{};
     bool m_placementStored = false;

@@ -50,4 +50,25 @@ TEST(ScreenGeometry, TheWindowOpensWithItsTopLeftOnTheScreen) {
     }
 }
 
+// A screen smaller than the picture gets a window scaled down to fit it, frame and title bar
+// included, instead of one cut off at the right and the bottom.
+TEST(ScreenGeometry, OnASmallScreenTheWindowIsScaledToFit) {
+    for (const TPlaceCase& c : {
+             TPlaceCase{{0, 0, 1024, 768}, {112, 84, 800, 600}}, // fits: as it is
+             TPlaceCase{{0, 0, 640, 480}, {27, 20, 586, 440}},   // smaller both ways
+             TPlaceCase{{0, 24, 640, 456}, {43, 44, 554, 416}},  // below a panel
+             TPlaceCase{{0, 0, 1024, 500}, {205, 20, 613, 460}}, // only too tall
+             TPlaceCase{{0, 0, 0, 0}, {0, 0, 800, 600}},         // no screen known
+         }) {
+        EXPECT_EQ(WindowFor(c.Area, 800, 600), c.Window) << c.Area.W << "x" << c.Area.H;
+    }
+}
+
+TEST(ScreenGeometry, OnlyAPointerThatChangesItsPlaceOnTheScreenHasMoved) {
+    TPointerTrack pointer;
+    EXPECT_TRUE(pointer.Moved(10, 10)) << "the first report";
+    EXPECT_FALSE(pointer.Moved(10, 10)) << "the window moved under it";
+    EXPECT_TRUE(pointer.Moved(11, 10));
+}
+
 } // namespace
