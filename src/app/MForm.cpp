@@ -578,7 +578,8 @@ void TMForm::ShutDown() {
     failures += SaveQuietly([this] { m_menus->SaveHighScores(); });
     m_saveFailed = !failures.empty();
     if (m_saveFailed) {
-        const std::string text = "The game could not be saved.\n" + failures + "Any save file from before is left as it was.";
+        const std::string text =
+            "The game could not be saved.\n" + failures + "Any save file from before is left as it was.";
         if (m_endSignal != 0) {
             // Ended by a signal: nobody may be there to close a dialog, and the end must not wait.
             std::fprintf(stderr, "%s: %s\n", kTitle, text.c_str());

@@ -145,9 +145,9 @@ class TMForm final : public TGameContext {
     TShellState m_shell;
     TScreenState m_screen;
     bool m_terminated = false;
-    int m_endSignal = 0;      // the signal that ended the game, if one did
+    int m_endSignal = 0;       // the signal that ended the game, if one did
     bool m_saveFailed = false; // the end-of-game save did not get through
-    bool m_created = false; // FormCreate got through loading: there is something to save
+    bool m_created = false;    // FormCreate got through loading: there is something to save
     TTypedTextGate m_typedText;
     struct THeldWhileBusy {
         bool CloseRequest = false;

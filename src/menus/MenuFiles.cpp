@@ -111,10 +111,11 @@ void TMenus::TellStartProblems() {
     // One word to the player for everything found at the start, not one per file.
     std::string text = m_startProblems;
     if (!m_unreadableFiles.empty()) {
-        text += m_unreadableFiles + (m_keepOptionsFile ? "The save files are left as they are; the options and high "
-                                                         "scores of this game will not be saved.\n"
-                                                       : "The file is left as it is; the high scores of this game "
-                                                         "will not be saved.\n");
+        text += m_unreadableFiles + (m_keepOptionsFile
+                                         ? "The save files are left as they are; the options and high "
+                                           "scores of this game will not be saved.\n"
+                                         : "The file is left as it is; the high scores of this game "
+                                           "will not be saved.\n");
     }
     m_startProblems.clear();
     m_unreadableFiles.clear();

@@ -57,7 +57,8 @@ TSaveFolder::TClaim TSaveFolder::Claim() {
         ::unlink(probe.c_str());
     }
     if (!written) {
-        m_problem = "The save folder " + Quoted(m_path) + " cannot be written (" + std::strerror(error) + ").";
+        m_problem =
+            "The save folder " + Quoted(m_path) + " cannot be written (" + std::strerror(error) + ").";
         return TClaim::Unwritable;
     }
     return TClaim::Held;
@@ -92,7 +93,8 @@ std::string PutAside(const std::string& fileName, std::string& error) {
             return target;
         }
         if (result != EEXIST) {
-            error = "Cannot keep " + Quoted(fileName) + " as " + Quoted(target) + ": " + std::strerror(result);
+            error =
+                "Cannot keep " + Quoted(fileName) + " as " + Quoted(target) + ": " + std::strerror(result);
             return {};
         }
     }

@@ -138,7 +138,8 @@ void TSocket::Connect(const std::string& host, int port, Clock::duration connect
     }
     if (fd_ < 0)
         throw ESocketError("Cannot connect to " + peer_ + ": " + lastError,
-                           lastError == "timed out" ? ESocketError::TKind::Timeout : ESocketError::TKind::Connect);
+                           lastError == "timed out" ? ESocketError::TKind::Timeout
+                                                    : ESocketError::TKind::Connect);
     int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 }

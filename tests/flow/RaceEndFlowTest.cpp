@@ -390,9 +390,10 @@ TEST_P(DeadServerTest, TheGameSaysWhyAndReturnsToTheMenu) {
     EXPECT_EQ(Game.Form().Menus().Table.Entry(1).EntryScore, 9000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Flow, DeadServerTest,
-                         ::testing::Values(TDeadServerCase{"NoServer", false, "the server could not be reached"},
-                                           TDeadServerCase{"NeverAnswers", true, "the server did not answer"}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(
+    Flow, DeadServerTest,
+    ::testing::Values(TDeadServerCase{"NoServer", false, "the server could not be reached"},
+                      TDeadServerCase{"NeverAnswers", true, "the server did not answer"}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -40,7 +40,9 @@ class SaveGuardTest : public GameTest {
         ASSERT_TRUE(Game.RunUntil([&] { return Game.Screen().MenuIntroPhase == 0; }, 1000));
         Game.Tick();
     }
-    static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+    static bool Has(const std::string& text, const std::string& part) {
+        return text.find(part) != std::string::npos;
+    }
 };
 
 // ---- A table that fails its check is put aside, not thrown away ---------------------------------
@@ -60,7 +62,8 @@ TEST_P(RejectedTableTest, IsKeptBesideTheNewOneAndToldOnce) {
     Game.Start();
     EXPECT_EQ(Game.Menus().Table.Entry(1).EntryName, "ANONYMOUS") << "the check rule stays";
     ASSERT_EQ(Game.Platform().Warnings().size(), 1u);
-    EXPECT_TRUE(Has(Game.Platform().Warnings()[0], "Data/Save/hs.rejected\"")) << Game.Platform().Warnings()[0];
+    EXPECT_TRUE(Has(Game.Platform().Warnings()[0], "Data/Save/hs.rejected\""))
+        << Game.Platform().Warnings()[0];
     EXPECT_EQ(Game.ReadSave("hs.rejected"), damaged) << "what was thrown away must be kept as it was";
     Game.Stop();
 
@@ -86,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
                                      return t;
                                  }},
                       RejectCase{"CutShort", [](std::string t) { return t.substr(0, t.size() / 2); }},
-                      RejectCase{"Junk", [](std::string) { return std::string("\x01\x02junk\r\n12x\r\n", 14); }}),
+                      RejectCase{"Junk",
+                                 [](std::string) { return std::string("\x01\x02junk\r\n12x\r\n", 14); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A table without the options file that vouches for it is kept too.

@@ -330,9 +330,9 @@ TEST(ScoreRequest, CallbackErrorReachesTheCallerAfterTheRequest) {
         conn.Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
     });
     THttpClient client;
-    EXPECT_THROW(RunScoreRequest(client, server.Base() + "/",
-                                 []() -> bool { throw std::logic_error("window gone"); }),
-                 std::logic_error);
+    EXPECT_THROW(
+        RunScoreRequest(client, server.Base() + "/", []() -> bool { throw std::logic_error("window gone"); }),
+        std::logic_error);
     EXPECT_EQ(server.Requests().size(), 1u);
 }
 

@@ -29,12 +29,11 @@ TScreenRect PlaceWindow(const TScreenRect& area, int windowW, int windowH) {
 
 TScreenRect WindowFor(const TScreenRect& area, int pictureW, int pictureH) {
     // What a window manager's frame and title bar take, which the usable area does not leave out.
-    constexpr int kFrameAllowance = 40;
+    constexpr int kFrameAllowance = 80;
     int w = pictureW;
     int h = pictureH;
     if (area.W > 0 && area.H > 0 && (pictureW > area.W || pictureH > area.H)) {
-        const TScreenRect fit =
-            FitPicture(area.W, std::max(1, area.H - kFrameAllowance), pictureW, pictureH);
+        const TScreenRect fit = FitPicture(area.W, std::max(1, area.H - kFrameAllowance), pictureW, pictureH);
         w = fit.W;
         h = fit.H;
     }

@@ -547,10 +547,12 @@ class TSdlPlatform final : public IPlatform {
             // The window moving or changing size under a pointer that stands still (the switch to
             // full screen and back) is no move of the player's: it would take the highlight off
             // a question's answer.
-            int screenX = 0;
-            int screenY = 0;
-            SDL_GetGlobalMouseState(&screenX, &screenY);
-            if (!m_pointer.Moved(screenX, screenY)) {
+            // (SDL's own global pointer state is only refreshed by raw input events, which not
+            // every server sends: the window's place plus the pointer's place in it is the same.)
+            int windowX = 0;
+            int windowY = 0;
+            SDL_GetWindowPosition(m_window, &windowX, &windowY);
+            if (!m_pointer.Moved(windowX + e.motion.x, windowY + e.motion.y)) {
                 return false;
             }
             out.Kind = TPlatformEventKind::MouseMove;
@@ -616,7 +618,7 @@ class TSdlPlatform final : public IPlatform {
     SDL_Joystick* m_joystick = nullptr;
     SDL_AudioDeviceID m_audio = 0;
     static constexpr uint32_t kLongestWaitMs = 250;
-    int m_width = 0;   // the picture
+    int m_width = 0; // the picture
     int m_height = 0;
     int m_windowW = 0; // the window, when not full screen
     int m_windowH = 0;

@@ -55,9 +55,9 @@ TEST(ScreenGeometry, TheWindowOpensWithItsTopLeftOnTheScreen) {
 TEST(ScreenGeometry, OnASmallScreenTheWindowIsScaledToFit) {
     for (const TPlaceCase& c : {
              TPlaceCase{{0, 0, 1024, 768}, {112, 84, 800, 600}}, // fits: as it is
-             TPlaceCase{{0, 0, 640, 480}, {27, 20, 586, 440}},   // smaller both ways
-             TPlaceCase{{0, 24, 640, 456}, {43, 44, 554, 416}},  // below a panel
-             TPlaceCase{{0, 0, 1024, 500}, {205, 20, 613, 460}}, // only too tall
+             TPlaceCase{{0, 0, 640, 480}, {53, 40, 533, 400}},   // smaller both ways
+             TPlaceCase{{0, 24, 640, 456}, {69, 64, 501, 376}},  // below a panel
+             TPlaceCase{{0, 0, 1024, 500}, {232, 40, 560, 420}}, // only too tall
              TPlaceCase{{0, 0, 0, 0}, {0, 0, 800, 600}},         // no screen known
          }) {
         EXPECT_EQ(WindowFor(c.Area, 800, 600), c.Window) << c.Area.W << "x" << c.Area.H;
