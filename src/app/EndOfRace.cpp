@@ -247,6 +247,8 @@ void TSendQuestion::Close() {
 
 namespace {
 constexpr int kSentShownMs = 1500;
+// Smaller than the questions' font, so that the longest reason fits the window.
+constexpr int kReasonFont = 3;
 constexpr int kNotSentShownMs = 3000;
 // Past this, the player is shown how long the request has been waiting.
 constexpr uint32_t kShowWaitAfterMs = 1000;
@@ -274,7 +276,7 @@ void TSendingNotice::Draw(int) {
         CentredText(kQuestionFont, "Sent.", 277);
     } else {
         CentredText(kQuestionFont, "Not sent:", 250);
-        CentredText(kNameEntryFont, m_outcome->Reason + ".", 300);
+        CentredText(kReasonFont, m_outcome->Reason + ".", 300);
     }
     if (m_form.Shell().EscPressed) {
         m_messages.CloseMessage();

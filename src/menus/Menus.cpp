@@ -237,7 +237,7 @@ void TMenus::DrawNotice() {
     m_noticeMs -= kFrameTickMs;
     TGameText& text = m_context.Text();
     text.SetTextFont(kNoticeFont);
-    text.DrawText(m_notice, kScreenWidth / 2, kNoticeY, true);
+    text.DrawText(m_notice, kNoticeX, kNoticeY, true);
 }
 
 void TMenus::OpenHighScoreScreen() {

@@ -132,8 +132,10 @@ class TMenus {
     void PutTableFileAside(const std::string& why);
 
     static constexpr int32_t kNoticeShownMs = 5000;
-    static constexpr int kNoticeFont = 1;
-    static constexpr int kNoticeY = 572;
+    // Bright on the water, left of the bottom-right badge.
+    static constexpr int kNoticeFont = 3;
+    static constexpr int kNoticeX = 290;
+    static constexpr int kNoticeY = 556;
 
     TGameContext& m_context;
     std::string m_notice;
