@@ -347,7 +347,8 @@ void RunCoverage(TDirectDrawSurface& dest, int x, int y, const uint8_t* coverage
     }
 }
 
-void RunShade(TDirectDrawSurface& dest, const TRect& rect, uint16_t color, unsigned amount, const TRect& clip) {
+void RunShade(TDirectDrawSurface& dest, const TRect& rect, uint16_t color, unsigned amount,
+              const TRect& clip) {
     const int l = std::max({rect.Left, 0, clip.Left}), t = std::max({rect.Top, 0, clip.Top});
     const int r = std::min({rect.Right, dest.Width(), clip.Right}),
               b = std::min({rect.Bottom, dest.Height(), clip.Bottom});
