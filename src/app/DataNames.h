@@ -8,12 +8,14 @@
 // lists): a missing name only shows up as an error when the game reaches it.
 
 // Pictures of the menu archive, Data/Res/Res1.dxg.
-inline constexpr std::array<std::string_view, 43> kMenuPictureNames{
+inline constexpr std::array<std::string_view, 44> kMenuPictureNames{
     "MMBackground", "UpPanel", "DownPanel", "MMB_Active", "MMB_Inactive", "MM_ExitActive", "MM_ExitInactive",
     // captions of the highlighted main-menu entry
     "NullCaption", "StartC", "OptionsC", "HSC", "HelpC", "VisitWWWC", "ExitC",
     // sub-screen frames
     "OptionsB", "HSB", "Help1", "Help2", "Help3", "StartGameB",
+    // the high-score table's medals, drawn with its rows
+    "Medals",
     // options rows and their highlight
     "Options1_1", "Options1_2", "Options2_1", "Options2_2", "Options3_1", "Options3_2", "Options4",
     "OptButton_A", "OptButton_I",
