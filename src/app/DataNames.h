@@ -26,14 +26,15 @@ inline constexpr std::array<std::string_view, 44> kMenuPictureNames{
     "Window", "YesButton", "NoButton", "Cursor"};
 
 // Pictures of the race archive, Data/Res/Res3.dxg.
-inline constexpr std::array<std::string_view, 71> kRacePictureNames{
+inline constexpr std::array<std::string_view, 74> kRacePictureNames{
     "Land", "LeftPanel", "RightPanel", "BoatSmall", "Pointer", "PanelGun", "PanelEngine", "PanelShield",
     "None",
     // the player's boats and what they carry
     "Boat1_Normal", "Boat2_Normal", "Boat3_Normal", "Boat1_Big", "Boat2_Big", "Boat3_Big", "BoatGun",
     "BoatGunBig", "BoatShield", "BoatShieldBig", "BoatEngine", "BoatEngineBig",
     // animations
-    "CarAnim", "EngineFire", "BoatGunFire", "ExplosionBig", "ExplosionSmall", "ExplosionMicro",
+    "CarAnim", "EngineFire", "BoatGunFire", "ShotTracer", "ShotSpark", "Splash", "ExplosionBig",
+    "ExplosionSmall", "ExplosionMicro",
     // on the water
     "Tree", "Tramplin", "Flag", "Weed", "Fisher", "Duck", "ShipRight", "ShipLeft", "BridgeBigLeft",
     "BridgeBigRight", "BoxLeft", "BoxRight", "FinishLine",

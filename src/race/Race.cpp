@@ -129,6 +129,9 @@ void TRace::LoadPictures() {
     p.BoatEngine = &Picture("BoatEngine");
     p.BoatEngineBig = &Picture("BoatEngineBig");
     p.BoatGunFire = &Picture("BoatGunFire");
+    p.ShotTracer = &Picture("ShotTracer");
+    p.ShotSpark = &Picture("ShotSpark");
+    p.Splash = &Picture("Splash");
     m_pictures = p;
 }
 

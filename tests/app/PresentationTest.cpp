@@ -10,6 +10,7 @@
 #include "engine/platform/KeyCodes.h"
 #include "menus/HighScoreView.h"
 #include "menus/Menus.h"
+#include "race/PlayerBoat.h"
 #include "race/Race.h"
 #include "race/RaceHud.h"
 
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -58,6 +60,20 @@ std::pair<int, int> DrawnColumns(const TMenuButton& button) {
 
 class PresentationTest : public GameTest {
   protected:
+    // With SPRAYDASH_SHOTS_DIR set, the frame a test looks at is also written there (PPM), for a
+    // person to look at.
+    void SaveFrame(const std::string& name) {
+        const char* dir = std::getenv("SPRAYDASH_SHOTS_DIR");
+        if (dir == nullptr)
+            return;
+        std::ofstream out(std::string(dir) + "/" + name + ".ppm", std::ios::binary);
+        out << "P6\n" << kScreenWidth << " " << kScreenHeight << "\n255\n";
+        for (int y = 0; y < kScreenHeight; ++y)
+            for (int x = 0; x < kScreenWidth; ++x) {
+                const TRgb c = Rgb(Game.Pixel(x, y));
+                out.put(static_cast<char>(c.R)).put(static_cast<char>(c.G)).put(static_cast<char>(c.B));
+            }
+    }
     void WaitForMenu() {
         ASSERT_TRUE(Game.RunUntil([&] { return Game.Screen().MenuIntroPhase == 0; }, 1000));
         Game.Tick();
@@ -230,4 +246,85 @@ TEST_F(PresentationTest, RaceQuestionsDimTheRiverAndLeaveRoomAroundTheirLines) {
         Game.Form().Text().SetTextFont(line.Font);
         EXPECT_LE(Game.Form().Text().TextWidth(line.Text) + 2 * kMargin, window->Width) << line.Text;
     }
+}
+
+// The gun's shots are seen all the way: tracer rounds fly up the water far past the muzzle flash,
+// where nothing of the gun showed before.
+TEST_F(PresentationTest, AShotIsSeenAllTheWayUpTheRiver) {
+    StartRace();
+    TRace& race = Game.Form().Race();
+    TMyCarSprite& boat = *race.PlayerBoat;
+    race.Track().FreeAllWalls();
+    boat.GainPowerUp(puGun);
+    auto fiery = [&] {
+        int n = 0;
+        const int cx = static_cast<int>(boat.CentreX);
+        for (int y = 10; y < static_cast<int>(boat.CentreY) - 70; ++y)
+            for (int x = cx - 5; x <= cx + 5; ++x) {
+                const TRgb c = Rgb(Game.Pixel(x, y));
+                n += c.R > 220 && c.G > 120 && c.B < 140;
+            }
+        return n;
+    };
+    Game.Tick();
+    EXPECT_EQ(fiery(), 0) << "something fiery on the water before the shot";
+    Game.KeyDown(vk::Space);
+    Game.Tick(3);
+    ASSERT_TRUE(boat.ShotFired);
+    EXPECT_FALSE(boat.ShotHit);
+    EXPECT_GT(fiery(), 60);
+    SaveFrame("race_shot");
+    Game.KeyUp(vk::Space);
+    Game.Tick(2);
+    EXPECT_EQ(fiery(), 0) << "the tracer stays after the fire is let go";
+}
+
+// A jump casts the boat's shadow on the water, beside and below it, further off as it rises; the
+// landing throws up foam around it, which settles again.
+TEST_F(PresentationTest, AJumpCastsAShadowAndLandsInASplash) {
+    StartRace();
+    TRace& race = Game.Form().Race();
+    TMyCarSprite& boat = *race.PlayerBoat;
+    race.Track().FreeAllWalls();
+    // Standing still, so the river under the boat stays the same from frame to frame.
+    auto brightness = [&](int left, int right, int top, int bottom) {
+        long sum = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                sum += Brightness(Game.Pixel(x, y));
+        return sum / ((right - left) * (bottom - top));
+    };
+    // Beside the flying boat's right side, below the middle of it (the light comes from the top left).
+    const int cx = static_cast<int>(boat.CentreX);
+    const int cy = static_cast<int>(boat.CentreY);
+    const int shadeLeft = cx + 25, shadeRight = cx + 33, shadeTop = cy, shadeBottom = cy + 30;
+    // Foam counted round the hull: the near-white pixels outside the boat's own box.
+    auto foam = [&] {
+        int n = 0;
+        for (int y = cy - 76; y < std::min(cy + 76, kScreenHeight); ++y)
+            for (int x = cx - 56; x < cx + 56; ++x)
+                if (std::abs(x - cx) > 19 || std::abs(y - cy) > 41)
+                    n += Brightness(Game.Pixel(x, y)) > 3 * 225;
+        return n;
+    };
+    const long open = brightness(shadeLeft, shadeRight, shadeTop, shadeBottom);
+    const int calm = foam();
+    SaveFrame("race_before_jump");
+    boat.StartJump();
+    ASSERT_TRUE(Game.RunUntil([&] { return boat.JumpMs <= kJumpMs / 2; }, 100));
+    Game.Tick();
+    ASSERT_TRUE(boat.Jumping);
+    ASSERT_EQ(boat.Speed, 0);
+    ASSERT_EQ(static_cast<int>(boat.CentreX), cx);
+    EXPECT_LT(brightness(shadeLeft, shadeRight, shadeTop, shadeBottom), open * 4 / 5)
+        << "no shadow beside the boat";
+    SaveFrame("race_jump");
+
+    ASSERT_TRUE(Game.RunUntil([&] { return !boat.Jumping; }, 100));
+    Game.Tick();
+    const int landing = foam();
+    SaveFrame("race_landing");
+    EXPECT_GT(landing, calm + 150) << "no foam thrown up round the boat when it lands";
+    Game.Tick(40);
+    EXPECT_LT(foam(), calm + 20) << "the foam does not settle";
 }

@@ -120,6 +120,7 @@ TEST_F(BuiltArchives, PatternCountsMatchHowTheGameUsesThem) {
         {menu_, "YesButton", 2, 2},      {menu_, "NoButton", 2, 2},       {race_, "ExplosionBig", 8, 8},
         {race_, "ExplosionSmall", 8, 8}, {race_, "ExplosionMicro", 4, 4}, {race_, "EngineFire", 4, 4},
         {race_, "BoatGunFire", 2, 4},    {race_, "CarAnim", 4, 8},        {menu_, "Medals", 3, 3},
+        {race_, "ShotTracer", 1, 1},     {race_, "ShotSpark", 1, 4},      {race_, "Splash", 2, 8},
     };
     for (const auto& c : cases) {
         int n = c.archive->Get(c.name).Patterns;
