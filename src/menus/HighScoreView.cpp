@@ -13,15 +13,25 @@
 namespace {
 constexpr int kTableFont = 1;
 constexpr char kEllipsis = '\x85'; // Windows-1252
+// More characters than any column holds even in the narrowest letters: only these are measured.
+constexpr size_t kLongestShown = 128;
 } // namespace
 
 void DrawTextInColumn(TGameText& text, std::string_view s, int centreX, int left, int right, int y) {
-    std::string shown(s);
-    if (text.TextWidth(shown) > right - left) {
-        while (!shown.empty() && text.TextWidth(shown + kEllipsis) > right - left) {
-            shown.pop_back();
+    const int room = right - left;
+    std::string shown(s.substr(0, kLongestShown));
+    if (s.size() > kLongestShown || text.TextWidth(shown) > room) {
+        // The longest beginning that fits with the ellipsis, found in a few measurements however
+        // long the text (a name from a hand-made file can be).
+        size_t fits = 0, tooLong = shown.size();
+        while (tooLong - fits > 1) {
+            const size_t mid = fits + (tooLong - fits) / 2;
+            if (text.TextWidth(shown.substr(0, mid) + kEllipsis) <= room)
+                fits = mid;
+            else
+                tooLong = mid;
         }
-        shown += kEllipsis;
+        shown = shown.substr(0, fits) + kEllipsis;
     }
     const int width = text.TextWidth(shown);
     int x = static_cast<int>(std::trunc(centreX - width / 2.0));

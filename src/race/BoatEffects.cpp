@@ -74,7 +74,7 @@ void TMyCarSprite::DrawShot() {
     const double length = std::hypot(ShotEndX - CentreX, ShotEndY - CentreY);
     if (const TPictureCollectionItem* tracer = pictures.ShotTracer) {
         const double half = tracer->Height() / 2.0;
-        const double phase = (FiringTicks * kTracerStep) % kTracerGap;
+        const double phase = (FiringTicks % (kTracerGap / kTracerStep)) * kTracerStep;
         for (double d = kMuzzleFromCentre + half + phase; d + half <= length; d += kTracerGap) {
             tracer->DrawRotated(surface, static_cast<int>(CentreX + dirX * d),
                                 static_cast<int>(CentreY + dirY * d), tracer->Width(), tracer->Height(), 0,

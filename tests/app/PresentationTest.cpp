@@ -148,8 +148,9 @@ TEST_F(PresentationTest, TheInfoFieldHoldsTenWideLettersAndTheCursor) {
     EXPECT_TRUE(Near(Game.Pixel(right + 3, y - 12), field, 12)) << "beside the letters";
 }
 
-// However long the numbers, every score stays inside its column: the line between names and
-// points, and the table's right border, look exactly as they do with the default table.
+// However long the numbers and the names (a hand-made file can hold thousands of letters), every
+// text stays inside its column: the line between names and points, and the table's right border,
+// look exactly as they do with the default table.
 TEST_F(PresentationTest, ExtremeScoresAndLongNamesStayInTheirColumns) {
     OpenHighScores();
     using L = THighScoreLayout;
@@ -166,10 +167,11 @@ TEST_F(PresentationTest, ExtremeScoresAndLongNamesStayInTheirColumns) {
         2147483647, -2147483648, 999999999, -999999999, 1111111111, -1111111111, 0, 8, 88888888, -2000000000};
     for (int n = 1; n <= THighScoreTable::kEntries; ++n) {
         Game.Menus().Table.Entry(n).EntryScore = scores[static_cast<size_t>(n - 1)];
-        Game.Menus().Table.Entry(n).EntryName = n % 2 ? "WWWWWWWWWW" : std::string(40, 'M');
+        Game.Menus().Table.Entry(n).EntryName = n % 2 ? "WWWWWWWWWW" : std::string(n == 2 ? 5000 : 40, 'M');
     }
     Game.Tick();
     EXPECT_EQ(columns(), plain);
+    SaveFrame("highscores_extreme");
 }
 
 // The clear question hides the rows' medals with the rows: the first row beside its medal looks
