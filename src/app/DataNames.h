@@ -8,12 +8,14 @@
 // lists): a missing name only shows up as an error when the game reaches it.
 
 // Pictures of the menu archive, Data/Res/Res1.dxg.
-inline constexpr std::array<std::string_view, 43> kMenuPictureNames{
+inline constexpr std::array<std::string_view, 44> kMenuPictureNames{
     "MMBackground", "UpPanel", "DownPanel", "MMB_Active", "MMB_Inactive", "MM_ExitActive", "MM_ExitInactive",
     // captions of the highlighted main-menu entry
     "NullCaption", "StartC", "OptionsC", "HSC", "HelpC", "VisitWWWC", "ExitC",
     // sub-screen frames
     "OptionsB", "HSB", "Help1", "Help2", "Help3", "StartGameB",
+    // the high-score table's medals, drawn with its rows
+    "Medals",
     // options rows and their highlight
     "Options1_1", "Options1_2", "Options2_1", "Options2_2", "Options3_1", "Options3_2", "Options4",
     "OptButton_A", "OptButton_I",
@@ -24,14 +26,15 @@ inline constexpr std::array<std::string_view, 43> kMenuPictureNames{
     "Window", "YesButton", "NoButton", "Cursor"};
 
 // Pictures of the race archive, Data/Res/Res3.dxg.
-inline constexpr std::array<std::string_view, 71> kRacePictureNames{
+inline constexpr std::array<std::string_view, 74> kRacePictureNames{
     "Land", "LeftPanel", "RightPanel", "BoatSmall", "Pointer", "PanelGun", "PanelEngine", "PanelShield",
     "None",
     // the player's boats and what they carry
     "Boat1_Normal", "Boat2_Normal", "Boat3_Normal", "Boat1_Big", "Boat2_Big", "Boat3_Big", "BoatGun",
     "BoatGunBig", "BoatShield", "BoatShieldBig", "BoatEngine", "BoatEngineBig",
     // animations
-    "CarAnim", "EngineFire", "BoatGunFire", "ExplosionBig", "ExplosionSmall", "ExplosionMicro",
+    "CarAnim", "EngineFire", "BoatGunFire", "ShotTracer", "ShotSpark", "Splash", "ExplosionBig",
+    "ExplosionSmall", "ExplosionMicro",
     // on the water
     "Tree", "Tramplin", "Flag", "Weed", "Fisher", "Duck", "ShipRight", "ShipLeft", "BridgeBigLeft",
     "BridgeBigRight", "BoxLeft", "BoxRight", "FinishLine",

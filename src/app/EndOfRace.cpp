@@ -20,8 +20,8 @@ constexpr int kNameCursorY = 363;
 constexpr int kNameCursorZ = 7;
 
 // The race's questions use the first two button slots; the race has no buttons of its own.
-constexpr TYesNoQuestion::TButtons kFinishButtons{ScreenSlot::RaceYes, 307, 414, 340};
-constexpr TYesNoQuestion::TButtons kSendButtons{ScreenSlot::RaceYes, 315, 422, 344};
+constexpr TYesNoQuestion::TButtons kFinishButtons{ScreenSlot::RaceYes, -93, 14, 340};
+constexpr TYesNoQuestion::TButtons kSendButtons{ScreenSlot::RaceYes, -85, 22, 344};
 
 // Shows the pointer and makes the buttons; highlighted is the slot lit at opening.
 void OpenRaceQuestion(TMForm& form, int highlighted) {
@@ -223,9 +223,10 @@ void TSendQuestion::Open() {
 void TSendQuestion::Draw(int lagCount) {
     m_form.Menus().UpdateButtonHighlight();
     StepButtons(lagCount);
-    CentredText(kNameEntryFont, "Send the result", 237);
-    CentredText(kNameEntryFont, "to the World's", 267);
-    CentredText(kNameEntryFont, "Highscores page?", 297);
+    // Three lines of bold text: a little more than its height apart.
+    CentredText(kNameEntryFont, "Send the result", 222);
+    CentredText(kNameEntryFont, "to the World's", 260);
+    CentredText(kNameEntryFont, "Highscores page?", 298);
     AnswerKeys();
 }
 

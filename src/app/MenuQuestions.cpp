@@ -8,11 +8,17 @@
 #include "menus/Menus.h"
 
 namespace {
-constexpr TYesNoQuestion::TButtons kButtons{ScreenSlot::MenuYes, 315, 422, 344};
+constexpr TYesNoQuestion::TButtons kButtons{ScreenSlot::MenuYes, -85, 22, 344};
+// The middle of the sub-screens' frames (12 to 552), left of the main menu's column.
+constexpr int kMenuCentreX = 282;
 } // namespace
 
 TMenuQuestion::TMenuQuestion(TMForm& form, TMessages& messages, TMessageMode mode)
     : TYesNoQuestion(form, messages, mode, kButtons) {}
+
+int TMenuQuestion::CentreX() const {
+    return m_form.Shell().GameScreen == gsRace ? kCentreX : kMenuCentreX;
+}
 
 void TMenuQuestion::Open() {
     TYesNoQuestion::Open();

@@ -13,6 +13,9 @@ class TMenuQuestion : public TYesNoQuestion {
     TMenuQuestion(TMForm& form, TMessages& messages, TMessageMode mode);
     void Open() override;
     void Close() override;
+    // Over the menus, on the sub-screens' middle: the main menu's column, icons and all, stays in
+    // sight beside the question.
+    int CentreX() const override;
 
   protected:
     // The tick: the buttons, the frame again with the question's lines, the present, Y and N.

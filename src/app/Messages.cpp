@@ -1,5 +1,6 @@
 #include "app/Messages.h"
 
+#include "app/Backdrop.h"
 #include "app/EndOfRace.h"
 #include "app/MForm.h"
 #include "app/MenuQuestions.h"
@@ -8,13 +9,17 @@
 #include "context/Frame.h"
 #include "context/GameAudio.h"
 #include "context/InterfaceSprites.h"
+#include "engine/sprite/Sprite.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"
 
 namespace {
-constexpr int kWindowX = 210;
-constexpr int kWindowY = 200;
+// The window is centred on its overlay's centre line, and on this height.
+constexpr int kWindowMiddleY = 300;
 constexpr int kWindowZ = 5;
+// In a race the HUD panels stay as they are: only the river and its banks between them dim.
+constexpr TRect kRaceField{127, 0, 661, kScreenHeight};
+constexpr TRect kWholeScreen{0, 0, kScreenWidth, kScreenHeight};
 
 std::unique_ptr<TOverlay> MakeOverlay(TMessageMode mode, TMForm& form, TMessages& messages) {
     switch (mode) {
@@ -79,9 +84,13 @@ void TMessages::OpenMessage(TMessageMode mode) {
     TOverlay& overlay = Overlay(mode);
     if (!overlay.IsNotice()) {
         OverlayWindow = new TCaptionSprite(m_form, "Window");
-        OverlayWindow->X = kWindowX;
-        OverlayWindow->Y = kWindowY;
+        OverlayWindow->X = overlay.CentreX() - OverlayWindow->Width / 2;
+        OverlayWindow->Y = kWindowMiddleY - OverlayWindow->Height / 2;
         OverlayWindow->SetZ(kWindowZ);
+        // At the window's depth and made after it, so drawn just before it.
+        Backdrop = new TBackdropShade(&m_form.MSpriteEngine().Engine(),
+                                      shell.GameScreen == gsRace ? kRaceField : kWholeScreen);
+        Backdrop->SetZ(kWindowZ);
     }
     overlay.Open();
 }
@@ -105,6 +114,8 @@ void TMessages::CloseMessage() {
     if (!overlay.IsNotice()) {
         delete OverlayWindow;
         OverlayWindow = nullptr;
+        delete Backdrop;
+        Backdrop = nullptr;
     }
     shell.MessageMode = msgNone;
     overlay.AfterClose();

@@ -14,6 +14,7 @@
 
 class TMForm;
 class TCaptionSprite;
+class TSprite;
 class TEndOfRace;
 class TOverlay;
 class TSendingNotice;
@@ -48,6 +49,8 @@ class TMessages {
     int32_t MessageTimer = 0;
     int32_t CursorBlinkMs = 0;
     TCaptionSprite* OverlayWindow = nullptr;
+    // Dims the screen behind the window while the window is there.
+    TSprite* Backdrop = nullptr;
     TCaptionSprite* TextCursor = nullptr;
 
   private:

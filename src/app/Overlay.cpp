@@ -13,7 +13,7 @@ constexpr int kQuestionButtonZ = 6;
 void TOverlay::CentredText(int fontSlot, std::string_view text, int y) {
     TGameText& writer = m_form.Text();
     writer.SetTextFont(fontSlot);
-    writer.DrawText(text, kCentreX, y, true);
+    writer.DrawText(text, CentreX(), y, true);
 }
 
 void TYesNoQuestion::Open() {
@@ -27,8 +27,8 @@ void TYesNoQuestion::CreateButtons() {
         button->SetZ(kQuestionButtonZ);
         return button;
     };
-    s.ScreenSprites.Buttons[YesSlot()] = create("YesButton", m_buttons.YesX, m_buttons.Y);
-    s.ScreenSprites.Buttons[NoSlot()] = create("NoButton", m_buttons.NoX, m_buttons.Y);
+    s.ScreenSprites.Buttons[YesSlot()] = create("YesButton", CentreX() + m_buttons.YesDx, m_buttons.Y);
+    s.ScreenSprites.Buttons[NoSlot()] = create("NoButton", CentreX() + m_buttons.NoDx, m_buttons.Y);
 }
 
 void TYesNoQuestion::StepButtons(int lagCount) {

@@ -43,6 +43,8 @@ class TOverlay {
     virtual void Close() {}
     // What follows once it is closed and MessageMode is msgNone again.
     virtual void AfterClose() {}
+    // The line its window, texts and buttons are centred on.
+    virtual int CentreX() const { return kCentreX; }
 
   protected:
     // The overlays' font slots: the notices over the race, the questions, the name entry and the
@@ -54,7 +56,7 @@ class TOverlay {
     // Overlay text is centred on the screen's middle.
     static constexpr int kCentreX = kScreenWidth / 2;
 
-    // Text centred on the screen's middle, its top edge at y, in a font slot.
+    // Text centred on the overlay's centre line, its top edge at y, in a font slot.
     void CentredText(int fontSlot, std::string_view text, int y);
 
     TMForm& m_form;
@@ -68,10 +70,11 @@ class TOverlay {
 // answer it as well.
 class TYesNoQuestion : public TOverlay {
   public:
-    // Where its buttons go: the yes button's slot (no is the next one) and their top-left corners.
+    // Where its buttons go: the yes button's slot (no is the next one) and their top-left
+    // corners, across from the overlay's centre line.
     struct TButtons {
         int YesSlot;
-        int YesX, NoX, Y;
+        int YesDx, NoDx, Y;
     };
 
     TYesNoQuestion(TMForm& form, TMessages& messages, TMessageMode mode, TButtons buttons)

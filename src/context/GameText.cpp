@@ -8,6 +8,8 @@
 namespace {
 // Notices are written straight over the race; a dark rim keeps yellow readable on bright water.
 constexpr int kNoticeOutlinePx = 2;
+// The questions' text is bold with a thin rim and shadow: it has to stand out in its window.
+constexpr int kQuestionOutlinePx = 1;
 constexpr uint32_t kNoticeOutlineColor = RGBColor(10, 22, 48);
 
 struct TFontSlot {
@@ -24,12 +26,12 @@ constexpr TFontSlot kFontTable[TGameText::kFontSlots] = {
     {"DS Crystal", 19, 11, 39, 210, false},
     {"DS Crystal", 19, 255, 255, 255, false},
     {"DS Crystal", 14, 11, 39, 210, false},
-    {"Arial", 30, 255, 241, 0, false},
+    {"Arial", 30, 255, 241, 0, true, kQuestionOutlinePx},
     {"Arial Black", 30, 11, 39, 210, false},
     {"Arial", 30, 255, 241, 0, false},
-    {"Arial", 26, 255, 241, 0, false},
+    {"Arial", 26, 255, 241, 0, true, kQuestionOutlinePx},
     {"Times New Roman", 30, 45, 91, 240, true},
-    {"Arial", 24, 255, 241, 0, false},
+    {"Arial", 24, 255, 241, 0, true, kQuestionOutlinePx},
     {"DS Crystal", 30, 255, 241, 0, false, kNoticeOutlinePx},
 };
 } // namespace

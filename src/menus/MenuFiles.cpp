@@ -162,15 +162,3 @@ void TMenus::SaveEarned() {
                               "whenever it saves, and when it ends.");
     }
 }
-
-void TMenus::DrawHighScoreTable() {
-    TGameText& text = m_context.Text();
-    text.SetTextFont(1);
-    for (int n = 1; n <= THighScoreTable::kEntries; ++n) {
-        int y = 120 + 32 * n;
-        const THighScore& e = Table.Entry(n);
-        text.DrawText(std::to_string(n), 62, y, true);
-        text.DrawText(e.EntryName, 214, y, true);
-        text.DrawText(std::to_string(e.EntryScore), 435, y, true);
-    }
-}

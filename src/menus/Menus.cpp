@@ -22,6 +22,13 @@ constexpr const char* kHelpPages[kHelpPageCount + 1] = {nullptr, "Help1", "Help2
 bool IsMainButton(int32_t slot) {
     return slot >= ScreenSlot::FirstMainButton && slot <= ScreenSlot::LastMainButton;
 }
+// The high-score screen's two buttons, one above the other on one centre line.
+constexpr int kWorldTableX = 148;
+constexpr int kWorldTableY = 530;
+constexpr int kWorldTableWidth = 250;
+constexpr int kClearTableWidth = 130;
+constexpr int kClearTableX = kWorldTableX + (kWorldTableWidth - kClearTableWidth) / 2;
+constexpr int kClearTableY = 488;
 constexpr const char* kWorldHighScorePath = "/cgi/version.pl?prg=Spraydash&show&type=0";
 } // namespace
 
@@ -244,9 +251,9 @@ void TMenus::OpenHighScoreScreen() {
     auto& s = m_context.Screen();
     SubScreenTitle = NewSubScreenTitle("HSB");
     s.ScreenSprites.Buttons[ScreenSlot::ClearTable] =
-        new TMenuButton(m_context, "ClearHS", "ClearHS", 1, 0, 265, 488);
+        new TMenuButton(m_context, "ClearHS", "ClearHS", 1, 0, kClearTableX, kClearTableY);
     s.ScreenSprites.Buttons[ScreenSlot::WorldTable] =
-        new TMenuButton(m_context, "ViewHS", "ViewHS", 1, 0, 148, 530);
+        new TMenuButton(m_context, "ViewHS", "ViewHS", 1, 0, kWorldTableX, kWorldTableY);
     SetSubScreen(gsHighScores, ScreenSlot::WorldTable, ScreenSlot::ClearTable, ScreenSlot::WorldTable,
                  ScreenSlot::WorldTable);
 }

@@ -33,7 +33,6 @@ const TBoatSpec& SpecOf(int32_t boatType) {
     return kBoatSpecs[static_cast<size_t>(std::clamp(boatType, 1, 3) - 1)];
 }
 
-constexpr int32_t kJumpMs = 1500;
 constexpr int kBoatZ = 4;
 // Beyond any power-up's time: an unheld one never shows in the window.
 constexpr int32_t kUnheldPowerUpMs = 100000;
@@ -147,6 +146,10 @@ void TMyCarSprite::ParkUnheldPowerUpClocks() {
         ShieldMs = kUnheldPowerUpMs;
 }
 
+const char* TMyCarSprite::NormalPictureName() const {
+    return SpecOf(BoatType).NormalPicture;
+}
+
 void TMyCarSprite::ResetSpecs() {
     const TBoatSpec& spec = SpecOf(BoatType);
     TopSpeed = spec.TopSpeed;
@@ -236,6 +239,7 @@ void TMyCarSprite::StartJump() {
 
 void TMyCarSprite::EndJump() {
     Jumping = false;
+    SplashMs = kSplashMs;
     const int oldWidth = Width;
     SetBoatPicture(SpecOf(BoatType).NormalPicture);
     X += (oldWidth - Width) / 2.0;
@@ -307,6 +311,10 @@ void TMyCarSprite::Step(int moveCount) {
     TImageSprite::Step(moveCount);
     CountBlastCycles();
 
+    ShotFired = false;
+    if (SplashMs > 0)
+        SplashMs -= m_race.TickMs();
+
     TMyCarAnim* wake = m_race.BoatWake;
     if (!Jumping && Speed > 0) {
         if (BoatState == bsRacing)
@@ -322,8 +330,12 @@ void TMyCarSprite::Step(int moveCount) {
         else
             EndJump();
     }
-    if (!Jumping && HasGun && Firing)
+    if (!Jumping && HasGun && Firing) {
         FireGun();
+        ++FiringTicks;
+    } else {
+        FiringTicks = 0;
+    }
     TickPowerUps();
     if (ThrottleHeld)
         Accelerate();
@@ -464,10 +476,14 @@ void TMyCarSprite::FireGun() {
     for (;;) {
         x += dx;
         y -= dy;
-        if (TracePoint(x, y))
+        const bool hit = TracePoint(x, y);
+        if (hit || x > kShotRight || x < kShotLeft || y > kScreenHeight || y < 0) {
+            ShotFired = true;
+            ShotHit = hit;
+            ShotEndX = x;
+            ShotEndY = y;
             return;
-        if (x > kShotRight || x < kShotLeft || y > kScreenHeight || y < 0)
-            return;
+        }
     }
 }
 
@@ -519,6 +535,11 @@ void TMyCarSprite::Render() {
                              angle);
     };
 
+    // Beneath the boat: its shadow while it flies, the foam where it has landed.
+    if (Jumping)
+        DrawJumpShadow();
+    else if (SplashMs > 0)
+        DrawLandingSplash();
     Image->DrawRotated(surface, cx, cy, Width, Height, 0, 0.5, 0.5, SteerAngle);
     if (HasEngine && !Jumping && BoatState == bsRacing && (ThrottleHeld || Speed > kPlainTopSpeed)) {
         drawAttachment(pictures.EngineFire, static_cast<int>(CentreX - 2), midY,
@@ -538,6 +559,8 @@ void TMyCarSprite::Render() {
     if (HasGun && Firing) {
         drawAttachment(pictures.BoatGunFire, static_cast<int>(CentreX - 1), cy,
                        static_cast<int>(m_race.GunFlashClock->FramePos), 0.5, 1.4, SteerAngle);
+        if (ShotFired)
+            DrawShot();
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 class TRace;
 class TWallSprite;
@@ -27,6 +28,9 @@ constexpr double kEngineTopSpeed = 150.0 / 7;
 constexpr double kPlainAccel = 0.06;
 constexpr double kPlainDecel = 0.2;
 constexpr int32_t kMaxSteer = 25;
+constexpr int32_t kJumpMs = 1500;
+// The foam after a landing lasts this long.
+constexpr int32_t kSplashMs = 450;
 // The spray beneath the boat is centred on it by this width.
 constexpr double kWakeWidth = 84;
 
@@ -57,6 +61,8 @@ class TMyCarSprite : public TImageSprite {
     void AddScore(uint16_t points);
     void SubtractScore(uint16_t points);
     void FireGun();
+    // The boat's own picture, out of the air.
+    const char* NormalPictureName() const;
     // Restores the boat's own speed limits.
     void ResetSpecs();
 
@@ -114,6 +120,16 @@ class TMyCarSprite : public TImageSprite {
     double DriftMs = 0;
     double TargetSpeed = 0;
 
+    // For drawing only; the race never reads these. This tick's shot: whether one was fired,
+    // where it ended and whether it ended on something it hit; how many ticks in a row the gun
+    // has fired (the tracer rounds' phase); what is left of the splash after a landing.
+    bool ShotFired = false;
+    bool ShotHit = false;
+    double ShotEndX = 0;
+    double ShotEndY = 0;
+    int32_t FiringTicks = 0;
+    int32_t SplashMs = 0;
+
   private:
     void CountBlastCycles();
     void Steer();
@@ -122,9 +138,18 @@ class TMyCarSprite : public TImageSprite {
     void RunSpeedPrograms();
     void RefreshCentre();
     bool TracePoint(double x, double y);
+    // The effects drawn around the boat (BoatEffects.cpp): its shadow on the water while it is in
+    // the air, the splash when it lands, and the shot's tracer rounds and their strike.
+    void DrawJumpShadow();
+    void DrawLandingSplash();
+    void DrawShot();
 
     TRace& m_race;
     double m_lastBlastFramePos = 0;
+    // The boat's outline as a coverage mask, for its shadow; made at the first jump.
+    std::vector<uint8_t> m_shadowMask;
+    int m_shadowWidth = 0;
+    int m_shadowHeight = 0;
 };
 
 // The spray beneath the boat, turned with it; also the frame clock of the traffic wakes.

@@ -12,6 +12,7 @@
 #include "engine/sprite/Sprite.h"
 #include "race/Explosion.h"
 #include "race/PlayerBoat.h"
+#include "race/RaceHud.h"
 #include "race/WallSprite.h"
 
 #include <algorithm>
@@ -30,8 +31,9 @@ constexpr double kMarkerFinishY = 41;
 constexpr double kMarkerTravel = kMarkerStartY - kMarkerFinishY;
 constexpr double kMarkerCentreX = 736;
 constexpr int kRightPanelRight = 799;
-constexpr double kNeedleX = 749;
-constexpr double kNeedleY = 572;
+// The needle's own sprite (hidden; its picture is drawn turned about the dial's centre).
+constexpr double kNeedleX = kSpeedDialX + 4;
+constexpr double kNeedleY = kSpeedDialY - 4;
 
 constexpr int kDepthPanel = 3;
 constexpr int kDepthGauge = 4;
@@ -127,6 +129,9 @@ void TRace::LoadPictures() {
     p.BoatEngine = &Picture("BoatEngine");
     p.BoatEngineBig = &Picture("BoatEngineBig");
     p.BoatGunFire = &Picture("BoatGunFire");
+    p.ShotTracer = &Picture("ShotTracer");
+    p.ShotSpark = &Picture("ShotSpark");
+    p.Splash = &Picture("Splash");
     m_pictures = p;
 }
 

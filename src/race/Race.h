@@ -40,6 +40,9 @@ struct TRacePictures {
     const TPictureCollectionItem* BoatEngine = nullptr;
     const TPictureCollectionItem* BoatEngineBig = nullptr;
     const TPictureCollectionItem* BoatGunFire = nullptr;
+    const TPictureCollectionItem* ShotTracer = nullptr;
+    const TPictureCollectionItem* ShotSpark = nullptr;
+    const TPictureCollectionItem* Splash = nullptr;
 };
 
 // The race screen: its globals, levels, clock, score and HUD, and the race's sprites.

@@ -10,8 +10,6 @@
 namespace {
 
 constexpr int32_t kWobbleStepMs = 30;
-constexpr int kNeedlePivotX = 745;
-constexpr int kNeedlePivotY = 576;
 constexpr double kNeedleCentreX = 17.0 / 19;
 constexpr double kNeedleCentreY = 4.0 / 7;
 // Angle units per unit of speed: top speed points at about 2 o'clock.
@@ -92,7 +90,7 @@ void TRace::DrawSpeedNeedle() {
     if (SpeedNeedle == nullptr || PlayerBoat == nullptr)
         return;
     const int angle = static_cast<int>(PlayerBoat->Speed * kNeedleTurnPerSpeed) + NeedleWobble;
-    SpeedNeedle->Image->DrawRotated(Surface(), kNeedlePivotX, kNeedlePivotY, SpeedNeedle->Width,
+    SpeedNeedle->Image->DrawRotated(Surface(), kSpeedDialX, kSpeedDialY, SpeedNeedle->Width,
                                     SpeedNeedle->Height, 0, kNeedleCentreX, kNeedleCentreY, angle);
 }
 

@@ -6,6 +6,11 @@
 
 class TMyCarSprite;
 
+// The speed dial's centre, where the needle turns: on the right panel, its rim clear of the
+// screen's bottom edge.
+inline constexpr int kSpeedDialX = 745;
+inline constexpr int kSpeedDialY = 558;
+
 // One read-out of the left panel: font slot, text and its left/top corner.
 struct THudText {
     int Font = 0;

@@ -119,7 +119,8 @@ TEST_F(BuiltArchives, PatternCountsMatchHowTheGameUsesThem) {
         {menu_, "ViewHS", 2, 2},         {menu_, "Previous", 2, 2},       {menu_, "Next", 2, 2},
         {menu_, "YesButton", 2, 2},      {menu_, "NoButton", 2, 2},       {race_, "ExplosionBig", 8, 8},
         {race_, "ExplosionSmall", 8, 8}, {race_, "ExplosionMicro", 4, 4}, {race_, "EngineFire", 4, 4},
-        {race_, "BoatGunFire", 2, 4},    {race_, "CarAnim", 4, 8},
+        {race_, "BoatGunFire", 2, 4},    {race_, "CarAnim", 4, 8},        {menu_, "Medals", 3, 3},
+        {race_, "ShotTracer", 1, 1},     {race_, "ShotSpark", 1, 4},      {race_, "Splash", 2, 8},
     };
     for (const auto& c : cases) {
         int n = c.archive->Get(c.name).Patterns;
@@ -134,7 +135,7 @@ TEST_F(BuiltArchives, PatternCountsMatchHowTheGameUsesThem) {
     for (auto name : kMenuPictureNames) {
         std::string n(name);
         if (n.starts_with("MMB_") || n == "ClearHS" || n == "ViewHS" || n == "Previous" || n == "Next" ||
-            n == "YesButton" || n == "NoButton")
+            n == "YesButton" || n == "NoButton" || n == "Medals")
             continue;
         EXPECT_EQ(menu_->Get(name).Patterns, 1) << name;
     }

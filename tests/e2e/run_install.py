@@ -13,7 +13,7 @@ import e2e_session as e2e
 
 PREVIEWS = os.path.join(e2e.build_dir(), "previews")
 COLUMN = (556, 114, 230, 361)
-YES_NO = (315, 344, 202, 45)
+YES_NO = (197, 344, 202, 45)
 
 INSTALLED = [
     "bin/spraydash",

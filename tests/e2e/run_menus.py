@@ -12,7 +12,7 @@ PREVIEWS = os.path.join(e2e.build_dir(), "previews")
 
 COLUMN = (556, 114, 230, 361)     # the six main-menu buttons after the intro
 SUB_TITLE = (14, 108, 520, 30)    # a sub-screen frame's title band, different on each
-YES_NO = (315, 344, 202, 45)      # the exit question's buttons
+YES_NO = (197, 344, 202, 45)      # the exit question's buttons
 
 
 def preview(name):

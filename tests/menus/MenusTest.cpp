@@ -257,7 +257,7 @@ TEST_F(MenusTest, ExitQuestionFreezesTheScreenAndNoRestoresTheSelection) {
     Game.MouseMove(5, 5);
     EXPECT_EQ(Game.Screen().ActiveButton, 0) << "off the question's buttons: nothing highlighted";
     Game.Tick();
-    Game.Click(430, 350); // no
+    Game.Click(320, 350); // no: the question stands beside the button column
     EXPECT_EQ(Game.Shell().MessageMode, msgNone);
     auto& s = Game.Screen();
     EXPECT_EQ(s.ActiveButton, 8);

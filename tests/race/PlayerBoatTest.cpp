@@ -263,6 +263,26 @@ TEST_F(GunTest, ShotStopsAtTheTopOfTheScreenAndAtTheWaterEdges) {
     EXPECT_TRUE(duck.Exploded);
 }
 
+// What is drawn of a shot follows the trace: it ends inside what it hit, or where it left the water.
+TEST_F(GunTest, TheShotDrawnEndsWhereTheTraceEnded) {
+    Aim(300, 0);
+    const double cx = boat().CentreX;
+    TWallSprite& flag = AddWallAt(wkFlag, cx - 12, 100);
+    boat().FireGun();
+    ASSERT_TRUE(flag.Exploded);
+    EXPECT_TRUE(boat().ShotFired);
+    EXPECT_TRUE(boat().ShotHit);
+    EXPECT_GT(boat().ShotEndX, flag.X);
+    EXPECT_LT(boat().ShotEndX, flag.X + flag.Width);
+    EXPECT_GT(boat().ShotEndY, flag.Y);
+    EXPECT_LT(boat().ShotEndY, flag.Y + flag.Height);
+
+    Aim(500, 25);
+    boat().FireGun();
+    EXPECT_FALSE(boat().ShotHit);
+    EXPECT_GT(boat().ShotEndX, 608 - 1) << "a shot turned right ends at the water's right edge";
+}
+
 TEST_F(GunTest, ShootingScoresByKind) {
     struct Case {
         TWallKind Kind;

@@ -52,7 +52,8 @@ inline constexpr TRaceTestPicture kPictures[] = {
     {"Boat9", 42, 86, 1},          {"Boat9_Inv", 42, 86, 1},
     {"BoatAnim", 48, 120, 4},      {"BoatAnim_Inv", 48, 120, 4},
     {"FinishLine", 432, 40, 1},    {"Window", 380, 200, 1},
-    {"Cursor", 12, 3, 1},
+    {"Cursor", 12, 3, 1},          {"ShotTracer", 6, 24, 1},
+    {"ShotSpark", 24, 24, 2},      {"Splash", 112, 152, 6},
 };
 
 inline uint32_t ColourOf(int index) {

@@ -19,22 +19,23 @@ constexpr const char* kSans = "Liberation Sans";
 constexpr const char* kDigital = "DSEG7 Classic";
 constexpr double kDigitalWidth = 0.7;
 constexpr uint32_t kOutlineColour = 0x0A1630;
-constexpr double kOutlinePx = 2;
+constexpr double kNoticeOutline = 2;
+constexpr double kQuestionOutline = 1;
 
 constexpr std::array<FontSlot, 13> kFontSlots{{
-    {kSans, 16, 0x0309FF, false},                         // 1 high-score rows
-    {kDigital, 16, 0xFFFFFF, true, false, kDigitalWidth}, // 2 score
-    {kSans, 20, 0xFFB41B, true},                          // 3 options text field
-    {kDigital, 19, 0x0B27D2, true, false, kDigitalWidth}, // 4 time and lives
-    {kDigital, 19, 0xFFFFFF, true, false, kDigitalWidth}, // 5 level
-    {kDigital, 14, 0x0B27D2, true, false, kDigitalWidth}, // 6 power-up seconds
-    {kSans, 30, 0xFFF100, false},                         // 7 questions
+    {kSans, 16, 0x0309FF, false},                              // 1 high-score rows
+    {kDigital, 16, 0xFFFFFF, true, false, kDigitalWidth},      // 2 score
+    {kSans, 20, 0xFFB41B, true},                               // 3 options text field
+    {kDigital, 19, 0x0B27D2, true, false, kDigitalWidth},      // 4 time and lives
+    {kDigital, 19, 0xFFFFFF, true, false, kDigitalWidth},      // 5 level
+    {kDigital, 14, 0x0B27D2, true, false, kDigitalWidth},      // 6 power-up seconds
+    {kSans, 30, 0xFFF100, true, false, 1.0, kQuestionOutline}, // 7 questions
     {"DejaVu Sans", 30, 0x0B27D2, true},
     {kSans, 30, 0xFFF100, false},
-    {kSans, 26, 0xFFF100, false}, // 10 clear-table question
+    {kSans, 26, 0xFFF100, true, false, 1.0, kQuestionOutline}, // 10 clear-table question
     {"Liberation Serif", 30, 0x2D5BF0, true},
-    {kSans, 24, 0xFFF100, false},                 // 12 name entry, send question
-    {kSans, 30, 0xFFF100, true, true, 1.0, true}, // 13 notices over the race
+    {kSans, 24, 0xFFF100, true, false, 1.0, kQuestionOutline}, // 12 name entry, send question
+    {kSans, 30, 0xFFF100, true, true, 1.0, kNoticeOutline},    // 13 notices over the race
 }};
 
 } // namespace
@@ -210,13 +211,13 @@ void PreviewCanvas::Text(int slot, const std::string& text, double x, double y, 
     cairo_font_extents(cr, &fe);
     double left = centred ? std::trunc(x - TextWidth(slot, text) / 2) : x;
     // The game places text by the top of its cell, cairo by the baseline.
-    if (GameFontSlot(slot).Outlined) {
+    if (const double outline = GameFontSlot(slot).Outline; outline > 0) {
         cairo_save(cr);
         cairo_set_source_rgb(cr, (kOutlineColour >> 16) / 255.0, (kOutlineColour >> 8 & 0xFF) / 255.0,
                              (kOutlineColour & 0xFF) / 255.0);
-        cairo_set_line_width(cr, 2 * kOutlinePx);
+        cairo_set_line_width(cr, 2 * outline);
         cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-        for (double shift : {kOutlinePx, 0.0}) {
+        for (double shift : {outline, 0.0}) {
             cairo_move_to(cr, left + shift, y + fe.ascent + shift);
             cairo_text_path(cr, text.c_str());
             cairo_fill_preserve(cr);
@@ -226,6 +227,16 @@ void PreviewCanvas::Text(int slot, const std::string& text, double x, double y, 
     }
     cairo_move_to(cr, left, y + fe.ascent);
     cairo_show_text(cr, text.c_str());
+}
+
+void PreviewCanvas::Shade(double x, double y, double w, double h, uint32_t colour, double alpha) {
+    cairo_t* cr = cr_.get();
+    cairo_save(cr);
+    cairo_set_source_rgba(cr, (colour >> 16 & 0xFF) / 255.0, (colour >> 8 & 0xFF) / 255.0,
+                          (colour & 0xFF) / 255.0, alpha);
+    cairo_rectangle(cr, x, y, w, h);
+    cairo_fill(cr);
+    cairo_restore(cr);
 }
 
 void PreviewCanvas::Save(const std::filesystem::path& file) {

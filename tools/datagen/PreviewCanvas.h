@@ -42,7 +42,7 @@ struct FontSlot {
     bool Bold;
     bool Italic = false;
     double WidthScale = 1.0; // the read-outs' digital face is drawn condensed
-    bool Outlined = false;   // a dark rim and shadow, for text over the race
+    double Outline = 0;      // a dark rim and shadow this wide, for text over busy pictures
 };
 const FontSlot& GameFontSlot(int slot);
 
@@ -58,6 +58,8 @@ class PreviewCanvas {
     // The needle: the pivot (centerX × width, centerY × height) lands on (x, y); angle in 1/256 turns.
     void DrawRotated(const PictureSet& set, const std::string& name, double x, double y, double centerX,
                      double centerY, int angle);
+    // Mixes colour over the box by alpha (0..1), as the game dims what lies behind a question.
+    void Shade(double x, double y, double w, double h, uint32_t colour, double alpha);
     int Width(const PictureSet& set, const std::string& name) const;
     int Height(const PictureSet& set, const std::string& name) const;
 

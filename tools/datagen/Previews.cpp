@@ -11,6 +11,8 @@ constexpr int kButtonColumnX = 556;
 constexpr std::array<int, 5> kMenuButtonY{114, 174, 237, 299, 361};
 constexpr int kExitButtonY = 423;
 constexpr std::array<const char*, 6> kCaptions{"StartC", "OptionsC", "HSC", "HelpC", "VisitWWWC", "ExitC"};
+// A question over the menus sits on the sub-screens' middle, beside the button column.
+constexpr int kMenuQuestionCentreX = 282;
 
 // The main menu after its intro; button 1..6 highlighted, 0 for none.
 void DrawMainMenu(PreviewCanvas& c, const PictureSet& s, int active, bool showCaption) {
@@ -39,11 +41,25 @@ void DrawMenuColumn(PreviewCanvas& c, const PictureSet& s, int menuButton) {
     c.Draw(s, menuButton == 6 ? "MM_ExitActive" : "MM_ExitInactive", kButtonColumnX, kExitButtonY);
 }
 
-void DrawQuestion(PreviewCanvas& c, const PictureSet& windowSet, const PictureSet& menu, int yesX, int yesY,
-                  int noX, int noY, bool yesActive) {
-    c.Draw(windowSet, "Window", 210, 200);
-    c.Draw(menu, "YesButton", yesX, yesY, yesActive ? 0 : 1);
-    c.Draw(menu, "NoButton", noX, noY, yesActive ? 1 : 0);
+} // namespace
+
+void DimBehindQuestion(PreviewCanvas& c, double left, double right) {
+    c.Shade(left, 0, right - left, 600, 0x081430, 120.0 / 255);
+}
+
+void DrawQuestionWindow(PreviewCanvas& c, const PictureSet& windowSet, int centreX) {
+    c.Draw(windowSet, "Window", centreX - c.Width(windowSet, "Window") / 2,
+           300 - c.Height(windowSet, "Window") / 2);
+}
+
+namespace {
+
+// The exit and clear-table questions: the menu dimmed, the window and its buttons over it.
+void DrawMenuQuestion(PreviewCanvas& c, const PictureSet& s) {
+    DimBehindQuestion(c, 0, 800);
+    DrawQuestionWindow(c, s, kMenuQuestionCentreX);
+    c.Draw(s, "YesButton", kMenuQuestionCentreX - 85, 344, 1);
+    c.Draw(s, "NoButton", kMenuQuestionCentreX + 22, 344, 0);
 }
 
 void Options(const PictureSet& s, const std::filesystem::path& dir, std::set<std::string>& missing,
@@ -70,14 +86,17 @@ void HighScores(const PictureSet& s, const std::filesystem::path& dir, std::set<
                 bool clearQuestion) {
     PreviewCanvas c;
     DrawSubScreenBase(c, s, "HSB");
-    c.Draw(s, "ClearHS", 265, 488, clearQuestion ? 1 : 0);
+    // "Clear table" on the centre line of "World high scores" below it.
+    c.Draw(s, "ClearHS", 208, 488, clearQuestion ? 1 : 0);
     c.Draw(s, "ViewHS", 148, 530, clearQuestion ? 0 : 1);
     DrawMenuColumn(c, s, 3);
     if (clearQuestion) {
-        DrawQuestion(c, s, s, 315, 344, 422, 344, false);
-        c.Text(10, "Do you want to clear", 400, 237, true);
-        c.Text(10, "the High Score Table?", 400, 287, true);
+        DrawMenuQuestion(c, s);
+        c.Text(10, "Do you want to clear", kMenuQuestionCentreX, 237, true);
+        c.Text(10, "the High Score Table?", kMenuQuestionCentreX, 287, true);
     } else {
+        for (int n = 1; n <= 3; ++n)
+            c.Draw(s, "Medals", 30, 124 + 32 * n, n - 1);
         // Widest names the game accepts, and the default entries.
         const std::array<const char*, 10> names{"WWWWWWWWWW", "Marguerite", "ANONYMOUS", "ANONYMOUS",
                                                 "Jo",         "ANONYMOUS",  "ANONYMOUS", "MMMMMMMMMM",
@@ -113,8 +132,8 @@ void WriteMenuPreviews(const PictureSet& s, const std::filesystem::path& dir,
     {
         PreviewCanvas c;
         DrawMainMenu(c, s, 6, true);
-        DrawQuestion(c, s, s, 315, 344, 422, 344, false);
-        c.Text(7, "Exit the game?", 400, 257, true);
+        DrawMenuQuestion(c, s);
+        c.Text(7, "Exit the game?", kMenuQuestionCentreX, 257, true);
         c.Save(dir / "exit_question.png");
         missing.insert(c.Missing().begin(), c.Missing().end());
     }

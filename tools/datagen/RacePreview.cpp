@@ -92,7 +92,7 @@ void DrawPanels(PreviewCanvas& c, const PictureSet& r, int level, int score, int
         c.Draw(r, "None", 710, 426);
     if (!held.empty())
         c.Text(6, std::to_string(powerSeconds), 771 - 4 * xd(powerSeconds), 419);
-    c.DrawRotated(r, "Pointer", 745, 576, 17.0 / 19, 4.0 / 7, speedAngle);
+    c.DrawRotated(r, "Pointer", 745, 558, 17.0 / 19, 4.0 / 7, speedAngle);
 }
 
 void Scenery(PreviewCanvas& c, const PictureSet& r, int scroll) {
@@ -191,7 +191,8 @@ void WriteRacePreviews(const PictureSet& r, const PictureSet& menu, const std::f
             DrawPanels(c, r, 3, 8640, 142, 2, nullptr, 0, 0);
             switch (o.kind) {
             case 0:
-                c.Draw(r, "Window", 210, 200);
+                DimBehindQuestion(c, 127, 661);
+                DrawQuestionWindow(c, r, 400);
                 c.Draw(menu, "YesButton", 307, 340, 1);
                 c.Draw(menu, "NoButton", 414, 340, 0);
                 c.Text(7, "Finish race?", 400, 257, true);
@@ -204,7 +205,8 @@ void WriteRacePreviews(const PictureSet& r, const PictureSet& menu, const std::f
                 c.Text(13, "Try again, please!", 400, 307, true);
                 break;
             case 3: {
-                c.Draw(r, "Window", 210, 200);
+                DimBehindQuestion(c, 127, 661);
+                DrawQuestionWindow(c, r, 400);
                 c.Text(12, "Your score is 8640", 400, 248, true);
                 c.Text(12, "Please, enter your name:", 400, 290, true);
                 const std::string name = "Marguerite";
@@ -213,12 +215,13 @@ void WriteRacePreviews(const PictureSet& r, const PictureSet& menu, const std::f
                 break;
             }
             default:
-                c.Draw(r, "Window", 210, 200);
+                DimBehindQuestion(c, 127, 661);
+                DrawQuestionWindow(c, r, 400);
                 c.Draw(menu, "YesButton", 315, 344, 0);
                 c.Draw(menu, "NoButton", 422, 344, 1);
-                c.Text(12, "Send the result", 400, 237, true);
-                c.Text(12, "to the World's", 400, 267, true);
-                c.Text(12, "Highscores page?", 400, 297, true);
+                c.Text(12, "Send the result", 400, 222, true);
+                c.Text(12, "to the World's", 400, 260, true);
+                c.Text(12, "Highscores page?", 400, 298, true);
                 break;
             }
             Save(c, dir / o.file, missing);

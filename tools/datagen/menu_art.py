@@ -363,17 +363,14 @@ def yes_no():
         item(name, fname, w, h, opts=f'matte={NAVY2}')
 
 def window():
-    w, h = 380, 200
+    # Room around the longest texts ("Please, enter your name:" in bold), so the gold rim runs all
+    # the way round; the game dims what lies behind it.
+    w, h = 470, 236
     defs = grad('wn', '#1a3566', '#0c1d40')
-    # The longest texts ("Please, enter your name:") are almost as wide as the window, so the
-    # gold rim keeps to the corners and leaves the sides open between Y 34 and 166.
-    defs += ('<clipPath id="corners">'
-             f'<rect x="0" y="0" width="{w}" height="34"/><rect x="0" y="{h-34}" width="{w}" height="34"/>'
-             f'<rect x="44" y="0" width="{w-88}" height="{h}"/></clipPath>')
     body = (f'<rect x="0" y="0" width="{w}" height="{h}" rx="20" fill="{NAVY}"/>'
             f'<rect x="2" y="2" width="{w-4}" height="{h-4}" rx="18" fill="url(#wn)" stroke="{NAVY3}" stroke-width="1.5"/>'
-            f'<rect x="2.5" y="2.5" width="{w-5}" height="{h-5}" rx="18" fill="none" stroke="{GOLD}" stroke-width="3" clip-path="url(#corners)"/>'
-            f'<path d="M150 20 q10 -6 20 0 t20 0 t20 0 t20 0" fill="none" stroke="{SKY}" stroke-width="2.5" stroke-linecap="round"/>')
+            f'<rect x="2.5" y="2.5" width="{w-5}" height="{h-5}" rx="18" fill="none" stroke="{GOLD}" stroke-width="3"/>'
+            f'<path d="M{w/2 - 40:g} 20 q10 -6 20 0 t20 0 t20 0 t20 0" fill="none" stroke="{SKY}" stroke-width="2.5" stroke-linecap="round"/>')
     write('window.svg', svg(w, h, body, defs))
     item('Window', 'window.svg', opts=f'matte={WATER}')
 
@@ -382,8 +379,9 @@ def cursor():
     item('Cursor', 'cursor.svg')
 
 # ---------------------------------------------------------------- options rows
-ROW_W, ROW_H = 526, 46
-ROW_X0, ROW_X1 = 8, ROW_W - 10  # the row's rounded box
+# Wide enough that ten of the widest letters and the cursor after them stay inside the Info field.
+ROW_W, ROW_H = 532, 46
+ROW_X0, ROW_X1 = 8, ROW_W - 4  # the row's rounded box
 # The game writes the Info text from screen (265, 357), above the Info row's picture (14, 360),
 # so that row, and its text field, reach up into the options frame, which draws their tops.
 INFO_RISE = 12                                   # the row's box starts this far above its picture
@@ -461,11 +459,17 @@ def hs_frame():
         if i % 2 == 1:
             body += f'<rect x="18" y="{y}" width="{FRAME_W-36}" height="30" rx="6" fill="#d8ecfb"/>'
     body += f'<path d="M356 48 V362" stroke="#b9d7f0" stroke-width="2"/>'
-    # gold, silver and bronze marks beside the first three ranks (rank numbers centre on picture X 50)
-    for i, c in enumerate(['#ffc928', '#c9d3dc', '#d98a45']):
-        body += f'<circle cx="27" cy="{59 + i * 32}" r="7" fill="{c}" stroke="{NAVY}" stroke-width="1.5"/>'
     write('frame_highscores.svg', svg(FRAME_W, h, body, defs))
     item('HSB', 'frame_highscores.svg', opts=f'matte={BG_WATER}')
+
+def medals():
+    # Gold, silver and bronze beside the first three ranks. The game draws them with the rows'
+    # text, so that what hides the rows (the clear question) hides the medals too.
+    body = ''
+    for i, c in enumerate(['#ffc928', '#c9d3dc', '#d98a45']):
+        body += f'<circle cx="{9 + 18 * i}" cy="9" r="7" fill="{c}" stroke="{NAVY}" stroke-width="1.5"/>'
+    write('medals.svg', svg(54, 18, body))
+    item('Medals', 'medals.svg', 18, 18, opts='matte=#eaf5ff')
 
 def boat_frame():
     h = 450
@@ -625,7 +629,7 @@ def boat_cards():
 
 # ---------------------------------------------------------------- run
 background(); up_panel(); down_panel(); main_buttons(); captions()
-options_frame(); option_rows(); hs_frame(); small_buttons()
+options_frame(); option_rows(); hs_frame(); medals(); small_buttons()
 help_page(1, 'Controls', help1()); help_page(2, 'Pickups', help2()); help_page(3, 'Hazards', help3())
 boat_frame(); boat_cards(); window(); yes_no(); cursor()
 

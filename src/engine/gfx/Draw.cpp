@@ -347,6 +347,20 @@ void RunCoverage(TDirectDrawSurface& dest, int x, int y, const uint8_t* coverage
     }
 }
 
+void RunShade(TDirectDrawSurface& dest, const TRect& rect, uint16_t color, unsigned amount,
+              const TRect& clip) {
+    const int l = std::max({rect.Left, 0, clip.Left}), t = std::max({rect.Top, 0, clip.Top});
+    const int r = std::min({rect.Right, dest.Width(), clip.Right}),
+              b = std::min({rect.Bottom, dest.Height(), clip.Bottom});
+    if (amount == 0 || l >= r)
+        return;
+    for (int row = t; row < b; ++row) {
+        uint16_t* dp = dest.DrawRow(row);
+        for (int col = l; col < r; ++col)
+            dp[col] = Blend565(dp[col], color, amount);
+    }
+}
+
 void RunFill(TDirectDrawSurface& dest, uint16_t pixel, const TRect& clip) {
     if (dest.Empty())
         return;
@@ -381,7 +395,7 @@ bool SameDrawOp(const TDrawOp& a, const uint8_t* aData, const TDrawOp& b, const 
     if (a.Kind != b.Kind || a.Transparent != b.Transparent || a.Pixel != b.Pixel || a.Key != b.Key ||
         a.Source != b.Source || a.SourceStamp != b.SourceStamp || !(a.Rect == b.Rect) || a.X != b.X ||
         a.Y != b.Y || a.Width != b.Width || a.Height != b.Height || a.Angle != b.Angle ||
-        a.CenterX != b.CenterX || a.CenterY != b.CenterY || a.DataSize != b.DataSize)
+        a.CenterX != b.CenterX || a.CenterY != b.CenterY || a.Amount != b.Amount || a.DataSize != b.DataSize)
         return false;
     return a.DataSize == 0 || std::memcmp(aData + a.DataOffset, bData + b.DataOffset, a.DataSize) == 0;
 }
@@ -406,6 +420,9 @@ void RunDrawOp(TDirectDrawSurface& dest, const TDrawOp& op, const uint8_t* data,
         RunCoverage(dest, op.X, op.Y, data ? data + op.DataOffset : nullptr, op.Width, op.Height, op.Pixel,
                     c);
         break;
+    case TDrawOp::TKind::Shade:
+        RunShade(dest, op.Rect, op.Pixel, op.Amount, c);
+        break;
     }
 }
 
@@ -417,6 +434,7 @@ bool DrawOpBounds(const TDirectDrawSurface& dest, const TDrawOp& op, TRect& boun
         bounds = whole;
         return !whole.Empty();
     case TDrawOp::TKind::FillRect:
+    case TDrawOp::TKind::Shade:
         bounds = TRect{std::max(op.Rect.Left, 0), std::max(op.Rect.Top, 0),
                        std::min(op.Rect.Right, dest.Width()), std::min(op.Rect.Bottom, dest.Height())};
         return !bounds.Empty();
@@ -485,6 +503,18 @@ void FillRect(TDirectDrawSurface& dest, const TRect& rect, uint16_t pixel) {
     op.Kind = TDrawOp::TKind::FillRect;
     op.Rect = rect;
     op.Pixel = pixel;
+    if (!dest.PutOff(op))
+        RunDrawOp(dest, op, nullptr);
+}
+
+void ShadeRect(TDirectDrawSurface& dest, const TRect& rect, uint16_t color, uint8_t amount) {
+    if (amount == 0)
+        return;
+    TDrawOp op;
+    op.Kind = TDrawOp::TKind::Shade;
+    op.Rect = rect;
+    op.Pixel = color;
+    op.Amount = amount;
     if (!dest.PutOff(op))
         RunDrawOp(dest, op, nullptr);
 }

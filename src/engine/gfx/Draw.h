@@ -18,6 +18,10 @@ void DrawSurfaceRotated(TDirectDrawSurface& dest, int x, int y, int width, int h
 // Fills rect (clipped to dest) with a raw pixel value.
 void FillRect(TDirectDrawSurface& dest, const TRect& rect, uint16_t pixel);
 
+// Mixes colour into every pixel of rect (clipped to dest) by amount: 0 leaves the pixels, 255
+// sets them; what lies beneath still shows through (a dimmed or tinted backdrop).
+void ShadeRect(TDirectDrawSurface& dest, const TRect& rect, uint16_t color, uint8_t amount);
+
 // Mixes colour into dest through a coverage mask of width × height bytes (0 leaves a pixel,
 // 255 sets it) placed with its top-left corner at (x, y), clipped to dest.
 void DrawCoverage(TDirectDrawSurface& dest, int x, int y, const uint8_t* coverage, int width, int height,

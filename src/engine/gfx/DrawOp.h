@@ -9,14 +9,15 @@ class TDirectDrawSurface;
 // One drawing operation on a surface, with everything its result depends on: two operations
 // that are Same draw the same pixels onto the same surface.
 struct TDrawOp {
-    enum class TKind : uint8_t { Fill, FillRect, Copy, Rotated, Coverage };
+    enum class TKind : uint8_t { Fill, FillRect, Copy, Rotated, Coverage, Shade };
     TKind Kind = TKind::Fill;
     bool Transparent = false;
-    uint16_t Pixel = 0; // Fill, FillRect: the value; Coverage: the colour
+    uint16_t Pixel = 0; // Fill, FillRect: the value; Coverage, Shade: the colour
+    uint8_t Amount = 0; // Shade: how far each pixel goes towards the colour, 0..255
     uint16_t Key = 0;   // the source's colour key
     const TDirectDrawSurface* Source = nullptr;
     uint64_t SourceStamp = 0; // the source's content (TDirectDrawSurface::Stamp)
-    TRect Rect;               // FillRect: where; Copy, Rotated: the source rectangle
+    TRect Rect;               // FillRect, Shade: where; Copy, Rotated: the source rectangle
     int X = 0;
     int Y = 0;
     int Width = 0; // Rotated: the scaled size; Coverage: the mask's size

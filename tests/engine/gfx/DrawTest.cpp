@@ -177,4 +177,23 @@ TEST(FillRect, ClipsToTheSurface) {
     EXPECT_EQ(dest.PixelAt(2, 9), 7);
 }
 
+// A shade mixes its colour in by its amount and keeps what lies beneath; outside its rectangle,
+// and with amount 0, nothing changes.
+TEST(ShadeRect, MixesItsColourInWithinTheClippedRectangle) {
+    TDirectDrawSurface dest(20, 10);
+    const uint16_t white = 0xFFFF;
+    dest.Fill(white);
+    ShadeRect(dest, TRect{-5, -5, 10, 4}, 0x0000, 128);
+    const uint16_t half = dest.PixelAt(0, 0);
+    EXPECT_EQ(half >> 11, 15) << "red halfway to black";
+    EXPECT_EQ((half >> 5) & 63, 31) << "green halfway to black";
+    EXPECT_EQ(dest.PixelAt(9, 3), half);
+    EXPECT_EQ(dest.PixelAt(10, 3), white);
+    EXPECT_EQ(dest.PixelAt(9, 4), white);
+    ShadeRect(dest, TRect{0, 0, 20, 10}, 0x0000, 0);
+    EXPECT_EQ(dest.PixelAt(15, 8), white);
+    ShadeRect(dest, TRect{0, 0, 20, 10}, 0x001F, 255);
+    EXPECT_EQ(dest.PixelAt(15, 8), 0x001F);
+}
+
 } // namespace

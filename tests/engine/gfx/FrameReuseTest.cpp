@@ -179,7 +179,7 @@ TEST(FrameReuse, TheChangesFoundCoverEveryChangedPixel) {
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     std::vector<TPlaced> scene;
     for (int i = 0; i < 12; ++i)
-        scene.push_back(TPlaced{pick(0, 4), pick(-10, kW), pick(-10, kH), pick(0, 255)});
+        scene.push_back(TPlaced{pick(0, 5), pick(-10, kW), pick(-10, kH), pick(0, 255)});
     auto frameOf = [&](const std::vector<TPlaced>& placed) -> TFrame {
         return [placed, &mask](TDirectDrawSurface& s, TSources& sources) {
             // Every frame begins by covering the surface: a fill, or the opaque picture.
@@ -201,6 +201,10 @@ TEST(FrameReuse, TheChangesFoundCoverEveryChangedPixel) {
                     break;
                 case 3:
                     FillRect(s, Bounds(p.X, p.Y, 6, 5), static_cast<uint16_t>(p.A * 97));
+                    break;
+                case 5:
+                    ShadeRect(s, Bounds(p.X, p.Y, 14, 9), static_cast<uint16_t>(p.A * 59),
+                              static_cast<uint8_t>(p.A));
                     break;
                 default:
                     DrawCoverage(s, p.X, p.Y, mask, 4, 3, static_cast<uint16_t>(p.A * 131));
@@ -225,10 +229,10 @@ TEST(FrameReuse, TheChangesFoundCoverEveryChangedPixel) {
                 p.A = pick(0, 255);
                 break;
             case 2:
-                p.Kind = pick(0, 4);
+                p.Kind = pick(0, 5);
                 break;
             case 3:
-                scene.push_back(TPlaced{pick(0, 4), pick(-10, kW), pick(-10, kH), pick(0, 255)});
+                scene.push_back(TPlaced{pick(0, 5), pick(-10, kW), pick(-10, kH), pick(0, 255)});
                 break;
             default:
                 if (scene.size() > 2)

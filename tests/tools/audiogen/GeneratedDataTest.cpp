@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <set>
 #include <sys/wait.h>
@@ -261,4 +262,41 @@ TEST_F(GeneratedData, LoudestEffectOverTheRaceMusicNeverReachesTheClamp) {
         mixedPeak = std::max(mixedPeak, std::abs(static_cast<int>(v)));
     EXPECT_GE(mixedPeak, std::abs(music.Stereo[musicPeak])) << "the effect was not heard over the music";
     EXPECT_LT(mixedPeak, 32767);
+}
+
+// The small effects (a button, the pick-ups) are short: what the ear weighs is their loudest
+// moment, against the race music's level over the whole pass and against its loudest moments.
+TEST_F(GeneratedData, SmallEffectsReadClearlyOverTheRaceMusic) {
+    ASSERT_TRUE(SoundsOk && RaceOk) << Stderr();
+    auto played = PlayXm(ReadFile(Dir / "Music/Race.xm"), 300, true);
+    ASSERT_TRUE(played.Loaded) << played.Error;
+    const double musicRms =
+        std::hypot(Measure(played.Stereo, 0, 2).Rms, Measure(played.Stereo, 1, 2).Rms) / std::sqrt(2.0);
+    double musicLoudest = 0;
+    for (size_t side = 0; side < 2; ++side) {
+        std::vector<float> f;
+        for (size_t i = side; i < played.Stereo.size(); i += 2)
+            f.push_back(played.Stereo[i]);
+        musicLoudest = std::max<double>(musicLoudest, audiogen::LoudestWindowRms(f, DeviceRate / 20));
+    }
+    ASSERT_GT(musicRms, 0);
+    std::cout << "race music: " << Db(musicRms / FullScale) << " dBFS RMS, loudest 50 ms "
+              << Db(musicLoudest / FullScale) << " dBFS\n";
+    const std::set<std::string> small = {"B_Act", "Bonus", "BonusLost", "Money"};
+    int found = 0;
+    for (const auto& item : ReadWaveArchive((Dir / "Res/Sounds.dxw").string())) {
+        if (!small.count(item.Name))
+            continue;
+        ++found;
+        SCOPED_TRACE(item.Name);
+        auto wave = audiogen::ParseWaveFile(item.Wave);
+        std::vector<float> f(wave.Samples.begin(), wave.Samples.end());
+        const double loudest = audiogen::LoudestWindowRms(f, static_cast<size_t>(wave.SampleRate / 20));
+        std::cout << item.Name << ": loudest 50 ms " << Db(loudest / FullScale) << " dBFS, "
+                  << Db(loudest / musicRms) << " dB over the music's RMS, peak "
+                  << Measure(wave.Samples).PeakDbfs << " dBFS\n";
+        EXPECT_GE(Db(loudest / musicRms), 4.0);
+        EXPECT_GE(loudest, musicLoudest);
+    }
+    EXPECT_EQ(found, static_cast<int>(small.size()));
 }
