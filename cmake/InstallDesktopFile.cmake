@@ -1,7 +1,7 @@
 # Runs at install time: writes the desktop file with the launcher's absolute path, taken
 # from the prefix that this install uses. Set before it: SPRAYDASH_DESKTOP_IN,
-# SPRAYDASH_BINDIR, SPRAYDASH_APPDIR (both relative to the prefix).
-set(_launcher "${CMAKE_INSTALL_PREFIX}/${SPRAYDASH_BINDIR}/spraydash")
+# SPRAYDASH_LAUNCHER_DIR, SPRAYDASH_APPDIR (both relative to the prefix).
+set(_launcher "${CMAKE_INSTALL_PREFIX}/${SPRAYDASH_LAUNCHER_DIR}/spraydash")
 # Inside a quoted Exec argument \ " ` $ take a backslash, and % is doubled.
 string(REGEX REPLACE "([\\\\\"`$])" "\\\\\\1" _launcher "${_launcher}")
 string(REPLACE "%" "%%" _launcher "${_launcher}")

@@ -13,6 +13,7 @@ packages=(
     wmctrl desktop-file-utils openbox
     libboost-dev libsqlite3-dev libcli11-dev chromium wrk nginx xdg-utils
     libpqxx-dev postgresql haproxy
+    lintian appstream man-db
 )
 
 missing=()
