@@ -1,6 +1,7 @@
 # Debian packages: `cpack -G DEB` in the build folder makes both at once,
 #   spraydash_<version>_<arch>.deb         the game (component "game")
 #   spraydash-scores_<version>_<arch>.deb  the world score server and its systemd unit ("server")
+# A description's lines go in unindented (CPack indents them), a lone "." between paragraphs.
 # Their library dependencies are computed by dpkg-shlibdeps from the programs themselves.
 set(CPACK_PACKAGE_NAME spraydash)
 set(CPACK_PACKAGE_VENDOR "The Spraydash developers")
@@ -29,14 +30,14 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_DEBIAN_GAME_PACKAGE_NAME spraydash)
 set(CPACK_DEBIAN_GAME_PACKAGE_SECTION games)
 set(CPACK_COMPONENT_GAME_DESCRIPTION "arcade boat race up a river against the clock
- Pick one of three boats and race up a river that scrolls down the window,
- level after level against the clock: throttle, brake and steer between the
- banks, jump from ramps, pick up a gun, a shield and an engine boost from
- floating boxes, collect points, and keep clear of trees, weeds, flags,
- fishers, bridges, a crossing ship and traffic both ways.
- .
- Three lives, a table of the ten best scores, and an optional world list of
- results. Played with the keyboard, the mouse or a joystick.")
+Pick one of three boats and race up a river that scrolls down the window,
+level after level against the clock: throttle, brake and steer between the
+banks, jump from ramps, pick up a gun, a shield and an engine boost from
+floating boxes, collect points, and keep clear of trees, weeds, flags,
+fishers, bridges, a crossing ship and traffic both ways.
+.
+Three lives, a table of the ten best scores, and an optional world list of
+results. Played with the keyboard, the mouse or a joystick.")
 # The game draws its texts in these faces (matched through fontconfig); opening web pages
 # from its menus goes through xdg-open.
 set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS "fonts-liberation2, fonts-dseg, fonts-dejavu-core")
@@ -45,14 +46,14 @@ set(CPACK_DEBIAN_GAME_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_SERVER_PACKAGE_NAME spraydash-scores)
 set(CPACK_DEBIAN_SERVER_PACKAGE_SECTION net)
 set(CPACK_COMPONENT_SERVER_DESCRIPTION "world high-score server for the Spraydash boat race
- Stores the results that Spraydash players send after a race and serves the
- world high-score page, a JSON interface, a health check and metrics over
- HTTP, from an SQLite file or a PostgreSQL database that several servers
- share.
- .
- This package runs it as a hardened systemd service on 127.0.0.1:8080, for a
- reverse proxy in front of it, keeping the results in
- /var/lib/spraydash-scores.")
+Stores the results that Spraydash players send after a race and serves the
+world high-score page, a JSON interface, a health check and metrics over
+HTTP, from an SQLite file or a PostgreSQL database that several servers
+share.
+.
+This package runs it as a hardened systemd service on 127.0.0.1:8080, for a
+reverse proxy in front of it, keeping the results in
+/var/lib/spraydash-scores.")
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/packaging/deb/postinst
     ${PROJECT_SOURCE_DIR}/packaging/deb/prerm
