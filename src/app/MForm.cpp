@@ -10,6 +10,7 @@
 #include "engine/archive/ArchiveErrors.h"
 #include "engine/audio/GameSound.h"
 #include "engine/audio/ModulePlayer.h"
+#include "engine/audio/SoundMixer.h"
 #include "engine/audio/WaveCollection.h"
 #include "engine/display/GameDraw.h"
 #include "engine/display/GameImageList.h"
@@ -25,6 +26,7 @@
 #include "net/HttpClient.h"
 #include "race/Race.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -36,8 +38,9 @@ constexpr int kPlayerNameTypedLimit = 12;
 constexpr size_t kPlayerNameMax = THighScoreTable::kNameMax;
 constexpr const char* kPlayUrlFile = "play.url";
 
-// The form's keyboard assignment: state → up to three virtual keys.
-void AssignKeys(TGameKeyboard& keyboard) {
+// The form's keyboard assignment: state → up to three virtual keys. The race's keys may be
+// rebound in the comforts' file: a rebound key takes the state's slots alone.
+void AssignKeys(TGameKeyboard& keyboard, const TComforts& comforts) {
     keyboard.Assigns = {};
     keyboard.Assigns[isUp] = {vk::Up, 0, vk::Numpad8};
     keyboard.Assigns[isDown] = {vk::Down, 0, 0};
@@ -52,7 +55,22 @@ void AssignKeys(TGameKeyboard& keyboard) {
     keyboard.Assigns[InputButton(7)] = {'N', 0, 0};
     keyboard.Assigns[InputButton(8)] = {vk::Space, 0, 0};
     keyboard.Assigns[InputButton(9)] = {vk::Return, 0, 0};
+    const int rebound[TComforts::kRaceKeys] = {isUp, isDown, isLeft, isRight, InputButton(8)};
+    for (int k = 0; k < TComforts::kRaceKeys; ++k) {
+        if (int key = comforts.RaceKeys[static_cast<size_t>(k)]) {
+            keyboard.Assigns[rebound[k]] = {key, 0, 0};
+        }
+    }
 }
+
+// Comfort keys, on every screen: window size, full-screen scaling, volumes.
+constexpr int kEffectsDown = vk::F1 + 6; // F7
+constexpr int kEffectsUp = vk::F1 + 7;   // F8
+constexpr int kMusicDown = vk::F1 + 8;   // F9
+constexpr int kMusicUp = vk::F1 + 9;     // F10
+constexpr uint32_t kNoticeShownMs = 1500;
+constexpr int kNoticeFont = 3;
+constexpr int kNoticeY = 6;
 
 bool IsFullScreenChord(const TPlatformEvent& event) {
     return (event.VirtualKey == vk::Return && event.Alt) || event.VirtualKey == vk::F11;
@@ -81,7 +99,7 @@ TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), 
 
     m_input = std::make_unique<TGameInput>(&m_platform);
     m_input->ActiveOnly = true;
-    AssignKeys(m_input->Keyboard);
+    AssignKeys(m_input->Keyboard, TComforts{});
 
     m_sound = std::make_unique<TGameSound>(&m_platform);
     m_waveList = std::make_unique<TGameWaveList>(m_sound.get());
@@ -143,12 +161,14 @@ void TMForm::FormCreate() {
 
     m_menus->LoadHighScores();
     m_menus->LoadOptions();
+    m_menus->LoadComforts();
     if (!m_menus->TableCheckMatches()) {
         m_menus->RejectLoadedTable();
     }
     m_menus->TellStartProblems();
     m_created = true;
     m_timer->SetApplicationActive(m_platform.HasFocus(), m_platform.Ticks());
+    ApplyComforts();
     ApplyDisplayMode();
 
     m_shell.PausePressed = m_shell.PausePrev = false;
@@ -288,6 +308,9 @@ void TMForm::HandleEvent(const TPlatformEvent& event) {
             if (!event.Repeat) {
                 FormKeyDown(vk::Return, true, false);
             }
+            break;
+        }
+        if (ComfortKey(event)) {
             break;
         }
         FormKeyDown(event.VirtualKey, event.Alt, event.Repeat);
@@ -576,6 +599,7 @@ void TMForm::ExitGame() {
 void TMForm::ShutDown() {
     std::string failures = SaveQuietly([this] { m_menus->SaveOptions(); });
     failures += SaveQuietly([this] { m_menus->SaveHighScores(); });
+    failures += SaveQuietly([this] { m_menus->SaveComforts(); });
     m_saveFailed = !failures.empty();
     if (m_saveFailed) {
         const std::string text =
@@ -589,6 +613,75 @@ void TMForm::ShutDown() {
         }
     }
     m_terminated = true;
+}
+
+void TMForm::ApplyComforts() {
+    const TComforts& c = m_menus->Comforts;
+    {
+        TMixerLock lock(m_sound->Mixer());
+        m_sound->Mixer().SetLevel(TMixerGroup::Music, c.MusicVolume);
+        m_sound->Mixer().SetLevel(TMixerGroup::Effects, c.EffectsVolume);
+    }
+    AssignKeys(m_input->Keyboard, c);
+    m_platform.SetSharpFullScreen(c.SharpFullScreen);
+    m_platform.SetWindowScale(c.WindowScale);
+    m_frame->SetOverlay([this] { DrawComfortNotice(); });
+}
+
+bool TMForm::ComfortKey(const TPlatformEvent& event) {
+    if (!m_created || event.Repeat) {
+        return false;
+    }
+    TComforts& c = m_menus->Comforts;
+    auto step = [](int& volume, int by) { volume = std::clamp(volume + by, 0, 100); };
+    std::string notice;
+    switch (event.VirtualKey) {
+    case kEffectsDown:
+    case kEffectsUp:
+        step(c.EffectsVolume,
+             event.VirtualKey == kEffectsUp ? TComforts::kVolumeStep : -TComforts::kVolumeStep);
+        notice = "Effects " + std::to_string(c.EffectsVolume) + " %";
+        break;
+    case kMusicDown:
+    case kMusicUp:
+        step(c.MusicVolume, event.VirtualKey == kMusicUp ? TComforts::kVolumeStep : -TComforts::kVolumeStep);
+        notice = "Music " + std::to_string(c.MusicVolume) + " %";
+        break;
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+        if (!event.Alt) {
+            return false;
+        }
+        if (event.VirtualKey == '0') {
+            c.SharpFullScreen = !c.SharpFullScreen;
+            notice = c.SharpFullScreen ? "Full screen: sharp pixels" : "Full screen: fit to the screen";
+        } else {
+            c.WindowScale = m_platform.SetWindowScale(event.VirtualKey - '0');
+            notice = "Window " + std::to_string(c.WindowScale) + " \xD7"; // ×
+        }
+        break;
+    default:
+        return false;
+    }
+    ApplyComforts();
+    m_noticeText = notice;
+    m_noticeUntil = m_platform.Ticks() + kNoticeShownMs;
+    SaveQuietly([this] { m_menus->SaveComforts(); });
+    return true;
+}
+
+void TMForm::DrawComfortNotice() {
+    if (m_noticeText.empty()) {
+        return;
+    }
+    if (static_cast<int32_t>(m_platform.Ticks() - m_noticeUntil) >= 0) {
+        m_noticeText.clear();
+        return;
+    }
+    m_text->SetTextFont(kNoticeFont);
+    m_text->DrawText(m_noticeText, kScreenWidth / 2, kNoticeY, true);
 }
 
 void TMForm::SaveBeforeTheDisplayGoes() {

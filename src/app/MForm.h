@@ -87,6 +87,8 @@ class TMForm final : public TGameContext {
     // The display is going away under the game (log-out, a crashed display server): nothing more
     // can be shown, so the files are written now and what failed goes to stderr.
     void SaveBeforeTheDisplayGoes();
+    // Volumes, the race's keys and the window's scaling from the comforts, applied now.
+    void ApplyComforts();
     // What the process ends with: 128 + the signal that ended it, 1 when the files could not be
     // saved at the end, else 0.
     int ExitCode() const;
@@ -136,6 +138,9 @@ class TMForm final : public TGameContext {
     TRace& Race() { return *m_race; }
 
   private:
+    // A comfort key (volumes, window size, full-screen scaling): acted on, noticed briefly, saved.
+    bool ComfortKey(const TPlatformEvent& event);
+    void DrawComfortNotice();
     // Runs a save; what went wrong, a line ending in a line break, or nothing.
     std::string SaveQuietly(const std::function<void()>& save);
 
@@ -145,6 +150,8 @@ class TMForm final : public TGameContext {
     TShellState m_shell;
     TScreenState m_screen;
     bool m_terminated = false;
+    std::string m_noticeText; // a comfort changed, shown over every screen until m_noticeUntil
+    uint32_t m_noticeUntil = 0;
     int m_endSignal = 0;       // the signal that ended the game, if one did
     bool m_saveFailed = false; // the end-of-game save did not get through
     bool m_created = false;    // FormCreate got through loading: there is something to save

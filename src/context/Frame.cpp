@@ -40,6 +40,9 @@ void TFrame::PresentFrame() {
     if (!m_draw.CanDraw()) {
         return;
     }
+    if (m_overlay) {
+        m_overlay();
+    }
     if (m_draw.Surface()->HasCanvas()) {
         m_draw.Surface()->Canvas().Release();
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <utility>
+
 class TDirectDrawSurface;
 class TGameDraw;
 class TGameSpriteEngine;
@@ -23,6 +26,9 @@ class TFrame {
     bool DrawFrame(int lagCount, bool move);
     // Releases the canvas and shows the back surface.
     void PresentFrame();
+    // Drawn over every frame just before it is shown, whatever the screen: a short notice of the
+    // game's own (a volume changed).
+    void SetOverlay(std::function<void()> draw) { m_overlay = std::move(draw); }
     bool CanDraw() const;
     // The back surface; null before the display is ready.
     TDirectDrawSurface* Surface();
@@ -30,4 +36,5 @@ class TFrame {
   private:
     TGameDraw& m_draw;
     TGameSpriteEngine& m_sprites;
+    std::function<void()> m_overlay;
 };

@@ -85,6 +85,16 @@ class IPlatform {
     virtual void SetFullScreen(bool fullScreen) = 0;
     virtual bool IsFullScreen() const = 0;
     virtual bool SaveWindowPlacement() = 0;
+    // The window shows the picture at scale × its size (1, 2, 3), as far as the screen allows, or
+    // (0) at the size that reads well on this screen; returns the scale taken. Back-ends without a window of
+    // their own stay at 1.
+    virtual int SetWindowScale(int scale) {
+        (void)scale;
+        return 1;
+    }
+    // Full screen: the picture at the largest whole factor with bands around (sharp pixels), or
+    // scaled to fill the screen's height or width (fit).
+    virtual void SetSharpFullScreen(bool sharp) { (void)sharp; }
     virtual void RestoreWindowPlacement() = 0;
     virtual bool HasFocus() const = 0; // our window is the foreground window
     virtual bool IsMinimized() const = 0;
