@@ -2,6 +2,7 @@
 
 #include "app/InternetShortcut.h"
 #include "app/Messages.h"
+#include "app/RaceReplays.h"
 #include "app/Screens.h"
 #include "context/Frame.h"
 #include "context/GameAudio.h"
@@ -24,7 +25,10 @@
 #include "menus/TextEdit.h"
 #include "net/HttpClient.h"
 #include "race/Race.h"
+#include "race/RaceData.h"
+#include "replay/ReplayFiles.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -95,6 +99,7 @@ TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), 
     m_messages = std::make_unique<TMessages>(*this);
     m_menus = std::make_unique<TMenus>(*this);
     m_race = std::make_unique<TRace>(*this);
+    m_recorder = std::make_unique<TRaceRecorder>(*this);
 }
 
 TMForm::~TMForm() {
@@ -151,6 +156,9 @@ void TMForm::FormCreate() {
 
     m_scrollBack = new TScrollBackground(*this, "MMBackground");
     m_screens->BuildMainMenu(true, fuNone);
+    if (!m_config.WatchReplayFile.empty()) {
+        WatchReplayFile(m_config.WatchReplayFile);
+    }
 }
 
 void TMForm::FormDestroy() {
@@ -178,6 +186,13 @@ void TMForm::FreeMainMenu() {
 
 void TMForm::StartRace(int32_t boat) {
     m_race->SelectedBoat = boat;
+    if (m_player) {
+        m_race->RaceSeed = m_player->Replay().Seed;
+    } else {
+        // The race's own generator starts from a seed of its own, kept in the replay.
+        m_race->RaceSeed = m_random.Next();
+        m_recorder->RaceStarted(m_race->RaceSeed, boat, EdgesBefore());
+    }
     m_race->StartRace();
 }
 
@@ -259,6 +274,9 @@ void TMForm::ActOnRequestsHeldWhileBusy() {
 }
 
 void TMForm::HandleEvent(const TPlatformEvent& event) {
+    if (m_player && m_player->Watched() && HandleWatchEvent(event)) {
+        return;
+    }
     switch (event.Kind) {
     case TPlatformEventKind::MouseMove:
         MDrawMouseMove(event.X, event.Y);
@@ -335,14 +353,21 @@ void TMForm::MDrawFinalize() {
 void TMForm::MDrawMouseMove(int x, int y) {
     m_shell.MouseX = x;
     m_shell.MouseY = y;
+    const int lit = m_screen.ActiveButton;
     if (m_shell.MessageMode != msgNone) {
         HitTestOverlayButtons(m_shell, m_screen);
     } else {
         HitTestButtons(m_shell, m_screen);
     }
+    if (m_screen.ActiveButton != lit) {
+        RecordEvent(TReplayEventKind::Hover, m_screen.ActiveButton);
+    }
 }
 
 void TMForm::MDrawClick() {
+    if (ClickOnHighScoreRow()) {
+        return;
+    }
     ButtonClick(false);
 }
 
@@ -354,11 +379,42 @@ void TMForm::ReadInputEdges() {
 }
 
 void TMForm::MTimerTimer(int lagCount) {
+    if (m_player && m_player->Watched()) {
+        WatchTick(lagCount);
+    } else {
+        RunTick(lagCount);
+    }
+}
+
+void TMForm::RunTick(int lagCount) {
     m_shell.FramesPerSecond = m_timer->FramesPerSecond();
     m_audio->MusicKeepAlive();
     m_input->Update();
+    // A played race's events come before its tick, as they came between the ticks.
+    const bool played = m_player && m_shell.GameScreen == gsRace;
+    if (played && !m_player->BeginTick(lagCount)) {
+        return;
+    }
+    struct TInTick {
+        bool& Flag;
+        explicit TInTick(bool& flag) : Flag(flag) { Flag = true; }
+        ~TInTick() { Flag = false; }
+    } inTick(m_inTick);
     m_typedText.TickRead([this](int key) { return m_input->Keyboard.KeyDown(key); });
     ReadInputEdges();
+    if (!m_player && m_shell.GameScreen == gsRace) {
+        m_recorder->Tick(RaceInputs() | (m_draw->CanDraw() ? 0 : riNoFrame), lagCount);
+    }
+    struct TPlayedTick {
+        TMForm& Form;
+        bool Played;
+        ~TPlayedTick() {
+            Form.m_frame->LeftOut = false;
+            if (Played && Form.m_player) {
+                Form.m_player->EndTick();
+            }
+        }
+    } playedTick{*this, played};
     if (m_shell.MessageMode == msgExitGame || m_shell.MessageMode == msgClearTable) {
         m_messages->DrawMessages(lagCount);
         return;
@@ -397,6 +453,7 @@ void TMForm::MTimerTimer(int lagCount) {
 
 void TMForm::ButtonClick(bool fromKeyboard) {
     int active = m_screen.ActiveButton;
+    RecordEvent(TReplayEventKind::Click, active);
     if (active == ScreenSlot::MenuYes || active == ScreenSlot::MenuNo) {
         m_audio->PlaySound("B_Act");
     }
@@ -499,9 +556,10 @@ void TMForm::FormKeyUp(int key) {
 
 void TMForm::FormCloseQuery(bool& canClose) {
     canClose = false;
-    if (!m_created || (m_shell.GameScreen == gsRace && m_messages->RaceStepUnderWay())) {
+    if (!TakesEvents() || (m_shell.GameScreen == gsRace && m_messages->RaceStepUnderWay())) {
         return;
     }
+    RecordEvent(TReplayEventKind::CloseRequest, 0);
     m_messages->OpenMessage(msgExitGame);
     if (m_shell.GameScreen == gsRace) {
         m_messages->OpenMessage(msgFinishRace);
@@ -509,7 +567,8 @@ void TMForm::FormCloseQuery(bool& canClose) {
 }
 
 void TMForm::SysCommandMinimize() {
-    if (m_created && m_shell.GameScreen == gsRace && !m_messages->RaceStepUnderWay()) {
+    if (TakesEvents() && m_shell.GameScreen == gsRace && !m_messages->RaceStepUnderWay()) {
+        RecordEvent(TReplayEventKind::Minimize, 0);
         m_messages->OpenMessage(msgPause);
     }
 }
@@ -549,6 +608,10 @@ void TMForm::ExitGame() {
 void TMForm::ShutDown() {
     std::string failures = SaveQuietly([this] { m_menus->SaveOptions(); });
     failures += SaveQuietly([this] { m_menus->SaveHighScores(); });
+    if (failures.empty()) {
+        // Only once the table is on the disk: replays of entries it still lists there stay.
+        m_recorder->PruneTable();
+    }
     if (!failures.empty()) {
         // A player who started the game from the desktop never sees stderr.
         m_platform.ShowWarning(kTitle, "The game could not be saved.\n" + failures +

@@ -75,6 +75,8 @@ class TGameInput {
     TGameJoystick Joystick;
 
     void Update();
+    // States from elsewhere (a replay) in place of the devices' until the next Update.
+    void Replace(const TGameInputStates& states) { m_states = states; }
     const TGameInputStates& States() const { return m_states; }
     bool IsOn(int state) const { return m_states.test(static_cast<size_t>(state)); }
 
