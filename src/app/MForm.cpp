@@ -285,6 +285,11 @@ void TMForm::HandleEvent(const TPlatformEvent& event) {
     case TPlatformEventKind::MouseDblClick:
         MDrawClick();
         break;
+    case TPlatformEventKind::MouseRightClick:
+        // Not a click for the buttons: only the high-score table's rows take it, to watch a replay.
+        MDrawMouseMove(event.X, event.Y);
+        ClickOnHighScoreRow();
+        break;
     case TPlatformEventKind::KeyDown: {
         m_typedText.KeyDown(event.VirtualKey, event.KeySerial, event.Repeat);
         if (IsFullScreenChord(event)) {
@@ -365,9 +370,6 @@ void TMForm::MDrawMouseMove(int x, int y) {
 }
 
 void TMForm::MDrawClick() {
-    if (ClickOnHighScoreRow()) {
-        return;
-    }
     ButtonClick(false);
 }
 

@@ -176,7 +176,8 @@ class TMForm final : public TGameContext {
     // An event between two ticks of a race being recorded (those inside a tick, such as Y or N
     // answering, come again from the tick's inputs).
     void RecordEvent(TReplayEventKind kind, int arg);
-    // Opens a watched replay when a row with one is clicked on the high-score screen.
+    // Watches the replay of the high-score table's row under the pointer, if it has one (a
+    // right click: a left click anywhere clicks the highlighted button, as it always has).
     bool ClickOnHighScoreRow();
     // Started far enough for the window's events to act: the game, or a replay re-run.
     bool TakesEvents() const { return m_created || m_player != nullptr; }

@@ -324,7 +324,7 @@ bool TMForm::HandleWatchEvent(const TPlatformEvent& event) {
 }
 
 bool TMForm::ClickOnHighScoreRow() {
-    if (m_shell.GameScreen != gsHighScores || m_shell.MessageMode != msgNone || m_screen.ActiveButton != 0)
+    if (m_shell.GameScreen != gsHighScores || m_shell.MessageMode != msgNone)
         return false;
     const int x = m_shell.MouseX;
     const int y = m_shell.MouseY;

@@ -5,6 +5,7 @@
 #include "context/Frame.h"
 #include "engine/gfx/Cp1252.h"
 #include "engine/platform/HeadlessPlatform.h"
+#include "race/Race.h"
 
 #include <cstdio>
 
@@ -86,6 +87,7 @@ TReplayVerdict VerifyReplay(std::string_view bytes, const TReplayCheckOptions& o
     TFormConfig config;
     config.DataDir = options.DataDir;
     TMForm form(platform, config);
+    form.Race().OnSoundPlayed = options.OnRaceSound;
     form.StartReplayRun(verdict.Replay, options.Pictures);
     while (!form.ReplayRunOver())
         form.ReplayRunTick();

@@ -3,6 +3,7 @@
 #include "replay/Replay.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,8 @@ struct TReplayCheckOptions {
     std::string DataDir = "Data"; // holds Res/Res1.dxg and Res/Res3.dxg
     // Draw every frame, to check the last picture too (slower; needs the fonts).
     bool Pictures = false;
+    // Called with the name of every effect the race starts (tests follow shots and jumps by it).
+    std::function<void(std::string_view)> OnRaceSound;
 };
 
 struct TReplayVerdict {

@@ -80,6 +80,9 @@ class TReader {
             const uint8_t b = Byte();
             value |= static_cast<uint64_t>(b & 0x7FU) << shift;
             if ((b & 0x80U) == 0) {
+                // One way to write each number: a file is read as one replay only.
+                if (b == 0 && shift > 0)
+                    Fail(std::string(what) + " is written with needless bytes");
                 if (value > 0xFFFFFFFFULL)
                     Fail(std::string(what) + " does not fit 32 bits");
                 return static_cast<uint32_t>(value);
@@ -246,8 +249,12 @@ TReplay TReplay::Decode(std::string_view bytes) {
         TReplayRun run;
         run.Count = (head >> 1U) + 1;
         run.Inputs = static_cast<uint16_t>(r.Bounded("inputs", 0, kReplayInputMask));
-        if ((head & 1U) != 0)
-            lag = r.Bounded("LagCount", 1, kMaxLagCount);
+        if ((head & 1U) != 0) {
+            const uint32_t changed = r.Bounded("LagCount", 1, kMaxLagCount);
+            if (changed == lag)
+                TReader::Fail("a run marks a LagCount change that is none");
+            lag = changed;
+        }
         run.LagCount = lag;
         sum += run.Count;
         if (sum > ticks)

@@ -94,6 +94,11 @@ struct TReplay {
     std::vector<TReplayEvent> Events;
 
     uint32_t TickCount() const { return m_ticks; }
+    void ClearTicks() {
+        Runs.clear();
+        Events.clear();
+        m_ticks = 0;
+    }
     // Appends one tick, extending the last run when it is the same.
     void AddTick(uint16_t inputs, uint32_t lagCount);
     // Appends an event before the next tick.
