@@ -251,6 +251,7 @@ void TMForm::WatchReplay(TReplay replay) {
         break;
     }
     m_screens->FreeMainMenu();
+    m_recorder->Abandon();
     const int32_t boat = replay.Boat;
     m_player = std::make_unique<TReplayPlayer>(*this, std::move(replay), true);
     m_frame->BeforePresent = [this] {

@@ -28,6 +28,8 @@ class TRaceRecorder {
     void RaceOver(const TRaceResult& result, std::optional<uint32_t> pictureChecksum);
     // The name entry put the result into the table: its replay is kept with the entry.
     void NameEntered(const std::string& name);
+    // The race goes on unrecorded (a replay is played instead; a benchmark compares).
+    void Abandon() { m_recording = false; }
     // Drops the replays of entries that have left the table.
     void PruneTable();
     bool Recording() const { return m_recording; }
