@@ -30,7 +30,7 @@ constexpr int kFastForwardTicks = 4;
 constexpr int kTableFirstRowY = 152;
 constexpr int kTableRowHeight = 32;
 constexpr int kTableLeft = 30;
-constexpr int kTableRight = 500;
+constexpr int kTableRight = 530;
 constexpr int kFireButton = 8;
 
 struct TReplayedState {

@@ -11,8 +11,8 @@
 
 namespace {
 constexpr const char* kReplayFolder = "/Save/replays";
-// The mark over a watched replay: top middle of the river, in the HUD's font.
-constexpr int kMarkFont = 5;
+// The mark over a watched replay: top middle of the river, bold orange.
+constexpr int kMarkFont = 3;
 constexpr int kMarkX = 400;
 constexpr int kMarkY = 8;
 } // namespace

@@ -239,8 +239,11 @@ TReplay TReplay::Decode(std::string_view bytes) {
         replay.PictureChecksum = static_cast<uint32_t>(r.Fixed(4));
 
     const uint32_t ticks = r.Bounded("tick count", 0, kMaxTicks);
-    // Each run takes two bytes at least: a count beyond what is left is a lie.
-    const uint32_t runCount = r.Bounded("run count", 0, static_cast<uint32_t>(r.Left() / 2));
+    // Each run takes two bytes at least: a count beyond what is left cannot be, whether the file
+    // was cut short or the count lies.
+    const uint32_t runCount = r.Varint("run count");
+    if (runCount > r.Left() / 2)
+        TReader::Fail("truncated: the file ends before the " + std::to_string(runCount) + " runs it announces");
     replay.Runs.reserve(runCount);
     uint32_t lag = 1;
     uint64_t sum = 0;
@@ -266,7 +269,10 @@ TReplay TReplay::Decode(std::string_view bytes) {
                       std::to_string(ticks));
     replay.m_ticks = ticks;
 
-    const uint32_t eventCount = r.Bounded("event count", 0, static_cast<uint32_t>(r.Left() / 3));
+    const uint32_t eventCount = r.Varint("event count");
+    if (eventCount > r.Left() / 3)
+        TReader::Fail("truncated: the file ends before the " + std::to_string(eventCount) +
+                      " events it announces");
     replay.Events.reserve(eventCount);
     uint64_t at = 0;
     for (uint32_t i = 0; i < eventCount; ++i) {
