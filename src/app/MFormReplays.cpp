@@ -21,6 +21,7 @@
 #include "race/RaceData.h"
 #include "replay/ReplayFiles.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace {
@@ -282,7 +283,28 @@ void TMForm::WatchTick(int lagCount) {
     }
 }
 
+namespace {
+// What a watched race came to, on the terminal for whoever started it from one.
+void TellWatchedResult(const TReplayPlayer& player) {
+    const TReplay& replay = player.Replay();
+    if (const std::optional<TRaceResult>& r = player.Result()) {
+        std::printf("spraydash: the replay came to score %d, level %d, lives %d after %u ticks", r->Score,
+                    r->Level, r->Lives, r->Ticks);
+        if (player.PictureChecksum())
+            std::printf(", last picture %08x", *player.PictureChecksum());
+        if (replay.Claim)
+            std::printf(" (%s its claim)", *r == *replay.Claim ? "as" : "not as");
+        std::printf("\n");
+    } else {
+        std::printf("spraydash: the replay was left after %u of its %u ticks\n", player.TicksRun(),
+                    replay.TickCount());
+    }
+    std::fflush(stdout);
+}
+} // namespace
+
 void TMForm::StopWatching() {
+    TellWatchedResult(*m_player);
     // Whatever the race had open goes with it; with the player still there nothing follows from it.
     if (m_shell.MessageMode != msgNone && m_shell.MessageMode != msgExitGame)
         m_messages->CloseMessage();

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Replays on the real binary: --verify-replay's verdicts and exit codes; --replay plays a file
-in the window under the "REPLAY" mark, P pauses it, Esc leaves for the high-score table; a
+in the window under the "REPLAY" mark, P pauses it, Esc leaves for the high-score table, and
+played to its end it comes out as recorded; a
 right click on a table row with a kept replay watches it; a damaged file is refused before any
 window opens."""
 
@@ -84,6 +85,22 @@ def watch_from_command_line(server, workdir):
         game.stop()
 
 
+def watch_to_the_end(server, workdir):
+    """Played on the SDL back-end, fast forward, the race comes out as it did when recorded."""
+    path = os.path.join(FIXTURES, "boat1_game_over.sdreplay")
+    game = e2e.Game(server, workdir, argv=[game_binary(), "--replay", path])
+    try:
+        game.wait_window()
+        game.wait_for(lambda s: s.count_near(ORANGE, *MARK) > 40, "the REPLAY mark", timeout=15)
+        game.keys("f")
+        deadline = time.time() + 90
+        while "the replay came to" not in game.log_text() and time.time() < deadline:
+            time.sleep(0.5)
+        e2e.check("(as its claim)" in game.log_text(), "the watched race: " + game.log_text())
+    finally:
+        game.stop()
+
+
 def watch_from_table(server, workdir):
     table = [WATCHER] + [("ANONYMOUS", 5500 - 500 * i) for i in range(2, 11)]
     save = os.path.join(workdir, "Data", "Save")
@@ -127,6 +144,7 @@ def main():
     try:
         check_verify(workdir)
         watch_from_command_line(server, workdir)
+        watch_to_the_end(server, workdir)
         watch_from_table(server, workdir)
         ok = True
     except e2e.E2EFailure as e:

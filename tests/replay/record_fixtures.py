@@ -102,10 +102,55 @@ def wander(game, seconds):
         game.key_up("space")
 
 
+BOX = (201, 139, 74)       # the crates' wood
+BOAT2 = (255, 194, 26)     # the yellow of boat 2's hull
+RIVER_X = (184, 600)
+
+
+def find(picture, colour, y0, y1, step=3, tolerance=30):
+    """Mean x, largest y and count of the pixels near a colour in a band of the river."""
+    xs, ys = [], []
+    for y in range(y0, y1, step):
+        for x in range(RIVER_X[0], RIVER_X[1], step):
+            if e2e.colour_distance(picture.pixel(x, y), colour) < tolerance:
+                xs.append(x)
+                ys.append(y)
+    if not xs:
+        return None
+    return sum(xs) / len(xs), max(ys), len(xs)
+
+
+def seek_boxes(game, seconds):
+    """Boat 2 steered towards the crates it sees ahead (a gun among them now and then), the
+    throttle in pulses, the gun held."""
+    game.key_down("space")
+    end = time.time() + seconds
+    tick = 0
+    try:
+        while time.time() < end and not os.path.exists(replay_path(game)):
+            tick += 1
+            picture = game.shot()
+            boat = find(picture, BOAT2, 470, 598)
+            box = find(picture, BOX, 200, 470)
+            if tick % 2 == 0:
+                game.key_down("Up")
+            else:
+                game.key_up("Up")
+            if boat and box and box[2] >= 4:
+                side = "Left" if box[0] < boat[0] - 12 else "Right" if box[0] > boat[0] + 12 else None
+                if side:
+                    game.key_down(side)
+                    time.sleep(0.12)
+                    game.key_up(side)
+    finally:
+        game.key_up("Up")
+        game.key_up("space")
+
+
 def shot_and_jump_race(game):
     """Long enough for a gun box to come the boat's way now and then (a ramp comes sooner)."""
     start_race(game, 2)
-    wander(game, 150)
+    seek_boxes(game, 150)
     if not os.path.exists(replay_path(game)):
         game.keys("Escape")
         time.sleep(1)
