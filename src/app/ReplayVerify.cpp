@@ -87,10 +87,12 @@ TReplayVerdict VerifyReplay(std::string_view bytes, const TReplayCheckOptions& o
     TFormConfig config;
     config.DataDir = options.DataDir;
     TMForm form(platform, config);
-    form.Race().OnSoundPlayed = options.OnRaceSound;
     form.StartReplayRun(verdict.Replay, options.Pictures);
-    while (!form.ReplayRunOver())
+    while (!form.ReplayRunOver()) {
         form.ReplayRunTick();
+        if (options.AfterTick && form.Race().SpritesBuilt())
+            options.AfterTick(form.Race());
+    }
     const TReplayPlayer& player = *form.Player();
     verdict.Reproduced = player.Result();
     verdict.TicksRun = verdict.Reproduced ? verdict.Reproduced->Ticks : player.TicksRun();

@@ -12,12 +12,14 @@
 // the headless platform, without window, sound or (unless asked for) pictures. This is what
 // `spraydash --verify-replay` prints, and what a score server links to check a result.
 
+class TRace;
+
 struct TReplayCheckOptions {
     std::string DataDir = "Data"; // holds Res/Res1.dxg and Res/Res3.dxg
     // Draw every frame, to check the last picture too (slower; needs the fonts).
     bool Pictures = false;
-    // Called with the name of every effect the race starts (tests follow shots and jumps by it).
-    std::function<void(std::string_view)> OnRaceSound;
+    // Called after every tick with the race as it stands (tests follow jumps and shots by it).
+    std::function<void(const TRace&)> AfterTick;
 };
 
 struct TReplayVerdict {
