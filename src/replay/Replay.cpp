@@ -1,7 +1,9 @@
 #include "replay/Replay.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 namespace {
 constexpr std::string_view kMagic = "SDRP";
@@ -17,6 +19,52 @@ constexpr uint8_t kEdgeMask = 0x0F;
 constexpr size_t kChecksumBytes = 4;
 constexpr uint32_t kMaxEventArg = 255;
 constexpr int32_t kMaxBoat = 3;
+
+// The ticks are written as two streams of runs: the inputs, and the LagCount (which a busy
+// machine changes every few ticks while the keys stay as they are).
+//
+// An input run's head holds its length above and a code below: the one input that changed from
+// the run before, or kExplicitInputs with the inputs written out after it. Most changes are one
+// key pressed or let go, so a typical run takes a byte or two.
+constexpr uint32_t kInputCodeBits = 4;
+constexpr uint32_t kInputBits = 10;
+constexpr uint32_t kExplicitInputs = 15;
+static_assert(kReplayInputMask == (1U << kInputBits) - 1);
+// A LagCount run's head: its length above, the LagCount 1..3 below, or kExplicitLag with the
+// LagCount written out after it.
+constexpr uint32_t kLagCodeBits = 2;
+constexpr uint32_t kExplicitLag = 3;
+
+uint32_t InputCode(uint16_t previous, uint16_t inputs) {
+    const uint32_t changed = static_cast<uint32_t>(previous ^ inputs);
+    if (changed == 0 || (changed & (changed - 1)) != 0)
+        return kExplicitInputs;
+    uint32_t bit = 0;
+    while ((changed >> bit) != 1U)
+        ++bit;
+    return bit;
+}
+
+uint32_t LagCode(uint32_t lag) {
+    return lag < kExplicitLag + 1 ? lag - 1 : kExplicitLag;
+}
+
+// One stream: consecutive runs with the same value, merged.
+struct TStreamRun {
+    uint32_t Count;
+    uint32_t Value;
+};
+
+template <typename Value> std::vector<TStreamRun> Stream(const std::vector<TReplayRun>& runs, Value value) {
+    std::vector<TStreamRun> stream;
+    for (const TReplayRun& run : runs) {
+        if (!stream.empty() && stream.back().Value == value(run))
+            stream.back().Count += run.Count;
+        else
+            stream.push_back({run.Count, value(run)});
+    }
+    return stream;
+}
 
 std::array<uint32_t, 256> MakeCrcTable() {
     std::array<uint32_t, 256> table{};
@@ -169,15 +217,25 @@ std::string TReplay::Encode() const {
         w.Fixed(*PictureChecksum, 4);
 
     w.Varint(m_ticks);
-    w.Varint(static_cast<uint32_t>(Runs.size()));
-    uint32_t lag = 1;
-    for (const TReplayRun& run : Runs) {
-        const bool lagChanged = run.LagCount != lag;
-        w.Varint((run.Count - 1) << 1U | (lagChanged ? 1U : 0U));
-        w.Varint(run.Inputs);
-        if (lagChanged)
-            w.Varint(run.LagCount);
-        lag = run.LagCount;
+    const std::vector<TStreamRun> inputs =
+        Stream(Runs, [](const TReplayRun& r) { return uint32_t{r.Inputs}; });
+    w.Varint(static_cast<uint32_t>(inputs.size()));
+    uint16_t previous = 0;
+    for (const TStreamRun& run : inputs) {
+        const auto value = static_cast<uint16_t>(run.Value);
+        const uint32_t code = InputCode(previous, value);
+        w.Varint((run.Count - 1) << kInputCodeBits | code);
+        if (code == kExplicitInputs)
+            w.Varint(value);
+        previous = value;
+    }
+    const std::vector<TStreamRun> lags = Stream(Runs, [](const TReplayRun& r) { return r.LagCount; });
+    w.Varint(static_cast<uint32_t>(lags.size()));
+    for (const TStreamRun& run : lags) {
+        const uint32_t code = LagCode(run.Value);
+        w.Varint((run.Count - 1) << kLagCodeBits | code);
+        if (code == kExplicitLag)
+            w.Varint(run.Value);
     }
     w.Varint(static_cast<uint32_t>(Events.size()));
     uint32_t at = 0;
@@ -239,34 +297,69 @@ TReplay TReplay::Decode(std::string_view bytes) {
         replay.PictureChecksum = static_cast<uint32_t>(r.Fixed(4));
 
     const uint32_t ticks = r.Bounded("tick count", 0, kMaxTicks);
-    // Each run takes two bytes at least: a count beyond what is left cannot be, whether the file
-    // was cut short or the count lies.
-    const uint32_t runCount = r.Varint("run count");
-    if (runCount > r.Left() / 2)
-        TReader::Fail("truncated: the file ends before the " + std::to_string(runCount) + " runs it announces");
-    replay.Runs.reserve(runCount);
-    uint32_t lag = 1;
-    uint64_t sum = 0;
-    for (uint32_t i = 0; i < runCount; ++i) {
-        const uint32_t head = r.Varint("run length");
-        TReplayRun run;
-        run.Count = (head >> 1U) + 1;
-        run.Inputs = static_cast<uint16_t>(r.Bounded("inputs", 0, kReplayInputMask));
-        if ((head & 1U) != 0) {
-            const uint32_t changed = r.Bounded("LagCount", 1, kMaxLagCount);
-            if (changed == lag)
-                TReader::Fail("a run marks a LagCount change that is none");
-            lag = changed;
+    // Each run takes a byte at least: a count beyond what is left cannot be, whether the file
+    // was cut short or the count lies. The runs of a stream must add up to the tick count.
+    auto readStream = [&](const char* what, auto readRun) {
+        const uint32_t count = r.Varint(what);
+        if (count > r.Left())
+            TReader::Fail("truncated: the file ends before the " + std::to_string(count) + " " + what +
+                          " it announces");
+        std::vector<TStreamRun> stream;
+        stream.reserve(count);
+        uint64_t sum = 0;
+        for (uint32_t i = 0; i < count; ++i) {
+            TStreamRun run = readRun(i == 0 ? nullptr : &stream.back());
+            sum += run.Count;
+            if (sum > ticks)
+                TReader::Fail(std::string("the ") + what + " hold more ticks than the " +
+                              std::to_string(ticks) + " the header gives");
+            if (!stream.empty() && stream.back().Value == run.Value)
+                TReader::Fail(std::string("two ") + what + " in a row are the same");
+            stream.push_back(run);
         }
-        run.LagCount = lag;
-        sum += run.Count;
-        if (sum > ticks)
-            TReader::Fail("the runs hold more ticks than the " + std::to_string(ticks) + " the header gives");
-        replay.Runs.push_back(run);
+        if (sum != ticks)
+            TReader::Fail(std::string("the ") + what + " hold " + std::to_string(sum) +
+                          " ticks, the header gives " + std::to_string(ticks));
+        return stream;
+    };
+    const std::vector<TStreamRun> inputs = readStream("input runs", [&](const TStreamRun* previous) {
+        const uint32_t head = r.Varint("input run");
+        const uint32_t code = head & ((1U << kInputCodeBits) - 1);
+        const uint32_t before = previous ? previous->Value : 0;
+        TStreamRun run{(head >> kInputCodeBits) + 1, 0};
+        if (code == kExplicitInputs) {
+            run.Value = r.Bounded("inputs", 0, kReplayInputMask);
+            if (InputCode(static_cast<uint16_t>(before), static_cast<uint16_t>(run.Value)) != kExplicitInputs)
+                TReader::Fail("an input run is written the long way where the short one serves");
+        } else if (code < kInputBits) {
+            run.Value = before ^ (1U << code);
+        } else {
+            TReader::Fail("unknown input run code " + std::to_string(code));
+        }
+        return run;
+    });
+    const std::vector<TStreamRun> lags = readStream("LagCount runs", [&](const TStreamRun*) {
+        const uint32_t head = r.Varint("LagCount run");
+        const uint32_t code = head & ((1U << kLagCodeBits) - 1);
+        TStreamRun run{(head >> kLagCodeBits) + 1, code + 1};
+        if (code == kExplicitLag) {
+            run.Value = r.Bounded("LagCount", kExplicitLag + 1, kMaxLagCount);
+        }
+        return run;
+    });
+    // Both streams together: a run wherever either changes.
+    size_t a = 0, b = 0;
+    uint32_t leftA = inputs.empty() ? 0 : inputs[0].Count, leftB = lags.empty() ? 0 : lags[0].Count;
+    while (a < inputs.size() && b < lags.size()) {
+        const uint32_t n = std::min(leftA, leftB);
+        replay.Runs.push_back({n, static_cast<uint16_t>(inputs[a].Value), lags[b].Value});
+        leftA -= n;
+        leftB -= n;
+        if (leftA == 0 && ++a < inputs.size())
+            leftA = inputs[a].Count;
+        if (leftB == 0 && ++b < lags.size())
+            leftB = lags[b].Count;
     }
-    if (sum != ticks)
-        TReader::Fail("the runs hold " + std::to_string(sum) + " ticks, the header gives " +
-                      std::to_string(ticks));
     replay.m_ticks = ticks;
 
     const uint32_t eventCount = r.Varint("event count");

@@ -151,7 +151,8 @@ TEST(ReplayFormat, CountsThatDoNotAddUpAreRefused) {
     const size_t ticksAt = 4 + 1 + 1 + 8 + 1 + 4 + 1 + 1;
     ASSERT_EQ(lying[ticksAt], '\x02');
     lying[ticksAt] = '\x03';
-    EXPECT_NE(DecodeError(Reseal(lying)).find("the runs hold 2 ticks, the header gives 3"), std::string::npos)
+    EXPECT_NE(DecodeError(Reseal(lying)).find("the input runs hold 2 ticks, the header gives 3"),
+              std::string::npos)
         << DecodeError(Reseal(lying));
     lying[ticksAt] = '\x01';
     EXPECT_NE(DecodeError(Reseal(lying)).find("more ticks than"), std::string::npos);
