@@ -136,6 +136,7 @@ void BM_SoakPlay(benchmark::State& state) {
         TGameFixture game;
         game.Start(40);
         TSoakPlayer player(game, 40, 2 * 60000);
+        player.ReRunReplays = false;
         const double c0 = ThreadCpuSeconds();
         const auto t0 = std::chrono::steady_clock::now();
         player.Run();
