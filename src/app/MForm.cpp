@@ -380,43 +380,12 @@ void TMForm::ReadInputEdges() {
     Edge(m_input->IsOn(InputButton(7)), m_shell.NoPressed, m_shell.NoPrev);
 }
 
-void TMForm::MTimerTimer(int lagCount) {
-    if (m_player && m_player->Watched()) {
-        WatchTick(lagCount);
-    } else {
-        RunTick(lagCount);
-    }
-}
-
-void TMForm::RunTick(int lagCount) {
-    m_shell.FramesPerSecond = m_timer->FramesPerSecond();
-    m_audio->MusicKeepAlive();
-    m_input->Update();
-    // A played race's events come before its tick, as they came between the ticks.
-    const bool played = m_player && m_shell.GameScreen == gsRace;
-    if (played && !m_player->BeginTick(lagCount)) {
-        return;
-    }
-    struct TInTick {
-        bool& Flag;
-        explicit TInTick(bool& flag) : Flag(flag) { Flag = true; }
-        ~TInTick() { Flag = false; }
-    } inTick(m_inTick);
+void TMForm::DispatchTick(int lagCount) {
     m_typedText.TickRead([this](int key) { return m_input->Keyboard.KeyDown(key); });
     ReadInputEdges();
     if (!m_player && m_shell.GameScreen == gsRace) {
         m_recorder->Tick(RaceInputs() | (m_draw->CanDraw() ? 0 : riNoFrame), lagCount);
     }
-    struct TPlayedTick {
-        TMForm& Form;
-        bool Played;
-        ~TPlayedTick() {
-            Form.m_frame->LeftOut = false;
-            if (Played && Form.m_player) {
-                Form.m_player->EndTick();
-            }
-        }
-    } playedTick{*this, played};
     if (m_shell.MessageMode == msgExitGame || m_shell.MessageMode == msgClearTable) {
         m_messages->DrawMessages(lagCount);
         return;

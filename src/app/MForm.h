@@ -164,6 +164,8 @@ class TMForm final : public TGameContext {
   private:
     // One tick of whatever screen shows; a race being played takes its inputs from the replay.
     void RunTick(int lagCount);
+    // The tick's input edges and the screen's tick (or the exit and clear-table questions').
+    void DispatchTick(int lagCount);
     // A watched replay's tick: paused, once, or several times when fast forwarding.
     void WatchTick(int lagCount);
     // Playback's own keys; false for the events handled as always (focus, expose, end, full screen).

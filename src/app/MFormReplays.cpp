@@ -1,5 +1,5 @@
-// The main form's part in replays: what it hands the recorder, how it plays a replay's ticks
-// and events in place of the devices', and watching one in the window.
+// The main form's tick and its part in replays: what it hands the recorder, how it plays a
+// replay's ticks and events in place of the devices', and watching one in the window.
 #include "app/MForm.h"
 
 #include "app/Messages.h"
@@ -84,6 +84,34 @@ uint64_t TMForm::RaceDataHash() {
         }
     }
     return *m_raceDataHash;
+}
+
+// ---- The tick ------------------------------------------------------------------------------
+
+void TMForm::MTimerTimer(int lagCount) {
+    if (m_player && m_player->Watched()) {
+        WatchTick(lagCount);
+    } else {
+        RunTick(lagCount);
+    }
+}
+
+void TMForm::RunTick(int lagCount) {
+    m_shell.FramesPerSecond = m_timer->FramesPerSecond();
+    m_audio->MusicKeepAlive();
+    m_input->Update();
+    // A played race's events come before its tick, as they came between the ticks.
+    const bool played = m_player && m_shell.GameScreen == gsRace;
+    if (played && !m_player->BeginTick(lagCount)) {
+        return;
+    }
+    m_inTick = true;
+    DispatchTick(lagCount);
+    m_inTick = false;
+    m_frame->LeftOut = false;
+    if (played && m_player) {
+        m_player->EndTick();
+    }
 }
 
 // ---- Recording -----------------------------------------------------------------------------
