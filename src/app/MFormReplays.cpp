@@ -339,6 +339,8 @@ void TMForm::StopWatching() {
     m_player.reset();
     m_frame->BeforePresent = nullptr;
     m_frame->LeftOut = false;
+    // The menu must not take the replay's held keys for the player's.
+    m_input->Restore();
     if (m_race->SpritesBuilt())
         m_screens->TearDownRace();
     m_screens->BuildMainMenu(true, fuHighScores);

@@ -5,6 +5,7 @@
 #include "app/MForm.h"
 #include "app/RaceReplays.h"
 #include "context/GameState.h"
+#include "engine/input/GameInput.h"
 #include "engine/platform/KeyCodes.h"
 #include "menus/Menus.h"
 #include "race/Race.h"
@@ -103,6 +104,14 @@ TEST_F(ReplayRecording, ARacePlayedIsKeptAndReRunsToItsResultAndPicture) {
     const TReplayVerdict verdict = VerifyReplay(bytes, Options(true));
     EXPECT_TRUE(verdict.Matches) << verdict.Mismatch;
     EXPECT_EQ(verdict.PictureChecksum, replay.PictureChecksum);
+
+    // Watched in the game to its end (throttle held all along), it leaves no key held behind.
+    BackOnHighScores();
+    Game.Form().WatchReplayFile((Replays() / kLastRaceReplay).string());
+    ASSERT_NE(Game.Form().Player(), nullptr);
+    ASSERT_TRUE(Game.RunUntil([&] { return Game.Form().Player() == nullptr; }, 5000));
+    EXPECT_EQ(Game.Form().Race().Score, replay.Claim->Score);
+    EXPECT_FALSE(Game.Form().MInput().IsOn(isUp));
 }
 
 TEST_F(ReplayRecording, TheTableKeepsItsEntriesReplaysAndWatchesThemFromItsRows) {
