@@ -2,6 +2,7 @@
 
 #include "app/InternetShortcut.h"
 #include "app/Messages.h"
+#include "app/RaceReplays.h"
 #include "app/Screens.h"
 #include "context/Frame.h"
 #include "context/GameAudio.h"
@@ -25,6 +26,8 @@
 #include "menus/TextEdit.h"
 #include "net/HttpClient.h"
 #include "race/Race.h"
+#include "race/RaceData.h"
+#include "replay/ReplayFiles.h"
 
 #include <algorithm>
 #include <chrono>
@@ -113,6 +116,7 @@ TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), 
     m_messages = std::make_unique<TMessages>(*this);
     m_menus = std::make_unique<TMenus>(*this);
     m_race = std::make_unique<TRace>(*this);
+    m_recorder = std::make_unique<TRaceRecorder>(*this);
 }
 
 TMForm::~TMForm() {
@@ -182,6 +186,9 @@ void TMForm::FormCreate() {
         std::fprintf(stderr, "%s: no sound device could be opened; the game plays without sound.\n", kTitle);
         m_menus->ShowNotice("No sound device: the game plays without sound.");
     }
+    if (!m_config.WatchReplayFile.empty()) {
+        WatchReplayFile(m_config.WatchReplayFile);
+    }
 }
 
 void TMForm::FormDestroy() {
@@ -209,6 +216,13 @@ void TMForm::FreeMainMenu() {
 
 void TMForm::StartRace(int32_t boat) {
     m_race->SelectedBoat = boat;
+    if (m_player) {
+        m_race->RaceSeed = m_player->Replay().Seed;
+    } else {
+        // The race's own generator starts from a seed of its own, kept in the replay.
+        m_race->RaceSeed = m_random.Next();
+        m_recorder->RaceStarted(m_race->RaceSeed, boat, EdgesBefore());
+    }
     m_race->StartRace();
 }
 
@@ -293,6 +307,9 @@ void TMForm::ActOnRequestsHeldWhileBusy() {
 }
 
 void TMForm::HandleEvent(const TPlatformEvent& event) {
+    if (m_player && m_player->Watched() && HandleWatchEvent(event)) {
+        return;
+    }
     switch (event.Kind) {
     case TPlatformEventKind::MouseMove:
         MDrawMouseMove(event.X, event.Y);
@@ -300,6 +317,11 @@ void TMForm::HandleEvent(const TPlatformEvent& event) {
     case TPlatformEventKind::MouseClick:
     case TPlatformEventKind::MouseDblClick:
         MDrawClick();
+        break;
+    case TPlatformEventKind::MouseRightClick:
+        // Not a click for the buttons: only the high-score table's rows take it, to watch a replay.
+        MDrawMouseMove(event.X, event.Y);
+        ClickOnHighScoreRow();
         break;
     case TPlatformEventKind::KeyDown: {
         m_typedText.KeyDown(event.VirtualKey, event.KeySerial, event.Repeat);
@@ -373,10 +395,14 @@ void TMForm::MDrawFinalize() {
 void TMForm::MDrawMouseMove(int x, int y) {
     m_shell.MouseX = x;
     m_shell.MouseY = y;
+    const int lit = m_screen.ActiveButton;
     if (m_shell.MessageMode != msgNone) {
         HitTestOverlayButtons(m_shell, m_screen);
     } else {
         HitTestButtons(m_shell, m_screen);
+    }
+    if (m_screen.ActiveButton != lit) {
+        RecordEvent(TReplayEventKind::Hover, m_screen.ActiveButton);
     }
 }
 
@@ -391,18 +417,12 @@ void TMForm::ReadInputEdges() {
     Edge(m_input->IsOn(InputButton(7)), m_shell.NoPressed, m_shell.NoPrev);
 }
 
-void TMForm::MTimerTimer(int lagCount) {
-    // A close asked for while the race was ending is answered once that is through.
-    if (m_heldWhileBusy.CloseRequest && !(m_shell.GameScreen == gsRace && m_messages->RaceStepUnderWay())) {
-        m_heldWhileBusy.CloseRequest = false;
-        bool canClose = false;
-        FormCloseQuery(canClose);
-    }
-    m_shell.FramesPerSecond = m_timer->FramesPerSecond();
-    m_audio->MusicKeepAlive();
-    m_input->Update();
+void TMForm::DispatchTick(int lagCount) {
     m_typedText.TickRead([this](int key) { return m_input->Keyboard.KeyDown(key); });
     ReadInputEdges();
+    if (!m_player && m_shell.GameScreen == gsRace) {
+        m_recorder->Tick(RaceInputs() | (m_draw->CanDraw() ? 0 : riNoFrame), lagCount);
+    }
     if (m_shell.MessageMode == msgExitGame || m_shell.MessageMode == msgClearTable) {
         m_messages->DrawMessages(lagCount);
         return;
@@ -441,6 +461,7 @@ void TMForm::MTimerTimer(int lagCount) {
 
 void TMForm::ButtonClick(bool fromKeyboard) {
     int active = m_screen.ActiveButton;
+    RecordEvent(TReplayEventKind::Click, active);
     if (active == ScreenSlot::MenuYes || active == ScreenSlot::MenuNo) {
         m_audio->PlaySound("B_Act");
     }
@@ -546,20 +567,24 @@ void TMForm::FormKeyUp(int key) {
 
 void TMForm::FormCloseQuery(bool& canClose) {
     canClose = false;
-    if (!m_created) {
+    if (!TakesEvents()) {
         return;
     }
     if (m_shell.GameScreen == gsRace && m_messages->RaceStepUnderWay()) {
         // Not dropped: asked once the name entry or the end of the race is through.
-        m_heldWhileBusy.CloseRequest = true;
+        if (!m_player) {
+            m_heldWhileBusy.CloseRequest = true;
+        }
         return;
     }
+    RecordEvent(TReplayEventKind::CloseRequest, 0);
     // In a race "Finish race?" stands in for the exit question straight away.
     m_messages->OpenMessage(m_shell.GameScreen == gsRace ? msgFinishRace : msgExitGame);
 }
 
 void TMForm::SysCommandMinimize() {
-    if (m_created && m_shell.GameScreen == gsRace && !m_messages->RaceStepUnderWay()) {
+    if (TakesEvents() && m_shell.GameScreen == gsRace && !m_messages->RaceStepUnderWay()) {
+        RecordEvent(TReplayEventKind::Minimize, 0);
         m_messages->OpenMessage(msgPause);
     }
 }
@@ -601,7 +626,10 @@ void TMForm::ShutDown() {
     failures += SaveQuietly([this] { m_menus->SaveHighScores(); });
     failures += SaveQuietly([this] { m_menus->SaveComforts(); });
     m_saveFailed = !failures.empty();
-    if (m_saveFailed) {
+    if (!m_saveFailed) {
+        // Only once the table is on the disk: replays of entries it still lists there stay.
+        m_recorder->PruneTable();
+    } else {
         const std::string text =
             "The game could not be saved.\n" + failures + "Any save file from before is left as it was.";
         if (m_endSignal != 0) {
@@ -625,7 +653,12 @@ void TMForm::ApplyComforts() {
     AssignKeys(m_input->Keyboard, c);
     m_platform.SetSharpFullScreen(c.SharpFullScreen);
     m_platform.SetWindowScale(c.WindowScale);
-    m_frame->SetOverlay([this] { DrawComfortNotice(); });
+    m_frame->BeforePresent = [this] {
+        if (m_player) {
+            m_player->DrawMark();
+        }
+        DrawComfortNotice();
+    };
 }
 
 bool TMForm::ComfortKey(const TPlatformEvent& event) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <utility>
 
 class TDirectDrawSurface;
 class TGameDraw;
@@ -26,15 +25,21 @@ class TFrame {
     bool DrawFrame(int lagCount, bool move);
     // Releases the canvas and shows the back surface.
     void PresentFrame();
-    // Drawn over every frame just before it is shown, whatever the screen: a short notice of the
-    // game's own (a volume changed).
-    void SetOverlay(std::function<void()> draw) { m_overlay = std::move(draw); }
     bool CanDraw() const;
     // The back surface; null before the display is ready.
     TDirectDrawSurface* Surface();
 
+    // A race re-run without a display still moves the sprites each frame: the race's logic
+    // lives in their steps.
+    bool MovesWithoutDisplay = false;
+    // This frame is left out, the move with it, as it was when the display could not draw in the
+    // recorded race.
+    bool LeftOut = false;
+    // Drawn over every frame just before it is shown, whatever the screen: the game's own marks
+    // and notices (a watched replay, a volume changed).
+    std::function<void()> BeforePresent;
+
   private:
     TGameDraw& m_draw;
     TGameSpriteEngine& m_sprites;
-    std::function<void()> m_overlay;
 };

@@ -11,12 +11,13 @@
 // the player, and a headless one that tests drive tick by tick (see HeadlessPlatform.h).
 
 enum class TPlatformEventKind {
-    MouseMove,     // X, Y in display pixels
-    MouseClick,    // left button pressed, X, Y
-    MouseDblClick, // second press of a double click (a click event precedes it)
-    KeyDown,       // VirtualKey; Alt/Ctrl/Shift, Repeat
-    KeyUp,         // VirtualKey
-    Text,          // Text: typed characters, UTF-8
+    MouseMove,       // X, Y in display pixels
+    MouseClick,      // left button pressed, X, Y
+    MouseDblClick,   // second press of a double click (a click event precedes it)
+    MouseRightClick, // right button pressed, X, Y
+    KeyDown,         // VirtualKey; Alt/Ctrl/Shift, Repeat
+    KeyUp,           // VirtualKey
+    Text,            // Text: typed characters, UTF-8
     FocusGained,
     FocusLost,
     CloseRequest, // close box, Alt+F4, window manager

@@ -616,11 +616,14 @@ class TSdlPlatform final : public IPlatform {
             return true;
         }
         case SDL_MOUSEBUTTONDOWN:
-            if (e.button.button != SDL_BUTTON_LEFT) {
+            if (e.button.button == SDL_BUTTON_RIGHT) {
+                out.Kind = TPlatformEventKind::MouseRightClick;
+            } else if (e.button.button == SDL_BUTTON_LEFT) {
+                out.Kind =
+                    e.button.clicks >= 2 ? TPlatformEventKind::MouseDblClick : TPlatformEventKind::MouseClick;
+            } else {
                 return false;
             }
-            out.Kind =
-                e.button.clicks >= 2 ? TPlatformEventKind::MouseDblClick : TPlatformEventKind::MouseClick;
             ToDisplay(e.button.x, e.button.y, out.X, out.Y);
             return true;
         case SDL_KEYDOWN:
