@@ -47,7 +47,7 @@ TEST_F(ComfortsFileTest, DamagedValuesFallBackToTheirDefaultsAndAreNamedOnce) {
                    "window-scale = 9\r\nmusic-volume = loud\r\neffects-volume = 55\r\nkey-left = Nope\r\n");
     TComforts c;
     TComfortsLoad load = LoadComforts(Path(), c);
-    EXPECT_EQ(c.WindowScale, 1);
+    EXPECT_EQ(c.WindowScale, 0) << "the default: as the screen allows";
     EXPECT_EQ(c.MusicVolume, 100);
     EXPECT_EQ(c.EffectsVolume, 55) << "a good line beside bad ones still counts";
     EXPECT_EQ(c.RaceKeys[TComforts::rkLeft], 0);
