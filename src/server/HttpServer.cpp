@@ -1,12 +1,14 @@
 #include "server/HttpServer.h"
 
 #include "server/ClientAddress.h"
+#include "server/ConnectionTable.h"
 #include "server/Metrics.h"
 #include "server/ScoreService.h"
 
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
@@ -14,11 +16,15 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+
 #include <array>
 #include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <thread>
@@ -36,8 +42,10 @@ constexpr std::size_t kFirstRead = 4 * 1024;
 constexpr std::chrono::milliseconds kAcceptRetry{100};
 constexpr std::chrono::milliseconds kRefusalLinger{1000};
 constexpr std::size_t kMaxRefusing = 64; // past this, connections over the cap are closed outright
+constexpr std::size_t kMetricsConnections = 16;
 constexpr std::string_view kServerName = "spraydash-scores";
 constexpr std::string_view kBusyBody = "too many connections; try again shortly\n";
+constexpr std::string_view kHeadEnd = "\r\n\r\n";
 
 std::string BusyReply() {
     return "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
@@ -45,25 +53,93 @@ std::string BusyReply() {
            std::string(kBusyBody);
 }
 
-std::string HttpDate() {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&now, &tm);
-    char text[40];
-    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &tm);
-    return text;
+// "Date: ...\r\n", written once a second rather than for every answer.
+class TDateLine {
+  public:
+    std::string Get() {
+        std::time_t now = std::time(nullptr);
+        std::lock_guard lock(m_mutex);
+        if (now != m_second) {
+            std::tm tm{};
+            gmtime_r(&now, &tm);
+            char text[64];
+            std::strftime(text, sizeof text, "Date: %a, %d %b %Y %H:%M:%S GMT\r\n", &tm);
+            m_line = text;
+            m_second = now;
+        }
+        return m_line;
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::time_t m_second = 0;
+    std::string m_line;
+};
+
+std::string StatusLine(unsigned version, int status) {
+    beast::string_view reason = http::obsolete_reason(static_cast<http::status>(status));
+    std::string line = version == 10 ? "HTTP/1.0 " : "HTTP/1.1 ";
+    line += std::to_string(status);
+    line += ' ';
+    line.append(reason.data(), reason.size());
+    line += "\r\n";
+    return line;
+}
+
+// Bytes written but not yet taken by the client (sent and acknowledged).
+int Unacknowledged(tcp::socket& socket) {
+    int pending = 0;
+    if (::ioctl(socket.native_handle(), SIOCOUTQ, &pending) != 0)
+        return 0;
+    return pending;
+}
+
+} // namespace
+
+std::string ReplyFields(const TServiceReply& reply) {
+    std::string fields;
+    fields.reserve(256);
+    fields += "Server: ";
+    fields += kServerName;
+    fields += "\r\nContent-Type: ";
+    fields += reply.ContentType;
+    fields += "\r\nContent-Length: ";
+    fields += std::to_string(reply.Body ? reply.Body->size() : 0);
+    fields += "\r\nX-Content-Type-Options: nosniff\r\n";
+    for (const auto& [name, value] : reply.Headers) {
+        fields += name;
+        fields += ": ";
+        fields += value;
+        fields += "\r\n";
+    }
+    return fields;
+}
+
+namespace {
+
+TConnectionLimits LimitsFor(const THttpOptions& options) {
+    TConnectionLimits limits;
+    limits.Max = std::max<std::size_t>(1, options.MaxConnections);
+    limits.PerAddress = options.MaxConnectionsPerAddress > 0
+                            ? options.MaxConnectionsPerAddress
+                            : std::max<std::size_t>(8, limits.Max / 16);
+    limits.Reserve = limits.Max / 10;
+    return limits;
 }
 
 // What connections share: the service, the counts and the settings.
 struct TShared {
     TShared(THttpOptions options, TScoreService& service, TMetrics& metrics)
-        : Options(std::move(options)), Service(service), Metrics(metrics), Clients(Options.TrustedProxies) {}
+        : Options(std::move(options)), Service(service), Metrics(metrics), Clients(Options.TrustedProxies),
+          Table(LimitsFor(Options)), MetricsTable({kMetricsConnections, kMetricsConnections, 0, kMetricsConnections}) {}
     THttpOptions Options;
     TScoreService& Service;
     TMetrics& Metrics;
     TClientAddress Clients;
-    std::atomic<std::size_t> Open{0};
+    TConnectionTable Table;
+    TConnectionTable MetricsTable; // connections to the metrics address, apart from the public's
     std::atomic<std::size_t> Refusing{0};
+    TDateLine Date;
 };
 
 // A connection over the cap: it is told so and closed. Closing at once, with the client's
@@ -106,7 +182,9 @@ class TRefusal : public std::enable_shared_from_this<TRefusal> {
 
 class TSession : public std::enable_shared_from_this<TSession> {
   public:
-    TSession(tcp::socket socket, TShared& shared) : m_stream(std::move(socket)), m_shared(shared) {
+    TSession(tcp::socket socket, TShared& shared, TConnectionTable& table, std::uint64_t id, bool internal)
+        : m_stream(std::move(socket)), m_shared(shared), m_table(table), m_id(id), m_internal(internal),
+          m_drainTimer(m_stream.get_executor()) {
         m_shared.Metrics.ConnectionOpened();
         boost::system::error_code ec;
         tcp::endpoint peer = m_stream.socket().remote_endpoint(ec);
@@ -115,78 +193,133 @@ class TSession : public std::enable_shared_from_this<TSession> {
     }
 
     ~TSession() {
-        m_shared.Open.fetch_sub(1);
+        m_table.Remove(m_id);
         m_shared.Metrics.ConnectionClosed();
     }
 
     void Start() {
         m_deadline = std::chrono::steady_clock::now() + m_shared.Options.RequestTimeout;
-        WaitForRequest(false);
+        ReadHead(false);
+    }
+
+    // Closes the connection if it still waits idle for its next request (the table gave its
+    // place to another); one that has begun a request is let finish it and then closed.
+    void Evict() {
+        m_keepAlive = false;
+        if (!m_idle)
+            return;
+        beast::error_code ignored;
+        m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+        m_stream.socket().close(ignored);
     }
 
   private:
-    // Between requests: wait for the first byte of the next one, for the idle time at most;
-    // from then on the request's own time limit runs.
-    void WaitForRequest(bool idle) {
-        if (m_buffer.size() > 0) {
-            m_deadline = std::chrono::steady_clock::now() + m_shared.Options.RequestTimeout;
-            ReadHead();
+    std::string_view Buffered() const {
+        auto data = m_buffer.data();
+        return {static_cast<const char*>(data.data()), data.size()};
+    }
+
+    // Reads until the request's head is complete. Between requests (idle), the first byte of
+    // the next one is waited for for the idle time at most; from then on the request's own time
+    // limit runs.
+    void ReadHead(bool idle) {
+        std::string_view buffered = Buffered();
+        std::size_t end = buffered.substr(0, kMaxHead + kHeadEnd.size()).find(kHeadEnd);
+        if (end != std::string_view::npos) {
+            OnHead(end + kHeadEnd.size());
             return;
         }
-        if (idle)
+        if (buffered.size() >= kMaxHead) {
+            Refuse(431, "the request line and headers may take 8 KiB at most");
+            return;
+        }
+        if (idle && !buffered.empty()) {
+            idle = false;
+            m_deadline = std::chrono::steady_clock::now() + m_shared.Options.RequestTimeout;
+        }
+        if (idle) {
+            m_idle = true;
+            std::weak_ptr<TSession> weak = weak_from_this();
+            auto executor = m_stream.get_executor();
+            m_table.SetIdle(m_id, [weak, executor] {
+                asio::post(executor, [weak] {
+                    if (auto self = weak.lock())
+                        self->Evict();
+                });
+            });
             m_stream.expires_after(m_shared.Options.IdleTimeout);
-        else
+        } else {
             m_stream.expires_at(m_deadline);
+        }
         m_stream.async_read_some(m_buffer.prepare(kFirstRead), [self = shared_from_this(),
                                                                 idle](beast::error_code ec, std::size_t n) {
+            if (idle) {
+                self->m_idle = false;
+                self->m_table.SetBusy(self->m_id);
+                self->m_deadline = std::chrono::steady_clock::now() + self->m_shared.Options.RequestTimeout;
+            }
             if (ec) {
                 self->Dropped(ec);
                 return;
             }
             self->m_buffer.commit(n);
-            if (idle)
-                self->m_deadline = std::chrono::steady_clock::now() + self->m_shared.Options.RequestTimeout;
-            self->ReadHead();
+            self->ReadHead(false);
         });
     }
 
-    void ReadHead() {
-        m_parser.emplace();
-        m_parser->header_limit(static_cast<std::uint32_t>(kMaxHead));
-        m_stream.expires_at(m_deadline);
-        http::async_read_header(
-            m_stream, m_buffer, *m_parser,
-            [self = shared_from_this()](beast::error_code ec, std::size_t) { self->OnHead(ec); });
+    // Whether a header line is continued on the next (obsolete line folding), which the parser
+    // would quietly join.
+    static bool Folded(std::string_view head) {
+        for (std::size_t at = head.find("\r\n"); at != std::string_view::npos; at = head.find("\r\n", at + 2))
+            if (at + 2 < head.size() && (head[at + 2] == ' ' || head[at + 2] == '\t'))
+                return true;
+        return false;
     }
 
-    void OnHead(beast::error_code ec) {
+    void OnHead(std::size_t headSize) {
         m_started = std::chrono::steady_clock::now();
-        if (ec == http::error::header_limit || ec == http::error::buffer_overflow) {
+        std::string_view head = Buffered().substr(0, headSize);
+        if (Folded(head)) {
+            Refuse(400, "header lines continued on the next line (obsolete folding) are not accepted");
+            return;
+        }
+        m_parser.emplace();
+        m_parser->header_limit(static_cast<std::uint32_t>(kMaxHead + kHeadEnd.size()));
+        beast::error_code ec;
+        std::size_t used = m_parser->put(asio::buffer(head.data(), head.size()), ec);
+        if (ec == http::error::header_limit) {
             Refuse(431, "the request line and headers may take 8 KiB at most");
             return;
         }
-        if (ec == http::error::end_of_stream || ec == beast::error::timeout ||
-            ec == asio::error::operation_aborted || ec == asio::error::connection_reset ||
-            ec == asio::error::eof) {
-            Dropped(ec);
+        if (ec || !m_parser->is_header_done()) {
+            Refuse(400, "malformed request: " + (ec ? ec.message() : std::string("incomplete head")));
             return;
         }
-        bool bodyFollows = ec == http::error::body_limit || ec == http::error::unexpected_body;
-        if (ec && !(bodyFollows && m_parser->is_header_done())) {
-            Refuse(400, "malformed request: " + ec.message());
-            return;
-        }
+        m_buffer.consume(used);
         const auto& request = m_parser->get();
         m_head = request.method() == http::verb::head;
         m_version = request.version();
-        if (bodyFollows || !m_parser->is_done()) {
+        // Exactly one Host (HTTP/1.1 requires it, and two may name different sites to different
+        // readers of the request).
+        std::size_t hosts = request.count(http::field::host);
+        if (hosts > 1 || (hosts == 0 && m_version >= 11)) {
+            Refuse(400, hosts == 0 ? "a request must name its Host" : "a request must name one Host");
+            return;
+        }
+        // A transfer coding this server cannot undo leaves the body's end unknown: what follows
+        // cannot be taken for the next request.
+        if (request.count(http::field::transfer_encoding) > 0 && !m_parser->chunked()) {
+            Refuse(501, "transfer codings other than chunked are not understood");
+            return;
+        }
+        if (!m_parser->is_done()) {
             // A body follows; the server reads none, so the connection cannot go on.
             bool readable = request.method() == http::verb::get || m_head;
             Refuse(readable ? 400 : 405,
                    readable ? "a GET or HEAD request carries no body" : "only GET and HEAD are served");
             return;
         }
-        m_keepAlive = request.keep_alive();
+        m_keepAlive = m_keepAlive && request.keep_alive();
 
         std::string forwarded;
         auto [first, last] = request.equal_range("X-Forwarded-For");
@@ -200,6 +333,7 @@ class TSession : public std::enable_shared_from_this<TSession> {
             std::string_view(request.method_string().data(), request.method_string().size());
         serviceRequest.Target = std::string_view(request.target().data(), request.target().size());
         serviceRequest.Client = m_shared.Clients.Resolve(m_peer, forwarded);
+        serviceRequest.Internal = m_internal;
 
         m_stream.expires_never(); // a submission waits for its commit, which has limits of its own
         m_shared.Service.Handle(serviceRequest, [self = shared_from_this()](TServiceReply reply) {
@@ -220,34 +354,35 @@ class TSession : public std::enable_shared_from_this<TSession> {
         Respond(std::move(reply));
     }
 
+    // Sends the answer as it stands: the status line, the header fields (written once for a
+    // cached answer), the date and the body, in one gathered write.
     void Respond(TServiceReply reply) {
         m_status = reply.Status;
         m_route = reply.Route;
+        m_fields = reply.Fields ? std::move(reply.Fields) : std::make_shared<const std::string>(ReplyFields(reply));
         m_body = std::move(reply.Body);
-        m_response = {};
-        m_response.version(m_version == 10 ? 10 : 11);
-        m_response.result(static_cast<unsigned>(reply.Status));
-        m_response.set(http::field::server, beast::string_view(kServerName.data(), kServerName.size()));
-        m_response.set(http::field::date, HttpDate());
-        m_response.set(http::field::content_type, reply.ContentType);
-        m_response.set("X-Content-Type-Options", "nosniff");
-        for (const auto& [name, value] : reply.Headers)
-            m_response.set(name, value);
-        std::size_t size = m_body ? m_body->size() : 0;
-        if (!m_head && m_body)
-            m_response.body() = http::span_body<const char>::value_type(m_body->data(), size);
-        m_response.content_length(size);
-        m_response.keep_alive(m_keepAlive);
-        m_stream.expires_after(m_shared.Options.RequestTimeout);
-        http::async_write(
-            m_stream, m_response,
-            [self = shared_from_this()](beast::error_code ec, std::size_t) { self->OnWritten(ec); });
+        m_lead = StatusLine(m_version == 10 ? 10 : 11, reply.Status);
+        m_tail = m_shared.Date.Get();
+        if (!m_keepAlive)
+            m_tail += "Connection: close\r\n";
+        else if (m_version == 10)
+            m_tail += "Connection: keep-alive\r\n";
+        m_tail += "\r\n";
+        std::array<asio::const_buffer, 4> buffers = {
+            asio::buffer(m_lead), asio::buffer(*m_fields), asio::buffer(m_tail),
+            m_head || !m_body ? asio::const_buffer() : asio::buffer(*m_body)};
+        m_answerDeadline = std::chrono::steady_clock::now() + m_shared.Options.RequestTimeout;
+        m_stream.expires_at(m_answerDeadline);
+        asio::async_write(m_stream, buffers, [self = shared_from_this()](beast::error_code ec, std::size_t) {
+            self->OnWritten(ec);
+        });
     }
 
     void OnWritten(beast::error_code ec) {
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
         m_shared.Metrics.Request(m_route, m_status, seconds);
         m_body.reset();
+        m_fields.reset();
         if (ec) {
             Dropped(ec);
             return;
@@ -257,26 +392,56 @@ class TSession : public std::enable_shared_from_this<TSession> {
             m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
             return;
         }
-        WaitForRequest(true);
+        ++m_answers;
+        if (Unacknowledged(m_stream.socket()) > 0)
+            WatchTaken(m_answers);
+        ReadHead(true);
+    }
+
+    // An answer handed to the system may still sit in its buffers because the client does not
+    // read: the client has until the request's time limit to take it, like any other part of
+    // the exchange, rather than the idle time meant for clients that have read their answers.
+    void WatchTaken(std::uint64_t answer) {
+        m_drainTimer.expires_at(m_answerDeadline);
+        std::weak_ptr<TSession> weak = weak_from_this();
+        m_drainTimer.async_wait([weak, answer](beast::error_code ec) {
+            auto self = weak.lock();
+            if (ec || !self || self->m_answers != answer || Unacknowledged(self->m_stream.socket()) == 0)
+                return;
+            self->m_shared.Metrics.ConnectionTimedOut();
+            beast::error_code ignored;
+            self->m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+            self->m_stream.socket().close(ignored);
+        });
     }
 
     void Dropped(beast::error_code ec) {
         if (ec == beast::error::timeout)
             m_shared.Metrics.ConnectionTimedOut();
         beast::error_code ignored;
+        m_drainTimer.cancel();
         m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
     }
 
     beast::tcp_stream m_stream;
     TShared& m_shared;
+    TConnectionTable& m_table;
+    const std::uint64_t m_id;
+    const bool m_internal;
+    asio::steady_timer m_drainTimer;
     asio::ip::address m_peer;
     beast::flat_buffer m_buffer{kBufferLimit};
     std::optional<http::request_parser<http::empty_body>> m_parser;
-    http::response<http::span_body<const char>> m_response;
+    std::string m_lead;
+    std::shared_ptr<const std::string> m_fields;
+    std::string m_tail;
     std::shared_ptr<const std::string> m_body;
     std::chrono::steady_clock::time_point m_deadline;
+    std::chrono::steady_clock::time_point m_answerDeadline;
     std::chrono::steady_clock::time_point m_started;
-    bool m_keepAlive = false;
+    std::uint64_t m_answers = 0;
+    bool m_keepAlive = true;
+    bool m_idle = false;
     bool m_head = false;
     unsigned m_version = 11;
     int m_status = 0;
@@ -308,26 +473,29 @@ std::pair<std::string, unsigned short> ParseListenAddress(std::string_view text)
     return {std::string(host), static_cast<unsigned short>(value)};
 }
 
+
 struct THttpServer::TImpl {
     TImpl(THttpOptions options, TScoreService& service, TMetrics& metrics)
         : Threads(options.Threads > 0 ? options.Threads
                                       : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))),
-          Shared(std::move(options), service, metrics), Io(Threads), Acceptor(Io), RetryTimer(Io) {}
+          Shared(std::move(options), service, metrics), Io(Threads), Acceptor(Io),
+          MetricsAcceptor(Io), RetryTimer(Io) {}
 
-    void Listen() {
+    void Listen(tcp::acceptor& acceptor, const std::string& address, unsigned short port) {
         boost::system::error_code ec;
-        tcp::endpoint endpoint(asio::ip::make_address(Shared.Options.Address, ec), Shared.Options.Port);
-        std::string where = Shared.Options.Address + ":" + std::to_string(Shared.Options.Port);
+        tcp::endpoint endpoint(asio::ip::make_address(address, ec), port);
+        std::string where = address + ":" + std::to_string(port);
         if (ec)
             throw std::runtime_error("cannot listen on " + where + ": not an IP address");
-        if (Acceptor.open(endpoint.protocol(), ec) ||
-            Acceptor.set_option(asio::socket_base::reuse_address(true), ec) || Acceptor.bind(endpoint, ec) ||
-            Acceptor.listen(asio::socket_base::max_listen_connections, ec))
+        if (acceptor.open(endpoint.protocol(), ec) ||
+            acceptor.set_option(asio::socket_base::reuse_address(true), ec) || acceptor.bind(endpoint, ec) ||
+            acceptor.listen(asio::socket_base::max_listen_connections, ec))
             throw std::runtime_error("cannot listen on " + where + ": " + ec.message());
     }
 
-    void Accept() {
-        Acceptor.async_accept(asio::make_strand(Io), [this](beast::error_code ec, tcp::socket socket) {
+    void Accept(tcp::acceptor& acceptor, bool internal) {
+        acceptor.async_accept(asio::make_strand(Io), [this, &acceptor, internal](beast::error_code ec,
+                                                                                 tcp::socket socket) {
             if (ec == asio::error::operation_aborted)
                 return;
             if (ec) {
@@ -335,22 +503,38 @@ struct THttpServer::TImpl {
                 std::fprintf(stderr, "spraydash-scores: accepting a connection failed: %s\n",
                              ec.message().c_str());
                 RetryTimer.expires_after(kAcceptRetry);
-                RetryTimer.async_wait([this](beast::error_code waitError) {
+                RetryTimer.async_wait([this, &acceptor, internal](beast::error_code waitError) {
                     if (!waitError)
-                        Accept();
+                        Accept(acceptor, internal);
                 });
                 return;
             }
-            if (Shared.Open.load() >= Shared.Options.MaxConnections) {
-                Shared.Metrics.ConnectionRefused();
-                if (Shared.Refusing.load() < kMaxRefusing)
-                    std::make_shared<TRefusal>(std::move(socket), Shared)->Start();
-            } else {
-                Shared.Open.fetch_add(1);
-                std::make_shared<TSession>(std::move(socket), Shared)->Start();
-            }
-            Accept();
+            Admit(std::move(socket), internal);
+            Accept(acceptor, internal);
         });
+    }
+
+    void Admit(tcp::socket socket, bool internal) {
+        boost::system::error_code ec;
+        tcp::endpoint peer = socket.remote_endpoint(ec);
+        if (ec)
+            return; // gone already
+        TConnectionTable& table = internal ? Shared.MetricsTable : Shared.Table;
+        std::vector<TConnectionTable::TCloser> evicted;
+        std::optional<std::uint64_t> id =
+            table.Admit(AddressText(peer.address()), Shared.Clients.Trusted(peer.address()), evicted);
+        for (auto& close : evicted) {
+            Shared.Metrics.ConnectionEvicted();
+            if (close)
+                close();
+        }
+        if (!id) {
+            Shared.Metrics.ConnectionRefused();
+            if (Shared.Refusing.load() < kMaxRefusing)
+                std::make_shared<TRefusal>(std::move(socket), Shared)->Start();
+            return;
+        }
+        std::make_shared<TSession>(std::move(socket), Shared, table, *id, internal)->Start();
     }
 
     void RunThreads(std::size_t extra) {
@@ -370,14 +554,20 @@ struct THttpServer::TImpl {
     TShared Shared;
     asio::io_context Io;
     tcp::acceptor Acceptor;
+    tcp::acceptor MetricsAcceptor;
     asio::steady_timer RetryTimer;
     std::vector<std::thread> Workers;
 };
 
 THttpServer::THttpServer(THttpOptions options, TScoreService& service, TMetrics& metrics)
     : m_impl(std::make_unique<TImpl>(std::move(options), service, metrics)) {
-    m_impl->Listen();
-    m_impl->Accept();
+    const THttpOptions& o = m_impl->Shared.Options;
+    m_impl->Listen(m_impl->Acceptor, o.Address, o.Port);
+    if (!o.MetricsAddress.empty())
+        m_impl->Listen(m_impl->MetricsAcceptor, o.MetricsAddress, o.MetricsPort);
+    m_impl->Accept(m_impl->Acceptor, false);
+    if (m_impl->MetricsAcceptor.is_open())
+        m_impl->Accept(m_impl->MetricsAcceptor, true);
 }
 
 THttpServer::~THttpServer() {
@@ -396,6 +586,13 @@ std::string THttpServer::LocalAddress() const {
 unsigned short THttpServer::Port() const {
     boost::system::error_code ec;
     return m_impl->Acceptor.local_endpoint(ec).port();
+}
+
+unsigned short THttpServer::MetricsPort() const {
+    if (!m_impl->MetricsAcceptor.is_open())
+        return 0;
+    boost::system::error_code ec;
+    return m_impl->MetricsAcceptor.local_endpoint(ec).port();
 }
 
 void THttpServer::Run(bool stopOnSignals) {

@@ -127,5 +127,8 @@ std::string TMetrics::Render() const {
     Help(out, "spraydash_connections_timed_out_total", "counter",
          "Connections closed because a request or the idle time ran out.");
     Line(out, "spraydash_connections_timed_out_total " + std::to_string(m_timedOutConnections.load()));
+    Help(out, "spraydash_connections_evicted_total", "counter",
+         "Idle connections closed to make room for a new one under a connection cap.");
+    Line(out, "spraydash_connections_evicted_total " + std::to_string(m_evictedConnections.load()));
     return out;
 }

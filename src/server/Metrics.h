@@ -22,6 +22,7 @@ class TMetrics {
     void ConnectionClosed() { m_openConnections.fetch_sub(1); }
     void ConnectionRefused() { m_refusedConnections.fetch_add(1); }
     void ConnectionTimedOut() { m_timedOutConnections.fetch_add(1); }
+    void ConnectionEvicted() { m_evictedConnections.fetch_add(1); }
     std::int64_t OpenConnections() const { return m_openConnections.load(); }
 
     std::uint64_t RequestCount(TRoute route, int status) const;
@@ -48,4 +49,5 @@ class TMetrics {
     std::atomic<std::int64_t> m_openConnections{0};
     std::atomic<std::uint64_t> m_refusedConnections{0};
     std::atomic<std::uint64_t> m_timedOutConnections{0};
+    std::atomic<std::uint64_t> m_evictedConnections{0};
 };

@@ -78,6 +78,16 @@ TServiceReply Unavailable(TRoute route) {
     return reply;
 }
 
+TServiceReply JsonReply(TRoute route, std::string json) {
+    TServiceReply reply;
+    reply.Route = route;
+    reply.ContentType = kJsonType;
+    reply.Body = std::make_shared<const std::string>(std::move(json));
+    reply.Headers.emplace_back("Access-Control-Allow-Origin", "*");
+    reply.Headers.emplace_back("Cache-Control", "no-cache");
+    return reply;
+}
+
 // Checks the parameters of an API call: every one known, none given twice.
 bool KnownParams(const std::vector<TParam>& params, std::initializer_list<std::string_view> known,
                  std::string& error) {
@@ -169,6 +179,14 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
         route = TRoute::Health;
     else if (path == "/metrics")
         route = TRoute::Metrics;
+
+    // The metrics address serves the operator's monitoring only; the public one, when there is
+    // a metrics address, not the metrics.
+    if (request.Internal ? route != TRoute::Metrics && route != TRoute::Health
+                         : route == TRoute::Metrics && m_options.MetricsSeparate) {
+        reply(Text(404, request.Internal ? "this address serves /metrics and /healthz" : "nothing here", route));
+        return;
+    }
 
     if (request.Method != "GET" && request.Method != "HEAD") {
         TServiceReply refused = Text(405, "only GET and HEAD are served", route);
@@ -310,21 +328,23 @@ TServiceReply TScoreService::Page(std::string_view query) {
 
     std::int64_t since = PeriodStart(*period, m_options.Clock());
     std::string key = "page/" + std::string(PeriodName(*period)) + "/" + std::to_string(page);
-    TServiceReply reply;
-    reply.Route = TRoute::Page;
-    reply.ContentType = kHtmlType;
-    reply.Body = Cached(key, since, [&] {
+    return Cached(key, since, [&] {
         TWorldPageView view;
         view.Period = *period;
         view.Page = page;
         view.PageSize = kPageSize;
         view.Scores = m_store.Top(since, (page - 1) * kPageSize, kPageSize);
-        return m_page.Render(view);
+        TServiceReply reply;
+        reply.Route = TRoute::Page;
+        reply.ContentType = kHtmlType;
+        // A page past the end of the list is no page: it says so, with a way to the last one.
+        reply.Status = view.Scores.Entries.empty() && page > 1 ? 404 : 200;
+        reply.Body = std::make_shared<const std::string>(m_page.Render(view));
+        reply.Headers.emplace_back("Content-Security-Policy", kPageSecurity);
+        reply.Headers.emplace_back("Referrer-Policy", "no-referrer");
+        reply.Headers.emplace_back("Cache-Control", "no-cache");
+        return reply;
     });
-    reply.Headers.emplace_back("Content-Security-Policy", kPageSecurity);
-    reply.Headers.emplace_back("Referrer-Policy", "no-referrer");
-    reply.Headers.emplace_back("Cache-Control", "no-cache");
-    return reply;
 }
 
 TServiceReply TScoreService::ApiScores(std::string_view query) {
@@ -354,16 +374,10 @@ TServiceReply TScoreService::ApiScores(std::string_view query) {
     std::int64_t since = PeriodStart(*period, m_options.Clock());
     std::string key = "api/" + std::string(PeriodName(*period)) + "/" + std::to_string(offset) + "/" +
                       std::to_string(limit);
-    TServiceReply reply;
-    reply.Route = TRoute::ApiScores;
-    reply.ContentType = kJsonType;
-    reply.Body = Cached(key, since, [&] {
-        return ScoresJson(*period, since, offset, static_cast<int>(limit),
-                          m_store.Top(since, offset, static_cast<int>(limit)));
+    return Cached(key, since, [&] {
+        return JsonReply(TRoute::ApiScores, ScoresJson(*period, since, offset, static_cast<int>(limit),
+                                                       m_store.Top(since, offset, static_cast<int>(limit))));
     });
-    reply.Headers.emplace_back("Access-Control-Allow-Origin", "*");
-    reply.Headers.emplace_back("Cache-Control", "no-cache");
-    return reply;
 }
 
 TServiceReply TScoreService::ApiRank(std::string_view query) {
@@ -381,17 +395,12 @@ TServiceReply TScoreService::ApiRank(std::string_view query) {
     if (!score)
         return Text(400, "score must be a 32-bit whole number", TRoute::ApiRank);
     std::int64_t since = PeriodStart(*period, m_options.Clock());
-    TServiceReply reply;
-    reply.Route = TRoute::ApiRank;
-    reply.ContentType = kJsonType;
     auto value = static_cast<std::int32_t>(*score);
     std::string key = "rank/" + std::string(PeriodName(*period)) + "/" + std::to_string(value);
-    reply.Body = Cached(key, since, [&] {
-        return RankJson(*period, since, value, m_store.RankOf(value, since), m_store.CountShown(since));
+    return Cached(key, since, [&] {
+        return JsonReply(TRoute::ApiRank, RankJson(*period, since, value, m_store.RankOf(value, since),
+                                                   m_store.CountShown(since)));
     });
-    reply.Headers.emplace_back("Access-Control-Allow-Origin", "*");
-    reply.Headers.emplace_back("Cache-Control", "no-cache");
-    return reply;
 }
 
 TServiceReply TScoreService::Health() {
@@ -411,30 +420,38 @@ TServiceReply TScoreService::MetricsText() {
     return reply;
 }
 
-std::shared_ptr<const std::string> TScoreService::Cached(const std::string& key, std::int64_t since,
-                                                         const std::function<std::string()>& make) {
+TServiceReply TScoreService::Cached(const std::string& key, std::int64_t since,
+                                   const std::function<TServiceReply()>& make) {
+    auto served = [](const std::shared_ptr<const TServiceReply>& ready) {
+        TServiceReply reply;
+        reply.Status = ready->Status;
+        reply.Body = ready->Body;
+        reply.Fields = ready->Fields;
+        reply.Route = ready->Route;
+        return reply;
+    };
     // Read before building, so a change that lands while building makes the result stale.
     std::uint64_t generation = m_store.Generation();
     {
         std::shared_lock lock(m_cacheMutex);
         auto it = m_cache.find(key);
         if (it != m_cache.end() && it->second.Generation == generation && it->second.Since == since)
-            return it->second.Body;
+            return served(it->second.Reply);
     }
-    std::shared_ptr<const std::string> previous;
+    std::shared_ptr<const TServiceReply> previous;
     {
         std::unique_lock lock(m_cacheMutex);
         auto it = m_cache.find(key);
         if (it != m_cache.end() && it->second.Since == since) {
             if (it->second.Generation == generation)
-                return it->second.Body;
+                return served(it->second.Reply);
             // Under load every change would send every reader of a page to the store at once:
             // one request rebuilds it, and the others meanwhile get the copy from just before
             // the change (a few milliseconds behind).
             if (it->second.Rebuilding)
-                return it->second.Body;
+                return served(it->second.Reply);
             it->second.Rebuilding = true;
-            previous = it->second.Body;
+            previous = it->second.Reply;
         }
     }
     auto giveUp = [this, &key] {
@@ -443,14 +460,15 @@ std::shared_ptr<const std::string> TScoreService::Cached(const std::string& key,
         if (it != m_cache.end())
             it->second.Rebuilding = false;
     };
-    std::shared_ptr<const std::string> body;
+    std::shared_ptr<TServiceReply> built;
     try {
-        body = std::make_shared<const std::string>(make());
+        built = std::make_shared<TServiceReply>(make());
+        built->Fields = std::make_shared<const std::string>(ReplyFields(*built));
     } catch (const EStoreUnavailable&) {
         giveUp();
         // While the store is away, readers get the last copy built rather than an error.
         if (previous)
-            return previous;
+            return served(previous);
         throw;
     } catch (...) {
         giveUp();
@@ -459,6 +477,6 @@ std::shared_ptr<const std::string> TScoreService::Cached(const std::string& key,
     std::unique_lock lock(m_cacheMutex);
     if (m_cache.size() >= kMaxCached)
         m_cache.clear();
-    m_cache[key] = TCached{generation, since, body, false};
-    return body;
+    m_cache[key] = TCached{generation, since, built, false};
+    return served(built);
 }

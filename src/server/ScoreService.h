@@ -27,6 +27,8 @@ struct TServiceOptions {
     // Unix seconds now, and a steady clock in milliseconds; tests replace them.
     std::function<std::int64_t()> Clock;
     std::function<std::int64_t()> SteadyMs;
+    // /metrics is served only on its own address (--metrics-listen), not to the public.
+    bool MetricsSeparate = false;
 };
 
 // One request as the service needs it; the HTTP layer has parsed and checked the rest.
@@ -34,6 +36,8 @@ struct TServiceRequest {
     std::string_view Method;
     std::string_view Target;
     std::string Client; // the sender's address, proxies already accounted for
+    // Arrived on the separate address for metrics (--metrics-listen), which serves nothing else.
+    bool Internal = false;
 };
 
 struct TServiceReply {
@@ -42,7 +46,14 @@ struct TServiceReply {
     std::shared_ptr<const std::string> Body;
     std::vector<std::pair<std::string, std::string>> Headers;
     TMetrics::TRoute Route = TMetrics::TRoute::Other;
+    // The header fields above, written out once for an answer that is served many times as it
+    // is (every line but the status line, Date and Connection); empty: written per answer.
+    std::shared_ptr<const std::string> Fields;
 };
+
+// The header lines of a reply as sent: type, length, the reply's own headers and the server's
+// standing ones, each ending in CRLF.
+std::string ReplyFields(const TServiceReply& reply);
 
 // What the server answers, independent of how requests arrive: the game's submission, the
 // world page, the JSON API, health and metrics.
@@ -58,7 +69,7 @@ class TScoreService {
     struct TCached {
         std::uint64_t Generation;
         std::int64_t Since;
-        std::shared_ptr<const std::string> Body;
+        std::shared_ptr<const TServiceReply> Reply;
         bool Rebuilding = false; // a request is building the page anew
     };
 
@@ -70,10 +81,10 @@ class TScoreService {
     TServiceReply Health();
     TServiceReply MetricsText();
 
-    // A body built by make, or the one built for the same key while nothing has changed since
-    // (or while another request rebuilds it, or while the store cannot be reached).
-    std::shared_ptr<const std::string> Cached(const std::string& key, std::int64_t since,
-                                              const std::function<std::string()>& make);
+    // The reply built by make, or the one built for the same key while nothing has changed
+    // since (or while another request rebuilds it, or while the store cannot be reached); its
+    // header fields are written out once, when it is built.
+    TServiceReply Cached(const std::string& key, std::int64_t since, const std::function<TServiceReply()>& make);
 
     IScoreStore& m_store;
     TMetrics& m_metrics;

@@ -12,6 +12,7 @@ TScoreServerApp::TScoreServerApp(TServerConfig config) {
                                 ? config.Http.Threads
                                 : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     m_store = OpenScoreDatabase(store);
+    config.Service.MetricsSeparate = !config.Http.MetricsAddress.empty();
     m_service = std::make_unique<TScoreService>(*m_store, m_metrics, std::move(config.Service));
     m_http = std::make_unique<THttpServer>(std::move(config.Http), *m_service, m_metrics);
 }
@@ -30,6 +31,10 @@ std::string TScoreServerApp::LocalAddress() const {
 
 unsigned short TScoreServerApp::Port() const {
     return m_http->Port();
+}
+
+unsigned short TScoreServerApp::MetricsPort() const {
+    return m_http->MetricsPort();
 }
 
 void TScoreServerApp::Run(bool stopOnSignals) {

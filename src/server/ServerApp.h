@@ -30,6 +30,8 @@ class TScoreServerApp {
 
     std::string LocalAddress() const;
     unsigned short Port() const;
+    // The port of --metrics-listen; 0 without one.
+    unsigned short MetricsPort() const;
     // Serves until SIGINT or SIGTERM (when asked) and then closes.
     void Run(bool stopOnSignals);
     // Serves on background threads until Stop() or destruction.

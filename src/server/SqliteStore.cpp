@@ -107,21 +107,23 @@ TStoredEntry ReadEntry(const TSqliteStatement& row) {
 }
 
 void Migrate(TSqliteDb& db) {
-    std::int64_t version = db.QueryInt("PRAGMA user_version");
-    if (version > static_cast<std::int64_t>(kMigrations.size()))
-        throw EStoreError(db.Path() + ": the schema is version " + std::to_string(version) +
-                          ", newer than this program's " + std::to_string(kMigrations.size()) +
-                          "; use a newer spraydash-scores");
-    for (auto step = static_cast<std::size_t>(version); step < kMigrations.size(); ++step) {
-        db.Exec("BEGIN IMMEDIATE");
-        try {
+    // The version is read inside the writing transaction: servers starting together on a new
+    // file take turns, and each finds what the one before it did.
+    db.Exec("BEGIN IMMEDIATE");
+    try {
+        std::int64_t version = db.QueryInt("PRAGMA user_version");
+        if (version > static_cast<std::int64_t>(kMigrations.size()))
+            throw EStoreError(db.Path() + ": the schema is version " + std::to_string(version) +
+                              ", newer than this program's " + std::to_string(kMigrations.size()) +
+                              "; use a newer spraydash-scores");
+        for (auto step = static_cast<std::size_t>(version); step < kMigrations.size(); ++step)
             db.Exec(kMigrations[step]);
-            db.Exec("PRAGMA user_version = " + std::to_string(step + 1));
-            db.Exec("COMMIT");
-        } catch (...) {
-            sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
-        }
+        if (version < static_cast<std::int64_t>(kMigrations.size()))
+            db.Exec("PRAGMA user_version = " + std::to_string(kMigrations.size()));
+        db.Exec("COMMIT");
+    } catch (...) {
+        sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
     }
 }
 

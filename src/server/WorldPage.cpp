@@ -192,9 +192,16 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
     }
     out += "</nav>\n<div class=\"sheet\">\n";
 
-    if (view.Scores.Entries.empty()) {
+    if (view.Scores.Entries.empty() && view.Page > 1) {
+        std::int64_t lastPage = std::max<std::int64_t>(1, (view.Scores.Total + view.PageSize - 1) / view.PageSize);
+        out += "<p class=\"empty\">There is no page " + Digits(view.Page) + ": the list ";
+        out += view.Scores.Total > 0 ? "ends on <a href=\"" + Link(view.Period, lastPage) + "\">page " +
+                                           Digits(lastPage) + "</a>."
+                                     : "is empty; <a href=\"" + Link(view.Period, 1) + "\">back to its start</a>.";
+        out += "</p>\n";
+    } else if (view.Scores.Entries.empty()) {
         out += "<p class=\"empty\">";
-        out += view.Scores.Total > 0 ? "No results on this page." : EmptyText(view.Period);
+        out += EmptyText(view.Period);
         out += "</p>\n";
     } else {
         out += "<table>\n<thead><tr><th class=\"place\">Place</th><th>Name</th><th class=\"score\">Score</th>"
@@ -231,7 +238,8 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
         out += "<p class=\"summary\">Places " + Digits(first) + "\xE2\x80\x93" + Digits(last) + " of " +
                Digits(view.Scores.Total) + (view.Scores.Total == 1 ? " result" : " results") + "</p>\n";
     }
-    bool previous = view.Page > 1;
+    // Past the end there is nothing to step from: the link to the last page stands instead.
+    bool previous = view.Page > 1 && !view.Scores.Entries.empty();
     bool next = last < view.Scores.Total && !view.Scores.Entries.empty();
     if (previous || next) {
         out += "<nav class=\"pages\">";

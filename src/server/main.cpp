@@ -79,14 +79,33 @@ int main(int argc, char** argv) {
         ->capture_default_str()
         ->check(CLI::Range(0, 1000000));
     app.add_option("--trusted-proxy", config.Http.TrustedProxies,
-                   "Address of a reverse proxy whose X-Forwarded-For names the real sender (repeatable)")
+                   "Address of a reverse proxy whose X-Forwarded-For names the real sender (repeatable;\n"
+                   "in the environment, separated by commas)")
+        ->envname("SPRAYDASH_SCORES_TRUSTED_PROXIES")
+        ->delimiter(',')
         ->type_name("ADDRESS");
     app.add_option("--score-ceiling", config.Service.ScoreCeiling,
                    "Results above this are stored but held until an operator shows them")
         ->capture_default_str();
-    app.add_option("--max-connections", maxConnections, "Open client connections at most")
+    app.add_option("--max-connections", maxConnections,
+                   "Open client connections at most. Past it, and past the per-address cap, the\n"
+                   "connection idle the longest is closed to make room; only when none is idle is\n"
+                   "the newcomer answered 503. The last tenth is kept for addresses holding at most\n"
+                   "4 connections")
         ->capture_default_str()
         ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
+    app.add_option("--max-connections-per-address", config.Http.MaxConnectionsPerAddress,
+                   "Open connections one client address may hold (trusted proxies: no cap;\n"
+                   "0: a sixteenth of --max-connections, at least 8)")
+        ->type_name("N")
+        ->capture_default_str()
+        ->check(CLI::Range(std::size_t{0}, std::size_t{1000000}));
+    std::string metricsListen;
+    app.add_option("--metrics-listen", metricsListen,
+                   "A separate address for /metrics (and /healthz), e.g. 127.0.0.1:9090; /metrics is\n"
+                   "then not served on --listen")
+        ->envname("SPRAYDASH_SCORES_METRICS_LISTEN")
+        ->type_name("HOST:PORT");
     app.add_option("--request-timeout", requestTimeout,
                    "Seconds a client has for sending a request head and for taking the answer")
         ->type_name("SECONDS")
@@ -160,12 +179,20 @@ int main(int argc, char** argv) {
         config.Http.RequestTimeout = Millis(requestTimeout);
         config.Http.IdleTimeout = Millis(idleTimeout);
         config.Http.MaxConnections = FitConnections(maxConnections);
+        if (!metricsListen.empty()) {
+            auto [metricsHost, metricsPort] = ParseListenAddress(metricsListen);
+            config.Http.MetricsAddress = metricsHost;
+            config.Http.MetricsPort = metricsPort;
+        }
         std::string db = RedactedTarget(config.Db);
         TScoreServerApp server(std::move(config));
         std::printf("spraydash-scores: listening on %s, database %s\n", server.LocalAddress().c_str(),
                     db.c_str());
         std::printf("spraydash-scores: world list at http://%s/cgi/version.pl?prg=Spraydash&show&type=0\n",
                     server.LocalAddress().c_str());
+        if (server.MetricsPort() != 0)
+            std::printf("spraydash-scores: metrics at http://%s:%u/metrics\n", metricsListen.substr(0, metricsListen.rfind(':')).c_str(),
+                        static_cast<unsigned>(server.MetricsPort()));
         std::fflush(stdout);
         server.Run(true);
         std::printf("spraydash-scores: stopped\n");

@@ -161,11 +161,41 @@ TEST(ServerProcess, TwoServersOnOneDatabaseShowEachOthersResultsWithinASecond) {
     }
 }
 
+// The installed service as the unit starts it (its environment; the address and file changed for
+// the test), behind a proxy on the same machine as the documentation recommends: each player
+// keeps a rate limit of their own.
+TEST(ServerProcess, TheInstalledUnitTrustsTheLocalProxy) {
+    std::ifstream unit(SPRAYDASH_SOURCE_DIR "/packaging/spraydash-scores.service.in");
+    ASSERT_TRUE(unit) << "the unit's template";
+    std::vector<std::string> environment;
+    std::string execStart;
+    for (std::string line; std::getline(unit, line);) {
+        if (line.rfind("Environment=", 0) == 0 && line.find("SPRAYDASH_SCORES_LISTEN=") == std::string::npos &&
+            line.find("SPRAYDASH_SCORES_DB=") == std::string::npos)
+            environment.push_back(line.substr(12));
+        if (line.rfind("ExecStart=", 0) == 0)
+            execStart = line;
+    }
+    ASSERT_EQ(execStart, "ExecStart=@SPRAYDASH_SCORES_BIN@ $SPRAYDASH_SCORES_OPTIONS")
+        << "the test gives the server only the unit's environment";
+    TTempDir dir;
+    TServerProcess server({"--listen", "127.0.0.1:0", "--db", dir.File("scores.db")}, environment);
+    int stored = 0;
+    for (int player = 0; player < 12; ++player) {
+        std::string from = "X-Forwarded-For: 203.0.113." + std::to_string(player + 1) + "\r\n";
+        stored += HttpRequest(server.Port(), BuildScoreRequestUrl("", "P" + std::to_string(player), 10, "x"),
+                              "GET", from)
+                      .Status == 200;
+    }
+    EXPECT_EQ(stored, 12) << "all players shared the proxy's rate limit";
+}
+
 TEST(ServerProcess, CommandLine) {
     auto [helpStatus, help] = RunScoresCommand("--help");
     EXPECT_EQ(helpStatus, 0);
-    for (const char* option : {"--listen", "--db", "--rate-limit", "--trusted-proxy", "--score-ceiling",
-                               "--max-connections", "--request-timeout", "--idle-timeout", "admin"})
+    for (const char* option :
+         {"--listen", "--db", "--rate-limit", "--trusted-proxy", "--score-ceiling", "--max-connections",
+          "--max-connections-per-address", "--metrics-listen", "--request-timeout", "--idle-timeout", "admin"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     TTempDir dir;
     auto [badStatus, bad] = RunScoresCommand("--listen nowhere --db " + dir.File("x.db"));

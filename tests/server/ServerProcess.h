@@ -14,7 +14,8 @@
 // The real spraydash-scores executable as a child process; the port comes from its first line.
 class TServerProcess {
   public:
-    explicit TServerProcess(std::vector<std::string> args) {
+    // environment: NAME=value settings added to the server's own.
+    explicit TServerProcess(std::vector<std::string> args, std::vector<std::string> environment = {}) {
         int out[2];
         if (::pipe(out) != 0)
             throw std::runtime_error("pipe failed");
@@ -23,6 +24,8 @@ class TServerProcess {
             ::dup2(out[1], STDOUT_FILENO);
             ::close(out[0]);
             ::close(out[1]);
+            for (auto& setting : environment)
+                ::putenv(setting.data());
             std::vector<char*> argv;
             std::string exe = SPRAYDASH_SCORES_EXE;
             argv.push_back(exe.data());

@@ -279,7 +279,7 @@ TEST_P(TServerStoreTest, PagesAndApiParameters) {
     std::string today = Get(std::string(kPage) + "&period=today").Body;
     EXPECT_EQ(rows(today), 5);
     EXPECT_NE(today.find("aria-current=\"page\">Today<"), std::string::npos);
-    EXPECT_EQ(Get(std::string(kPage) + "&period=month&page=99").Status, 200);
+    EXPECT_EQ(Get(std::string(kPage) + "&period=month&page=99").Status, 404);
     EXPECT_EQ(Get(std::string(kPage) + "&utm_source=forum").Status, 200) << "a browser's extra parameters";
 
     EXPECT_EQ(Get(std::string(kPage) + "&page=0").Status, 400);
@@ -350,10 +350,11 @@ TEST_F(TServerTest, ConnectionsAreCapped) {
     Start([](TServerConfig& c) { c.Http.MaxConnections = 3; });
     std::vector<std::unique_ptr<TTestConnection>> held;
     for (int i = 0; i < 3; ++i) {
+        // In the middle of a request: not idle, so not to be closed for a newcomer.
         held.push_back(std::make_unique<TTestConnection>(Port()));
-        held.back()->Send("GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n");
-        ASSERT_EQ(held.back()->Read().Status, 200);
+        held.back()->Send("GET /healthz HTTP/1.1\r\n");
     }
+    std::this_thread::sleep_for(100ms);
     TTestConnection::TReply refused = Get("/healthz");
     EXPECT_EQ(refused.Status, 503);
     EXPECT_EQ(refused.Body, "too many connections; try again shortly\n");
@@ -365,6 +366,148 @@ TEST_F(TServerTest, ConnectionsAreCapped) {
             std::this_thread::sleep_for(20ms);
     }
     EXPECT_TRUE(servedAgain);
+}
+
+TEST_F(TServerTest, RequestsThatReadTwoWaysAreRefusedAndTheConnectionClosed) {
+    Start();
+    // What follows the head is a submission: a server that ignores the transfer coding takes it
+    // for the next request and stores it.
+    const std::string smuggled = "GET " + Submission("Smuggled", 999) + " HTTP/1.1\r\nHost: x\r\n\r\n";
+    struct TCase {
+        const char* What;
+        std::string Head;
+        int Status;
+    } cases[] = {
+        {"unknown coding", "GET /healthz HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: gzip\r\n\r\n", 501},
+        {"a coding that only looks like chunked",
+         "GET /healthz HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: xchunked\r\n\r\n", 501},
+        {"chunked not last", "GET /healthz HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked, identity\r\n\r\n",
+         501},
+        {"chunked on a GET", "GET /healthz HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n", 400},
+        {"no Host", "GET /healthz HTTP/1.1\r\n\r\n", 400},
+        {"two Hosts", "GET /healthz HTTP/1.1\r\nHost: x\r\nHost: y\r\n\r\n", 400},
+        {"a folded field", "GET /healthz HTTP/1.1\r\nHost: x\r\nX-Note: a\r\n b\r\n\r\n", 400},
+        {"a folded field with a tab", "GET /healthz HTTP/1.1\r\nHost: x\r\nX-Note: a\r\n\tb\r\n\r\n", 400},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        TTestConnection connection(Port());
+        connection.Send(c.Head + smuggled);
+        TTestConnection::TReply reply = connection.Read();
+        EXPECT_EQ(reply.Status, c.Status);
+        EXPECT_EQ(reply.Headers["connection"], "close");
+        EXPECT_EQ(connection.Read(false, 2s).Status, 0) << "nothing more is answered";
+    }
+    EXPECT_EQ(m_app->Store().List(std::nullopt, 0).size(), 0u) << "the smuggled submission was stored";
+    EXPECT_EQ(HttpRequest(Port(), "/healthz").Status, 200);
+    TTestConnection old(Port());
+    old.Send("GET /healthz HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(old.Read().Status, 200) << "HTTP/1.0 needs no Host";
+}
+
+TEST_F(TServerTest, APagePastTheEndIs404WithAWayToTheLastPage) {
+    Start();
+    for (int i = 0; i < 149; ++i)
+        AddDirect("P" + std::to_string(i), 1000 - i, 1772638220);
+    EXPECT_EQ(Get(std::string(kPage) + "&page=2").Status, 200);
+    TTestConnection::TReply past = Get(std::string(kPage) + "&page=3");
+    EXPECT_EQ(past.Status, 404);
+    EXPECT_EQ(past.Headers["content-type"], "text/html; charset=utf-8");
+    EXPECT_NE(past.Body.find("href=\"?prg=Spraydash&amp;show&amp;type=0&amp;page=2\">page 2</a>"),
+              std::string::npos)
+        << past.Body;
+    EXPECT_EQ(past.Body.find("Places 101"), std::string::npos) << "no link to places that do not exist";
+    EXPECT_EQ(past.Body.find("rel=\"prev\""), std::string::npos);
+    TTestConnection::TReply empty = Get(std::string(kPage) + "&period=today&page=2");
+    EXPECT_EQ(empty.Status, 404) << "an empty list has one page";
+    EXPECT_NE(empty.Body.find("href=\"?prg=Spraydash&amp;show&amp;type=0&amp;period=today\""), std::string::npos);
+}
+
+TEST_F(TServerTest, AnAnswerTheClientNeverTakesCostsTheRequestTimeNotTheIdleTime) {
+    Start([](TServerConfig& c) {
+        c.Http.RequestTimeout = 1s;
+        c.Http.IdleTimeout = 60s;
+    });
+    for (int i = 0; i < 100; ++i)
+        AddDirect(std::string(10, static_cast<char>('A' + i % 26)), 1000 - i, 1772638220);
+    ASSERT_GT(Get(kPage).Body.size(), 20000u);
+    {
+        // A receive window far smaller than the page; the client never reads.
+        TTestConnection stuck(Port(), nullptr, 1024);
+        stuck.Send(std::string("GET ") + kPage + " HTTP/1.1\r\nHost: x\r\n\r\n");
+        auto sent = std::chrono::steady_clock::now();
+        while (m_app->Metrics().OpenConnections() > 0 && std::chrono::steady_clock::now() - sent < 10s)
+            std::this_thread::sleep_for(20ms);
+        auto held = std::chrono::steady_clock::now() - sent;
+        EXPECT_LT(held, 4s) << "the connection was kept although its answer was not taken";
+        EXPECT_GE(held, 900ms);
+    }
+}
+
+TEST_F(TServerTest, OneAddressCannotTakeEveryConnection) {
+    Start([](TServerConfig& c) {
+        c.Http.MaxConnections = 10;
+        c.Http.MaxConnectionsPerAddress = 4;
+    });
+    auto connect = [this](const char* from, bool idle) {
+        auto c = std::make_unique<TTestConnection>(Port(), from);
+        if (idle) {
+            c->Send("GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n");
+            EXPECT_EQ(c->Read().Status, 200);
+        } else {
+            c->Send("GET /healthz HTTP/1.1\r\n"); // a request under way
+        }
+        return c;
+    };
+    auto status = [this](const char* from) {
+        TTestConnection c(Port(), from);
+        c.Send("GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        return c.Read().Status;
+    };
+
+    // Busy connections up to the address's cap: that address waits, others are served.
+    std::vector<std::unique_ptr<TTestConnection>> busy;
+    for (int i = 0; i < 4; ++i)
+        busy.push_back(connect("127.0.0.2", false));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(status("127.0.0.2"), 503);
+    EXPECT_EQ(status("127.0.0.3"), 200);
+
+    // Idle connections give way, oldest first.
+    std::vector<std::unique_ptr<TTestConnection>> idle;
+    for (int i = 0; i < 4; ++i)
+        idle.push_back(connect("127.0.0.4", true));
+    EXPECT_EQ(status("127.0.0.4"), 200);
+    EXPECT_TRUE(idle[0]->ClosedWithin(2s)) << "the oldest idle connection made room";
+    for (std::size_t i = 1; i < idle.size(); ++i)
+        EXPECT_FALSE(idle[i]->ClosedWithin(100ms)) << i;
+
+    // Eight held, two left: the last is kept for addresses with few connections, and the whole
+    // cap reached by idle ones still lets a health check in.
+    auto held = connect("127.0.0.5", true);
+    EXPECT_EQ(status("127.0.0.6"), 200);
+    std::vector<std::unique_ptr<TTestConnection>> more;
+    for (int i = 0; i < 2; ++i)
+        more.push_back(connect("127.0.0.7", true));
+    EXPECT_EQ(status("127.0.0.8"), 200);
+    EXPECT_NE(Get("/metrics").Body.find("spraydash_connections_evicted_total"), std::string::npos);
+}
+
+TEST_F(TServerTest, MetricsCanHaveAnAddressOfTheirOwn) {
+    Start([](TServerConfig& c) {
+        c.Http.MetricsAddress = "127.0.0.1";
+        c.Http.MetricsPort = 0;
+    });
+    ASSERT_NE(m_app->MetricsPort(), 0);
+    ASSERT_NE(m_app->MetricsPort(), Port());
+    EXPECT_EQ(Get("/metrics").Status, 404) << "not to the public";
+    EXPECT_EQ(Get(kPage).Status, 200);
+    TTestConnection::TReply metrics = HttpRequest(m_app->MetricsPort(), "/metrics");
+    EXPECT_EQ(metrics.Status, 200);
+    EXPECT_NE(metrics.Body.find("spraydash_http_requests_total"), std::string::npos);
+    EXPECT_EQ(HttpRequest(m_app->MetricsPort(), "/healthz").Status, 200);
+    EXPECT_EQ(HttpRequest(m_app->MetricsPort(), kPage).Status, 404) << "the metrics address serves no pages";
+    EXPECT_EQ(HttpRequest(m_app->MetricsPort(), Submission("Ann", 5)).Status, 404);
 }
 
 TEST_F(TServerTest, WhileTheDatabaseIsAwayPagesComeFromTheLastCopyAndResultsAre503) {
