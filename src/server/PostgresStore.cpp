@@ -46,7 +46,7 @@ constexpr std::string_view kInsertSql =
     "SELECT $1, $2, $3, $4, $5, $6, $7 WHERE NOT EXISTS "
     "(SELECT 1 FROM scores WHERE digest = $6 AND client = $5 AND received >= $8) RETURNING id";
 constexpr std::string_view kEntryColumns =
-    "SELECT id, name, score, crew, received, client, state FROM scores ";
+    "SELECT id, name, score, crew, received, client, state, digest FROM scores ";
 
 std::int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -71,6 +71,7 @@ TStoredEntry ReadEntry(const pqxx::row& row) {
     e.Received = row[4].as<std::int64_t>();
     e.Client = row[5].as<std::string>();
     e.State = static_cast<TEntryState>(row[6].as<int>());
+    e.Digest = static_cast<std::uint64_t>(row[7].as<std::int64_t>());
     return e;
 }
 
@@ -505,4 +506,17 @@ void TPostgresStore::ForEachEntry(const std::function<void(const TStoredEntry&)>
         }
         tx.commit();
     });
+}
+
+void TPostgresStore::Import(const std::vector<TStoredEntry>& entries) {
+    Admin([&](pqxx::connection& db) {
+        pqxx::work tx(db);
+        for (const TStoredEntry& e : entries)
+            tx.exec_params("INSERT INTO scores (name, score, crew, received, client, digest, state) "
+                           "VALUES ($1, $2, $3, $4, $5, $6, $7)",
+                           e.Name, e.Score, e.Crew, e.Received, e.Client, static_cast<std::int64_t>(e.Digest),
+                           static_cast<int>(e.State));
+        tx.commit();
+    });
+    m_changes.fetch_add(1);
 }

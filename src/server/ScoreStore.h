@@ -91,6 +91,7 @@ struct TStoredEntry {
     std::int64_t Received = 0;
     std::string Client;
     TEntryState State = TEntryState::Shown;
+    std::uint64_t Digest = 0;
 };
 
 // The operator's view of the same store.
@@ -104,6 +105,9 @@ class IScoreAdmin {
     virtual bool Delete(std::int64_t id) = 0;
     // Every entry, oldest first, without holding them all in memory.
     virtual void ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) = 0;
+    // Adds entries exactly as given (all but the id, which the store gives), in one transaction:
+    // all of them or, on failure (EStoreUnavailable), none.
+    virtual void Import(const std::vector<TStoredEntry>& entries) = 0;
 };
 
 // A store the server serves from and the operator works on: the SQLite file of one machine,

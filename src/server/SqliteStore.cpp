@@ -81,7 +81,7 @@ constexpr std::string_view kCountAllSql =
 constexpr std::string_view kCountSinceSql =
     "SELECT count(*) FROM scores INDEXED BY scores_by_time WHERE state = 0 AND received >= ?1";
 constexpr std::string_view kEntryColumns =
-    "SELECT id, name, score, crew, received, client, state FROM scores ";
+    "SELECT id, name, score, crew, received, client, state, digest FROM scores ";
 constexpr std::string_view kResendSql =
     "SELECT 1 FROM scores WHERE digest = ?1 AND client = ?2 AND received >= ?3 LIMIT 1";
 constexpr std::string_view kInsertSql =
@@ -103,6 +103,7 @@ TStoredEntry ReadEntry(const TSqliteStatement& row) {
     e.Received = row.Int(4);
     e.Client = row.Text(5);
     e.State = static_cast<TEntryState>(row.Int(6));
+    e.Digest = static_cast<std::uint64_t>(row.Int(7));
     return e;
 }
 
@@ -422,4 +423,25 @@ void TSqliteStore::ForEachEntry(const std::function<void(const TStoredEntry&)>& 
     TSqliteStatement rows(reader->Db, std::string(kEntryColumns) + "ORDER BY id");
     while (rows.Step())
         visit(ReadEntry(rows));
+}
+
+void TSqliteStore::Import(const std::vector<TStoredEntry>& entries) {
+    TLease reader = Lease();
+    TSqliteDb& db = reader->Db;
+    TSqliteStatement insert(db, kInsertSql);
+    db.Exec("BEGIN IMMEDIATE");
+    try {
+        for (const TStoredEntry& e : entries) {
+            insert.Bind(1, e.Name).Bind(2, std::int64_t{e.Score}).Bind(3, e.Crew).Bind(4, e.Received);
+            insert.Bind(5, e.Client).Bind(6, static_cast<std::int64_t>(e.Digest));
+            insert.Bind(7, static_cast<std::int64_t>(e.State));
+            insert.Step();
+            insert.Reset();
+        }
+        db.Exec("COMMIT");
+    } catch (...) {
+        sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    m_localChanges.fetch_add(1);
 }

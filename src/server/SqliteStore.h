@@ -54,6 +54,7 @@ class TSqliteStore final : public IScoreDatabase {
     bool SetState(std::int64_t id, TEntryState state) override;
     bool Delete(std::int64_t id) override;
     void ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) override;
+    void Import(const std::vector<TStoredEntry>& entries) override;
 
     std::uint64_t CommittedBatches() const override { return m_batches.load(); }
 

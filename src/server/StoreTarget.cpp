@@ -64,7 +64,7 @@ std::unique_ptr<IScoreDatabase> OpenScoreDatabase(const TStoreConfig& config) {
     if (!config.ReadTarget.empty())
         throw EStoreError("a separate database for reading (" + RedactedTarget(config.ReadTarget) +
                           ") needs a PostgreSQL database, not the file " + config.Target);
-    if (!config.Serving && !std::filesystem::exists(config.Target))
+    if (!config.Serving && !config.CreateMissing && !std::filesystem::exists(config.Target))
         throw EStoreError(config.Target + ": no such database");
     TSqliteOptions options;
     options.Path = config.Target;

@@ -23,6 +23,8 @@ struct TStoreConfig {
     int ReadConnections = 2;
     // False for the operator's commands: nothing is submitted, and nobody listens for changes.
     bool Serving = true;
+    // Not serving, a SQLite file that does not exist yet is made (an import into a new file).
+    bool CreateMissing = false;
 };
 
 // Opens the store the target names; throws EStoreError (also for a SQLite file that does not

@@ -134,10 +134,18 @@ int main(int argc, char** argv) {
     CLI::App* remove = admin->add_subcommand("delete", "Delete entries for good");
     remove->add_option("ids", ids, "Entry ids")->required();
     std::string output;
-    CLI::App* exportCsv =
-        admin->add_subcommand("export", "Write every entry as CSV (texts that a spreadsheet would run as a "
-                                        "formula get a leading ')");
+    std::string format = "csv";
+    CLI::App* exportCsv = admin->add_subcommand(
+        "export", "Write every entry, oldest first: as CSV for a spreadsheet (texts it would run as a\n"
+                  "formula get a leading '), or as JSON lines, exactly as stored, for admin import");
     exportCsv->add_option("--output,-o", output, "File to write (default: standard output)");
+    exportCsv->add_option("--format", format, "csv or jsonl")->capture_default_str()->check(
+        CLI::IsMember({"csv", "jsonl"}));
+    std::string input;
+    CLI::App* import = admin->add_subcommand(
+        "import", "Add every entry of a JSON-lines export (admin export --format jsonl), all or none;\n"
+                  "the entries get new ids");
+    import->add_option("file", input, "File to read (- for standard input)")->required();
 
     CLI11_PARSE(app, argc, argv);
 
@@ -147,6 +155,7 @@ int main(int argc, char** argv) {
             options.Target = config.Db;
             options.ReadConnections = 1;
             options.Serving = false;
+            options.CreateMissing = import->parsed();
             std::unique_ptr<IScoreDatabase> database = OpenScoreDatabase(options);
             IScoreAdmin& store = *database;
             if (list->parsed())
@@ -157,14 +166,25 @@ int main(int argc, char** argv) {
                 return AdminSetState(store, ids, TEntryState::Shown, std::cout, std::cerr);
             if (remove->parsed())
                 return AdminDelete(store, ids, std::cout, std::cerr);
+            if (import->parsed()) {
+                if (input == "-")
+                    return AdminImport(store, std::cin, "standard input", std::cout, std::cerr);
+                std::ifstream file(input, std::ios::binary);
+                if (!file) {
+                    std::cerr << "spraydash-scores: cannot read " << input << "\n";
+                    return 1;
+                }
+                return AdminImport(store, file, input, std::cout, std::cerr);
+            }
+            TExportFormat exportFormat = format == "jsonl" ? TExportFormat::JsonLines : TExportFormat::Csv;
             if (output.empty())
-                return AdminExport(store, std::cout);
+                return AdminExport(store, std::cout, exportFormat);
             std::ofstream file(output, std::ios::binary);
             if (!file) {
                 std::cerr << "spraydash-scores: cannot write " << output << "\n";
                 return 1;
             }
-            AdminExport(store, file);
+            AdminExport(store, file, exportFormat);
             file.close();
             if (!file) {
                 std::cerr << "spraydash-scores: writing " << output << " failed\n";

@@ -6,6 +6,7 @@
 #include "TestDatabase.h"
 #include "menus/ScoreSubmission.h"
 #include "server/StoreTarget.h"
+#include "server/TextEscape.h"
 
 #include <gtest/gtest.h>
 
@@ -139,6 +140,96 @@ TEST_P(TServerProcessTest, OperatorCommands) {
     EXPECT_NE(lines.find(",hidden,10,'=cmd|' /C,\"crew,one\",127.0.0.1\r\n"), std::string::npos) << lines;
     EXPECT_NE(lines.find(",shown,5000,Big,x,127.0.0.1\r\n"), std::string::npos) << lines;
 }
+
+// The move from one store to the other through admin export --format jsonl and admin import:
+// every entry arrives exactly as it was, whatever its texts hold.
+struct TMove {
+    TStoreKind From;
+    TStoreKind To;
+};
+class TStoreMoveTest : public ::testing::TestWithParam<TMove> {
+  protected:
+    void SetUp() override { SKIP_WITHOUT_POSTGRES(TStoreKind::Postgres); }
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The export without the ids, which the importing store gives anew.
+std::string WithoutIds(const std::string& lines) {
+    std::string out;
+    std::istringstream in(lines);
+    for (std::string line; std::getline(in, line);)
+        out += line.substr(line.find(',')) + "\n";
+    return out;
+}
+
+TEST_P(TStoreMoveTest, EveryEntryArrivesExactly) {
+    TTestDatabase from(GetParam().From);
+    TTestDatabase to(GetParam().To, GetParam().To == TStoreKind::Sqlite ? from.Dir().File("moved.db") : "");
+    {
+        TStoreConfig config;
+        config.Target = from.Target();
+        std::unique_ptr<IScoreDatabase> store = OpenScoreDatabase(config);
+        std::vector<TStoredEntry> entries;
+        auto add = [&](const std::string& name, const std::string& crew, TEntryState state) {
+            TStoredEntry e;
+            e.Name = name;
+            e.Crew = crew;
+            e.Score = static_cast<std::int32_t>(entries.size()) * 37 - 100;
+            e.Received = 1772638220 + static_cast<std::int64_t>(entries.size());
+            e.Client = entries.size() % 2 ? "2001:db8::1" : "192.0.2.7";
+            e.Digest = 0xF000000000000000ull + entries.size();
+            e.State = state;
+            entries.push_back(e);
+        };
+        // Every byte from 32 to 255 in the game's code page, ten to a name as the game sends them.
+        for (int first = 32; first < 256; first += 10) {
+            std::string bytes;
+            for (int b = first; b < std::min(first + 10, 256); ++b)
+                bytes += static_cast<char>(b);
+            add(WindowsToUtf8(bytes), WindowsToUtf8(bytes.substr(0, 7)), TEntryState::Shown);
+        }
+        for (const char* formula : {"=1+2", "+1", "-1", "@SUM(A1)", "\tx", "'quoted'", "\"a,b\"", ""})
+            add(formula, formula, TEntryState::Held);
+        add("hidden", "", TEntryState::Hidden);
+        store->Import(entries);
+    }
+    auto quoted = [](const std::string& target) { return "'" + target + "'"; };
+    const std::string exported = from.Dir().File("scores.jsonl");
+    ASSERT_EQ(RunScoresCommand("--db " + quoted(from.Target()) + " admin export --format jsonl -o " + exported).first, 0);
+    auto [status, said] = RunScoresCommand("--db " + quoted(to.Target()) + " admin import " + exported);
+    ASSERT_EQ(status, 0) << said;
+    EXPECT_NE(said.find("32 entries imported"), std::string::npos) << said;
+    auto [backStatus, back] = RunScoresCommand("--db " + quoted(to.Target()) + " admin export --format jsonl");
+    ASSERT_EQ(backStatus, 0);
+    std::string original = ReadAll(exported);
+    EXPECT_EQ(WithoutIds(back), WithoutIds(original));
+    EXPECT_NE(original.find("\"name\":\"=1+2\""), std::string::npos) << "no formula guard in the lossless form";
+
+    // A broken line adds nothing and is named.
+    {
+        std::ofstream bad(from.Dir().File("bad.jsonl"));
+        bad << original.substr(0, original.find('\n') + 1) << "{\"name\":\"x\"\n";
+    }
+    auto [badStatus, badSaid] = RunScoresCommand("--db " + quoted(to.Target()) + " admin import " + from.Dir().File("bad.jsonl"));
+    EXPECT_EQ(badStatus, 1);
+    EXPECT_NE(badSaid.find("bad.jsonl:2: "), std::string::npos) << badSaid;
+    EXPECT_EQ(WithoutIds(RunScoresCommand("--db " + quoted(to.Target()) + " admin export --format jsonl").second),
+              WithoutIds(original));
+}
+
+INSTANTIATE_TEST_SUITE_P(Moves, TStoreMoveTest,
+                         ::testing::Values(TMove{TStoreKind::Sqlite, TStoreKind::Postgres},
+                                           TMove{TStoreKind::Postgres, TStoreKind::Sqlite}),
+                         [](const ::testing::TestParamInfo<TMove>& info) {
+                             return std::string(info.param.From == TStoreKind::Sqlite ? "SqliteToPostgres"
+                                                                                      : "PostgresToSqlite");
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Stores, TServerProcessTest,
                          ::testing::Values(TStoreKind::Sqlite, TStoreKind::Postgres), StoreKindName);
