@@ -1,3 +1,4 @@
+#include "server/Log.h"
 #include "server/HttpServer.h"
 
 #include "server/ClientAddress.h"
@@ -334,6 +335,11 @@ class TSession : public std::enable_shared_from_this<TSession> {
         serviceRequest.Target = std::string_view(request.target().data(), request.target().size());
         serviceRequest.Client = m_shared.Clients.Resolve(m_peer, forwarded);
         serviceRequest.Internal = m_internal;
+        if (AccessLogEnabled()) {
+            m_client = serviceRequest.Client;
+            m_method = serviceRequest.Method;
+            m_target = serviceRequest.Target;
+        }
 
         m_stream.expires_never(); // a submission waits for its commit, which has limits of its own
         m_shared.Service.Handle(serviceRequest, [self = shared_from_this()](TServiceReply reply) {
@@ -381,6 +387,17 @@ class TSession : public std::enable_shared_from_this<TSession> {
     void OnWritten(beast::error_code ec) {
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
         m_shared.Metrics.Request(m_route, m_status, seconds);
+        if (AccessLogEnabled()) {
+            TAccessEntry entry;
+            entry.Client = m_client;
+            entry.Method = m_method;
+            entry.Target = m_target;
+            entry.Status = m_status;
+            entry.Bytes = m_head || !m_body ? 0 : m_body->size();
+            entry.Seconds = seconds;
+            entry.Route = TMetrics::RouteName(m_route);
+            LogAccess(entry);
+        }
         m_body.reset();
         m_fields.reset();
         if (ec) {
@@ -440,6 +457,8 @@ class TSession : public std::enable_shared_from_this<TSession> {
     std::chrono::steady_clock::time_point m_answerDeadline;
     std::chrono::steady_clock::time_point m_started;
     std::uint64_t m_answers = 0;
+    std::string m_client, m_method, m_target; // for the access log
+
     bool m_keepAlive = true;
     bool m_idle = false;
     bool m_head = false;
@@ -500,8 +519,7 @@ struct THttpServer::TImpl {
                 return;
             if (ec) {
                 // Out of descriptors, most likely: wait a moment rather than spin.
-                std::fprintf(stderr, "spraydash-scores: accepting a connection failed: %s\n",
-                             ec.message().c_str());
+                Log(TLogLevel::Error, "accepting a connection failed: " + ec.message());
                 RetryTimer.expires_after(kAcceptRetry);
                 RetryTimer.async_wait([this, &acceptor, internal](beast::error_code waitError) {
                     if (!waitError)
@@ -597,12 +615,24 @@ unsigned short THttpServer::MetricsPort() const {
 
 void THttpServer::Run(bool stopOnSignals) {
     std::optional<asio::signal_set> signals;
+    std::function<void()> wait;
     if (stopOnSignals) {
-        signals.emplace(m_impl->Io, SIGINT, SIGTERM);
-        signals->async_wait([this](beast::error_code ec, int) {
-            if (!ec)
-                m_impl->Io.stop();
-        });
+        // SIGHUP: the logs are reopened (after logrotate moved them); the others stop.
+        signals.emplace(m_impl->Io, SIGINT, SIGTERM, SIGHUP);
+        wait = [this, &signals, &wait] {
+            signals->async_wait([this, &wait](beast::error_code ec, int signal) {
+                if (ec)
+                    return;
+                if (signal != SIGHUP) {
+                    Log(TLogLevel::Info, "stopping on signal " + std::to_string(signal));
+                    m_impl->Io.stop();
+                    return;
+                }
+                ReopenLogs();
+                wait();
+            });
+        };
+        wait();
     }
     m_impl->RunThreads(static_cast<std::size_t>(m_impl->Threads - 1));
     m_impl->Io.run();

@@ -4,7 +4,10 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <functional>
+#include <mutex>
 #include <string_view>
+#include <vector>
 
 // What the server has answered, for /metrics in the Prometheus text format. Counting is lock-free.
 class TMetrics {
@@ -28,6 +31,12 @@ class TMetrics {
     std::uint64_t RequestCount(TRoute route, int status) const;
     std::uint64_t StoredCount() const { return m_stored.load(); }
 
+    // Adds lines of its own (HELP, TYPE and samples) to every rendering: the store's figures,
+    // the process's.
+    void AddSource(std::function<void(std::string&)> render);
+
+    void SubmissionSpooled() { m_spooled.fetch_add(1); }
+
     std::string Render() const;
 
   private:
@@ -50,4 +59,7 @@ class TMetrics {
     std::atomic<std::uint64_t> m_refusedConnections{0};
     std::atomic<std::uint64_t> m_timedOutConnections{0};
     std::atomic<std::uint64_t> m_evictedConnections{0};
+    std::atomic<std::uint64_t> m_spooled{0};
+    mutable std::mutex m_sourcesMutex;
+    std::vector<std::function<void(std::string&)>> m_sources;
 };

@@ -1,3 +1,4 @@
+#include "server/Log.h"
 #include "server/PostgresStore.h"
 
 #include "server/PostgresSchema.h"
@@ -79,8 +80,31 @@ enum class TRole { Reader, Writer, Other };
 
 } // namespace
 
+namespace {
+
+// The database's notices and the messages of a connection it ends go to the log as one line
+// each, not raw to standard error.
+void LogNotice(const char* message) {
+    Log(TLogLevel::Debug, "database: " + OneLine(message ? message : ""));
+}
+
+class TNoticesToLog final : public pqxx::errorhandler {
+  public:
+    explicit TNoticesToLog(pqxx::connection_base& db) : pqxx::errorhandler(db) {}
+    bool operator()(const char message[]) noexcept override {
+        try {
+            LogNotice(message);
+        } catch (...) {
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 struct TPostgresStore::TConnection : pqxx::connection {
-    using pqxx::connection::connection;
+    explicit TConnection(const std::string& target) : pqxx::connection(target), Notices(*this) {}
+    TNoticesToLog Notices;
 };
 
 // Makes connections to one database, and after a failure refuses for a moment.
@@ -313,7 +337,7 @@ void TPostgresStore::CommitBatch(std::vector<TPending>& batch) {
         try {
             batch[i].Done(outcomes[i]);
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "spraydash-scores: answering a submission failed: %s\n", e.what());
+            Log(TLogLevel::Error, std::string("answering a submission failed: ") + e.what());
         }
     }
 }
@@ -347,6 +371,7 @@ void TPostgresStore::ListenLoop() {
     while (!m_stopListening) {
         if (!db) {
             db.reset(PQconnectdb(m_primary->Target().c_str()));
+            PQsetNoticeProcessor(db.get(), [](void*, const char* message) { LogNotice(message); }, nullptr);
             bool listening = PQstatus(db.get()) == CONNECTION_OK;
             if (listening) {
                 PGresult* listen = PQexec(db.get(), ("LISTEN " + std::string(kChannel)).c_str());
@@ -365,8 +390,8 @@ void TPostgresStore::ListenLoop() {
         if (::poll(&socket, 1, static_cast<int>(kListenWait.count())) <= 0)
             continue;
         if (!PQconsumeInput(db.get())) {
-            std::fprintf(stderr, "spraydash-scores: no longer hearing of other servers' changes: %s\n",
-                         OneLine(PQerrorMessage(db.get())).c_str());
+            Log(TLogLevel::Warning,
+                "no longer hearing of other servers' changes: " + OneLine(PQerrorMessage(db.get())));
             m_listening = false;
             db.reset();
             m_changes.fetch_add(1);

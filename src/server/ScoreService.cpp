@@ -4,6 +4,7 @@
 #include "server/JsonApi.h"
 #include "server/Period.h"
 #include "server/ScoreCodec.h"
+#include "server/Spool.h"
 #include "server/TextEscape.h"
 
 #include <charconv>
@@ -135,8 +136,8 @@ std::optional<TPeriod> PeriodParam(const std::vector<TParam>& params, std::strin
 
 } // namespace
 
-TScoreService::TScoreService(IScoreStore& store, TMetrics& metrics, TServiceOptions options)
-    : m_store(store), m_metrics(metrics), m_options(std::move(options)),
+TScoreService::TScoreService(IScoreStore& store, TMetrics& metrics, TServiceOptions options, TSpool* spool)
+    : m_store(store), m_metrics(metrics), m_spool(spool), m_options(std::move(options)),
       m_limiter(m_options.RateLimitPerMinute) {
     if (!m_options.Clock) {
         m_options.Clock = [] {
@@ -285,7 +286,12 @@ void TScoreService::Submit(const TServiceRequest& request, std::string_view symb
     // The store may answer after this service is gone (it commits what is queued when it
     // closes), so the answer holds on to nothing of the service but the metrics.
     TMetrics& metrics = m_metrics;
-    m_store.Submit(std::move(score), [&metrics, held, reply = std::move(reply)](TSubmitOutcome outcome) {
+    TSpool* spool = m_spool;
+    std::optional<TNewScore> copy;
+    if (spool)
+        copy = score;
+    m_store.Submit(std::move(score), [&metrics, held, spool, copy = std::move(copy),
+                                      reply = std::move(reply)](TSubmitOutcome outcome) {
         switch (outcome) {
         case TSubmitOutcome::Stored:
             metrics.SubmissionStored(held);
@@ -298,6 +304,11 @@ void TScoreService::Submit(const TServiceRequest& request, std::string_view symb
             return;
         case TSubmitOutcome::Failed:
             break;
+        }
+        if (spool && spool->Keep(*copy)) {
+            metrics.SubmissionSpooled();
+            reply(Text(200, "kept; stored as soon as the database answers again", TRoute::Submit));
+            return;
         }
         metrics.SubmissionRefused(TMetrics::TRefusal::Unavailable);
         reply(Unavailable(TRoute::Submit));

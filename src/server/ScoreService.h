@@ -57,9 +57,12 @@ std::string ReplyFields(const TServiceReply& reply);
 
 // What the server answers, independent of how requests arrive: the game's submission, the
 // world page, the JSON API, health and metrics.
+class TSpool;
+
 class TScoreService {
   public:
-    TScoreService(IScoreStore& store, TMetrics& metrics, TServiceOptions options);
+    // spool: where results go that the store cannot take (none: they are answered 503).
+    TScoreService(IScoreStore& store, TMetrics& metrics, TServiceOptions options, TSpool* spool = nullptr);
 
     // reply runs exactly once: at once for most requests, from the store's thread for a
     // submission (after its commit).
@@ -88,6 +91,7 @@ class TScoreService {
 
     IScoreStore& m_store;
     TMetrics& m_metrics;
+    TSpool* m_spool;
     TServiceOptions m_options;
     TRateLimiter m_limiter;
     TWorldPage m_page;

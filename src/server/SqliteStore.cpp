@@ -1,3 +1,4 @@
+#include "server/Log.h"
 #include "server/SqliteStore.h"
 
 #include "server/SqliteDb.h"
@@ -281,7 +282,7 @@ void TSqliteStore::CommitBatch(std::vector<TPending>& batch) {
         try {
             batch[i].Done(outcomes[i]);
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "spraydash-scores: answering a submission failed: %s\n", e.what());
+            Log(TLogLevel::Error, std::string("answering a submission failed: ") + e.what());
         }
     }
 }

@@ -1,7 +1,9 @@
 // spraydash-scores: the world score server, and its operator's commands.
 
 #include "server/Admin.h"
+#include "server/BuildInfo.h"
 #include "server/HttpServer.h"
+#include "server/Log.h"
 #include "server/ServerApp.h"
 #include "server/StoreTarget.h"
 
@@ -36,8 +38,8 @@ std::size_t FitConnections(std::size_t wanted) {
     auto fitted = static_cast<std::size_t>(limit.rlim_cur > kDescriptorsBesideConnections * 2
                                                ? limit.rlim_cur - kDescriptorsBesideConnections
                                                : 64);
-    std::fprintf(stderr, "spraydash-scores: open-file limit %llu: at most %zu connections\n",
-                 static_cast<unsigned long long>(limit.rlim_cur), fitted);
+    Log(TLogLevel::Warning, "open-file limit " + std::to_string(limit.rlim_cur) + ": at most " +
+                                std::to_string(fitted) + " connections");
     return fitted;
 }
 
@@ -106,6 +108,30 @@ int main(int argc, char** argv) {
                    "then not served on --listen")
         ->envname("SPRAYDASH_SCORES_METRICS_LISTEN")
         ->type_name("HOST:PORT");
+    app.add_option("--spool", config.Spool,
+                   "File keeping results while the database cannot take them (synced before the 200,\n"
+                   "stored once it can); default: beside the SQLite file (FILE.spool), or\n"
+                   "spraydash-scores.spool in the working directory with PostgreSQL")
+        ->envname("SPRAYDASH_SCORES_SPOOL")
+        ->type_name("FILE");
+    app.add_option("--spool-limit", config.SpoolLimit,
+                   "Results the spool keeps at most; past it they are answered 503 (0: no spool)")
+        ->capture_default_str()
+        ->check(CLI::Range(std::size_t{0}, std::size_t{100000000}));
+    TLogOptions logOptions;
+    std::string logLevel = "info";
+    app.add_option("--log-level", logLevel, "debug, info, warning or error")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"debug", "info", "warning", "error"}));
+    app.add_option("--log-file", logOptions.File,
+                   "Write the log to this file rather than standard error (reopened on SIGHUP)")
+        ->envname("SPRAYDASH_SCORES_LOG_FILE")
+        ->type_name("FILE");
+    app.add_option("--access-log", logOptions.AccessFile,
+                   "Write one JSON line per answered request to this file (reopened on SIGHUP)")
+        ->envname("SPRAYDASH_SCORES_ACCESS_LOG")
+        ->type_name("FILE");
+    app.set_version_flag("--version", std::string(kServerVersionText));
     app.add_option("--request-timeout", requestTimeout,
                    "Seconds a client has for sending a request head and for taking the answer")
         ->type_name("SECONDS")
@@ -193,6 +219,8 @@ int main(int argc, char** argv) {
             return 0;
         }
 
+        ParseLogLevel(logLevel, logOptions.Level);
+        ConfigureLog(logOptions);
         auto [host, port] = ParseListenAddress(listen);
         config.Http.Address = host;
         config.Http.Port = port;
@@ -215,10 +243,13 @@ int main(int argc, char** argv) {
                         static_cast<unsigned>(server.MetricsPort()));
         std::fflush(stdout);
         server.Run(true);
-        std::printf("spraydash-scores: stopped\n");
+        Log(TLogLevel::Info, "stopped");
         return 0;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "spraydash-scores: %s\n", e.what());
+        if (admin->parsed())
+            std::fprintf(stderr, "spraydash-scores: %s\n", e.what());
+        else
+            Log(TLogLevel::Error, e.what());
         return 1;
     }
 }

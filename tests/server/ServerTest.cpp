@@ -6,10 +6,12 @@
 #include "menus/ScoreSubmission.h"
 #include "server/ScoreStore.h"
 #include "server/ServerApp.h"
+#include "server/Spool.h"
 
 #include <gtest/gtest.h>
 
 #include <future>
+#include <set>
 #include <thread>
 
 namespace {
@@ -39,6 +41,7 @@ class TServerTest : public ::testing::Test {
         config.Http.Port = 0;
         config.Http.Threads = 2;
         config.Service.RateLimitPerMinute = 0;
+        config.Spool = m_db->Dir().File("spool");
         if (adjust)
             adjust(config);
         m_app = std::make_unique<TScoreServerApp>(std::move(config));
@@ -513,7 +516,7 @@ TEST_F(TServerTest, MetricsCanHaveAnAddressOfTheirOwn) {
 TEST_F(TServerTest, WhileTheDatabaseIsAwayPagesComeFromTheLastCopyAndResultsAre503) {
     SKIP_WITHOUT_POSTGRES(TStoreKind::Postgres);
     m_kind = TStoreKind::Postgres;
-    Start();
+    Start([](TServerConfig& c) { c.SpoolLimit = 0; }); // without a spool
     ASSERT_EQ(Get(Submission("Ann", 4321)).Status, 200);
     TTestConnection::TReply before = Get(kPage);
     ASSERT_EQ(before.Status, 200);
@@ -538,6 +541,50 @@ TEST_F(TServerTest, WhileTheDatabaseIsAwayPagesComeFromTheLastCopyAndResultsAre5
     EXPECT_EQ(status, 200) << "back by itself";
     EXPECT_NE(Get(kPage).Body.find(">Bob<"), std::string::npos);
     EXPECT_EQ(m_app->Store().CountShown(0), 2);
+}
+
+TEST_F(TServerTest, WhileTheDatabaseIsAwayResultsWaitInTheSpoolWithinItsBound) {
+    SKIP_WITHOUT_POSTGRES(TStoreKind::Postgres);
+    m_kind = TStoreKind::Postgres;
+    auto withSpool = [](TServerConfig& c) { c.SpoolLimit = 2; };
+    Start(withSpool);
+    ASSERT_EQ(Get(Submission("Ann", 1)).Status, 200);
+
+    SharedPostgres().Stop();
+    TTestConnection::TReply kept = Get(Submission("Bob", 2));
+    EXPECT_EQ(kept.Status, 200);
+    EXPECT_EQ(kept.Body, "kept; stored as soon as the database answers again\n");
+    EXPECT_EQ(Get(Submission("Cy", 3)).Status, 200);
+    EXPECT_EQ(Get(Submission("Dee", 4)).Status, 503) << "past the spool's bound";
+    EXPECT_NE(Get("/metrics").Body.find("spraydash_spool_entries 2\n"), std::string::npos);
+    // The server stops while the database is still away: the spool keeps the two for the next.
+    m_app.reset();
+
+    SharedPostgres().Start();
+    Start(withSpool);
+    std::set<std::string> names;
+    for (int i = 0; i < 100 && names.size() < 3; ++i) {
+        std::this_thread::sleep_for(50ms);
+        names.clear();
+        for (const TStoredEntry& e : m_app->Store().List(std::nullopt, 0))
+            names.insert(e.Name);
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"Ann", "Bob", "Cy"}));
+    EXPECT_EQ(m_app->Spool()->Held(), 0u);
+    // Handed over once only, even when handed over again (as after a crash half-way through).
+    EXPECT_EQ(m_app->Store().List(std::nullopt, 0).size(), 3u);
+}
+
+TEST_F(TServerTest, ASpoolIsHandedOnlyToItsOwnDatabase) {
+    Start();
+    m_app.reset();
+    TTestDatabase other(TStoreKind::Sqlite);
+    TServerConfig config;
+    config.Db = other.Target();
+    config.Http.Port = 0;
+    config.Spool = m_db->Dir().File("spool");
+    TScoreServerApp app(config);
+    EXPECT_EQ(app.Spool(), nullptr) << "the spool of another database was taken";
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, TServerStoreTest,
