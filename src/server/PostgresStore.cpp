@@ -464,6 +464,16 @@ std::int64_t TPostgresStore::CountShown(std::int64_t since) {
     });
 }
 
+std::optional<double> TPostgresStore::TakeSubmissionToken(const std::string& sender, int perMinute) {
+    std::lock_guard lock(m_rateMutex);
+    return OnConnection(
+        m_rateDb, [this] { return m_primary->Connect(TRole::Other); }, m_primary->Shown(),
+        [&](pqxx::connection& db) {
+            pqxx::nontransaction tx(db);
+            return tx.exec_params("SELECT take_submission_token($1, $2)", sender, perMinute)[0][0].as<double>();
+        });
+}
+
 bool TPostgresStore::Healthy() {
     try {
         return Read([](pqxx::connection& db) {

@@ -56,6 +56,7 @@ class TPostgresStore final : public IScoreDatabase {
     std::int64_t CountShown(std::int64_t since) override;
     std::uint64_t Generation() override;
     bool Healthy() override;
+    std::optional<double> TakeSubmissionToken(const std::string& sender, int perMinute) override;
 
     std::vector<TStoredEntry> List(std::optional<TEntryState> state, std::int64_t limit) override;
     bool SetState(std::int64_t id, TEntryState state) override;
@@ -100,6 +101,8 @@ class TPostgresStore final : public IScoreDatabase {
     int m_freeReaders = 0;
     std::mutex m_adminMutex;
     std::unique_ptr<TConnection> m_adminDb;
+    std::mutex m_rateMutex;
+    std::unique_ptr<TConnection> m_rateDb;
 
     std::atomic<std::uint64_t> m_changes{0};
     std::atomic<bool> m_listening{false};

@@ -8,6 +8,7 @@
 #include "server/TextEscape.h"
 
 #include <charconv>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <initializer_list>
@@ -247,10 +248,25 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
     }
 }
 
+bool TScoreService::AllowSubmission(const std::string& sender, int& retryAfter) {
+    if (m_options.RateLimitPerMinute <= 0)
+        return true;
+    // Servers sharing a database count in it, so the limit holds across them; while it cannot be
+    // asked, each counts for itself.
+    try {
+        if (std::optional<double> wait = m_store.TakeSubmissionToken(sender, m_options.RateLimitPerMinute)) {
+            retryAfter = *wait > 0 ? std::max(1, static_cast<int>(std::ceil(*wait))) : 0;
+            return *wait <= 0;
+        }
+    } catch (const EStoreUnavailable&) {
+    }
+    return m_limiter.Allow(sender, m_options.SteadyMs(), retryAfter);
+}
+
 void TScoreService::Submit(const TServiceRequest& request, std::string_view symbols,
                            std::function<void(TServiceReply)>& reply) {
     int retryAfter = 0;
-    if (!m_limiter.Allow(RateKey(request.Client), m_options.SteadyMs(), retryAfter)) {
+    if (!AllowSubmission(RateKey(request.Client), retryAfter)) {
         m_metrics.SubmissionRefused(TMetrics::TRefusal::RateLimited);
         TServiceReply limited = Text(429,
                                      "too many results from this address; try again in " +

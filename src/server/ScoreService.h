@@ -76,6 +76,8 @@ class TScoreService {
         bool Rebuilding = false; // a request is building the page anew
     };
 
+    // Whether the sender may send one more result now; when not, retryAfter says in how long.
+    bool AllowSubmission(const std::string& sender, int& retryAfter);
     void Submit(const TServiceRequest& request, std::string_view symbols,
                 std::function<void(TServiceReply)>& reply);
     TServiceReply Page(std::string_view query);

@@ -80,6 +80,16 @@ class IScoreStore {
     virtual std::uint64_t Generation() = 0;
     // Whether the store answers right now.
     virtual bool Healthy() = 0;
+
+    // For a store that several servers share: takes one submission from the sender's allowance
+    // of perMinute, counted in the store so that it holds across the servers. 0 when it is let
+    // through, else the seconds until the next one would be; nullopt when the store keeps no
+    // such count (each server then counts for itself). Throws EStoreUnavailable.
+    virtual std::optional<double> TakeSubmissionToken(const std::string& sender, int perMinute) {
+        (void)sender;
+        (void)perMinute;
+        return std::nullopt;
+    }
 };
 
 // An entry with everything the operator may look at.

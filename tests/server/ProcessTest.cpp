@@ -261,8 +261,9 @@ TEST(ServerProcess, TheInstalledUnitTrustsTheLocalProxy) {
     std::vector<std::string> environment;
     std::string execStart;
     for (std::string line; std::getline(unit, line);) {
+        // Not the address, the file and the places under systemd's state folder (%S).
         if (line.rfind("Environment=", 0) == 0 && line.find("SPRAYDASH_SCORES_LISTEN=") == std::string::npos &&
-            line.find("SPRAYDASH_SCORES_DB=") == std::string::npos)
+            line.find("SPRAYDASH_SCORES_DB=") == std::string::npos && line.find('%') == std::string::npos)
             environment.push_back(line.substr(12));
         if (line.rfind("ExecStart=", 0) == 0)
             execStart = line;

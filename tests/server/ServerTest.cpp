@@ -575,6 +575,36 @@ TEST_F(TServerTest, WhileTheDatabaseIsAwayResultsWaitInTheSpoolWithinItsBound) {
     EXPECT_EQ(m_app->Store().List(std::nullopt, 0).size(), 3u);
 }
 
+TEST_F(TServerTest, WithPostgresTheRateLimitHoldsAcrossServers) {
+    SKIP_WITHOUT_POSTGRES(TStoreKind::Postgres);
+    m_kind = TStoreKind::Postgres;
+    Start([](TServerConfig& c) { c.Service.RateLimitPerMinute = 10; });
+    TServerConfig second;
+    second.Db = m_db->Target();
+    second.Http.Port = 0;
+    second.Http.Threads = 2;
+    second.Service.RateLimitPerMinute = 10;
+    second.SpoolLimit = 0;
+    TScoreServerApp other(second);
+    other.Start();
+    int accepted = 0;
+    int limited = 0;
+    std::string retryAfter;
+    for (int i = 0; i < 30; ++i) {
+        unsigned short port = i % 2 ? other.Port() : Port();
+        TTestConnection::TReply reply = HttpRequest(port, Submission("P" + std::to_string(i), i));
+        accepted += reply.Status == 200;
+        limited += reply.Status == 429;
+        if (reply.Status == 429)
+            retryAfter = reply.Headers["retry-after"];
+    }
+    EXPECT_EQ(accepted, 10) << "one player's allowance, whichever server takes the result";
+    EXPECT_EQ(limited, 20);
+    ASSERT_FALSE(retryAfter.empty());
+    EXPECT_GE(std::stoi(retryAfter), 1);
+    EXPECT_LE(std::stoi(retryAfter), 6) << "one more every six seconds";
+}
+
 TEST_F(TServerTest, ASpoolIsHandedOnlyToItsOwnDatabase) {
     Start();
     m_app.reset();
