@@ -456,6 +456,44 @@ std::int64_t TPostgresStore::RankOf(std::int32_t score, std::int64_t since) {
     });
 }
 
+std::optional<std::vector<TListKey>> TPostgresStore::ListKeys(std::int64_t since) {
+    return Read([&](pqxx::connection& db) {
+        pqxx::read_transaction tx(db);
+        std::vector<TListKey> keys;
+        for (const pqxx::row& row :
+             tx.exec_params("SELECT score, received, id FROM scores WHERE state = 0 AND received >= $1 "
+                            "ORDER BY score DESC, received, id",
+                            since))
+            keys.push_back({row[0].as<std::int32_t>(), row[1].as<std::int64_t>(), row[2].as<std::int64_t>()});
+        return std::optional<std::vector<TListKey>>(std::move(keys));
+    });
+}
+
+std::vector<TRankedEntry> TPostgresStore::ShownEntries(const std::vector<std::int64_t>& ids) {
+    std::string list = "{";
+    for (std::int64_t id : ids)
+        list += std::to_string(id) + ",";
+    list.back() = '}';
+    if (ids.empty())
+        list = "{}";
+    return Read([&](pqxx::connection& db) {
+        pqxx::read_transaction tx(db);
+        std::vector<TRankedEntry> entries;
+        for (const pqxx::row& row :
+             tx.exec_params("SELECT id, name, score, crew, received FROM scores WHERE id = ANY($1::bigint[]) AND state = 0",
+                            list)) {
+            TRankedEntry e;
+            e.Id = row[0].as<std::int64_t>();
+            e.Name = row[1].as<std::string>();
+            e.Score = row[2].as<std::int32_t>();
+            e.Crew = row[3].as<std::string>();
+            e.Received = row[4].as<std::int64_t>();
+            entries.push_back(std::move(e));
+        }
+        return entries;
+    });
+}
+
 std::int64_t TPostgresStore::CountShown(std::int64_t since) {
     return Read([&](pqxx::connection& db) {
         pqxx::read_transaction tx(db);

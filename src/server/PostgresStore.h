@@ -54,6 +54,8 @@ class TPostgresStore final : public IScoreDatabase {
     TScorePage Top(std::int64_t since, std::int64_t offset, int limit) override;
     std::int64_t RankOf(std::int32_t score, std::int64_t since) override;
     std::int64_t CountShown(std::int64_t since) override;
+    std::optional<std::vector<TListKey>> ListKeys(std::int64_t since) override;
+    std::vector<TRankedEntry> ShownEntries(const std::vector<std::int64_t>& ids) override;
     std::uint64_t Generation() override;
     bool Healthy() override;
     std::optional<double> TakeSubmissionToken(const std::string& sender, int perMinute) override;

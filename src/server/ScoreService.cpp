@@ -7,6 +7,7 @@
 #include "server/Spool.h"
 #include "server/TextEscape.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <chrono>
@@ -26,6 +27,7 @@ constexpr int kPageSize = 100;
 constexpr int kApiMaxLimit = 100;
 constexpr std::int64_t kMaxOffset = 100000000;
 constexpr std::size_t kMaxCached = 256;
+constexpr std::int64_t kDirectPages = 10;
 constexpr std::string_view kRetryAfterUnavailable = "5";
 
 constexpr std::string_view kTextType = "text/plain; charset=utf-8";
@@ -139,7 +141,7 @@ std::optional<TPeriod> PeriodParam(const std::vector<TParam>& params, std::strin
 
 TScoreService::TScoreService(IScoreStore& store, TMetrics& metrics, TServiceOptions options, TSpool* spool)
     : m_store(store), m_metrics(metrics), m_spool(spool), m_options(std::move(options)),
-      m_limiter(m_options.RateLimitPerMinute) {
+      m_limiter(m_options.RateLimitPerMinute), m_rank(store, [this] { return m_options.SteadyMs(); }) {
     if (!m_options.Clock) {
         m_options.Clock = [] {
             return std::chrono::duration_cast<std::chrono::seconds>(
@@ -354,13 +356,13 @@ TServiceReply TScoreService::Page(std::string_view query) {
     }
 
     std::int64_t since = PeriodStart(*period, m_options.Clock());
-    std::string key = "page/" + std::string(PeriodName(*period)) + "/" + std::to_string(page);
-    return Cached(key, since, [&] {
+    std::int64_t offset = (page - 1) * kPageSize;
+    auto render = [&](TScorePage scores) {
         TWorldPageView view;
         view.Period = *period;
         view.Page = page;
         view.PageSize = kPageSize;
-        view.Scores = m_store.Top(since, (page - 1) * kPageSize, kPageSize);
+        view.Scores = std::move(scores);
         TServiceReply reply;
         reply.Route = TRoute::Page;
         reply.ContentType = kHtmlType;
@@ -371,7 +373,16 @@ TServiceReply TScoreService::Page(std::string_view query) {
         reply.Headers.emplace_back("Referrer-Policy", "no-referrer");
         reply.Headers.emplace_back("Cache-Control", "no-cache");
         return reply;
-    });
+    };
+    // The first pages are read directly and kept until the next change; pages further down, and
+    // those past the end, come from the list's order in memory, so that a crowd of them neither
+    // reads the list over and over nor pushes the first pages out of the cache.
+    if (page > kDirectPages) {
+        if (std::optional<TScorePage> scores = m_rank.Page(since, offset, kPageSize))
+            return render(std::move(*scores));
+    }
+    std::string key = "page/" + std::string(PeriodName(*period)) + "/" + std::to_string(page);
+    return Cached(key, since, [&] { return render(m_store.Top(since, offset, kPageSize)); });
 }
 
 TServiceReply TScoreService::ApiScores(std::string_view query) {
@@ -423,6 +434,9 @@ TServiceReply TScoreService::ApiRank(std::string_view query) {
         return Text(400, "score must be a 32-bit whole number", TRoute::ApiRank);
     std::int64_t since = PeriodStart(*period, m_options.Clock());
     auto value = static_cast<std::int32_t>(*score);
+    // From the list's order in memory: a binary search, whatever score is asked for.
+    if (std::shared_ptr<const TRankIndex::TSnapshot> list = m_rank.Get(since))
+        return JsonReply(TRoute::ApiRank, RankJson(*period, since, value, list->RankOf(value), list->Count()));
     std::string key = "rank/" + std::string(PeriodName(*period)) + "/" + std::to_string(value);
     return Cached(key, since, [&] {
         return JsonReply(TRoute::ApiRank, RankJson(*period, since, value, m_store.RankOf(value, since),
@@ -462,8 +476,10 @@ TServiceReply TScoreService::Cached(const std::string& key, std::int64_t since,
     {
         std::shared_lock lock(m_cacheMutex);
         auto it = m_cache.find(key);
-        if (it != m_cache.end() && it->second.Generation == generation && it->second.Since == since)
+        if (it != m_cache.end() && it->second.Generation == generation && it->second.Since == since) {
+            it->second.LastUse->store(m_useClock.fetch_add(1, std::memory_order_relaxed), std::memory_order_relaxed);
             return served(it->second.Reply);
+        }
     }
     std::shared_ptr<const TServiceReply> previous;
     {
@@ -502,8 +518,14 @@ TServiceReply TScoreService::Cached(const std::string& key, std::int64_t since,
         throw;
     }
     std::unique_lock lock(m_cacheMutex);
-    if (m_cache.size() >= kMaxCached)
-        m_cache.clear();
-    m_cache[key] = TCached{generation, since, built, false};
+    if (m_cache.size() >= kMaxCached && m_cache.find(key) == m_cache.end()) {
+        // The answer used longest ago makes room; the busy ones (the first page) stay.
+        auto oldest = std::min_element(m_cache.begin(), m_cache.end(), [](const auto& a, const auto& b) {
+            return a.second.LastUse->load() < b.second.LastUse->load();
+        });
+        m_cache.erase(oldest);
+    }
+    m_cache[key] = TCached{generation, since, built, false,
+                           std::make_shared<std::atomic<std::uint64_t>>(m_useClock.fetch_add(1))};
     return served(built);
 }

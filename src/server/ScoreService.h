@@ -2,10 +2,12 @@
 
 #include "server/LogThrottle.h"
 #include "server/Metrics.h"
+#include "server/RankIndex.h"
 #include "server/RateLimiter.h"
 #include "server/ScoreStore.h"
 #include "server/WorldPage.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -74,6 +76,7 @@ class TScoreService {
         std::int64_t Since;
         std::shared_ptr<const TServiceReply> Reply;
         bool Rebuilding = false; // a request is building the page anew
+        std::shared_ptr<std::atomic<std::uint64_t>> LastUse;
     };
 
     // Whether the sender may send one more result now; when not, retryAfter says in how long.
@@ -101,4 +104,6 @@ class TScoreService {
     TLogThrottle m_unavailableLog;
     std::shared_mutex m_cacheMutex;
     std::unordered_map<std::string, TCached> m_cache;
+    std::atomic<std::uint64_t> m_useClock{0};
+    TRankIndex m_rank;
 };

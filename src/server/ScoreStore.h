@@ -47,11 +47,19 @@ enum class TSubmitOutcome {
 
 // A row of the world list with its place: ties share a place, the next one skips.
 struct TRankedEntry {
+    std::int64_t Id = 0;
     std::int64_t Rank = 0;
     std::string Name;
     std::int32_t Score = 0;
     std::string Crew;
     std::int64_t Received = 0;
+};
+
+// Where an entry stands in the list's order: score (best first), then received, then id.
+struct TListKey {
+    std::int32_t Score = 0;
+    std::int64_t Received = 0;
+    std::int64_t Id = 0;
 };
 
 struct TScorePage {
@@ -80,6 +88,19 @@ class IScoreStore {
     virtual std::uint64_t Generation() = 0;
     // Whether the store answers right now.
     virtual bool Healthy() = 0;
+
+    // The keys of every shown entry received at or after since, in the list's order; nullopt
+    // when the store cannot give them (the list is then read a page at a time).
+    virtual std::optional<std::vector<TListKey>> ListKeys(std::int64_t since) {
+        (void)since;
+        return std::nullopt;
+    }
+    // The shown entries with these ids (Rank left 0), in any order; ids that are gone or no longer
+    // shown are left out.
+    virtual std::vector<TRankedEntry> ShownEntries(const std::vector<std::int64_t>& ids) {
+        (void)ids;
+        return {};
+    }
 
     // For a store that several servers share: takes one submission from the sender's allowance
     // of perMinute, counted in the store so that it holds across the servers. 0 when it is let

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -18,6 +19,8 @@ constexpr std::chrono::milliseconds kPollInterval{500};
 // grow without end), and is cut back to this size when started again.
 constexpr int kCheckpointPages = 1000;
 constexpr std::int64_t kWalSizeLimit = 16 * 1024 * 1024;
+constexpr int kStartAttempts = 50;
+constexpr std::chrono::milliseconds kStartRetry{100};
 
 // Each step brings the schema from version (index) to version (index + 1). Steps are only ever
 // appended: a file written by an older server is brought forward when a newer one opens it.
@@ -201,11 +204,22 @@ int TSqliteStore::LatestSchemaVersion() {
 TSqliteStore::TSqliteStore(TSqliteOptions options) : m_options(std::move(options)) {
     try {
         m_writerDb = std::make_unique<TSqliteDb>(m_options.Path, kOpenFlags | SQLITE_OPEN_CREATE);
-        // Readers keep reading while the writer commits; every commit is synced before it counts.
-        m_writerDb->Exec("PRAGMA journal_mode = WAL");
-        m_writerDb->Exec("PRAGMA synchronous = FULL");
-        m_writerDb->Exec("PRAGMA journal_size_limit = " + std::to_string(kWalSizeLimit));
-        Migrate(*m_writerDb);
+        // Servers starting together on a new file may find it busy where SQLite does not wait
+        // (turning on the write-ahead log while another does the same): a moment later it is not.
+        for (int attempt = 1;; ++attempt) {
+            try {
+                // Readers keep reading while the writer commits; every commit is synced first.
+                m_writerDb->Exec("PRAGMA journal_mode = WAL");
+                m_writerDb->Exec("PRAGMA synchronous = FULL");
+                m_writerDb->Exec("PRAGMA journal_size_limit = " + std::to_string(kWalSizeLimit));
+                Migrate(*m_writerDb);
+                break;
+            } catch (const EStoreUnavailable&) {
+                if ((sqlite3_errcode(m_writerDb->Handle()) & 0xFF) != SQLITE_BUSY || attempt >= kStartAttempts)
+                    throw;
+                std::this_thread::sleep_for(kStartRetry);
+            }
+        }
         for (int i = 0; i < std::max(1, m_options.ReadConnections); ++i)
             m_readers.push_back(std::make_unique<TReader>(m_options.Path, m_options.SortAtMost));
         m_pollDb = std::make_unique<TSqliteDb>(m_options.Path, kOpenFlags);
@@ -353,6 +367,43 @@ std::int64_t TSqliteStore::RankOf(std::int32_t score, std::int64_t since) {
     TLease reader = Lease();
     TReadTransaction snapshot(reader->Db);
     return 1 + reader->CountHigher(since, reader->Count(since), score);
+}
+
+std::optional<std::vector<TListKey>> TSqliteStore::ListKeys(std::int64_t since) {
+    TLease reader = Lease();
+    TReadTransaction snapshot(reader->Db);
+    std::int64_t count = reader->Count(since);
+    TSqliteStatement rows(reader->Db, std::string(reader->Sorted(since, count) ? "SELECT score, received, id FROM scores INDEXED BY scores_by_time "
+                                                                                : "SELECT score, received, id FROM scores INDEXED BY scores_by_place ") +
+                                          "WHERE state = 0 AND received >= ?1 ORDER BY score DESC, received, id");
+    rows.Bind(1, since);
+    std::vector<TListKey> keys;
+    keys.reserve(static_cast<std::size_t>(count));
+    while (rows.Step())
+        keys.push_back({static_cast<std::int32_t>(rows.Int(0)), rows.Int(1), rows.Int(2)});
+    return keys;
+}
+
+std::vector<TRankedEntry> TSqliteStore::ShownEntries(const std::vector<std::int64_t>& ids) {
+    TLease reader = Lease();
+    TSqliteStatement row(reader->Db, "SELECT id, name, score, crew, received FROM scores WHERE id = ?1 AND state = 0");
+    std::vector<TRankedEntry> entries;
+    entries.reserve(ids.size());
+    TReadTransaction snapshot(reader->Db);
+    for (std::int64_t id : ids) {
+        row.Bind(1, id);
+        if (row.Step()) {
+            TRankedEntry e;
+            e.Id = row.Int(0);
+            e.Name = row.Text(1);
+            e.Score = static_cast<std::int32_t>(row.Int(2));
+            e.Crew = row.Text(3);
+            e.Received = row.Int(4);
+            entries.push_back(std::move(e));
+        }
+        row.Reset();
+    }
+    return entries;
 }
 
 std::int64_t TSqliteStore::CountShown(std::int64_t since) {
