@@ -2,16 +2,23 @@
 """Load run for the world score server, side by side with nginx on this machine.
 
 With 100,000 results stored, wrk loads in turn: nginx serving a static file as large as the
-world page, the world page, the JSON top 100, and durable submissions (each a new result).
-Prints requests per second, the 99th-percentile latency, the ratios to nginx's static rate,
-the server's memory, and whether the goals hold:
-  page >= 1/2 of nginx static, submissions >= 1/4 of it, page p99 < 5 ms, memory < 30 MB.
+world page, the world page, the JSON top 100, places of random scores (/api/v1/rank), the first
+page alone and then beside a steady 100 requests a second of random places and pages past the
+end, and durable submissions (each a new result). Prints requests per second, the
+99th-percentile latency, the ratios to nginx's static rate, the server's memory, and whether
+the goals hold:
+  page >= nginx static with a p99 no worse, submissions >= 1/4 of it, page p99 < 5 ms,
+  rank p99 < 5 ms, page 1's p99 beside the random reads within 1.5 x of its p99 alone,
+  memory < 30 MB.
 
 Usage: bench/server/run_wrk.py [--build build] [--duration 10] [--connections 32] [--threads 1]
 Needs wrk and nginx (scripts/setup.sh installs both). Runs by hand, not in the test suite."""
 
 import argparse
+import http.client
 import os
+import random
+import threading
 import re
 import shutil
 import subprocess
@@ -34,6 +41,13 @@ end
 request = function()
   n = n + 1
   return wrk.format("GET", paths[(n % #paths) + 1])
+end
+"""
+
+RANK_LUA = """
+math.randomseed(7)
+request = function()
+  return wrk.format("GET", "/api/v1/rank?score=" .. math.random(-1000, 1000000))
 end
 """
 
@@ -78,6 +92,34 @@ def wrk(url, args, script=None, script_args=()):
     socket_errors = re.search(r"Socket errors: (.*)", out)
     return {"rate": rate, "p99": to_ms(*p99.groups()), "non2xx": int(errors.group(1)) if errors else 0,
             "socket": socket_errors.group(1) if socket_errors else ""}
+
+
+class Background(threading.Thread):
+    """A steady stream of reads a cache cannot hold: places of random scores and pages past the end."""
+
+    def __init__(self, host, port, rate):
+        super().__init__(daemon=True)
+        self.host, self.port, self.interval = host, port, 1.0 / rate
+        self.stop = threading.Event()
+        self.sent = 0
+
+    def run(self):
+        conn = http.client.HTTPConnection(self.host, self.port, timeout=10)
+        rng = random.Random(11)
+        next_at = time.time()
+        while not self.stop.is_set():
+            if rng.random() < 0.5:
+                target = "/api/v1/rank?score=%d" % rng.randint(-1000, 1000000)
+            else:
+                target = PAGE + "&page=%d" % rng.randint(1001, 1000000)
+            try:
+                conn.request("GET", target)
+                conn.getresponse().read()
+            except (OSError, http.client.HTTPException):
+                conn = http.client.HTTPConnection(self.host, self.port, timeout=10)
+            self.sent += 1
+            next_at += self.interval
+            time.sleep(max(0.0, next_at - time.time()))
 
 
 def memory(pid):
@@ -146,10 +188,24 @@ def main():
 
         print("page %d bytes; wrk -t1 -c%d -d%ds; server threads and nginx workers: %d\n"
               % (len(page), args.connections, args.duration, args.threads), flush=True)
+        rank_lua = os.path.join(work, "rank.lua")
+        with open(rank_lua, "w") as f:
+            f.write(RANK_LUA)
         results = {}
         results["nginx static file"] = wrk(static_url, args)
         results["world page"] = wrk(base + PAGE, args)
+        results["nginx static file (again)"] = wrk(static_url, args)
         results["JSON top 100"] = wrk(base + JSON, args)
+        results["rank, random scores"] = wrk(base + "/", args, rank_lua)
+        results["page 1 alone"] = wrk(base + PAGE, args)
+        host, port = base[len("http://"):].rsplit(":", 1)
+        background = Background(host, int(port), 100)
+        background.start()
+        results["page 1 beside 100/s random"] = wrk(base + PAGE, args)
+        background.stop.set()
+        background.join()
+        print("background: %.0f random places and pages past the end a second"
+              % (background.sent / args.duration))
         after_reads = memory(server.pid)
         results["submissions (durable)"] = wrk(base + "/", args, lua, [urls])
         after_writes = memory(server.pid)
@@ -166,10 +222,16 @@ def main():
         print("after the submission run (%d results stored): %.1f MB resident (peak %.1f MB)"
               % (total, after_writes["VmRSS"], after_writes["VmHWM"]))
 
+        nginx_best = max(results["nginx static file"]["rate"], results["nginx static file (again)"]["rate"])
+        nginx_p99 = min(results["nginx static file"]["p99"], results["nginx static file (again)"]["p99"])
         goals = [
-            ("page >= 1/2 of nginx static", results["world page"]["rate"] >= static_rate / 2),
+            ("page >= nginx static (the better of its runs)", results["world page"]["rate"] >= nginx_best),
+            ("page p99 <= nginx static's", results["world page"]["p99"] <= nginx_p99),
             ("submissions >= 1/4 of nginx static", results["submissions (durable)"]["rate"] >= static_rate / 4),
             ("page p99 < 5 ms", results["world page"]["p99"] < 5.0),
+            ("rank p99 < 5 ms", results["rank, random scores"]["p99"] < 5.0),
+            ("page 1 p99 beside random reads <= 1.5 x alone",
+             results["page 1 beside 100/s random"]["p99"] <= 1.5 * results["page 1 alone"]["p99"]),
             ("memory < 30 MB with %d results" % args.entries, after_reads["VmHWM"] < 30.0),
         ]
         print()

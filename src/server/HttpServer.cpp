@@ -87,7 +87,7 @@ std::string StatusLine(unsigned version, int status) {
     return line;
 }
 
-// Bytes written but not yet taken by the client (sent and acknowledged).
+// Bytes written but not yet acknowledged by the client's system.
 int Unacknowledged(tcp::socket& socket) {
     int pending = 0;
     if (::ioctl(socket.native_handle(), SIOCOUTQ, &pending) != 0)
@@ -409,21 +409,30 @@ class TSession : public std::enable_shared_from_this<TSession> {
             m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
             return;
         }
-        ++m_answers;
-        if (Unacknowledged(m_stream.socket()) > 0)
-            WatchTaken(m_answers);
+        if (!m_watching) {
+            m_watching = true;
+            WatchTaken();
+        }
         ReadHead(true);
     }
 
     // An answer handed to the system may still sit in its buffers because the client does not
-    // read: the client has until the request's time limit to take it, like any other part of
-    // the exchange, rather than the idle time meant for clients that have read their answers.
-    void WatchTaken(std::uint64_t answer) {
+    // read: the client has until the request's time limit to take
+    // it, like any other part of the exchange, rather than the idle time meant for clients that
+    // have read their answers. One timer per connection looks at the latest answer.
+    void WatchTaken() {
         m_drainTimer.expires_at(m_answerDeadline);
         std::weak_ptr<TSession> weak = weak_from_this();
-        m_drainTimer.async_wait([weak, answer](beast::error_code ec) {
+        m_drainTimer.async_wait([weak](beast::error_code ec) {
             auto self = weak.lock();
-            if (ec || !self || self->m_answers != answer || Unacknowledged(self->m_stream.socket()) == 0)
+            if (ec || !self)
+                return;
+            if (self->m_answerDeadline > std::chrono::steady_clock::now()) {
+                self->WatchTaken(); // a later answer: its own time
+                return;
+            }
+            self->m_watching = false;
+            if (!self->Untaken())
                 return;
             self->m_shared.Metrics.ConnectionTimedOut();
             beast::error_code ignored;
@@ -431,6 +440,11 @@ class TSession : public std::enable_shared_from_this<TSession> {
             self->m_stream.socket().close(ignored);
         });
     }
+
+    // Whether the last answer is still on its way: bytes the client's system has not yet taken.
+    // (An answer that fits in the client's buffers is taken as far as the server can tell; the
+    // connection then idles, and is the first to give way when the caps are reached.)
+    bool Untaken() { return Unacknowledged(m_stream.socket()) > 0; }
 
     void Dropped(beast::error_code ec) {
         if (ec == beast::error::timeout)
@@ -456,7 +470,7 @@ class TSession : public std::enable_shared_from_this<TSession> {
     std::chrono::steady_clock::time_point m_deadline;
     std::chrono::steady_clock::time_point m_answerDeadline;
     std::chrono::steady_clock::time_point m_started;
-    std::uint64_t m_answers = 0;
+    bool m_watching = false;
     std::string m_client, m_method, m_target; // for the access log
 
     bool m_keepAlive = true;
