@@ -25,6 +25,7 @@
 #include <charconv>
 #include <cstdio>
 #include <ctime>
+#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -54,37 +55,38 @@ std::string BusyReply() {
            std::string(kBusyBody);
 }
 
-// "Date: ...\r\n", written once a second rather than for every answer.
-class TDateLine {
-  public:
-    std::string Get() {
-        std::time_t now = std::time(nullptr);
-        std::lock_guard lock(m_mutex);
-        if (now != m_second) {
-            std::tm tm{};
-            gmtime_r(&now, &tm);
-            char text[64];
-            std::strftime(text, sizeof text, "Date: %a, %d %b %Y %H:%M:%S GMT\r\n", &tm);
-            m_line = text;
-            m_second = now;
-        }
-        return m_line;
+// "Date: ...\r\n", written once a second (per thread) rather than for every answer.
+std::string_view DateLine() {
+    thread_local std::time_t second = 0;
+    thread_local std::array<char, 48> line{};
+    thread_local std::size_t size = 0;
+    std::time_t now = std::time(nullptr);
+    if (now != second) {
+        std::tm tm{};
+        gmtime_r(&now, &tm);
+        size = std::strftime(line.data(), line.size(), "Date: %a, %d %b %Y %H:%M:%S GMT\r\n", &tm);
+        second = now;
     }
+    return {line.data(), size};
+}
 
-  private:
-    std::mutex m_mutex;
-    std::time_t m_second = 0;
-    std::string m_line;
-};
-
-std::string StatusLine(unsigned version, int status) {
-    beast::string_view reason = http::obsolete_reason(static_cast<http::status>(status));
-    std::string line = version == 10 ? "HTTP/1.0 " : "HTTP/1.1 ";
-    line += std::to_string(status);
-    line += ' ';
-    line.append(reason.data(), reason.size());
-    line += "\r\n";
-    return line;
+// The status line, made once for each status and version.
+std::string_view StatusLine(unsigned version, int status) {
+    constexpr int kKnown = 600;
+    static const std::array<std::array<std::string, kKnown>, 2> lines = [] {
+        std::array<std::array<std::string, kKnown>, 2> made;
+        for (int v = 0; v < 2; ++v) {
+            for (int code = 100; code < kKnown; ++code) {
+                beast::string_view reason = http::obsolete_reason(static_cast<http::status>(code));
+                made[static_cast<std::size_t>(v)][static_cast<std::size_t>(code)] =
+                    (v == 0 ? "HTTP/1.0 " : "HTTP/1.1 ") + std::to_string(code) + " " +
+                    std::string(reason.data(), reason.size()) + "\r\n";
+            }
+        }
+        return made;
+    }();
+    int code = status >= 100 && status < kKnown ? status : 500;
+    return lines[version == 10 ? 0 : 1][static_cast<std::size_t>(code)];
 }
 
 // Bytes written but not yet acknowledged by the client's system.
@@ -140,7 +142,6 @@ struct TShared {
     TConnectionTable Table;
     TConnectionTable MetricsTable; // connections to the metrics address, apart from the public's
     std::atomic<std::size_t> Refusing{0};
-    TDateLine Date;
 };
 
 // A connection over the cap: it is told so and closed. Closing at once, with the client's
@@ -367,15 +368,15 @@ class TSession : public std::enable_shared_from_this<TSession> {
         m_route = reply.Route;
         m_fields = reply.Fields ? std::move(reply.Fields) : std::make_shared<const std::string>(ReplyFields(reply));
         m_body = std::move(reply.Body);
-        m_lead = StatusLine(m_version == 10 ? 10 : 11, reply.Status);
-        m_tail = m_shared.Date.Get();
-        if (!m_keepAlive)
-            m_tail += "Connection: close\r\n";
-        else if (m_version == 10)
-            m_tail += "Connection: keep-alive\r\n";
-        m_tail += "\r\n";
-        std::array<asio::const_buffer, 4> buffers = {
-            asio::buffer(m_lead), asio::buffer(*m_fields), asio::buffer(m_tail),
+        std::string_view status = StatusLine(m_version == 10 ? 10 : 11, reply.Status);
+        std::string_view date = DateLine();
+        std::copy(date.begin(), date.end(), m_date.begin());
+        std::string_view connection = !m_keepAlive      ? "Connection: close\r\n\r\n"
+                                      : m_version == 10 ? "Connection: keep-alive\r\n\r\n"
+                                                        : "\r\n";
+        std::array<asio::const_buffer, 5> buffers = {
+            asio::buffer(status.data(), status.size()), asio::buffer(*m_fields),
+            asio::buffer(m_date.data(), date.size()), asio::buffer(connection.data(), connection.size()),
             m_head || !m_body ? asio::const_buffer() : asio::buffer(*m_body)};
         m_answerDeadline = std::chrono::steady_clock::now() + m_shared.Options.RequestTimeout;
         m_stream.expires_at(m_answerDeadline);
@@ -463,9 +464,8 @@ class TSession : public std::enable_shared_from_this<TSession> {
     asio::ip::address m_peer;
     beast::flat_buffer m_buffer{kBufferLimit};
     std::optional<http::request_parser<http::empty_body>> m_parser;
-    std::string m_lead;
     std::shared_ptr<const std::string> m_fields;
-    std::string m_tail;
+    std::array<char, 48> m_date{};
     std::shared_ptr<const std::string> m_body;
     std::chrono::steady_clock::time_point m_deadline;
     std::chrono::steady_clock::time_point m_answerDeadline;
