@@ -593,3 +593,20 @@ void TPostgresStore::Import(const std::vector<TStoredEntry>& entries) {
     });
     m_changes.fetch_add(1);
 }
+
+TStoreFigures TPostgresStore::Figures() {
+    TStoreFigures figures;
+    if (m_writer) {
+        figures.Queued = m_writer->Queued();
+        figures.Commits = m_writer->Commits();
+        figures.CommitSeconds = m_writer->CommitSeconds();
+    }
+    try {
+        figures.HeldEntries = Read([](pqxx::connection& db) {
+            pqxx::read_transaction tx(db);
+            return tx.exec("SELECT coalesce(sum(entries), 0) FROM score_counts WHERE state = 1")[0][0].as<std::int64_t>();
+        });
+    } catch (const EStoreUnavailable&) {
+    }
+    return figures;
+}

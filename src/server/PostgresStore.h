@@ -67,6 +67,7 @@ class TPostgresStore final : public IScoreDatabase {
     void Import(const std::vector<TStoredEntry>& entries) override;
 
     std::uint64_t CommittedBatches() const override { return m_batches.load(); }
+    TStoreFigures Figures() override;
 
   private:
     using TPending = TGroupCommit::TPending;

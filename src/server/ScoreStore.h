@@ -141,10 +141,19 @@ class IScoreAdmin {
     virtual void Import(const std::vector<TStoredEntry>& entries) = 0;
 };
 
+// How a store is doing, for /metrics.
+struct TStoreFigures {
+    std::size_t Queued = 0;       // submissions waiting for a commit
+    std::uint64_t Commits = 0;    // commits of submissions so far
+    double CommitSeconds = 0;     // the time they took
+    std::int64_t HeldEntries = -1; // entries held for an operator; -1 when the store cannot say now
+};
+
 // A store the server serves from and the operator works on: the SQLite file of one machine,
 // or the PostgreSQL database that several servers share.
 class IScoreDatabase : public IScoreStore, public IScoreAdmin {
   public:
     // Transactions of submissions this process has committed so far.
     virtual std::uint64_t CommittedBatches() const = 0;
+    virtual TStoreFigures Figures() = 0;
 };

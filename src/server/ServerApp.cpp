@@ -1,6 +1,7 @@
 #include "server/ServerApp.h"
 
 #include "server/Log.h"
+#include "server/ProcessMetrics.h"
 #include "server/Spool.h"
 #include "server/StoreTarget.h"
 
@@ -39,6 +40,13 @@ TScoreServerApp::TScoreServerApp(TServerConfig config) {
                    std::to_string(kept->Held()) + "\n";
         });
     }
+    IScoreDatabase* database = m_store.get();
+    std::string kind = IsPostgresTarget(config.Db) ? "postgresql" : "sqlite";
+    m_metrics.AddSource([database, kind](std::string& out) {
+        RenderBuildInfo(out, kind);
+        RenderProcessMetrics(out);
+        RenderStoreMetrics(out, database->Figures());
+    });
     config.Service.MetricsSeparate = !config.Http.MetricsAddress.empty();
     m_service = std::make_unique<TScoreService>(*m_store, m_metrics, std::move(config.Service), m_spool.get());
     m_http = std::make_unique<THttpServer>(std::move(config.Http), *m_service, m_metrics);

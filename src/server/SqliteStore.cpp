@@ -497,3 +497,18 @@ void TSqliteStore::Import(const std::vector<TStoredEntry>& entries) {
     }
     m_localChanges.fetch_add(1);
 }
+
+TStoreFigures TSqliteStore::Figures() {
+    TStoreFigures figures;
+    if (m_writer) {
+        figures.Queued = m_writer->Queued();
+        figures.Commits = m_writer->Commits();
+        figures.CommitSeconds = m_writer->CommitSeconds();
+    }
+    try {
+        TLease reader = Lease();
+        figures.HeldEntries = reader->Db.QueryInt("SELECT coalesce((SELECT entries FROM score_counts WHERE state = 1), 0)");
+    } catch (const EStoreUnavailable&) {
+    }
+    return figures;
+}

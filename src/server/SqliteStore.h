@@ -59,6 +59,7 @@ class TSqliteStore final : public IScoreDatabase {
     void Import(const std::vector<TStoredEntry>& entries) override;
 
     std::uint64_t CommittedBatches() const override { return m_batches.load(); }
+    TStoreFigures Figures() override;
 
   private:
     struct TReader;

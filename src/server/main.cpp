@@ -234,6 +234,8 @@ int main(int argc, char** argv) {
         }
         std::string db = RedactedTarget(config.Db);
         TScoreServerApp server(std::move(config));
+        Log(TLogLevel::Info, "listening on " + server.LocalAddress() + ", database " + db +
+                                 (server.MetricsPort() ? ", metrics on port " + std::to_string(server.MetricsPort()) : ""));
         std::printf("spraydash-scores: listening on %s, database %s\n", server.LocalAddress().c_str(),
                     db.c_str());
         std::printf("spraydash-scores: world list at http://%s/cgi/version.pl?prg=Spraydash&show&type=0\n",

@@ -282,12 +282,59 @@ TEST(ServerProcess, TheInstalledUnitTrustsTheLocalProxy) {
     EXPECT_EQ(stored, 12) << "all players shared the proxy's rate limit";
 }
 
+TEST(ServerProcess, LogsWithTimesAndLevelsAndAnAccessLogReopenedOnHangup) {
+    TTempDir dir;
+    const std::string log = dir.File("server.log");
+    const std::string access = dir.File("access.log");
+    TServerProcess server({"--listen", "127.0.0.1:0", "--db", dir.File("scores.db"), "--log-file", log,
+                           "--access-log", access});
+    ASSERT_EQ(HttpRequest(server.Port(), "/healthz").Status, 200);
+    // The line is written once the answer has gone, which the client may see first.
+    for (int i = 0; i < 50 && ReadAll(access).empty(); ++i)
+        std::this_thread::sleep_for(20ms);
+    std::filesystem::rename(access, access + ".1");
+    std::filesystem::rename(log, log + ".1");
+    server.Signal(SIGHUP);
+    std::string reopened;
+    for (int i = 0; i < 50 && reopened.find("log files reopened") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(20ms);
+        reopened = ReadAll(log);
+    }
+    EXPECT_NE(reopened.find(" info log files reopened\n"), std::string::npos) << reopened;
+    ASSERT_EQ(HttpRequest(server.Port(), "/nothing?x=\"1\"", "GET", "X-Forwarded-For: 198.51.100.9\r\n").Status, 404);
+    EXPECT_EQ(server.Terminate(), 0);
+
+    std::string first = ReadAll(access + ".1");
+    EXPECT_NE(first.find("\"client\":\"127.0.0.1\",\"method\":\"GET\",\"target\":\"/healthz\",\"status\":200,"),
+              std::string::npos)
+        << first;
+    std::string second = ReadAll(access);
+    EXPECT_NE(second.find("\"target\":\"/nothing?x=\\\"1\\\"\",\"status\":404,"), std::string::npos) << second;
+    EXPECT_EQ(second.find("/healthz"), std::string::npos) << "after the hangup, a new file";
+    // Every line of the log: a UTC time to the millisecond, a level, the message.
+    std::istringstream lines(ReadAll(log + ".1") + ReadAll(log));
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        ASSERT_GT(line.size(), 26u) << line;
+        EXPECT_EQ(line[4], '-');
+        EXPECT_EQ(line[10], 'T');
+        EXPECT_EQ(line.substr(23, 2), "Z ") << line;
+        std::string level = line.substr(25, line.find(' ', 25) - 25);
+        EXPECT_TRUE(level == "debug" || level == "info" || level == "warning" || level == "error") << line;
+    }
+    EXPECT_GE(count, 3) << "listening, reopened, stopped";
+}
+
 TEST(ServerProcess, CommandLine) {
+    auto [versionStatus, version] = RunScoresCommand("--version");
+    EXPECT_EQ(versionStatus, 0);
+    EXPECT_EQ(version.rfind("spraydash-scores ", 0), 0u) << version;
     auto [helpStatus, help] = RunScoresCommand("--help");
     EXPECT_EQ(helpStatus, 0);
     for (const char* option :
          {"--listen", "--db", "--rate-limit", "--trusted-proxy", "--score-ceiling", "--max-connections",
-          "--max-connections-per-address", "--metrics-listen", "--request-timeout", "--idle-timeout", "admin"})
+          "--max-connections-per-address", "--metrics-listen", "--request-timeout", "--idle-timeout", "--spool",
+          "--spool-limit", "--log-level", "--log-file", "--access-log", "--version", "admin"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     TTempDir dir;
     auto [badStatus, bad] = RunScoresCommand("--listen nowhere --db " + dir.File("x.db"));

@@ -64,6 +64,7 @@ class TServerProcess {
         ::kill(m_pid, SIGKILL);
         Wait();
     }
+    void Signal(int signal) { ::kill(m_pid, signal); }
     // Asks it to stop; returns its exit status.
     int Terminate() {
         ::kill(m_pid, SIGTERM);

@@ -121,6 +121,15 @@ TEST_P(TServerStoreTest, ASubmissionAppearsOnThePageTheApiAndTheMetrics) {
     EXPECT_NE(metrics.find("spraydash_submissions_stored_total 1\n"), std::string::npos);
     EXPECT_NE(metrics.find("spraydash_http_request_duration_seconds_bucket{route=\"page\",le=\"+Inf\"} 1\n"),
               std::string::npos);
+    // The program, the process and the store.
+    EXPECT_NE(metrics.find("spraydash_build_info{version=\""), std::string::npos);
+    EXPECT_NE(metrics.find(GetParam() == TStoreKind::Sqlite ? "store=\"sqlite\"} 1\n" : "store=\"postgresql\"} 1\n"),
+              std::string::npos);
+    for (const char* name : {"process_cpu_seconds_total ", "process_resident_memory_bytes ", "process_open_fds ",
+                             "process_start_time_seconds ", "spraydash_connections_open ",
+                             "spraydash_store_queued_submissions 0\n", "spraydash_store_commits_total ",
+                             "spraydash_store_commit_seconds_total ", "spraydash_store_held_entries 0\n"})
+        EXPECT_NE(metrics.find(std::string("\n") + name), std::string::npos) << name;
 }
 
 TEST_F(TServerTest, MalformedSubmissionsAre400AndStoreNothing) {
