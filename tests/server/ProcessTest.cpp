@@ -302,6 +302,8 @@ TEST(ServerProcess, LogsWithTimesAndLevelsAndAnAccessLogReopenedOnHangup) {
     }
     EXPECT_NE(reopened.find(" info log files reopened\n"), std::string::npos) << reopened;
     ASSERT_EQ(HttpRequest(server.Port(), "/nothing?x=\"1\"", "GET", "X-Forwarded-For: 198.51.100.9\r\n").Status, 404);
+    for (int i = 0; i < 50 && ReadAll(access).empty(); ++i)
+        std::this_thread::sleep_for(20ms);
     EXPECT_EQ(server.Terminate(), 0);
 
     std::string first = ReadAll(access + ".1");
