@@ -64,8 +64,9 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--db", config.Db,
                    "SQLite database file (created when missing), or a PostgreSQL database that several\n"
-                   "servers share: postgresql://user@host:port/database (the password best in\n"
-                   "PGPASSWORD or ~/.pgpass, as a command line is visible to everyone on the machine)")
+                   "servers share: postgresql://user@host:port/database, or libpq's key/value form\n"
+                   "\"host=... dbname=... user=...\" (the password best in PGPASSWORD or ~/.pgpass, as a\n"
+                   "command line is visible to everyone on the machine; it is never shown in a message)")
         ->envname("SPRAYDASH_SCORES_DB")
         ->type_name("FILE|URL")
         ->capture_default_str();
