@@ -327,6 +327,33 @@ TEST(ServerProcess, LogsWithTimesAndLevelsAndAnAccessLogReopenedOnHangup) {
     EXPECT_GE(count, 3) << "listening, reopened, stopped";
 }
 
+// The manual page names every option the program has, and reads as one.
+TEST(ServerProcess, TheManualPageCoversEveryOption) {
+    std::string page = ReadAll(SPRAYDASH_SOURCE_DIR "/packaging/spraydash-scores.8");
+    ASSERT_FALSE(page.empty());
+    EXPECT_EQ(page.rfind(".TH SPRAYDASH-SCORES 8 ", 0), 0u);
+    std::string help = RunScoresCommand("--help").second;
+    std::size_t options = 0;
+    for (std::size_t at = help.find("  --"); at != std::string::npos; at = help.find("  --", at + 1)) {
+        std::size_t end = help.find_first_of(" =:", at + 4);
+        std::string option = help.substr(at + 4, end - at - 4);
+        if (option == "help")
+            continue;
+        // roff writes a hyphen in an option as "\-".
+        std::string written = "\\-\\-";
+        for (char c : option)
+            written += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(page.find(written), std::string::npos) << "--" << option << " is not in the manual page";
+        ++options;
+    }
+    EXPECT_GE(options, 15u);
+    if (std::system("command -v man >/dev/null 2>&1") == 0) {
+        auto [status, text] = RunCommand("MANWIDTH=80 man -l " SPRAYDASH_SOURCE_DIR "/packaging/spraydash-scores.8 2>&1 >/dev/null");
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(text, "") << "man finds fault with the page";
+    }
+}
+
 TEST(ServerProcess, CommandLine) {
     auto [versionStatus, version] = RunScoresCommand("--version");
     EXPECT_EQ(versionStatus, 0);

@@ -83,9 +83,8 @@ class TServerProcess {
     unsigned short m_port = 0;
 };
 
-// Runs the executable to the end and returns its status and standard output.
-inline std::pair<int, std::string> RunScoresCommand(const std::string& args) {
-    std::string command = std::string(SPRAYDASH_SCORES_EXE) + " " + args + " 2>&1";
+// Runs a shell command to the end and returns its status and standard output.
+inline std::pair<int, std::string> RunCommand(const std::string& command) {
     FILE* p = ::popen(command.c_str(), "r");
     std::string out;
     char buf[4096];
@@ -94,4 +93,9 @@ inline std::pair<int, std::string> RunScoresCommand(const std::string& args) {
         out.append(buf, n);
     int status = ::pclose(p);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+// Runs the executable to the end and returns its status and its output (both streams).
+inline std::pair<int, std::string> RunScoresCommand(const std::string& args) {
+    return RunCommand(std::string(SPRAYDASH_SCORES_EXE) + " " + args + " 2>&1");
 }
