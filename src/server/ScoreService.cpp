@@ -2,6 +2,7 @@
 
 #include "server/ClientAddress.h"
 #include "server/JsonApi.h"
+#include "server/OpenApi.h"
 #include "server/Period.h"
 #include "server/ScoreCodec.h"
 #include "server/Spool.h"
@@ -179,6 +180,8 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
         route = TRoute::ApiScores;
     else if (path == "/api/v1/rank")
         route = TRoute::ApiRank;
+    else if (path == "/api/v1/openapi.json")
+        route = TRoute::ApiScores;
     else if (path == "/healthz")
         route = TRoute::Health;
     else if (path == "/metrics")
@@ -221,6 +224,15 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
             reply(Page(query));
             return;
         case TRoute::ApiScores:
+            if (path == "/api/v1/openapi.json") {
+                static const TServiceReply description = [] {
+                    TServiceReply r = JsonReply(TRoute::ApiScores, std::string(OpenApiDocument()));
+                    r.Fields = std::make_shared<const std::string>(ReplyFields(r));
+                    return r;
+                }();
+                reply(description);
+                return;
+            }
             reply(ApiScores(query));
             return;
         case TRoute::ApiRank:
