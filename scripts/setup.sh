@@ -16,7 +16,7 @@ fi
 # test and benchmark libraries, and what the load runs under bench/server use.
 server_packages=(
     build-essential cmake pkg-config python3
-    libboost-dev libsqlite3-dev sqlite3 libcli11-dev libpqxx-dev postgresql
+    libboost-dev libsqlite3-dev sqlite3 libcli11-dev libpqxx-dev zlib1g-dev postgresql
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     wrk nginx haproxy
 )

@@ -23,6 +23,7 @@
 #include <array>
 #include <atomic>
 #include <charconv>
+#include <cstdlib>
 #include <cstdio>
 #include <ctime>
 #include <algorithm>
@@ -95,6 +96,33 @@ int Unacknowledged(tcp::socket& socket) {
     if (::ioctl(socket.native_handle(), SIOCOUTQ, &pending) != 0)
         return 0;
     return pending;
+}
+
+// Whether Accept-Encoding lets the answer be gzip ("gzip" or "*", not with q=0).
+bool AcceptsGzip(std::string_view accepted) {
+    std::size_t at = 0;
+    while (at < accepted.size()) {
+        std::size_t comma = accepted.find(',', at);
+        std::string_view item = accepted.substr(at, comma == std::string_view::npos ? std::string_view::npos : comma - at);
+        std::size_t semicolon = item.find(';');
+        std::string_view coding = item.substr(0, semicolon);
+        while (!coding.empty() && coding.front() == ' ')
+            coding.remove_prefix(1);
+        while (!coding.empty() && coding.back() == ' ')
+            coding.remove_suffix(1);
+        if (beast::iequals(beast::string_view(coding.data(), coding.size()), "gzip") || coding == "*") {
+            std::string_view params = semicolon == std::string_view::npos ? std::string_view() : item.substr(semicolon + 1);
+            std::size_t q = params.find("q=");
+            if (q == std::string_view::npos)
+                return true;
+            std::string value(params.substr(q + 2));
+            return std::strtod(value.c_str(), nullptr) > 0;
+        }
+        if (comma == std::string_view::npos)
+            break;
+        at = comma + 1;
+    }
+    return false;
 }
 
 } // namespace
@@ -336,6 +364,13 @@ class TSession : public std::enable_shared_from_this<TSession> {
         serviceRequest.Target = std::string_view(request.target().data(), request.target().size());
         serviceRequest.Client = m_shared.Clients.Resolve(m_peer, forwarded);
         serviceRequest.Internal = m_internal;
+        auto field = [&request](http::field name) {
+            auto it = request.find(name);
+            return it == request.end() ? std::string_view() : std::string_view(it->value().data(), it->value().size());
+        };
+        serviceRequest.IfNoneMatch = field(http::field::if_none_match);
+        serviceRequest.IfModifiedSince = field(http::field::if_modified_since);
+        serviceRequest.AcceptsGzip = AcceptsGzip(field(http::field::accept_encoding));
         if (AccessLogEnabled()) {
             m_client = serviceRequest.Client;
             m_method = serviceRequest.Method;

@@ -494,6 +494,26 @@ std::vector<TRankedEntry> TPostgresStore::ShownEntries(const std::vector<std::in
     });
 }
 
+std::vector<TRankedEntry> TPostgresStore::FindByName(std::int64_t since, const std::string& text, int limit) {
+    return Read([&](pqxx::connection& db) {
+        pqxx::read_transaction tx(db);
+        std::vector<TRankedEntry> entries;
+        for (const pqxx::row& row : tx.exec_params(
+                 "SELECT id, name, score, crew, received FROM scores WHERE state = 0 AND received >= $1 "
+                 "AND strpos(lower(name), lower($2)) > 0 ORDER BY score DESC, received, id LIMIT $3",
+                 since, text, limit)) {
+            TRankedEntry e;
+            e.Id = row[0].as<std::int64_t>();
+            e.Name = row[1].as<std::string>();
+            e.Score = row[2].as<std::int32_t>();
+            e.Crew = row[3].as<std::string>();
+            e.Received = row[4].as<std::int64_t>();
+            entries.push_back(std::move(e));
+        }
+        return entries;
+    });
+}
+
 std::int64_t TPostgresStore::CountShown(std::int64_t since) {
     return Read([&](pqxx::connection& db) {
         pqxx::read_transaction tx(db);

@@ -56,6 +56,7 @@ class TPostgresStore final : public IScoreDatabase {
     std::int64_t CountShown(std::int64_t since) override;
     std::optional<std::vector<TListKey>> ListKeys(std::int64_t since) override;
     std::vector<TRankedEntry> ShownEntries(const std::vector<std::int64_t>& ids) override;
+    std::vector<TRankedEntry> FindByName(std::int64_t since, const std::string& text, int limit) override;
     std::uint64_t Generation() override;
     bool Healthy() override;
     std::optional<double> TakeSubmissionToken(const std::string& sender, int perMinute) override;

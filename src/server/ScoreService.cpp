@@ -4,6 +4,7 @@
 #include "server/JsonApi.h"
 #include "server/OpenApi.h"
 #include "server/Period.h"
+#include "server/ReadyReply.h"
 #include "server/ScoreCodec.h"
 #include "server/Spool.h"
 #include "server/TextEscape.h"
@@ -29,13 +30,14 @@ constexpr int kApiMaxLimit = 100;
 constexpr std::int64_t kMaxOffset = 100000000;
 constexpr std::size_t kMaxCached = 256;
 constexpr std::int64_t kDirectPages = 10;
+constexpr std::size_t kMaxSearch = 40;
 constexpr std::string_view kRetryAfterUnavailable = "5";
 
 constexpr std::string_view kTextType = "text/plain; charset=utf-8";
 constexpr std::string_view kHtmlType = "text/html; charset=utf-8";
 constexpr std::string_view kJsonType = "application/json";
 constexpr std::string_view kPageSecurity = "default-src 'none'; style-src 'unsafe-inline'; img-src data:; "
-                                           "base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+                                           "base-uri 'none'; form-action 'self'; frame-ancestors 'none'";
 
 struct TParam {
     std::string_view Key;
@@ -58,6 +60,28 @@ std::vector<TParam> SplitQuery(std::string_view query) {
             params.push_back({part.substr(0, eq), part.substr(eq + 1), true});
     }
     return params;
+}
+
+// A query value as sent by a form: "+" for a space, "%XX" for a byte.
+std::optional<std::string> PercentDecoded(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] == '%') {
+            unsigned value = 0;
+            if (i + 2 >= text.size())
+                return std::nullopt;
+            auto [end, ec] = std::from_chars(text.data() + i + 1, text.data() + i + 3, value, 16);
+            if (ec != std::errc() || end != text.data() + i + 3)
+                return std::nullopt;
+            out += static_cast<char>(value);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
 }
 
 std::optional<std::int64_t> ParseInt(std::string_view text, std::int64_t min, std::int64_t max) {
@@ -221,7 +245,7 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
             Submit(request, query.substr(kSubmitPrefix.size()), reply);
             return;
         case TRoute::Page:
-            reply(Page(query));
+            reply(Page(request, query));
             return;
         case TRoute::ApiScores:
             if (path == "/api/v1/openapi.json") {
@@ -233,7 +257,7 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
                 reply(description);
                 return;
             }
-            reply(ApiScores(query));
+            reply(ApiScores(request, query));
             return;
         case TRoute::ApiRank:
             reply(ApiRank(query));
@@ -345,7 +369,7 @@ void TScoreService::Submit(const TServiceRequest& request, std::string_view symb
     });
 }
 
-TServiceReply TScoreService::Page(std::string_view query) {
+TServiceReply TScoreService::Page(const TServiceRequest& request, std::string_view query) {
     std::vector<TParam> params = SplitQuery(query);
     const TParam* prg = Find(params, "prg");
     const TParam* show = Find(params, "show");
@@ -367,7 +391,31 @@ TServiceReply TScoreService::Page(std::string_view query) {
         page = *n;
     }
 
+    // A search by name, or the place a score would take ("where am I").
+    std::optional<std::string> search;
+    if (const TParam* p = Given(params, "name")) {
+        search = PercentDecoded(p->Value);
+        if (!search || search->size() > kMaxSearch)
+            return Text(400, "name must be text of at most " + std::to_string(kMaxSearch) + " bytes", TRoute::Page);
+    }
+    std::optional<std::int32_t> score;
+    if (const TParam* p = Given(params, "score")) {
+        std::optional<std::int64_t> n = ParseInt(p->Value, std::numeric_limits<std::int32_t>::min(),
+                                                 std::numeric_limits<std::int32_t>::max());
+        if (!n)
+            return Text(400, "score must be a 32-bit whole number", TRoute::Page);
+        score = static_cast<std::int32_t>(*n);
+    }
+
     std::int64_t since = PeriodStart(*period, m_options.Clock());
+    std::int64_t scoreRank = 0;
+    std::shared_ptr<const TRankIndex::TSnapshot> list;
+    if (score || search)
+        list = m_rank.Get(since);
+    if (score) {
+        scoreRank = list ? list->RankOf(*score) : m_store.RankOf(*score, since);
+        page = (scoreRank - 1) / kPageSize + 1;
+    }
     std::int64_t offset = (page - 1) * kPageSize;
     auto render = [&](TScorePage scores) {
         TWorldPageView view;
@@ -375,29 +423,49 @@ TServiceReply TScoreService::Page(std::string_view query) {
         view.Page = page;
         view.PageSize = kPageSize;
         view.Scores = std::move(scores);
+        view.Search = search;
+        view.Score = score;
+        view.ScoreRank = scoreRank;
         TServiceReply reply;
         reply.Route = TRoute::Page;
         reply.ContentType = kHtmlType;
         // A page past the end of the list is no page: it says so, with a way to the last one.
-        reply.Status = view.Scores.Entries.empty() && page > 1 ? 404 : 200;
+        reply.Status = view.Scores.Entries.empty() && page > 1 && !search ? 404 : 200;
         reply.Body = std::make_shared<const std::string>(m_page.Render(view));
         reply.Headers.emplace_back("Content-Security-Policy", kPageSecurity);
         reply.Headers.emplace_back("Referrer-Policy", "no-referrer");
         reply.Headers.emplace_back("Cache-Control", "no-cache");
         return reply;
     };
+    if (search) {
+        std::string key = "find/" + std::string(PeriodName(*period)) + "/" + *search;
+        return Cached(request, key, since, [&] {
+            TScorePage found;
+            found.Entries = m_store.FindByName(since, *search, kPageSize);
+            found.Total = list ? list->Count() : m_store.CountShown(since);
+            for (TRankedEntry& e : found.Entries)
+                e.Rank = list ? list->RankOf(e.Score) : m_store.RankOf(e.Score, since);
+            return render(std::move(found));
+        });
+    }
+    if (score) {
+        std::optional<TScorePage> scores = m_rank.Page(since, offset, kPageSize);
+        return MakeReady(render(scores ? std::move(*scores) : m_store.Top(since, offset, kPageSize)),
+                         m_options.Clock())
+            ->For(request);
+    }
     // The first pages are read directly and kept until the next change; pages further down, and
     // those past the end, come from the list's order in memory, so that a crowd of them neither
     // reads the list over and over nor pushes the first pages out of the cache.
     if (page > kDirectPages) {
         if (std::optional<TScorePage> scores = m_rank.Page(since, offset, kPageSize))
-            return render(std::move(*scores));
+            return MakeReady(render(std::move(*scores)), m_options.Clock())->For(request);
     }
     std::string key = "page/" + std::string(PeriodName(*period)) + "/" + std::to_string(page);
-    return Cached(key, since, [&] { return render(m_store.Top(since, offset, kPageSize)); });
+    return Cached(request, key, since, [&] { return render(m_store.Top(since, offset, kPageSize)); });
 }
 
-TServiceReply TScoreService::ApiScores(std::string_view query) {
+TServiceReply TScoreService::ApiScores(const TServiceRequest& request, std::string_view query) {
     std::vector<TParam> params = SplitQuery(query);
     std::string error;
     if (!KnownParams(params, {"period", "offset", "limit"}, error))
@@ -424,7 +492,7 @@ TServiceReply TScoreService::ApiScores(std::string_view query) {
     std::int64_t since = PeriodStart(*period, m_options.Clock());
     std::string key = "api/" + std::string(PeriodName(*period)) + "/" + std::to_string(offset) + "/" +
                       std::to_string(limit);
-    return Cached(key, since, [&] {
+    return Cached(request, key, since, [&] {
         return JsonReply(TRoute::ApiScores, ScoresJson(*period, since, offset, static_cast<int>(limit),
                                                        m_store.Top(since, offset, static_cast<int>(limit))));
     });
@@ -450,7 +518,8 @@ TServiceReply TScoreService::ApiRank(std::string_view query) {
     if (std::shared_ptr<const TRankIndex::TSnapshot> list = m_rank.Get(since))
         return JsonReply(TRoute::ApiRank, RankJson(*period, since, value, list->RankOf(value), list->Count()));
     std::string key = "rank/" + std::string(PeriodName(*period)) + "/" + std::to_string(value);
-    return Cached(key, since, [&] {
+    TServiceRequest plain; // a place is answered whole
+    return Cached(plain, key, since, [&] {
         return JsonReply(TRoute::ApiRank, RankJson(*period, since, value, m_store.RankOf(value, since),
                                                    m_store.CountShown(since)));
     });
@@ -473,16 +542,8 @@ TServiceReply TScoreService::MetricsText() {
     return reply;
 }
 
-TServiceReply TScoreService::Cached(const std::string& key, std::int64_t since,
+TServiceReply TScoreService::Cached(const TServiceRequest& request, const std::string& key, std::int64_t since,
                                    const std::function<TServiceReply()>& make) {
-    auto served = [](const std::shared_ptr<const TServiceReply>& ready) {
-        TServiceReply reply;
-        reply.Status = ready->Status;
-        reply.Body = ready->Body;
-        reply.Fields = ready->Fields;
-        reply.Route = ready->Route;
-        return reply;
-    };
     // Read before building, so a change that lands while building makes the result stale.
     std::uint64_t generation = m_store.Generation();
     {
@@ -490,21 +551,21 @@ TServiceReply TScoreService::Cached(const std::string& key, std::int64_t since,
         auto it = m_cache.find(key);
         if (it != m_cache.end() && it->second.Generation == generation && it->second.Since == since) {
             it->second.LastUse->store(m_useClock.fetch_add(1, std::memory_order_relaxed), std::memory_order_relaxed);
-            return served(it->second.Reply);
+            return it->second.Reply->For(request);
         }
     }
-    std::shared_ptr<const TServiceReply> previous;
+    std::shared_ptr<const TReadyReply> previous;
     {
         std::unique_lock lock(m_cacheMutex);
         auto it = m_cache.find(key);
         if (it != m_cache.end() && it->second.Since == since) {
             if (it->second.Generation == generation)
-                return served(it->second.Reply);
+                return it->second.Reply->For(request);
             // Under load every change would send every reader of a page to the store at once:
             // one request rebuilds it, and the others meanwhile get the copy from just before
             // the change (a few milliseconds behind).
             if (it->second.Rebuilding)
-                return served(it->second.Reply);
+                return it->second.Reply->For(request);
             it->second.Rebuilding = true;
             previous = it->second.Reply;
         }
@@ -515,15 +576,14 @@ TServiceReply TScoreService::Cached(const std::string& key, std::int64_t since,
         if (it != m_cache.end())
             it->second.Rebuilding = false;
     };
-    std::shared_ptr<TServiceReply> built;
+    std::shared_ptr<const TReadyReply> built;
     try {
-        built = std::make_shared<TServiceReply>(make());
-        built->Fields = std::make_shared<const std::string>(ReplyFields(*built));
+        built = MakeReady(make(), m_options.Clock());
     } catch (const EStoreUnavailable&) {
         giveUp();
         // While the store is away, readers get the last copy built rather than an error.
         if (previous)
-            return served(previous);
+            return previous->For(request);
         throw;
     } catch (...) {
         giveUp();
@@ -539,5 +599,5 @@ TServiceReply TScoreService::Cached(const std::string& key, std::int64_t since,
     }
     m_cache[key] = TCached{generation, since, built, false,
                            std::make_shared<std::atomic<std::uint64_t>>(m_useClock.fetch_add(1))};
-    return served(built);
+    return built->For(request);
 }

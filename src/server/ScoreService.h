@@ -40,6 +40,10 @@ struct TServiceRequest {
     std::string Client; // the sender's address, proxies already accounted for
     // Arrived on the separate address for metrics (--metrics-listen), which serves nothing else.
     bool Internal = false;
+    // What the client holds and takes: answered 304 when its copy is current, gzip when it may.
+    bool AcceptsGzip = false;
+    std::string_view IfNoneMatch;
+    std::string_view IfModifiedSince;
 };
 
 struct TServiceReply {
@@ -60,6 +64,7 @@ std::string ReplyFields(const TServiceReply& reply);
 // What the server answers, independent of how requests arrive: the game's submission, the
 // world page, the JSON API, health and metrics.
 class TSpool;
+struct TReadyReply;
 
 class TScoreService {
   public:
@@ -74,7 +79,7 @@ class TScoreService {
     struct TCached {
         std::uint64_t Generation;
         std::int64_t Since;
-        std::shared_ptr<const TServiceReply> Reply;
+        std::shared_ptr<const TReadyReply> Reply;
         bool Rebuilding = false; // a request is building the page anew
         std::shared_ptr<std::atomic<std::uint64_t>> LastUse;
     };
@@ -83,8 +88,8 @@ class TScoreService {
     bool AllowSubmission(const std::string& sender, int& retryAfter);
     void Submit(const TServiceRequest& request, std::string_view symbols,
                 std::function<void(TServiceReply)>& reply);
-    TServiceReply Page(std::string_view query);
-    TServiceReply ApiScores(std::string_view query);
+    TServiceReply Page(const TServiceRequest& request, std::string_view query);
+    TServiceReply ApiScores(const TServiceRequest& request, std::string_view query);
     TServiceReply ApiRank(std::string_view query);
     TServiceReply Health();
     TServiceReply MetricsText();
@@ -92,7 +97,8 @@ class TScoreService {
     // The reply built by make, or the one built for the same key while nothing has changed
     // since (or while another request rebuilds it, or while the store cannot be reached); its
     // header fields are written out once, when it is built.
-    TServiceReply Cached(const std::string& key, std::int64_t since, const std::function<TServiceReply()>& make);
+    TServiceReply Cached(const TServiceRequest& request, const std::string& key, std::int64_t since,
+                         const std::function<TServiceReply()>& make);
 
     IScoreStore& m_store;
     TMetrics& m_metrics;

@@ -102,6 +102,15 @@ class IScoreStore {
         return {};
     }
 
+    // Shown entries received at or after since whose name contains text (letters of either case),
+    // in the list's order, at most limit (Rank left 0).
+    virtual std::vector<TRankedEntry> FindByName(std::int64_t since, const std::string& text, int limit) {
+        (void)since;
+        (void)text;
+        (void)limit;
+        return {};
+    }
+
     // For a store that several servers share: takes one submission from the sender's allowance
     // of perMinute, counted in the store so that it holds across the servers. 0 when it is let
     // through, else the seconds until the next one would be; nullopt when the store keeps no

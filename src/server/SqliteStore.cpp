@@ -406,6 +406,25 @@ std::vector<TRankedEntry> TSqliteStore::ShownEntries(const std::vector<std::int6
     return entries;
 }
 
+std::vector<TRankedEntry> TSqliteStore::FindByName(std::int64_t since, const std::string& text, int limit) {
+    TLease reader = Lease();
+    TSqliteStatement rows(reader->Db, "SELECT id, name, score, crew, received FROM scores INDEXED BY scores_by_place "
+                                      "WHERE state = 0 AND received >= ?1 AND instr(lower(name), lower(?2)) > 0 "
+                                      "ORDER BY score DESC, received, id LIMIT ?3");
+    rows.Bind(1, since).Bind(2, text).Bind(3, std::int64_t{limit});
+    std::vector<TRankedEntry> entries;
+    while (rows.Step()) {
+        TRankedEntry e;
+        e.Id = rows.Int(0);
+        e.Name = rows.Text(1);
+        e.Score = static_cast<std::int32_t>(rows.Int(2));
+        e.Crew = rows.Text(3);
+        e.Received = rows.Int(4);
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
 std::int64_t TSqliteStore::CountShown(std::int64_t since) {
     TLease reader = Lease();
     return reader->Count(since);

@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
+#include <cmath>
 #include <future>
 #include <set>
 #include <thread>
@@ -94,7 +97,7 @@ TEST_P(TServerStoreTest, ASubmissionAppearsOnThePageTheApiAndTheMetrics) {
     EXPECT_NE(page.Headers["content-security-policy"].find("default-src 'none'"), std::string::npos);
     EXPECT_NE(page.Body.find("&lt;b&gt;Ann|="), std::string::npos);
     EXPECT_EQ(page.Body.find("<b>Ann"), std::string::npos);
-    EXPECT_NE(page.Body.find("4321"), std::string::npos);
+    EXPECT_NE(page.Body.find(">4,321<"), std::string::npos) << "thousands separated";
     EXPECT_NE(page.Body.find("Lac \xc3\xa9quipe"), std::string::npos) << "Windows-1252 arrives as UTF-8";
     EXPECT_EQ(page.Body.find("<script"), std::string::npos);
     for (const char* load : {"src=", "href=\"http", "href=\"//", "url(http", "url(//", "@import"})
@@ -462,6 +465,133 @@ TEST_P(TServerStoreTest, DeepPagesAndPlacesFromTheListsOrderMatchTheStore) {
     }
 }
 
+// What a player and a browser get of the page beyond the list itself.
+TEST_F(TServerTest, ThePageCachesCompressesAndHelpsPlayersFindThemselves) {
+    const std::int64_t now = 1772638220;
+    Start([now](TServerConfig& c) { c.Service.Clock = [now] { return now; }; });
+    for (int i = 0; i < 250; ++i)
+        AddDirect(i == 7 ? "Zoe Quay" : i == 8 ? "" : "P" + std::to_string(i), 1234567 - i * 1000, now - 60);
+    TNewScore crewless;
+    crewless.Name = "Crewless";
+    crewless.Score = 5;
+    crewless.Crew = "_______";
+    crewless.Received = now;
+    crewless.Client = "198.51.100.1";
+    crewless.Digest = 999;
+    std::promise<void> stored;
+    m_app->Store().Submit(crewless, [&stored](TSubmitOutcome) { stored.set_value(); });
+    stored.get_future().get();
+
+    TTestConnection::TReply page = Get(kPage);
+    ASSERT_EQ(page.Status, 200);
+    EXPECT_NE(page.Body.find(">1,234,567<"), std::string::npos);
+    EXPECT_NE(page.Body.find("of 251 results"), std::string::npos);
+    EXPECT_NE(page.Body.find("<caption class=\"sr\">World high scores, All time, places 1\xE2\x80\x93" "100 of 251</caption>"),
+              std::string::npos);
+    EXPECT_NE(page.Body.find("<th scope=\"col\" class=\"place\">Place</th>"), std::string::npos);
+    EXPECT_NE(page.Body.find("<span class=\"none\">(no name)</span>"), std::string::npos);
+    EXPECT_NE(page.Headers["content-security-policy"].find("form-action 'self'"), std::string::npos);
+
+    // Conditional requests: the same page is 304, with no body, until it changes.
+    const std::string etag = page.Headers["etag"];
+    ASSERT_FALSE(etag.empty());
+    ASSERT_FALSE(page.Headers["last-modified"].empty());
+    TTestConnection::TReply same = Get(kPage, "If-None-Match: " + etag + "\r\n");
+    EXPECT_EQ(same.Status, 304);
+    EXPECT_EQ(same.Body, "");
+    EXPECT_EQ(same.Headers["etag"], etag);
+    EXPECT_EQ(Get(kPage, "If-Modified-Since: " + page.Headers["last-modified"] + "\r\n").Status, 304);
+    EXPECT_EQ(Get(kPage, "If-None-Match: \"other\"\r\n").Status, 200);
+    AddDirect("Newcomer", 2000000, now);
+    TTestConnection::TReply changed = Get(kPage, "If-None-Match: " + etag + "\r\n");
+    EXPECT_EQ(changed.Status, 200) << "the list changed";
+    EXPECT_NE(changed.Headers["etag"], etag);
+
+    // gzip when asked for, the same page once unpacked.
+    TTestConnection::TReply packed = Get(kPage, "Accept-Encoding: br, gzip;q=0.8\r\n");
+    EXPECT_EQ(packed.Headers["content-encoding"], "gzip");
+    EXPECT_EQ(packed.Headers["vary"], "Accept-Encoding");
+    EXPECT_LT(packed.Body.size(), changed.Body.size() / 3);
+    std::string unpacked(changed.Body.size() + 16, '\0');
+    z_stream z{};
+    inflateInit2(&z, 15 + 16);
+    z.next_in = reinterpret_cast<Bytef*>(packed.Body.data());
+    z.avail_in = static_cast<uInt>(packed.Body.size());
+    z.next_out = reinterpret_cast<Bytef*>(unpacked.data());
+    z.avail_out = static_cast<uInt>(unpacked.size());
+    EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END);
+    unpacked.resize(z.total_out);
+    inflateEnd(&z);
+    EXPECT_EQ(unpacked, changed.Body);
+    EXPECT_EQ(Get(kPage, "Accept-Encoding: gzip;q=0\r\n").Headers.count("content-encoding"), 0u);
+
+    // The default crew text shows as no text.
+    std::string last = Get(std::string(kPage) + "&page=3").Body;
+    std::size_t row = last.find(">Crewless<");
+    ASSERT_NE(row, std::string::npos);
+    EXPECT_EQ(last.substr(last.find("<td class=\"crew\">", row), 22), "<td class=\"crew\"></td>");
+
+    // A search by name, and where a score would stand.
+    std::string found = Get(std::string(kPage) + "&name=zoe+q").Body;
+    EXPECT_NE(found.find(">Zoe Quay<"), std::string::npos);
+    EXPECT_NE(found.find("<td class=\"place\">9</td>"), std::string::npos) << "with its place on the list";
+    EXPECT_EQ(found.find(">P1<"), std::string::npos);
+    EXPECT_NE(Get(std::string(kPage) + "&name=%E2%80%9Cnobody").Body.find("No name on this list contains"),
+              std::string::npos);
+    TTestConnection::TReply where = Get(std::string(kPage) + "&score=1100000");
+    EXPECT_EQ(where.Status, 200);
+    // 135 of the first results and the newcomer score better.
+    EXPECT_NE(where.Body.find("A score of 1,100,000 takes place 137"), std::string::npos);
+    EXPECT_NE(where.Body.find("<tr class=\"here\" id=\"here\"><td class=\"place\">137</td>"), std::string::npos);
+    EXPECT_NE(where.Body.find("Places 101"), std::string::npos) << "on the second page";
+    EXPECT_EQ(Get(std::string(kPage) + "&score=x").Status, 400);
+    EXPECT_EQ(Get(std::string(kPage) + "&name=" + std::string(41, 'a')).Status, 400);
+}
+
+// Every text of the page against what it stands on: WCAG AA (4.5:1, 3:1 for large text).
+TEST_F(TServerTest, EveryTextOfThePageIsReadable) {
+    Start();
+    std::string body = Get(kPage).Body;
+    std::string css = body.substr(body.find("<style>"), body.find("</style>") - body.find("<style>"));
+    auto colorOf = [&css](const std::string& rule, const std::string& property) {
+        std::size_t at = css.find("\n" + rule + "{");
+        EXPECT_NE(at, std::string::npos) << rule;
+        std::size_t end = css.find('}', at);
+        std::size_t p = css.find(property + ":#", at);
+        EXPECT_TRUE(p != std::string::npos && p < end) << rule << " has no " << property;
+        return css.substr(p + property.size() + 1, 7);
+    };
+    auto luminance = [](const std::string& hex) {
+        double channel[3];
+        for (int i = 0; i < 3; ++i) {
+            double c = std::stoi(hex.substr(1 + 2 * i, 2), nullptr, 16) / 255.0;
+            channel[i] = c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        }
+        return 0.2126 * channel[0] + 0.7152 * channel[1] + 0.0722 * channel[2];
+    };
+    auto contrast = [&](const std::string& a, const std::string& b) {
+        double la = luminance(a), lb = luminance(b);
+        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    };
+    // Each text's colour from its rule, each against the lightest or darkest ground it sits on.
+    const std::string sheet = "#eaf5ff", stripe = "#d8ecfb", panelTop = "#1b3a6e", header = "#1f4180";
+    struct TText {
+        std::string Rule, Ground;
+        double Least;
+    } texts[] = {
+        {"td.crew", stripe, 4.5},       {"td.date", stripe, 4.5},     {".none", stripe, 4.5},
+        {".empty", sheet, 4.5},         {"th", "#c7e2f8", 4.5},       {".summary", panelTop, 4.5},
+        {".sub", panelTop, 4.5},        {".tagline small", header, 4.5}, {"footer", "#0f2550", 4.5},
+        {".note", "#eaf5ff", 4.5},      {".find", panelTop, 4.5},     {"h2", panelTop, 3.0},
+    };
+    for (const TText& t : texts) {
+        std::string color = colorOf(t.Rule, "color");
+        EXPECT_GE(contrast(color, t.Ground), t.Least) << t.Rule << " " << color << " on " << t.Ground;
+    }
+    EXPECT_EQ(colorOf("footer", "background"), "#0f2550") << "the footer has a ground of its own";
+    EXPECT_EQ(colorOf(".note", "background"), "#eaf5ff");
+}
+
 TEST_F(TServerTest, AnAnswerTheClientNeverTakesCostsTheRequestTimeNotTheIdleTime) {
     Start([](TServerConfig& c) {
         c.Http.RequestTimeout = 1s;
@@ -560,7 +690,7 @@ TEST_F(TServerTest, WhileTheDatabaseIsAwayPagesComeFromTheLastCopyAndResultsAre5
     ASSERT_EQ(Get(Submission("Ann", 4321)).Status, 200);
     TTestConnection::TReply before = Get(kPage);
     ASSERT_EQ(before.Status, 200);
-    ASSERT_NE(before.Body.find("4321"), std::string::npos);
+    ASSERT_NE(before.Body.find("4,321"), std::string::npos);
 
     SharedPostgres().Stop();
     TTestConnection::TReply refused = Get(Submission("Bob", 99));
