@@ -3,8 +3,8 @@
 #include "server/ScoreStore.h"
 
 #include <cstdint>
-#include <optional>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>

@@ -3,7 +3,7 @@
 TConnectionTable::TConnectionTable(TConnectionLimits limits) : m_limits(limits) {}
 
 std::optional<std::uint64_t> TConnectionTable::Admit(const std::string& address, bool exempt,
-                                                      std::vector<TCloser>& evicted) {
+                                                     std::vector<TCloser>& evicted) {
     std::lock_guard lock(m_mutex);
     auto held = [this, &address] {
         auto it = m_perAddress.find(address);
@@ -13,7 +13,8 @@ std::optional<std::uint64_t> TConnectionTable::Admit(const std::string& address,
         if (held() >= m_limits.PerAddress && !EvictOldestIdle(&address, evicted))
             return std::nullopt;
         std::size_t shared = m_limits.Max > m_limits.Reserve ? m_limits.Max - m_limits.Reserve : 0;
-        if (m_entries.size() >= shared && held() >= m_limits.ReserveShare && !EvictOldestIdle(&address, evicted))
+        if (m_entries.size() >= shared && held() >= m_limits.ReserveShare &&
+            !EvictOldestIdle(&address, evicted))
             return std::nullopt;
     }
     while (m_entries.size() >= m_limits.Max)

@@ -33,7 +33,8 @@ class TConnectionTable {
 
     // A new connection from address: its id, or nothing when it is refused. The closers of the
     // idle connections evicted for it are appended to evicted, to be called outside the table.
-    std::optional<std::uint64_t> Admit(const std::string& address, bool exempt, std::vector<TCloser>& evicted);
+    std::optional<std::uint64_t> Admit(const std::string& address, bool exempt,
+                                       std::vector<TCloser>& evicted);
     // The connection waits for its next request (closer ends it) or has one under way.
     void SetIdle(std::uint64_t id, TCloser closer);
     void SetBusy(std::uint64_t id);

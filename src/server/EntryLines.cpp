@@ -77,14 +77,30 @@ class TReader {
             if (m_at >= m_text.size())
                 return std::nullopt;
             switch (m_text[m_at++]) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case '/':
+                out += '/';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
             case 'u': {
                 std::optional<std::uint32_t> c1 = Hex4();
                 if (!c1)
@@ -154,8 +170,16 @@ std::optional<TStoredEntry> ParseEntryJsonLine(std::string_view line, std::strin
     TReader in(line);
     TStoredEntry e;
     unsigned seen = 0;
-    enum : unsigned { kId = 1, kReceived = 2, kState = 4, kScore = 8, kName = 16, kCrew = 32, kClient = 64,
-                      kDigest = 128 };
+    enum : unsigned {
+        kId = 1,
+        kReceived = 2,
+        kState = 4,
+        kScore = 8,
+        kName = 16,
+        kCrew = 32,
+        kClient = 64,
+        kDigest = 128
+    };
     constexpr unsigned kRequired = kReceived | kState | kScore | kName | kCrew | kClient | kDigest;
     if (!in.Take('{')) {
         error = "not a JSON object";
@@ -201,7 +225,8 @@ std::optional<TStoredEntry> ParseEntryJsonLine(std::string_view line, std::strin
                 return std::nullopt;
             e.Received = *n;
         } else if (*key == "score") {
-            auto n = integer(kScore, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+            auto n = integer(kScore, std::numeric_limits<std::int32_t>::min(),
+                             std::numeric_limits<std::int32_t>::max());
             if (!n)
                 return std::nullopt;
             e.Score = static_cast<std::int32_t>(*n);

@@ -62,8 +62,8 @@ void TGroupCommit::Run() {
         m_commit(batch);
         lastCommit = std::chrono::steady_clock::now() - started;
         m_commits.fetch_add(1);
-        m_commitMicros.fetch_add(
-            static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(lastCommit).count()));
+        m_commitMicros.fetch_add(static_cast<std::uint64_t>(
+            std::chrono::duration_cast<std::chrono::microseconds>(lastCommit).count()));
         if (m_afterCommit)
             m_afterCommit();
         lastBatch = batch.size();

@@ -1,5 +1,5 @@
-#include "server/Log.h"
 #include "server/HttpServer.h"
+#include "server/Log.h"
 
 #include "server/ClientAddress.h"
 #include "server/ConnectionTable.h"
@@ -20,13 +20,13 @@
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <charconv>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
-#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -103,7 +103,8 @@ bool AcceptsGzip(std::string_view accepted) {
     std::size_t at = 0;
     while (at < accepted.size()) {
         std::size_t comma = accepted.find(',', at);
-        std::string_view item = accepted.substr(at, comma == std::string_view::npos ? std::string_view::npos : comma - at);
+        std::string_view item =
+            accepted.substr(at, comma == std::string_view::npos ? std::string_view::npos : comma - at);
         std::size_t semicolon = item.find(';');
         std::string_view coding = item.substr(0, semicolon);
         while (!coding.empty() && coding.front() == ' ')
@@ -111,7 +112,8 @@ bool AcceptsGzip(std::string_view accepted) {
         while (!coding.empty() && coding.back() == ' ')
             coding.remove_suffix(1);
         if (beast::iequals(beast::string_view(coding.data(), coding.size()), "gzip") || coding == "*") {
-            std::string_view params = semicolon == std::string_view::npos ? std::string_view() : item.substr(semicolon + 1);
+            std::string_view params =
+                semicolon == std::string_view::npos ? std::string_view() : item.substr(semicolon + 1);
             std::size_t q = params.find("q=");
             if (q == std::string_view::npos)
                 return true;
@@ -151,9 +153,8 @@ namespace {
 TConnectionLimits LimitsFor(const THttpOptions& options) {
     TConnectionLimits limits;
     limits.Max = std::max<std::size_t>(1, options.MaxConnections);
-    limits.PerAddress = options.MaxConnectionsPerAddress > 0
-                            ? options.MaxConnectionsPerAddress
-                            : std::max<std::size_t>(8, limits.Max / 16);
+    limits.PerAddress = options.MaxConnectionsPerAddress > 0 ? options.MaxConnectionsPerAddress
+                                                             : std::max<std::size_t>(8, limits.Max / 16);
     limits.Reserve = limits.Max / 10;
     return limits;
 }
@@ -162,7 +163,8 @@ TConnectionLimits LimitsFor(const THttpOptions& options) {
 struct TShared {
     TShared(THttpOptions options, TScoreService& service, TMetrics& metrics)
         : Options(std::move(options)), Service(service), Metrics(metrics), Clients(Options.TrustedProxies),
-          Table(LimitsFor(Options)), MetricsTable({kMetricsConnections, kMetricsConnections, 0, kMetricsConnections}) {}
+          Table(LimitsFor(Options)),
+          MetricsTable({kMetricsConnections, kMetricsConnections, 0, kMetricsConnections}) {}
     THttpOptions Options;
     TScoreService& Service;
     TMetrics& Metrics;
@@ -366,7 +368,8 @@ class TSession : public std::enable_shared_from_this<TSession> {
         serviceRequest.Internal = m_internal;
         auto field = [&request](http::field name) {
             auto it = request.find(name);
-            return it == request.end() ? std::string_view() : std::string_view(it->value().data(), it->value().size());
+            return it == request.end() ? std::string_view()
+                                       : std::string_view(it->value().data(), it->value().size());
         };
         serviceRequest.IfNoneMatch = field(http::field::if_none_match);
         serviceRequest.IfModifiedSince = field(http::field::if_modified_since);
@@ -401,7 +404,8 @@ class TSession : public std::enable_shared_from_this<TSession> {
     void Respond(TServiceReply reply) {
         m_status = reply.Status;
         m_route = reply.Route;
-        m_fields = reply.Fields ? std::move(reply.Fields) : std::make_shared<const std::string>(ReplyFields(reply));
+        m_fields =
+            reply.Fields ? std::move(reply.Fields) : std::make_shared<const std::string>(ReplyFields(reply));
         m_body = std::move(reply.Body);
         std::string_view status = StatusLine(m_version == 10 ? 10 : 11, reply.Status);
         std::string_view date = DateLine();
@@ -541,13 +545,12 @@ std::pair<std::string, unsigned short> ParseListenAddress(std::string_view text)
     return {std::string(host), static_cast<unsigned short>(value)};
 }
 
-
 struct THttpServer::TImpl {
     TImpl(THttpOptions options, TScoreService& service, TMetrics& metrics)
         : Threads(options.Threads > 0 ? options.Threads
                                       : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))),
-          Shared(std::move(options), service, metrics), Io(Threads), Acceptor(Io),
-          MetricsAcceptor(Io), RetryTimer(Io) {}
+          Shared(std::move(options), service, metrics), Io(Threads), Acceptor(Io), MetricsAcceptor(Io),
+          RetryTimer(Io) {}
 
     void Listen(tcp::acceptor& acceptor, const std::string& address, unsigned short port) {
         boost::system::error_code ec;
@@ -562,23 +565,23 @@ struct THttpServer::TImpl {
     }
 
     void Accept(tcp::acceptor& acceptor, bool internal) {
-        acceptor.async_accept(asio::make_strand(Io), [this, &acceptor, internal](beast::error_code ec,
-                                                                                 tcp::socket socket) {
-            if (ec == asio::error::operation_aborted)
-                return;
-            if (ec) {
-                // Out of descriptors, most likely: wait a moment rather than spin.
-                Log(TLogLevel::Error, "accepting a connection failed: " + ec.message());
-                RetryTimer.expires_after(kAcceptRetry);
-                RetryTimer.async_wait([this, &acceptor, internal](beast::error_code waitError) {
-                    if (!waitError)
-                        Accept(acceptor, internal);
-                });
-                return;
-            }
-            Admit(std::move(socket), internal);
-            Accept(acceptor, internal);
-        });
+        acceptor.async_accept(
+            asio::make_strand(Io), [this, &acceptor, internal](beast::error_code ec, tcp::socket socket) {
+                if (ec == asio::error::operation_aborted)
+                    return;
+                if (ec) {
+                    // Out of descriptors, most likely: wait a moment rather than spin.
+                    Log(TLogLevel::Error, "accepting a connection failed: " + ec.message());
+                    RetryTimer.expires_after(kAcceptRetry);
+                    RetryTimer.async_wait([this, &acceptor, internal](beast::error_code waitError) {
+                        if (!waitError)
+                            Accept(acceptor, internal);
+                    });
+                    return;
+                }
+                Admit(std::move(socket), internal);
+                Accept(acceptor, internal);
+            });
     }
 
     void Admit(tcp::socket socket, bool internal) {

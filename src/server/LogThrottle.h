@@ -27,7 +27,8 @@ class TLogThrottle {
         }
         std::uint64_t held = m_held.exchange(0);
         if (held > 0)
-            Log(TLogLevel::Warning, std::string(message) + " (and " + std::to_string(held) + " more like it)");
+            Log(TLogLevel::Warning,
+                std::string(message) + " (and " + std::to_string(held) + " more like it)");
         else
             Log(TLogLevel::Warning, message);
     }

@@ -3,9 +3,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <string>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <string_view>
 #include <vector>
 

@@ -1,5 +1,5 @@
-#include "server/Log.h"
 #include "server/PostgresStore.h"
+#include "server/Log.h"
 
 #include "server/PostgresSchema.h"
 #include "server/StoreTarget.h"
@@ -371,7 +371,8 @@ void TPostgresStore::ListenLoop() {
     while (!m_stopListening) {
         if (!db) {
             db.reset(PQconnectdb(m_primary->Target().c_str()));
-            PQsetNoticeProcessor(db.get(), [](void*, const char* message) { LogNotice(message); }, nullptr);
+            PQsetNoticeProcessor(
+                db.get(), [](void*, const char* message) { LogNotice(message); }, nullptr);
             bool listening = PQstatus(db.get()) == CONNECTION_OK;
             if (listening) {
                 PGresult* listen = PQexec(db.get(), ("LISTEN " + std::string(kChannel)).c_str());
@@ -479,9 +480,9 @@ std::vector<TRankedEntry> TPostgresStore::ShownEntries(const std::vector<std::in
     return Read([&](pqxx::connection& db) {
         pqxx::read_transaction tx(db);
         std::vector<TRankedEntry> entries;
-        for (const pqxx::row& row :
-             tx.exec_params("SELECT id, name, score, crew, received FROM scores WHERE id = ANY($1::bigint[]) AND state = 0",
-                            list)) {
+        for (const pqxx::row& row : tx.exec_params("SELECT id, name, score, crew, received FROM scores WHERE "
+                                                   "id = ANY($1::bigint[]) AND state = 0",
+                                                   list)) {
             TRankedEntry e;
             e.Id = row[0].as<std::int64_t>();
             e.Name = row[1].as<std::string>();
@@ -528,7 +529,8 @@ std::optional<double> TPostgresStore::TakeSubmissionToken(const std::string& sen
         m_rateDb, [this] { return m_primary->Connect(TRole::Other); }, m_primary->Shown(),
         [&](pqxx::connection& db) {
             pqxx::nontransaction tx(db);
-            return tx.exec_params("SELECT take_submission_token($1, $2)", sender, perMinute)[0][0].as<double>();
+            return tx.exec_params("SELECT take_submission_token($1, $2)", sender, perMinute)[0][0]
+                .as<double>();
         });
 }
 
@@ -624,7 +626,8 @@ TStoreFigures TPostgresStore::Figures() {
     try {
         figures.HeldEntries = Read([](pqxx::connection& db) {
             pqxx::read_transaction tx(db);
-            return tx.exec("SELECT coalesce(sum(entries), 0) FROM score_counts WHERE state = 1")[0][0].as<std::int64_t>();
+            return tx.exec("SELECT coalesce(sum(entries), 0) FROM score_counts WHERE state = 1")[0][0]
+                .as<std::int64_t>();
         });
     } catch (const EStoreUnavailable&) {
     }

@@ -91,10 +91,12 @@ void RenderProcessMetrics(std::string& out) {
     for (auto it = std::filesystem::directory_iterator("/proc/self/fd", ec);
          !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
         ++fds;
-    Metric(out, "process_open_fds", "gauge", "Open file descriptors (connections among them).", std::to_string(fds));
+    Metric(out, "process_open_fds", "gauge", "Open file descriptors (connections among them).",
+           std::to_string(fds));
     rlimit limit{};
     ::getrlimit(RLIMIT_NOFILE, &limit);
-    Metric(out, "process_max_fds", "gauge", "The open-file limit.", Number(static_cast<double>(limit.rlim_cur)));
+    Metric(out, "process_max_fds", "gauge", "The open-file limit.",
+           Number(static_cast<double>(limit.rlim_cur)));
     static const double started = StartTime();
     Metric(out, "process_start_time_seconds", "gauge", "Start of the process, in seconds since the epoch.",
            Number(started));
@@ -109,5 +111,6 @@ void RenderStoreMetrics(std::string& out, const TStoreFigures& figures) {
            Number(figures.CommitSeconds));
     if (figures.HeldEntries >= 0)
         Metric(out, "spraydash_store_held_entries", "gauge",
-               "Entries above the score ceiling waiting for an operator.", std::to_string(figures.HeldEntries));
+               "Entries above the score ceiling waiting for an operator.",
+               std::to_string(figures.HeldEntries));
 }

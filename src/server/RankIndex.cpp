@@ -14,7 +14,8 @@ std::int64_t TRankIndex::TSnapshot::RankOf(std::int32_t score) const {
     return 1 + static_cast<std::int64_t>(firstNotBetter - Keys.begin());
 }
 
-TRankIndex::TRankIndex(IScoreStore& store, std::function<std::int64_t()> steadyMs, std::chrono::milliseconds maxAge)
+TRankIndex::TRankIndex(IScoreStore& store, std::function<std::int64_t()> steadyMs,
+                       std::chrono::milliseconds maxAge)
     : m_store(store), m_steadyMs(std::move(steadyMs)), m_maxAge(maxAge) {}
 
 std::shared_ptr<const TRankIndex::TSnapshot> TRankIndex::Get(std::int64_t since) {

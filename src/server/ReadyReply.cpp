@@ -44,7 +44,8 @@ bool Matches(std::string_view ifNoneMatch, std::string_view tag) {
     std::size_t at = 0;
     while (at < ifNoneMatch.size()) {
         std::size_t comma = ifNoneMatch.find(',', at);
-        std::string_view item = ifNoneMatch.substr(at, comma == std::string_view::npos ? std::string_view::npos : comma - at);
+        std::string_view item =
+            ifNoneMatch.substr(at, comma == std::string_view::npos ? std::string_view::npos : comma - at);
         while (!item.empty() && (item.front() == ' ' || item.front() == '\t'))
             item.remove_prefix(1);
         while (!item.empty() && (item.back() == ' ' || item.back() == '\t'))
@@ -60,11 +61,13 @@ bool Matches(std::string_view ifNoneMatch, std::string_view tag) {
     return false;
 }
 
-TServiceReply NotModifiedFor(const TServiceReply& full, const std::string& etag, const std::string& modified) {
+TServiceReply NotModifiedFor(const TServiceReply& full, const std::string& etag,
+                             const std::string& modified) {
     TServiceReply r;
     r.Status = 304;
     r.Route = full.Route;
-    std::string fields = "Server: spraydash-scores\r\nETag: " + etag + "\r\nLast-Modified: " + modified + "\r\n";
+    std::string fields =
+        "Server: spraydash-scores\r\nETag: " + etag + "\r\nLast-Modified: " + modified + "\r\n";
     for (const auto& [name, value] : full.Headers)
         if (name == "Cache-Control" || name == "Vary")
             fields += name + ": " + value + "\r\n";

@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <limits>
@@ -215,7 +215,8 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
     // a metrics address, not the metrics.
     if (request.Internal ? route != TRoute::Metrics && route != TRoute::Health
                          : route == TRoute::Metrics && m_options.MetricsSeparate) {
-        reply(Text(404, request.Internal ? "this address serves /metrics and /healthz" : "nothing here", route));
+        reply(Text(404, request.Internal ? "this address serves /metrics and /healthz" : "nothing here",
+                   route));
         return;
     }
 
@@ -396,7 +397,8 @@ TServiceReply TScoreService::Page(const TServiceRequest& request, std::string_vi
     if (const TParam* p = Given(params, "name")) {
         search = PercentDecoded(p->Value);
         if (!search || search->size() > kMaxSearch)
-            return Text(400, "name must be text of at most " + std::to_string(kMaxSearch) + " bytes", TRoute::Page);
+            return Text(400, "name must be text of at most " + std::to_string(kMaxSearch) + " bytes",
+                        TRoute::Page);
     }
     std::optional<std::int32_t> score;
     if (const TParam* p = Given(params, "score")) {
@@ -516,7 +518,8 @@ TServiceReply TScoreService::ApiRank(std::string_view query) {
     auto value = static_cast<std::int32_t>(*score);
     // From the list's order in memory: a binary search, whatever score is asked for.
     if (std::shared_ptr<const TRankIndex::TSnapshot> list = m_rank.Get(since))
-        return JsonReply(TRoute::ApiRank, RankJson(*period, since, value, list->RankOf(value), list->Count()));
+        return JsonReply(TRoute::ApiRank,
+                         RankJson(*period, since, value, list->RankOf(value), list->Count()));
     std::string key = "rank/" + std::string(PeriodName(*period)) + "/" + std::to_string(value);
     TServiceRequest plain; // a place is answered whole
     return Cached(plain, key, since, [&] {
@@ -542,15 +545,16 @@ TServiceReply TScoreService::MetricsText() {
     return reply;
 }
 
-TServiceReply TScoreService::Cached(const TServiceRequest& request, const std::string& key, std::int64_t since,
-                                   const std::function<TServiceReply()>& make) {
+TServiceReply TScoreService::Cached(const TServiceRequest& request, const std::string& key,
+                                    std::int64_t since, const std::function<TServiceReply()>& make) {
     // Read before building, so a change that lands while building makes the result stale.
     std::uint64_t generation = m_store.Generation();
     {
         std::shared_lock lock(m_cacheMutex);
         auto it = m_cache.find(key);
         if (it != m_cache.end() && it->second.Generation == generation && it->second.Since == since) {
-            it->second.LastUse->store(m_useClock.fetch_add(1, std::memory_order_relaxed), std::memory_order_relaxed);
+            it->second.LastUse->store(m_useClock.fetch_add(1, std::memory_order_relaxed),
+                                      std::memory_order_relaxed);
             return it->second.Reply->For(request);
         }
     }

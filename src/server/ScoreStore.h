@@ -152,9 +152,9 @@ class IScoreAdmin {
 
 // How a store is doing, for /metrics.
 struct TStoreFigures {
-    std::size_t Queued = 0;       // submissions waiting for a commit
-    std::uint64_t Commits = 0;    // commits of submissions so far
-    double CommitSeconds = 0;     // the time they took
+    std::size_t Queued = 0;        // submissions waiting for a commit
+    std::uint64_t Commits = 0;     // commits of submissions so far
+    double CommitSeconds = 0;      // the time they took
     std::int64_t HeldEntries = -1; // entries held for an operator; -1 when the store cannot say now
 };
 

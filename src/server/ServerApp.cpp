@@ -18,7 +18,7 @@ TScoreServerApp::TScoreServerApp(TServerConfig config) {
     m_store = OpenScoreDatabase(store);
     if (config.SpoolLimit > 0) {
         TSpoolOptions spool;
-        spool.Path = !config.Spool.empty()        ? config.Spool
+        spool.Path = !config.Spool.empty()         ? config.Spool
                      : IsPostgresTarget(config.Db) ? std::string("spraydash-scores.spool")
                                                    : config.Db + ".spool";
         spool.MaxEntries = config.SpoolLimit;
@@ -29,7 +29,8 @@ TScoreServerApp::TScoreServerApp(TServerConfig config) {
             m_spool = std::make_unique<TSpool>(spool, *m_store);
         } catch (const EStoreError& e) {
             // Serving without it only loses what it would have kept during an outage.
-            Log(TLogLevel::Warning, std::string(e.what()) + "; results that cannot be stored are answered 503");
+            Log(TLogLevel::Warning,
+                std::string(e.what()) + "; results that cannot be stored are answered 503");
         }
     }
     if (m_spool) {
@@ -48,7 +49,8 @@ TScoreServerApp::TScoreServerApp(TServerConfig config) {
         RenderStoreMetrics(out, database->Figures());
     });
     config.Service.MetricsSeparate = !config.Http.MetricsAddress.empty();
-    m_service = std::make_unique<TScoreService>(*m_store, m_metrics, std::move(config.Service), m_spool.get());
+    m_service =
+        std::make_unique<TScoreService>(*m_store, m_metrics, std::move(config.Service), m_spool.get());
     m_http = std::make_unique<THttpServer>(std::move(config.Http), *m_service, m_metrics);
 }
 

@@ -1,5 +1,5 @@
-#include "server/Log.h"
 #include "server/SqliteStore.h"
+#include "server/Log.h"
 
 #include "server/SqliteDb.h"
 
@@ -215,7 +215,8 @@ TSqliteStore::TSqliteStore(TSqliteOptions options) : m_options(std::move(options
                 Migrate(*m_writerDb);
                 break;
             } catch (const EStoreUnavailable&) {
-                if ((sqlite3_errcode(m_writerDb->Handle()) & 0xFF) != SQLITE_BUSY || attempt >= kStartAttempts)
+                if ((sqlite3_errcode(m_writerDb->Handle()) & 0xFF) != SQLITE_BUSY ||
+                    attempt >= kStartAttempts)
                     throw;
                 std::this_thread::sleep_for(kStartRetry);
             }
@@ -373,9 +374,11 @@ std::optional<std::vector<TListKey>> TSqliteStore::ListKeys(std::int64_t since) 
     TLease reader = Lease();
     TReadTransaction snapshot(reader->Db);
     std::int64_t count = reader->Count(since);
-    TSqliteStatement rows(reader->Db, std::string(reader->Sorted(since, count) ? "SELECT score, received, id FROM scores INDEXED BY scores_by_time "
-                                                                                : "SELECT score, received, id FROM scores INDEXED BY scores_by_place ") +
-                                          "WHERE state = 0 AND received >= ?1 ORDER BY score DESC, received, id");
+    TSqliteStatement rows(
+        reader->Db, std::string(reader->Sorted(since, count)
+                                    ? "SELECT score, received, id FROM scores INDEXED BY scores_by_time "
+                                    : "SELECT score, received, id FROM scores INDEXED BY scores_by_place ") +
+                        "WHERE state = 0 AND received >= ?1 ORDER BY score DESC, received, id");
     rows.Bind(1, since);
     std::vector<TListKey> keys;
     keys.reserve(static_cast<std::size_t>(count));
@@ -386,7 +389,8 @@ std::optional<std::vector<TListKey>> TSqliteStore::ListKeys(std::int64_t since) 
 
 std::vector<TRankedEntry> TSqliteStore::ShownEntries(const std::vector<std::int64_t>& ids) {
     TLease reader = Lease();
-    TSqliteStatement row(reader->Db, "SELECT id, name, score, crew, received FROM scores WHERE id = ?1 AND state = 0");
+    TSqliteStatement row(reader->Db,
+                         "SELECT id, name, score, crew, received FROM scores WHERE id = ?1 AND state = 0");
     std::vector<TRankedEntry> entries;
     entries.reserve(ids.size());
     TReadTransaction snapshot(reader->Db);
@@ -408,9 +412,10 @@ std::vector<TRankedEntry> TSqliteStore::ShownEntries(const std::vector<std::int6
 
 std::vector<TRankedEntry> TSqliteStore::FindByName(std::int64_t since, const std::string& text, int limit) {
     TLease reader = Lease();
-    TSqliteStatement rows(reader->Db, "SELECT id, name, score, crew, received FROM scores INDEXED BY scores_by_place "
-                                      "WHERE state = 0 AND received >= ?1 AND instr(lower(name), lower(?2)) > 0 "
-                                      "ORDER BY score DESC, received, id LIMIT ?3");
+    TSqliteStatement rows(reader->Db,
+                          "SELECT id, name, score, crew, received FROM scores INDEXED BY scores_by_place "
+                          "WHERE state = 0 AND received >= ?1 AND instr(lower(name), lower(?2)) > 0 "
+                          "ORDER BY score DESC, received, id LIMIT ?3");
     rows.Bind(1, since).Bind(2, text).Bind(3, std::int64_t{limit});
     std::vector<TRankedEntry> entries;
     while (rows.Step()) {
@@ -526,7 +531,8 @@ TStoreFigures TSqliteStore::Figures() {
     }
     try {
         TLease reader = Lease();
-        figures.HeldEntries = reader->Db.QueryInt("SELECT coalesce((SELECT entries FROM score_counts WHERE state = 1), 0)");
+        figures.HeldEntries =
+            reader->Db.QueryInt("SELECT coalesce((SELECT entries FROM score_counts WHERE state = 1), 0)");
     } catch (const EStoreUnavailable&) {
     }
     return figures;

@@ -60,10 +60,29 @@ std::optional<std::vector<TConnParam>> SplitKeyValue(std::string_view text, std:
     return params;
 }
 
-constexpr std::string_view kKeywords[] = {
-    "host", "hostaddr", "port", "dbname", "user", "password", "passfile", "service", "connect_timeout",
-    "options", "application_name", "sslmode", "sslcert", "sslkey", "sslrootcert", "target_session_attrs",
-    "client_encoding", "keepalives", "gssencmode", "channel_binding", "require_auth", "krbsrvname", "sslcrl"};
+constexpr std::string_view kKeywords[] = {"host",
+                                          "hostaddr",
+                                          "port",
+                                          "dbname",
+                                          "user",
+                                          "password",
+                                          "passfile",
+                                          "service",
+                                          "connect_timeout",
+                                          "options",
+                                          "application_name",
+                                          "sslmode",
+                                          "sslcert",
+                                          "sslkey",
+                                          "sslrootcert",
+                                          "target_session_attrs",
+                                          "client_encoding",
+                                          "keepalives",
+                                          "gssencmode",
+                                          "channel_binding",
+                                          "require_auth",
+                                          "krbsrvname",
+                                          "sslcrl"};
 
 bool KnownKeyword(std::string_view key) {
     for (std::string_view k : kKeywords)

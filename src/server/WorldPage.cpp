@@ -227,20 +227,25 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
         out += "<p class=\"note\">";
         out += view.Scores.Entries.empty() ? "No name on this list contains " : "Names containing ";
         AppendQuoted(out, *view.Search);
-        out += view.Scores.Entries.size() >= static_cast<std::size_t>(view.PageSize) ? " (the best " + Digits(view.PageSize) + ")" : "";
+        out += view.Scores.Entries.size() >= static_cast<std::size_t>(view.PageSize)
+                   ? " (the best " + Digits(view.PageSize) + ")"
+                   : "";
         out += view.Scores.Entries.empty() ? "." : ":";
         out += " <a href=\"" + Link(view.Period, 1) + "\">Back to the list</a></p>\n";
     }
     if (view.Score) {
-        out += "<p class=\"note\">A score of " + Digits(*view.Score) + " takes place " + Digits(view.ScoreRank) +
+        out += "<p class=\"note\">A score of " + Digits(*view.Score) + " takes place " +
+               Digits(view.ScoreRank) +
                (view.ScoreRank > 1 ? "; the entries around it:" : "; that is the top!") + "</p>\n";
     }
     if (view.Scores.Entries.empty() && view.Page > 1) {
-        std::int64_t lastPage = std::max<std::int64_t>(1, (view.Scores.Total + view.PageSize - 1) / view.PageSize);
+        std::int64_t lastPage =
+            std::max<std::int64_t>(1, (view.Scores.Total + view.PageSize - 1) / view.PageSize);
         out += "<p class=\"empty\">There is no page " + Digits(view.Page) + ": the list ";
-        out += view.Scores.Total > 0 ? "ends on <a href=\"" + Link(view.Period, lastPage) + "\">page " +
-                                           Digits(lastPage) + "</a>."
-                                     : "is empty; <a href=\"" + Link(view.Period, 1) + "\">back to its start</a>.";
+        out +=
+            view.Scores.Total > 0
+                ? "ends on <a href=\"" + Link(view.Period, lastPage) + "\">page " + Digits(lastPage) + "</a>."
+                : "is empty; <a href=\"" + Link(view.Period, 1) + "\">back to its start</a>.";
         out += "</p>\n";
     } else if (view.Scores.Entries.empty() && !view.Search) {
         out += "<p class=\"empty\">";
@@ -258,16 +263,18 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
                    Digits(firstPlace + static_cast<std::int64_t>(view.Scores.Entries.size()) - 1) + " of " +
                    Digits(view.Scores.Total);
         }
-        out += "</caption>\n<thead><tr><th scope=\"col\" class=\"place\">Place</th><th scope=\"col\">Name</th>"
-               "<th scope=\"col\" class=\"score\">Score</th><th scope=\"col\">Crew</th>"
-               "<th scope=\"col\" class=\"date\">Date (UTC)</th></tr></thead>\n<tbody>\n";
+        out +=
+            "</caption>\n<thead><tr><th scope=\"col\" class=\"place\">Place</th><th scope=\"col\">Name</th>"
+            "<th scope=\"col\" class=\"score\">Score</th><th scope=\"col\">Crew</th>"
+            "<th scope=\"col\" class=\"date\">Date (UTC)</th></tr></thead>\n<tbody>\n";
         bool marked = false;
         for (const TRankedEntry& e : view.Scores.Entries) {
             constexpr std::array<std::string_view, 4> medals = {"", " gold", " silver", " bronze"};
             bool medal = e.Rank >= 1 && e.Rank <= 3;
             bool here = view.Score && !marked && e.Rank >= view.ScoreRank;
             marked = marked || here;
-            std::string classes = std::string(medal ? medals[static_cast<std::size_t>(e.Rank)] : "") + (here ? " here" : "");
+            std::string classes =
+                std::string(medal ? medals[static_cast<std::size_t>(e.Rank)] : "") + (here ? " here" : "");
             out += "<tr";
             if (!classes.empty())
                 out += " class=\"" + classes.substr(1) + "\"";
@@ -321,12 +328,14 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
     std::string hidden = "<input type=\"hidden\" name=\"prg\" value=\"Spraydash\"><input type=\"hidden\" "
                          "name=\"show\" value=\"\"><input type=\"hidden\" name=\"type\" value=\"0\">";
     if (view.Period != TPeriod::All)
-        hidden += "<input type=\"hidden\" name=\"period\" value=\"" + std::string(PeriodName(view.Period)) + "\">";
+        hidden +=
+            "<input type=\"hidden\" name=\"period\" value=\"" + std::string(PeriodName(view.Period)) + "\">";
     out += "<div class=\"find\"><form method=\"get\" action=\"\" role=\"search\">" + hidden +
            "<label>Name <input name=\"name\" maxlength=\"40\" autocomplete=\"off\"></label>"
            "<button>Find</button></form><form method=\"get\" action=\"\">" +
            hidden +
-           "<label>Where would a score stand? <input name=\"score\" type=\"number\" inputmode=\"numeric\"></label>"
+           "<label>Where would a score stand? <input name=\"score\" type=\"number\" "
+           "inputmode=\"numeric\"></label>"
            "<button>Show</button></form></div>\n";
     out += "</section>\n</main>\n<footer>Results sent from the game after a race. Days, weeks and months "
            "count in UTC. For other sites: <a href=\"../api/v1/scores?period=";

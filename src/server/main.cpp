@@ -166,8 +166,9 @@ int main(int argc, char** argv) {
         "export", "Write every entry, oldest first: as CSV for a spreadsheet (texts it would run as a\n"
                   "formula get a leading '), or as JSON lines, exactly as stored, for admin import");
     exportCsv->add_option("--output,-o", output, "File to write (default: standard output)");
-    exportCsv->add_option("--format", format, "csv or jsonl")->capture_default_str()->check(
-        CLI::IsMember({"csv", "jsonl"}));
+    exportCsv->add_option("--format", format, "csv or jsonl")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"csv", "jsonl"}));
     std::string input;
     CLI::App* import = admin->add_subcommand(
         "import", "Add every entry of a JSON-lines export (admin export --format jsonl), all or none;\n"
@@ -235,14 +236,16 @@ int main(int argc, char** argv) {
         }
         std::string db = RedactedTarget(config.Db);
         TScoreServerApp server(std::move(config));
-        Log(TLogLevel::Info, "listening on " + server.LocalAddress() + ", database " + db +
-                                 (server.MetricsPort() ? ", metrics on port " + std::to_string(server.MetricsPort()) : ""));
+        Log(TLogLevel::Info,
+            "listening on " + server.LocalAddress() + ", database " + db +
+                (server.MetricsPort() ? ", metrics on port " + std::to_string(server.MetricsPort()) : ""));
         std::printf("spraydash-scores: listening on %s, database %s\n", server.LocalAddress().c_str(),
                     db.c_str());
         std::printf("spraydash-scores: world list at http://%s/cgi/version.pl?prg=Spraydash&show&type=0\n",
                     server.LocalAddress().c_str());
         if (server.MetricsPort() != 0)
-            std::printf("spraydash-scores: metrics at http://%s:%u/metrics\n", metricsListen.substr(0, metricsListen.rfind(':')).c_str(),
+            std::printf("spraydash-scores: metrics at http://%s:%u/metrics\n",
+                        metricsListen.substr(0, metricsListen.rfind(':')).c_str(),
                         static_cast<unsigned>(server.MetricsPort()));
         std::fflush(stdout);
         server.Run(true);

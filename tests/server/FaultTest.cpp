@@ -209,7 +209,8 @@ TEST(Faults, DatabaseStoppedUnderLoad) {
     EXPECT_GT(down.Submissions[200], 0);
     // The spool is handed over within moments of the database being back.
     for (auto until = TClock::now() + 10s;
-         HttpRequest(server.Port(), "/metrics").Body.find("spraydash_spool_entries 0\n") == std::string::npos &&
+         HttpRequest(server.Port(), "/metrics").Body.find("spraydash_spool_entries 0\n") ==
+             std::string::npos &&
          TClock::now() < until;)
         std::this_thread::sleep_for(100ms);
     for (const TLoad::TCounts& phase : {before, down, after}) {

@@ -72,7 +72,8 @@ class TPostgresCluster {
     }
     // The same in libpq's key/value form.
     std::string KeyValue(const std::string& database) const {
-        return "host=" + m_dir + " port=" + std::to_string(m_port) + " user=postgres dbname='" + database + "'";
+        return "host=" + m_dir + " port=" + std::to_string(m_port) + " user=postgres dbname='" + database +
+               "'";
     }
     std::string Uri(const std::string& database) const {
         return "postgresql://postgres@/" + database + "?host=" + m_dir + "&port=" + std::to_string(m_port);

@@ -173,7 +173,8 @@ TEST(StoreTarget, TheKeyValueFormConnects) {
         EXPECT_NE(std::string(e.what()).find("password=***"), std::string::npos) << e.what();
         EXPECT_EQ(std::string(e.what()).find("s3"), std::string::npos) << e.what();
     }
-    for (const char* bad : {"host=x dbname=y password='s3cret", "host=x passwd=s3cret", "host=x dbname y=s3cret"}) {
+    for (const char* bad :
+         {"host=x dbname=y password='s3cret", "host=x passwd=s3cret", "host=x dbname y=s3cret"}) {
         config.Target = bad;
         try {
             OpenScoreDatabase(config);

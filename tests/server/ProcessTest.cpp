@@ -201,26 +201,33 @@ TEST_P(TStoreMoveTest, EveryEntryArrivesExactly) {
     }
     auto quoted = [](const std::string& target) { return "'" + target + "'"; };
     const std::string exported = from.Dir().File("scores.jsonl");
-    ASSERT_EQ(RunScoresCommand("--db " + quoted(from.Target()) + " admin export --format jsonl -o " + exported).first, 0);
+    ASSERT_EQ(
+        RunScoresCommand("--db " + quoted(from.Target()) + " admin export --format jsonl -o " + exported)
+            .first,
+        0);
     auto [status, said] = RunScoresCommand("--db " + quoted(to.Target()) + " admin import " + exported);
     ASSERT_EQ(status, 0) << said;
     EXPECT_NE(said.find("32 entries imported"), std::string::npos) << said;
-    auto [backStatus, back] = RunScoresCommand("--db " + quoted(to.Target()) + " admin export --format jsonl");
+    auto [backStatus, back] =
+        RunScoresCommand("--db " + quoted(to.Target()) + " admin export --format jsonl");
     ASSERT_EQ(backStatus, 0);
     std::string original = ReadAll(exported);
     EXPECT_EQ(WithoutIds(back), WithoutIds(original));
-    EXPECT_NE(original.find("\"name\":\"=1+2\""), std::string::npos) << "no formula guard in the lossless form";
+    EXPECT_NE(original.find("\"name\":\"=1+2\""), std::string::npos)
+        << "no formula guard in the lossless form";
 
     // A broken line adds nothing and is named.
     {
         std::ofstream bad(from.Dir().File("bad.jsonl"));
         bad << original.substr(0, original.find('\n') + 1) << "{\"name\":\"x\"\n";
     }
-    auto [badStatus, badSaid] = RunScoresCommand("--db " + quoted(to.Target()) + " admin import " + from.Dir().File("bad.jsonl"));
+    auto [badStatus, badSaid] =
+        RunScoresCommand("--db " + quoted(to.Target()) + " admin import " + from.Dir().File("bad.jsonl"));
     EXPECT_EQ(badStatus, 1);
     EXPECT_NE(badSaid.find("bad.jsonl:2: "), std::string::npos) << badSaid;
-    EXPECT_EQ(WithoutIds(RunScoresCommand("--db " + quoted(to.Target()) + " admin export --format jsonl").second),
-              WithoutIds(original));
+    EXPECT_EQ(
+        WithoutIds(RunScoresCommand("--db " + quoted(to.Target()) + " admin export --format jsonl").second),
+        WithoutIds(original));
 }
 
 INSTANTIATE_TEST_SUITE_P(Moves, TStoreMoveTest,
@@ -262,7 +269,8 @@ TEST(ServerProcess, TheInstalledUnitTrustsTheLocalProxy) {
     std::string execStart;
     for (std::string line; std::getline(unit, line);) {
         // Not the address, the file and the places under systemd's state folder (%S).
-        if (line.rfind("Environment=", 0) == 0 && line.find("SPRAYDASH_SCORES_LISTEN=") == std::string::npos &&
+        if (line.rfind("Environment=", 0) == 0 &&
+            line.find("SPRAYDASH_SCORES_LISTEN=") == std::string::npos &&
             line.find("SPRAYDASH_SCORES_DB=") == std::string::npos && line.find('%') == std::string::npos)
             environment.push_back(line.substr(12));
         if (line.rfind("ExecStart=", 0) == 0)
@@ -301,17 +309,21 @@ TEST(ServerProcess, LogsWithTimesAndLevelsAndAnAccessLogReopenedOnHangup) {
         reopened = ReadAll(log);
     }
     EXPECT_NE(reopened.find(" info log files reopened\n"), std::string::npos) << reopened;
-    ASSERT_EQ(HttpRequest(server.Port(), "/nothing?x=\"1\"", "GET", "X-Forwarded-For: 198.51.100.9\r\n").Status, 404);
+    ASSERT_EQ(
+        HttpRequest(server.Port(), "/nothing?x=\"1\"", "GET", "X-Forwarded-For: 198.51.100.9\r\n").Status,
+        404);
     for (int i = 0; i < 50 && ReadAll(access).empty(); ++i)
         std::this_thread::sleep_for(20ms);
     EXPECT_EQ(server.Terminate(), 0);
 
     std::string first = ReadAll(access + ".1");
-    EXPECT_NE(first.find("\"client\":\"127.0.0.1\",\"method\":\"GET\",\"target\":\"/healthz\",\"status\":200,"),
-              std::string::npos)
+    EXPECT_NE(
+        first.find("\"client\":\"127.0.0.1\",\"method\":\"GET\",\"target\":\"/healthz\",\"status\":200,"),
+        std::string::npos)
         << first;
     std::string second = ReadAll(access);
-    EXPECT_NE(second.find("\"target\":\"/nothing?x=\\\"1\\\"\",\"status\":404,"), std::string::npos) << second;
+    EXPECT_NE(second.find("\"target\":\"/nothing?x=\\\"1\\\"\",\"status\":404,"), std::string::npos)
+        << second;
     EXPECT_EQ(second.find("/healthz"), std::string::npos) << "after the hangup, a new file";
     // Every line of the log: a UTC time to the millisecond, a level, the message.
     std::istringstream lines(ReadAll(log + ".1") + ReadAll(log));
@@ -348,7 +360,8 @@ TEST(ServerProcess, TheManualPageCoversEveryOption) {
     }
     EXPECT_GE(options, 15u);
     if (std::system("command -v man >/dev/null 2>&1") == 0) {
-        auto [status, text] = RunCommand("MANWIDTH=80 man -l " SPRAYDASH_SOURCE_DIR "/packaging/spraydash-scores.8 2>&1 >/dev/null");
+        auto [status, text] = RunCommand("MANWIDTH=80 man -l " SPRAYDASH_SOURCE_DIR
+                                         "/packaging/spraydash-scores.8 2>&1 >/dev/null");
         EXPECT_EQ(status, 0);
         EXPECT_EQ(text, "") << "man finds fault with the page";
     }
@@ -362,8 +375,8 @@ TEST(ServerProcess, CommandLine) {
     EXPECT_EQ(helpStatus, 0);
     for (const char* option :
          {"--listen", "--db", "--rate-limit", "--trusted-proxy", "--score-ceiling", "--max-connections",
-          "--max-connections-per-address", "--metrics-listen", "--request-timeout", "--idle-timeout", "--spool",
-          "--spool-limit", "--log-level", "--log-file", "--access-log", "--version", "admin"})
+          "--max-connections-per-address", "--metrics-listen", "--request-timeout", "--idle-timeout",
+          "--spool", "--spool-limit", "--log-level", "--log-file", "--access-log", "--version", "admin"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     TTempDir dir;
     auto [badStatus, bad] = RunScoresCommand("--listen nowhere --db " + dir.File("x.db"));

@@ -126,12 +126,14 @@ TEST_P(TServerStoreTest, ASubmissionAppearsOnThePageTheApiAndTheMetrics) {
               std::string::npos);
     // The program, the process and the store.
     EXPECT_NE(metrics.find("spraydash_build_info{version=\""), std::string::npos);
-    EXPECT_NE(metrics.find(GetParam() == TStoreKind::Sqlite ? "store=\"sqlite\"} 1\n" : "store=\"postgresql\"} 1\n"),
+    EXPECT_NE(metrics.find(GetParam() == TStoreKind::Sqlite ? "store=\"sqlite\"} 1\n"
+                                                            : "store=\"postgresql\"} 1\n"),
               std::string::npos);
-    for (const char* name : {"process_cpu_seconds_total ", "process_resident_memory_bytes ", "process_open_fds ",
-                             "process_start_time_seconds ", "spraydash_connections_open ",
-                             "spraydash_store_queued_submissions 0\n", "spraydash_store_commits_total ",
-                             "spraydash_store_commit_seconds_total ", "spraydash_store_held_entries 0\n"})
+    for (const char* name :
+         {"process_cpu_seconds_total ", "process_resident_memory_bytes ", "process_open_fds ",
+          "process_start_time_seconds ", "spraydash_connections_open ",
+          "spraydash_store_queued_submissions 0\n", "spraydash_store_commits_total ",
+          "spraydash_store_commit_seconds_total ", "spraydash_store_held_entries 0\n"})
         EXPECT_NE(metrics.find(std::string("\n") + name), std::string::npos) << name;
 }
 
@@ -396,8 +398,8 @@ TEST_F(TServerTest, RequestsThatReadTwoWaysAreRefusedAndTheConnectionClosed) {
         {"unknown coding", "GET /healthz HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: gzip\r\n\r\n", 501},
         {"a coding that only looks like chunked",
          "GET /healthz HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: xchunked\r\n\r\n", 501},
-        {"chunked not last", "GET /healthz HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked, identity\r\n\r\n",
-         501},
+        {"chunked not last",
+         "GET /healthz HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked, identity\r\n\r\n", 501},
         {"chunked on a GET", "GET /healthz HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n", 400},
         {"no Host", "GET /healthz HTTP/1.1\r\n\r\n", 400},
         {"two Hosts", "GET /healthz HTTP/1.1\r\nHost: x\r\nHost: y\r\n\r\n", 400},
@@ -435,7 +437,8 @@ TEST_F(TServerTest, APagePastTheEndIs404WithAWayToTheLastPage) {
     EXPECT_EQ(past.Body.find("rel=\"prev\""), std::string::npos);
     TTestConnection::TReply empty = Get(std::string(kPage) + "&period=today&page=2");
     EXPECT_EQ(empty.Status, 404) << "an empty list has one page";
-    EXPECT_NE(empty.Body.find("href=\"?prg=Spraydash&amp;show&amp;type=0&amp;period=today\""), std::string::npos);
+    EXPECT_NE(empty.Body.find("href=\"?prg=Spraydash&amp;show&amp;type=0&amp;period=today\""),
+              std::string::npos);
 }
 
 TEST_P(TServerStoreTest, DeepPagesAndPlacesFromTheListsOrderMatchTheStore) {
@@ -453,15 +456,18 @@ TEST_P(TServerStoreTest, DeepPagesAndPlacesFromTheListsOrderMatchTheStore) {
             std::size_t found = body.find(row, at);
             ASSERT_NE(found, std::string::npos) << e.Name << " in its place";
             std::size_t place = body.rfind("<td class=\"place\">", found);
-            EXPECT_EQ(body.substr(place + 18, std::to_string(e.Rank).size() + 5), std::to_string(e.Rank) + "</td>")
+            EXPECT_EQ(body.substr(place + 18, std::to_string(e.Rank).size() + 5),
+                      std::to_string(e.Rank) + "</td>")
                 << e.Name;
             at = found;
         }
     }
     EXPECT_EQ(Get(std::string(kPage) + "&page=14").Status, 404);
     for (std::int32_t score : {6000, 5000, 4999, 4997, 3000, 1000, -5}) {
-        std::string expected = "\"rank\":" + std::to_string(m_app->Store().RankOf(score, 0)) + ",\"total\":1230";
-        EXPECT_NE(Get("/api/v1/rank?score=" + std::to_string(score)).Body.find(expected), std::string::npos) << score;
+        std::string expected =
+            "\"rank\":" + std::to_string(m_app->Store().RankOf(score, 0)) + ",\"total\":1230";
+        EXPECT_NE(Get("/api/v1/rank?score=" + std::to_string(score)).Body.find(expected), std::string::npos)
+            << score;
     }
 }
 
@@ -486,7 +492,8 @@ TEST_F(TServerTest, ThePageCachesCompressesAndHelpsPlayersFindThemselves) {
     ASSERT_EQ(page.Status, 200);
     EXPECT_NE(page.Body.find(">1,234,567<"), std::string::npos);
     EXPECT_NE(page.Body.find("of 251 results"), std::string::npos);
-    EXPECT_NE(page.Body.find("<caption class=\"sr\">World high scores, All time, places 1\xE2\x80\x93" "100 of 251</caption>"),
+    EXPECT_NE(page.Body.find("<caption class=\"sr\">World high scores, All time, places 1\xE2\x80\x93"
+                             "100 of 251</caption>"),
               std::string::npos);
     EXPECT_NE(page.Body.find("<th scope=\"col\" class=\"place\">Place</th>"), std::string::npos);
     EXPECT_NE(page.Body.find("<span class=\"none\">(no name)</span>"), std::string::npos);
@@ -542,7 +549,8 @@ TEST_F(TServerTest, ThePageCachesCompressesAndHelpsPlayersFindThemselves) {
     EXPECT_EQ(where.Status, 200);
     // 135 of the first results and the newcomer score better.
     EXPECT_NE(where.Body.find("A score of 1,100,000 takes place 137"), std::string::npos);
-    EXPECT_NE(where.Body.find("<tr class=\"here\" id=\"here\"><td class=\"place\">137</td>"), std::string::npos);
+    EXPECT_NE(where.Body.find("<tr class=\"here\" id=\"here\"><td class=\"place\">137</td>"),
+              std::string::npos);
     EXPECT_NE(where.Body.find("Places 101"), std::string::npos) << "on the second page";
     EXPECT_EQ(Get(std::string(kPage) + "&score=x").Status, 400);
     EXPECT_EQ(Get(std::string(kPage) + "&name=" + std::string(41, 'a')).Status, 400);
@@ -579,10 +587,10 @@ TEST_F(TServerTest, EveryTextOfThePageIsReadable) {
         std::string Rule, Ground;
         double Least;
     } texts[] = {
-        {"td.crew", stripe, 4.5},       {"td.date", stripe, 4.5},     {".none", stripe, 4.5},
-        {".empty", sheet, 4.5},         {"th", "#c7e2f8", 4.5},       {".summary", panelTop, 4.5},
-        {".sub", panelTop, 4.5},        {".tagline small", header, 4.5}, {"footer", "#0f2550", 4.5},
-        {".note", "#eaf5ff", 4.5},      {".find", panelTop, 4.5},     {"h2", panelTop, 3.0},
+        {"td.crew", stripe, 4.5},  {"td.date", stripe, 4.5},        {".none", stripe, 4.5},
+        {".empty", sheet, 4.5},    {"th", "#c7e2f8", 4.5},          {".summary", panelTop, 4.5},
+        {".sub", panelTop, 4.5},   {".tagline small", header, 4.5}, {"footer", "#0f2550", 4.5},
+        {".note", "#eaf5ff", 4.5}, {".find", panelTop, 4.5},        {"h2", panelTop, 3.0},
     };
     for (const TText& t : texts) {
         std::string color = colorOf(t.Rule, "color");

@@ -38,7 +38,11 @@ class TSlowStore final : public IScoreStore {
 
 TServiceReply Get(TScoreService& service) {
     TServiceReply got;
-    service.Handle({"GET", kPage, "192.0.2.1"}, [&got](TServiceReply r) { got = std::move(r); });
+    TServiceRequest request;
+    request.Method = "GET";
+    request.Target = kPage;
+    request.Client = "192.0.2.1";
+    service.Handle(request, [&got](TServiceReply r) { got = std::move(r); });
     return got;
 }
 
