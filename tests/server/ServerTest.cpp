@@ -464,7 +464,8 @@ TEST_P(TServerStoreTest, DeepPagesAndPlacesFromTheListsOrderMatchTheStore) {
             std::size_t found = body.find(row, at);
             ASSERT_NE(found, std::string::npos) << e.Name << " in its place";
             std::size_t place = body.rfind("<td class=\"place\">", found);
-            EXPECT_EQ(body.substr(place + 18, GroupedDigits(e.Rank).size() + 5), GroupedDigits(e.Rank) + "</td>")
+            EXPECT_EQ(body.substr(place + 18, GroupedDigits(e.Rank).size() + 5),
+                      GroupedDigits(e.Rank) + "</td>")
                 << e.Name;
             at = found;
         }
