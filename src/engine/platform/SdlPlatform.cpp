@@ -558,14 +558,27 @@ class TSdlPlatform final : public IPlatform {
     }
 
     // Window coordinates to display pixels (the picture may be scaled in full screen).
+    // Where the picture is in a window of this size: sharp in full screen when asked, else fitted.
+    TScreenRect ViewIn(int targetW, int targetH) const {
+        return IsFullScreen() && m_sharpFullScreen ? SharpPicture(targetW, targetH, m_width, m_height)
+                                                   : FitPicture(targetW, targetH, m_width, m_height);
+    }
+
+    // Window coordinates to display pixels. The view is worked out from the window's size now, not
+    // taken from the last picture sent: a pointer that moves right after the window changed size
+    // must land where the player sees it.
     void ToDisplay(int wx, int wy, int& x, int& y) const {
-        if (m_view.w <= 0 || m_view.h <= 0) {
+        int w = 0;
+        int h = 0;
+        SDL_GetWindowSize(m_window, &w, &h);
+        const TScreenRect view = ViewIn(w, h);
+        if (view.W <= 0 || view.H <= 0) {
             x = wx;
             y = wy;
             return;
         }
-        x = static_cast<int>(static_cast<int64_t>(wx - m_view.x) * m_width / m_view.w);
-        y = static_cast<int>(static_cast<int64_t>(wy - m_view.y) * m_height / m_view.h);
+        x = static_cast<int>(static_cast<int64_t>(wx - view.X) * m_width / view.W);
+        y = static_cast<int>(static_cast<int64_t>(wy - view.Y) * m_height / view.H);
     }
 
     bool Translate(const SDL_Event& e, TPlatformEvent& out) {
@@ -602,9 +615,9 @@ class TSdlPlatform final : public IPlatform {
         case SDL_MOUSEMOTION: {
             // The window moving or changing size under a pointer that stands still (the switch to
             // full screen and back) is no move of the player's: it would take the highlight off
-            // a question's answer.
-            // (SDL's own global pointer state is only refreshed by raw input events, which not
-            // every server sends: the window's place plus the pointer's place in it is the same.)
+            // a question's answer. (SDL's own global pointer state is only refreshed by raw input
+            // events, which not every server sends: the window's place plus the pointer's place in
+            // it is the same.)
             int windowX = 0;
             int windowY = 0;
             SDL_GetWindowPosition(m_window, &windowX, &windowY);
