@@ -133,6 +133,19 @@ def tap(game, key, hold=0.12):
     time.sleep(0.1)
 
 
+def start_race(game):
+    """From the main menu with "Start game" lit: the first boat, and the race once its level banner
+    has gone."""
+    tap(game, "Return")
+    boats = preview("boats_1")
+    game.wait_for(lambda s: s.match_fraction(boats, *SUB_TITLE) >= 0.9, "the boat choice")
+    tap(game, "Return")
+    race = preview("race_1")
+    game.wait_for(lambda s: s.match_fraction(race, *LEFT_PANEL) >= 0.9, "the race")
+    game.wait_for(lambda s: s.count_near(YELLOW, *BANNER) > 150, "the level banner")
+    game.wait_for(lambda s: s.count_near(YELLOW, *BANNER) < 20, "the level banner to close", timeout=6)
+
+
 # --- the run ---------------------------------------------------------------------------------
 
 
