@@ -52,8 +52,11 @@ TComfortsLoad LoadComforts(const std::string& fileName, TComforts& comforts) {
         }
         const size_t equals = trimmed.find('=');
         const std::string name = Trim(trimmed.substr(0, equals));
-        const std::string value =
-            equals == std::string::npos ? std::string() : Trim(trimmed.substr(equals + 1));
+        // A "#" after the value starts a comment, as at the start of a line.
+        const size_t comment = trimmed.find('#');
+        const std::string value = equals == std::string::npos || comment < equals
+                                      ? std::string()
+                                      : Trim(trimmed.substr(equals + 1, comment - equals - 1));
         bool understood = true;
         bool known = true;
         if (name == "window-scale") {

@@ -21,9 +21,10 @@ class ComfortsFileTest : public GameTest {
 };
 
 TEST_F(ComfortsFileTest, RoundTripsAndKeepsLinesItDoesNotKnow) {
-    Game.WriteSave("settings",
-                   "# mine\r\nwindow-scale = 2\r\nfullscreen-scaling = fit\r\nmusic-volume=40\r\n"
-                   "effects-volume = 70\r\nkey-fire = f\r\nkey-throttle = W\r\nfuture-thing = 9\r\n");
+    Game.WriteSave(
+        "settings",
+        "# mine\r\nwindow-scale = 2  # as large as I like\r\nfullscreen-scaling = fit\r\nmusic-volume=40\r\n"
+        "effects-volume = 70\r\nkey-fire = f\r\nkey-throttle = W\r\nfuture-thing = 9\r\n");
     TComforts c;
     TComfortsLoad load = LoadComforts(Path(), c);
     EXPECT_TRUE(load.Problem.empty()) << load.Problem;
