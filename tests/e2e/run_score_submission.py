@@ -152,14 +152,7 @@ def start_race(game):
 def play(game, server):
     menu = preview("mainmenu_1")
     game.wait_for(lambda s: s.match_fraction(menu, *COLUMN) >= 0.95, "the main menu", timeout=20)
-    tap(game, "Return")
-    boats = preview("boats_1")
-    game.wait_for(lambda s: s.match_fraction(boats, *SUB_TITLE) >= 0.9, "the boat choice")
-    tap(game, "Return")
-    race = preview("race_1")
-    game.wait_for(lambda s: s.match_fraction(race, *LEFT_PANEL) >= 0.9, "the race")
-    game.wait_for(lambda s: s.count_near(YELLOW, *BANNER) > 150, "the level banner")
-    game.wait_for(lambda s: s.count_near(YELLOW, *BANNER) < 20, "the level banner to close", timeout=6)
+    start_race(game)
 
     finish = preview("race_finish_question")
     tap(game, "Escape")
