@@ -9,13 +9,13 @@
 // and what recording costs a race tick: BM_RaceTick/recording:1 against /recording:0 (the goal is
 // within 2 %). Peak memory of one verification is that of `spraydash --verify-replay` alone
 // (/usr/bin/time -f %M); peak_rss_mb here is the whole benchmark process so far.
+#include "BenchGame.h"
 #include "app/GameFixture.h"
 #include "app/MForm.h"
 #include "app/RaceReplays.h"
 #include "app/ReplayVerify.h"
 #include "app/Screens.h"
 #include "context/GameState.h"
-#include "engine/platform/HeadlessPlatform.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"
 #include "soak/SoakPlayer.h"
@@ -151,26 +151,18 @@ BENCHMARK(BM_SoakPlay)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations
 // A race tick through the form's timer, throttle held and the shield on so the race goes on,
 // with the race recorded or not.
 void BM_RaceTick(benchmark::State& state) {
-    THeadlessPlatform platform;
-    std::string error;
-    platform.OpenWindow("bench", kScreenWidth, kScreenHeight, error);
-    TFormConfig config;
-    config.RandomSeed = 7;
-    config.DataDir = SPRAYDASH_BUILT_DATA;
-    TMForm form(platform, config);
-    try {
-        form.FormCreate();
-    } catch (const std::exception& e) {
-        state.SkipWithError(e.what());
+    auto game = StartBenchGame(state, SPRAYDASH_BUILT_DATA);
+    if (!game) {
         return;
     }
+    TMForm& form = *game->Form;
     form.Shell().GameOptions.SoundOn = false;
     form.Screens().FreeMainMenu();
     form.StartRace(2);
     if (state.range(0) == 0)
         form.Recorder().Abandon();
     form.Shell().MessageMode = msgNone;
-    platform.SetKey(38, true); // Up
+    game->Platform.SetKey(38, true); // Up
     TRace& race = form.Race();
     auto keepGoing = [&] {
         race.TimeLeftMs = 50000;
