@@ -39,6 +39,14 @@ class TGroupCommit {
     std::size_t Queued() const { return m_queued.load(); }
     std::uint64_t Commits() const { return m_commits.load(); }
     double CommitSeconds() const { return static_cast<double>(m_commitMicros.load()) / 1e6; }
+    // The writer's part of a store's figures, for the store's own to follow.
+    TStoreFigures Figures() const {
+        TStoreFigures figures;
+        figures.Queued = Queued();
+        figures.Commits = Commits();
+        figures.CommitSeconds = CommitSeconds();
+        return figures;
+    }
 
   private:
     void Run();

@@ -617,12 +617,7 @@ void TPostgresStore::Import(const std::vector<TStoredEntry>& entries) {
 }
 
 TStoreFigures TPostgresStore::Figures() {
-    TStoreFigures figures;
-    if (m_writer) {
-        figures.Queued = m_writer->Queued();
-        figures.Commits = m_writer->Commits();
-        figures.CommitSeconds = m_writer->CommitSeconds();
-    }
+    TStoreFigures figures = m_writer ? m_writer->Figures() : TStoreFigures{};
     try {
         figures.HeldEntries = Read([](pqxx::connection& db) {
             pqxx::read_transaction tx(db);

@@ -523,12 +523,7 @@ void TSqliteStore::Import(const std::vector<TStoredEntry>& entries) {
 }
 
 TStoreFigures TSqliteStore::Figures() {
-    TStoreFigures figures;
-    if (m_writer) {
-        figures.Queued = m_writer->Queued();
-        figures.Commits = m_writer->Commits();
-        figures.CommitSeconds = m_writer->CommitSeconds();
-    }
+    TStoreFigures figures = m_writer ? m_writer->Figures() : TStoreFigures{};
     try {
         TLease reader = Lease();
         figures.HeldEntries =
