@@ -71,6 +71,10 @@ else()
     message(WARNING "rsvg-convert (Debian librsvg2-bin) not found: only the scalable icon is installed")
 endif()
 
+# Replay files (*.sdreplay) as a type of their own, opened by the game.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/spraydash-replay.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        COMPONENT game)
+
 # The desktop file names the launcher by its absolute path, which is only known at install
 # time (`cmake --install --prefix` may differ from the configured prefix).
 set(SPRAYDASH_DESKTOP_IN ${PROJECT_SOURCE_DIR}/packaging/spraydash.desktop.in)

@@ -1,20 +1,38 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the game needs to build, run and test, then builds it.
-# Usage: scripts/setup.sh [build-dir] [extra cmake arguments...]
+# Usage: scripts/setup.sh [--server] [build-dir] [extra cmake arguments...]
+#   --server: only what the score server needs to build, run, be backed up and be tested (no SDL,
+#             no browser), and a build of the server alone (-DSPRAYDASH_GAME=OFF).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(
-    build-essential cmake pkg-config clang libclang-rt-14-dev clang-format
-    libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libxmp-dev libpng-dev librsvg2-dev libcairo2-dev
+server_only=0
+if [ "${1:-}" = "--server" ]; then
+    server_only=1
+    shift
+fi
+
+# The score server: its libraries, sqlite3 for the backups, PostgreSQL for its tests, the
+# test and benchmark libraries, and what the load runs under bench/server use.
+server_packages=(
+    build-essential cmake pkg-config python3
+    libboost-dev libsqlite3-dev sqlite3 libcli11-dev libpqxx-dev zlib1g-dev postgresql
     libgtest-dev libgmock-dev googletest libbenchmark-dev
+    wrk nginx haproxy
+)
+packages=(
+    "${server_packages[@]}"
+    clang libclang-rt-14-dev clang-format
+    libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libxmp-dev libpng-dev librsvg2-dev libcairo2-dev
     fonts-liberation2 fonts-dseg fonts-dejavu-core
-    xvfb xdotool x11-utils imagemagick openmpt123 librsvg2-bin python3
+    xvfb xdotool x11-utils imagemagick openmpt123 librsvg2-bin
     wmctrl desktop-file-utils openbox
-    libboost-dev libsqlite3-dev libcli11-dev chromium wrk nginx xdg-utils
-    libpqxx-dev postgresql haproxy
+    chromium xdg-utils
     lintian appstream man-db
 )
+if [ "$server_only" -eq 1 ]; then
+    packages=("${server_packages[@]}")
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -30,5 +48,7 @@ fi
 
 build_dir=${1:-build}
 shift || true
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+game=()
+[ "$server_only" -eq 0 ] || game=(-DSPRAYDASH_GAME=OFF)
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${game[@]}" "$@"
 cmake --build "$build_dir" -j"$(nproc)"

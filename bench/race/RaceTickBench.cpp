@@ -1,6 +1,7 @@
 // One race tick and one main-menu tick, each reported against one copy of the 800 × 600 × 2
 // back surface measured in the same run (counter x_memcpy; the goal is 3 or less). Times are
 // this thread's CPU time, so other work on a shared machine disturbs the ratio little.
+#include "BenchGame.h"
 #include "app/MForm.h"
 #include "app/Screens.h"
 #include "context/Frame.h"
@@ -187,19 +188,11 @@ BENCHMARK(BM_RaceTickWith30WallsScrolling)->Unit(benchmark::kMicrosecond);
 // caption): as the game runs it, where a frame that repeats the last is left out, and composed
 // and presented in full as every frame used to be.
 void MainMenuTick(benchmark::State& state, bool reuseFrames) {
-    THeadlessPlatform platform;
-    std::string error;
-    platform.OpenWindow("bench", kScreenWidth, kScreenHeight, error);
-    TFormConfig config;
-    config.RandomSeed = 7;
-    config.DataDir = SPRAYDASH_BUILT_DATA;
-    TMForm form(platform, config);
-    try {
-        form.FormCreate();
-    } catch (const std::exception& e) {
-        state.SkipWithError(e.what());
+    auto game = StartBenchGame(state, SPRAYDASH_BUILT_DATA);
+    if (!game) {
         return;
     }
+    TMForm& form = *game->Form;
     form.MDraw().ReuseFrames = reuseFrames;
     for (int i = 0; i < 200; ++i) {
         form.MTimerTimer(1);

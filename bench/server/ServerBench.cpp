@@ -25,7 +25,7 @@ TScorePage SamplePage() {
     page.Total = kEntries;
     for (int i = 0; i < 100; ++i)
         page.Entries.push_back(
-            {i + 1, "Player <" + std::to_string(i) + ">", 20000 - i * 7, "Lake crew", 1772638220});
+            {i + 1, i + 1, "Player <" + std::to_string(i) + ">", 20000 - i * 7, "Lake crew", 1772638220});
     return page;
 }
 

@@ -43,6 +43,10 @@ void CloseRaceQuestion(TMForm& form) {
 // ---- The flow ------------------------------------------------------------------------------
 
 void TEndOfRace::RaceOver() {
+    // The replay keeps the result; a race played from a replay ends here.
+    if (!m_form.RaceOver()) {
+        return;
+    }
     if (m_form.Menus().QualifiesForTable(m_form.Race().Score)) {
         m_form.OpenMessage(msgEnterName);
     } else {
@@ -52,6 +56,7 @@ void TEndOfRace::RaceOver() {
 
 void TEndOfRace::NameEntered() {
     m_form.Menus().CommitNameEntry(m_form.Race().Score);
+    m_form.NameEntered();
     m_form.Messages().CloseMessage();
     m_form.OpenMessage(msgSendResult);
 }

@@ -2,6 +2,7 @@
 
 #include "app/InternetShortcut.h"
 #include "app/Messages.h"
+#include "app/RaceReplays.h"
 #include "app/Screens.h"
 #include "context/Frame.h"
 #include "context/GameAudio.h"
@@ -10,6 +11,7 @@
 #include "engine/archive/ArchiveErrors.h"
 #include "engine/audio/GameSound.h"
 #include "engine/audio/ModulePlayer.h"
+#include "engine/audio/SoundMixer.h"
 #include "engine/audio/WaveCollection.h"
 #include "engine/display/GameDraw.h"
 #include "engine/display/GameImageList.h"
@@ -24,7 +26,10 @@
 #include "menus/TextEdit.h"
 #include "net/HttpClient.h"
 #include "race/Race.h"
+#include "race/RaceData.h"
+#include "replay/ReplayFiles.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -36,8 +41,9 @@ constexpr int kPlayerNameTypedLimit = 12;
 constexpr size_t kPlayerNameMax = THighScoreTable::kNameMax;
 constexpr const char* kPlayUrlFile = "play.url";
 
-// The form's keyboard assignment: state → up to three virtual keys.
-void AssignKeys(TGameKeyboard& keyboard) {
+// The form's keyboard assignment: state → up to three virtual keys. The race's keys may be
+// rebound in the comforts' file: a rebound key takes the state's slots alone.
+void AssignKeys(TGameKeyboard& keyboard, const TComforts& comforts) {
     keyboard.Assigns = {};
     keyboard.Assigns[isUp] = {vk::Up, 0, vk::Numpad8};
     keyboard.Assigns[isDown] = {vk::Down, 0, 0};
@@ -52,7 +58,22 @@ void AssignKeys(TGameKeyboard& keyboard) {
     keyboard.Assigns[InputButton(7)] = {'N', 0, 0};
     keyboard.Assigns[InputButton(8)] = {vk::Space, 0, 0};
     keyboard.Assigns[InputButton(9)] = {vk::Return, 0, 0};
+    const int rebound[TComforts::kRaceKeys] = {isUp, isDown, isLeft, isRight, InputButton(8)};
+    for (int k = 0; k < TComforts::kRaceKeys; ++k) {
+        if (int key = comforts.RaceKeys[static_cast<size_t>(k)]) {
+            keyboard.Assigns[rebound[k]] = {key, 0, 0};
+        }
+    }
 }
+
+// Comfort keys, on every screen: window size, full-screen scaling, volumes.
+constexpr int kEffectsDown = vk::F1 + 6; // F7
+constexpr int kEffectsUp = vk::F1 + 7;   // F8
+constexpr int kMusicDown = vk::F1 + 8;   // F9
+constexpr int kMusicUp = vk::F1 + 9;     // F10
+constexpr uint32_t kNoticeShownMs = 1500;
+constexpr int kNoticeFont = 3;
+constexpr int kNoticeY = 6;
 
 bool IsFullScreenChord(const TPlatformEvent& event) {
     return (event.VirtualKey == vk::Return && event.Alt) || event.VirtualKey == vk::F11;
@@ -81,7 +102,7 @@ TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), 
 
     m_input = std::make_unique<TGameInput>(&m_platform);
     m_input->ActiveOnly = true;
-    AssignKeys(m_input->Keyboard);
+    AssignKeys(m_input->Keyboard, TComforts{});
 
     m_sound = std::make_unique<TGameSound>(&m_platform);
     m_waveList = std::make_unique<TGameWaveList>(m_sound.get());
@@ -95,6 +116,7 @@ TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), 
     m_messages = std::make_unique<TMessages>(*this);
     m_menus = std::make_unique<TMenus>(*this);
     m_race = std::make_unique<TRace>(*this);
+    m_recorder = std::make_unique<TRaceRecorder>(*this);
 }
 
 TMForm::~TMForm() {
@@ -143,12 +165,14 @@ void TMForm::FormCreate() {
 
     m_menus->LoadHighScores();
     m_menus->LoadOptions();
+    m_menus->LoadComforts();
     if (!m_menus->TableCheckMatches()) {
         m_menus->RejectLoadedTable();
     }
     m_menus->TellStartProblems();
     m_created = true;
     m_timer->SetApplicationActive(m_platform.HasFocus(), m_platform.Ticks());
+    ApplyComforts();
     ApplyDisplayMode();
 
     m_shell.PausePressed = m_shell.PausePrev = false;
@@ -161,6 +185,9 @@ void TMForm::FormCreate() {
     if (!sound) {
         std::fprintf(stderr, "%s: no sound device could be opened; the game plays without sound.\n", kTitle);
         m_menus->ShowNotice("No sound device: the game plays without sound.");
+    }
+    if (!m_config.WatchReplayFile.empty()) {
+        WatchReplayFile(m_config.WatchReplayFile);
     }
 }
 
@@ -189,6 +216,13 @@ void TMForm::FreeMainMenu() {
 
 void TMForm::StartRace(int32_t boat) {
     m_race->SelectedBoat = boat;
+    if (m_player) {
+        m_race->RaceSeed = m_player->Replay().Seed;
+    } else {
+        // The race's own generator starts from a seed of its own, kept in the replay.
+        m_race->RaceSeed = m_random.Next();
+        m_recorder->RaceStarted(m_race->RaceSeed, boat, EdgesBefore());
+    }
     m_race->StartRace();
 }
 
@@ -273,6 +307,9 @@ void TMForm::ActOnRequestsHeldWhileBusy() {
 }
 
 void TMForm::HandleEvent(const TPlatformEvent& event) {
+    if (m_player && m_player->Watched() && HandleWatchEvent(event)) {
+        return;
+    }
     switch (event.Kind) {
     case TPlatformEventKind::MouseMove:
         MDrawMouseMove(event.X, event.Y);
@@ -281,6 +318,11 @@ void TMForm::HandleEvent(const TPlatformEvent& event) {
     case TPlatformEventKind::MouseDblClick:
         MDrawClick();
         break;
+    case TPlatformEventKind::MouseRightClick:
+        // Not a click for the buttons: only the high-score table's rows take it, to watch a replay.
+        MDrawMouseMove(event.X, event.Y);
+        ClickOnHighScoreRow();
+        break;
     case TPlatformEventKind::KeyDown: {
         m_typedText.KeyDown(event.VirtualKey, event.KeySerial, event.Repeat);
         if (IsFullScreenChord(event)) {
@@ -288,6 +330,9 @@ void TMForm::HandleEvent(const TPlatformEvent& event) {
             if (!event.Repeat) {
                 FormKeyDown(vk::Return, true, false);
             }
+            break;
+        }
+        if (ComfortKey(event)) {
             break;
         }
         FormKeyDown(event.VirtualKey, event.Alt, event.Repeat);
@@ -350,10 +395,14 @@ void TMForm::MDrawFinalize() {
 void TMForm::MDrawMouseMove(int x, int y) {
     m_shell.MouseX = x;
     m_shell.MouseY = y;
+    const int lit = m_screen.ActiveButton;
     if (m_shell.MessageMode != msgNone) {
         HitTestOverlayButtons(m_shell, m_screen);
     } else {
         HitTestButtons(m_shell, m_screen);
+    }
+    if (m_screen.ActiveButton != lit) {
+        RecordEvent(TReplayEventKind::Hover, m_screen.ActiveButton);
     }
 }
 
@@ -368,18 +417,12 @@ void TMForm::ReadInputEdges() {
     Edge(m_input->IsOn(InputButton(7)), m_shell.NoPressed, m_shell.NoPrev);
 }
 
-void TMForm::MTimerTimer(int lagCount) {
-    // A close asked for while the race was ending is answered once that is through.
-    if (m_heldWhileBusy.CloseRequest && !(m_shell.GameScreen == gsRace && m_messages->RaceStepUnderWay())) {
-        m_heldWhileBusy.CloseRequest = false;
-        bool canClose = false;
-        FormCloseQuery(canClose);
-    }
-    m_shell.FramesPerSecond = m_timer->FramesPerSecond();
-    m_audio->MusicKeepAlive();
-    m_input->Update();
+void TMForm::DispatchTick(int lagCount) {
     m_typedText.TickRead([this](int key) { return m_input->Keyboard.KeyDown(key); });
     ReadInputEdges();
+    if (!m_player && m_shell.GameScreen == gsRace) {
+        m_recorder->Tick(RaceInputs() | (m_draw->CanDraw() ? 0 : riNoFrame), lagCount);
+    }
     if (m_shell.MessageMode == msgExitGame || m_shell.MessageMode == msgClearTable) {
         m_messages->DrawMessages(lagCount);
         return;
@@ -418,6 +461,7 @@ void TMForm::MTimerTimer(int lagCount) {
 
 void TMForm::ButtonClick(bool fromKeyboard) {
     int active = m_screen.ActiveButton;
+    RecordEvent(TReplayEventKind::Click, active);
     if (active == ScreenSlot::MenuYes || active == ScreenSlot::MenuNo) {
         m_audio->PlaySound("B_Act");
     }
@@ -523,20 +567,24 @@ void TMForm::FormKeyUp(int key) {
 
 void TMForm::FormCloseQuery(bool& canClose) {
     canClose = false;
-    if (!m_created) {
+    if (!TakesEvents()) {
         return;
     }
     if (m_shell.GameScreen == gsRace && m_messages->RaceStepUnderWay()) {
         // Not dropped: asked once the name entry or the end of the race is through.
-        m_heldWhileBusy.CloseRequest = true;
+        if (!m_player) {
+            m_heldWhileBusy.CloseRequest = true;
+        }
         return;
     }
+    RecordEvent(TReplayEventKind::CloseRequest, 0);
     // In a race "Finish race?" stands in for the exit question straight away.
     m_messages->OpenMessage(m_shell.GameScreen == gsRace ? msgFinishRace : msgExitGame);
 }
 
 void TMForm::SysCommandMinimize() {
-    if (m_created && m_shell.GameScreen == gsRace && !m_messages->RaceStepUnderWay()) {
+    if (TakesEvents() && m_shell.GameScreen == gsRace && !m_messages->RaceStepUnderWay()) {
+        RecordEvent(TReplayEventKind::Minimize, 0);
         m_messages->OpenMessage(msgPause);
     }
 }
@@ -576,8 +624,12 @@ void TMForm::ExitGame() {
 void TMForm::ShutDown() {
     std::string failures = SaveQuietly([this] { m_menus->SaveOptions(); });
     failures += SaveQuietly([this] { m_menus->SaveHighScores(); });
+    failures += SaveQuietly([this] { m_menus->SaveComforts(); });
     m_saveFailed = !failures.empty();
-    if (m_saveFailed) {
+    if (!m_saveFailed) {
+        // Only once the table is on the disk: replays of entries it still lists there stay.
+        m_recorder->PruneTable();
+    } else {
         const std::string text =
             "The game could not be saved.\n" + failures + "Any save file from before is left as it was.";
         if (m_endSignal != 0) {
@@ -589,6 +641,80 @@ void TMForm::ShutDown() {
         }
     }
     m_terminated = true;
+}
+
+void TMForm::ApplyComforts() {
+    const TComforts& c = m_menus->Comforts;
+    {
+        TMixerLock lock(m_sound->Mixer());
+        m_sound->Mixer().SetLevel(TMixerGroup::Music, c.MusicVolume);
+        m_sound->Mixer().SetLevel(TMixerGroup::Effects, c.EffectsVolume);
+    }
+    AssignKeys(m_input->Keyboard, c);
+    m_platform.SetSharpFullScreen(c.SharpFullScreen);
+    m_platform.SetWindowScale(c.WindowScale);
+    m_frame->BeforePresent = [this] {
+        if (m_player) {
+            m_player->DrawMark();
+        }
+        DrawComfortNotice();
+    };
+}
+
+bool TMForm::ComfortKey(const TPlatformEvent& event) {
+    if (!m_created || event.Repeat) {
+        return false;
+    }
+    TComforts& c = m_menus->Comforts;
+    auto step = [](int& volume, int by) { volume = std::clamp(volume + by, 0, 100); };
+    std::string notice;
+    switch (event.VirtualKey) {
+    case kEffectsDown:
+    case kEffectsUp:
+        step(c.EffectsVolume,
+             event.VirtualKey == kEffectsUp ? TComforts::kVolumeStep : -TComforts::kVolumeStep);
+        notice = "Effects " + std::to_string(c.EffectsVolume) + " %";
+        break;
+    case kMusicDown:
+    case kMusicUp:
+        step(c.MusicVolume, event.VirtualKey == kMusicUp ? TComforts::kVolumeStep : -TComforts::kVolumeStep);
+        notice = "Music " + std::to_string(c.MusicVolume) + " %";
+        break;
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+        if (!event.Alt) {
+            return false;
+        }
+        if (event.VirtualKey == '0') {
+            c.SharpFullScreen = !c.SharpFullScreen;
+            notice = c.SharpFullScreen ? "Full screen: sharp pixels" : "Full screen: fit to the screen";
+        } else {
+            c.WindowScale = m_platform.SetWindowScale(event.VirtualKey - '0');
+            notice = "Window " + std::to_string(c.WindowScale) + " \xD7"; // ×
+        }
+        break;
+    default:
+        return false;
+    }
+    ApplyComforts();
+    m_noticeText = notice;
+    m_noticeUntil = m_platform.Ticks() + kNoticeShownMs;
+    SaveQuietly([this] { m_menus->SaveComforts(); });
+    return true;
+}
+
+void TMForm::DrawComfortNotice() {
+    if (m_noticeText.empty()) {
+        return;
+    }
+    if (static_cast<int32_t>(m_platform.Ticks() - m_noticeUntil) >= 0) {
+        m_noticeText.clear();
+        return;
+    }
+    m_text->SetTextFont(kNoticeFont);
+    m_text->DrawText(m_noticeText, kScreenWidth / 2, kNoticeY, true);
 }
 
 void TMForm::SaveBeforeTheDisplayGoes() {

@@ -11,10 +11,12 @@
 #include "context/GameRandom.h"
 #include "context/GameState.h"
 #include "context/ScreenState.h"
+#include "replay/Replay.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class IPlatform;
@@ -35,6 +37,8 @@ class TMessages;
 class TMenus;
 class TRace;
 class TScrollBackground;
+class TRaceRecorder;
+class TReplayPlayer;
 
 struct TPlatformEvent;
 
@@ -77,6 +81,34 @@ class TMForm final : public TGameContext {
     void MDrawMouseMove(int x, int y);
     void MTimerTimer(int lagCount);
 
+    // Replays. Every race is recorded; the form hands the recorder what the race reads.
+    TRaceRecorder& Recorder() { return *m_recorder; }
+    // The replay being played, if any.
+    TReplayPlayer* Player() { return m_player.get(); }
+    // Starts playing a replay in the window: the menu's screens are left, the race runs from the
+    // replay, and the main menu returns with the high-score table when it is over or left.
+    void WatchReplay(TReplay replay);
+    // The same from a file; a file that is not a replay of this game's data is only told of.
+    void WatchReplayFile(const std::string& path);
+    // Loads only what re-running a race needs (both picture archives, no sound, no save files)
+    // and starts the replay's race; the caller then runs ticks until ReplayRunOver. With
+    // pictures, the display is started on the platform and every frame is drawn.
+    void StartReplayRun(TReplay replay, bool pictures);
+    bool ReplayRunOver() const;
+    // Runs one tick of a replay that is re-run rather than watched.
+    void ReplayRunTick();
+    // The race is over: the recorder (or the player) learns its result. False when the race was
+    // a replay being played, which ends here instead of going on to the name entry.
+    bool RaceOver();
+    // The name entry has put the result into the table.
+    void NameEntered();
+    // The hash of the game data the race's outcome depends on (0 when the race pictures are missing).
+    uint64_t RaceDataHash();
+    std::string GameVersion() const;
+    // A played tick's inputs in place of the devices'.
+    void PlayInputs(uint16_t inputs);
+    void PlayEvent(const TReplayEvent& event);
+
     void ButtonClick(bool fromKeyboard) override;
     void ReadInputEdges();
     void ApplyDisplayMode() override;
@@ -87,6 +119,8 @@ class TMForm final : public TGameContext {
     // The display is going away under the game (log-out, a crashed display server): nothing more
     // can be shown, so the files are written now and what failed goes to stderr.
     void SaveBeforeTheDisplayGoes();
+    // Volumes, the race's keys and the window's scaling from the comforts, applied now.
+    void ApplyComforts();
     // What the process ends with: 128 + the signal that ended it, 1 when the files could not be
     // saved at the end, else 0.
     int ExitCode() const;
@@ -136,6 +170,30 @@ class TMForm final : public TGameContext {
     TRace& Race() { return *m_race; }
 
   private:
+    // A comfort key (volumes, window size, full-screen scaling): acted on, noticed briefly, saved.
+    bool ComfortKey(const TPlatformEvent& event);
+    void DrawComfortNotice();
+    // One tick of whatever screen shows; a race being played takes its inputs from the replay.
+    void RunTick(int lagCount);
+    // The tick's input edges and the screen's tick (or the exit and clear-table questions').
+    void DispatchTick(int lagCount);
+    // A watched replay's tick: paused, once, or several times when fast forwarding.
+    void WatchTick(int lagCount);
+    // Playback's own keys; false for the events handled as always (focus, expose, end, full screen).
+    bool HandleWatchEvent(const TPlatformEvent& event);
+    // The watched replay is over or left: back to the menu.
+    void StopWatching();
+    // What the race reads this tick, as a replay records it.
+    uint16_t RaceInputs() const;
+    uint8_t EdgesBefore() const;
+    // An event between two ticks of a race being recorded (those inside a tick, such as Y or N
+    // answering, come again from the tick's inputs).
+    void RecordEvent(TReplayEventKind kind, int arg);
+    // Watches the replay of the high-score table's row under the pointer, if it has one (a
+    // right click: a left click anywhere clicks the highlighted button, as it always has).
+    bool ClickOnHighScoreRow();
+    // Started far enough for the window's events to act: the game, or a replay re-run.
+    bool TakesEvents() const { return m_created || m_player != nullptr; }
     // Runs a save; what went wrong, a line ending in a line break, or nothing.
     std::string SaveQuietly(const std::function<void()>& save);
 
@@ -145,9 +203,13 @@ class TMForm final : public TGameContext {
     TShellState m_shell;
     TScreenState m_screen;
     bool m_terminated = false;
+    std::string m_noticeText; // a comfort changed, shown over every screen until m_noticeUntil
+    uint32_t m_noticeUntil = 0;
     int m_endSignal = 0;       // the signal that ended the game, if one did
     bool m_saveFailed = false; // the end-of-game save did not get through
     bool m_created = false;    // FormCreate got through loading: there is something to save
+    bool m_inTick = false;
+    std::optional<uint64_t> m_raceDataHash;
     TTypedTextGate m_typedText;
     struct THeldWhileBusy {
         bool CloseRequest = false;
@@ -172,5 +234,7 @@ class TMForm final : public TGameContext {
     std::unique_ptr<TMessages> m_messages;
     std::unique_ptr<TMenus> m_menus;
     std::unique_ptr<TRace> m_race;
+    std::unique_ptr<TRaceRecorder> m_recorder;
+    std::unique_ptr<TReplayPlayer> m_player;
     TScrollBackground* m_scrollBack = nullptr; // a sprite: owned by the sprite tree's root
 };

@@ -5,7 +5,7 @@
 #include "engine/sprite/Sprite.h"
 
 bool TFrame::CanDraw() const {
-    return m_draw.CanDraw();
+    return !LeftOut && m_draw.CanDraw();
 }
 
 TDirectDrawSurface* TFrame::Surface() {
@@ -13,7 +13,13 @@ TDirectDrawSurface* TFrame::Surface() {
 }
 
 bool TFrame::DrawFrame(int lagCount, bool move) {
+    if (LeftOut) {
+        return false;
+    }
     if (!m_draw.CanDraw()) {
+        if (MovesWithoutDisplay && move) {
+            m_sprites.Move(lagCount);
+        }
         return false;
     }
     // Either the fill or an opaque background paints every pixel: a frame that repeats the last
@@ -37,8 +43,11 @@ bool TFrame::DrawFrame(int lagCount, bool move) {
 }
 
 void TFrame::PresentFrame() {
-    if (!m_draw.CanDraw()) {
+    if (!CanDraw()) {
         return;
+    }
+    if (BeforePresent) {
+        BeforePresent();
     }
     if (m_draw.Surface()->HasCanvas()) {
         m_draw.Surface()->Canvas().Release();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class TDirectDrawSurface;
 class TGameDraw;
 class TGameSpriteEngine;
@@ -26,6 +28,16 @@ class TFrame {
     bool CanDraw() const;
     // The back surface; null before the display is ready.
     TDirectDrawSurface* Surface();
+
+    // A race re-run without a display still moves the sprites each frame: the race's logic
+    // lives in their steps.
+    bool MovesWithoutDisplay = false;
+    // This frame is left out, the move with it, as it was when the display could not draw in the
+    // recorded race.
+    bool LeftOut = false;
+    // Drawn over every frame just before it is shown, whatever the screen: the game's own marks
+    // and notices (a watched replay, a volume changed).
+    std::function<void()> BeforePresent;
 
   private:
     TGameDraw& m_draw;

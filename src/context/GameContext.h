@@ -20,9 +20,10 @@ class TScrollBackground;
 // at their own fixtures and servers.
 struct TFormConfig {
     std::string DataDir = "Data";
-    std::string HomeUrl;     // the maker's home page
-    std::string ScoreServer; // base address of the score server
-    uint32_t RandomSeed = 0; // 0: seed from the clock
+    std::string HomeUrl;         // the maker's home page
+    std::string ScoreServer;     // base address of the score server
+    uint32_t RandomSeed = 0;     // 0: seed from the clock
+    std::string WatchReplayFile; // a replay to play in the window once the game has started
 };
 
 // What a screen (the race, the menus) may use of the game: the pictures, the sprite engine,

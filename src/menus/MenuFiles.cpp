@@ -2,6 +2,7 @@
 
 #include "context/GameContext.h"
 #include "context/GameText.h"
+#include "menus/ComfortsFile.h"
 #include "menus/OptionsFile.h"
 #include "menus/SaveFiles.h"
 #include "menus/SaveFolder.h"
@@ -107,6 +108,17 @@ void TMenus::LoadOptions() {
     }
 }
 
+void TMenus::LoadComforts() {
+    TComfortsLoad load = ::LoadComforts(SavePath("settings"), Comforts);
+    if (!load.Problem.empty()) {
+        m_startProblems += load.Problem;
+    }
+}
+
+void TMenus::SaveComforts() {
+    ::SaveComforts(SavePath("settings"), Comforts);
+}
+
 void TMenus::TellStartProblems() {
     // One word to the player for everything found at the start, not one per file.
     std::string text = m_startProblems;
@@ -139,7 +151,7 @@ std::string TMenus::SaveAll() {
     // The table first: its check goes into the options file, and a table whose check has not been
     // written yet is put aside at the next start, not lost.
     std::string failures;
-    for (auto save : {&TMenus::SaveHighScores, &TMenus::SaveOptions}) {
+    for (auto save : {&TMenus::SaveHighScores, &TMenus::SaveOptions, &TMenus::SaveComforts}) {
         try {
             (this->*save)();
         } catch (const std::exception& e) {

@@ -4,6 +4,7 @@
 #error "the race reaches the menus' part of the game through TGameContext, not through the menus"
 #endif
 
+#include "context/Comforts.h"
 #include "context/GameState.h"
 #include "menus/HighScores.h"
 #include "menus/SaveFolder.h"
@@ -88,8 +89,12 @@ class TMenus {
     // Both files now, with what the game has earned so far (a table entry, a changed option), so
     // that no ending of the game loses it. A failure is told once, until a save succeeds again.
     void SaveEarned();
-    // Both files; what went wrong, one line per file, or nothing.
+    // Both files and the comforts' file; what went wrong, one line per file, or nothing.
     std::string SaveAll();
+    // The comforts beyond the options: read at the start (a damaged line is told once, with the
+    // start's other problems), written with the other files.
+    void LoadComforts();
+    void SaveComforts();
     void DrawHighScoreTable();
 
     // A line at the foot of the main menu for a few seconds: something the player should know
@@ -100,6 +105,7 @@ class TMenus {
     std::string WorldHighScoreUrl() const;
 
     THighScoreTable Table;
+    TComforts Comforts;
     bool MuteNextHighlight = false;
     bool NavReady = false;
     bool NavHitEnd = false;

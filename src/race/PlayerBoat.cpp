@@ -3,6 +3,7 @@
 #include "context/GameState.h"
 #include "engine/gfx/ImageList.h"
 #include "race/Explosion.h"
+#include "race/Heading.h"
 #include "race/Race.h"
 #include "race/RaceGeometry.h"
 #include "race/WallSprite.h"
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <numbers>
 
 namespace {
 
@@ -47,9 +47,8 @@ constexpr double kWakeFramesBase = 5;
 // The gun's trace: 2-pixel steps, stopped at the water's edges and the screen.
 constexpr double kShotStep = 2;
 
-double AngleRadians(int32_t angle) {
-    return angle * std::numbers::pi / 128;
-}
+// The heading's sine and cosine come from tables that reach this far.
+static_assert(kMaxSteer + kDriftHeading <= kHeadingTableReach);
 
 } // namespace
 
@@ -346,8 +345,7 @@ void TMyCarSprite::Step(int moveCount) {
     // A wreck that ends the race has opened the game-over message; nothing else moves.
     RefreshCentre();
 
-    const double a = AngleRadians(SteerAngle);
-    LateralStep = std::sin(a) * Speed * m_race.SpeedScale();
+    LateralStep = HeadingSin(SteerAngle) * Speed * m_race.SpeedScale();
     ScrollStep = Speed * m_race.SpeedScale();
     KeepOffBanks();
     X += LateralStep;
@@ -403,7 +401,7 @@ void TMyCarSprite::WreckAftermath() {
 }
 
 void TMyCarSprite::KeepOffBanks() {
-    const double m = std::sin(AngleRadians(SteerAngle)) * Height / 3.0;
+    const double m = HeadingSin(SteerAngle) * Height / 3.0;
     if (X + Width > kWaterRight - m)
         X = kWaterRight - m - Width;
     if (X < kWaterLeft - m)
@@ -468,9 +466,8 @@ bool TMyCarSprite::TracePoint(double x, double y) {
 }
 
 void TMyCarSprite::FireGun() {
-    const double a = AngleRadians(SteerAngle);
-    const double dx = kShotStep * std::sin(a);
-    const double dy = kShotStep * std::cos(a);
+    const double dx = kShotStep * HeadingSin(SteerAngle);
+    const double dy = kShotStep * HeadingCos(SteerAngle);
     double x = CentreX;
     double y = CentreY;
     for (;;) {

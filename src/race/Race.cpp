@@ -3,7 +3,6 @@
 #include "context/Frame.h"
 #include "context/GameAudio.h"
 #include "context/GameContext.h"
-#include "context/GameRandom.h"
 #include "context/InterfaceSprites.h"
 #include "context/ScreenState.h"
 #include "engine/display/GameImageList.h"
@@ -84,7 +83,7 @@ TDirectDrawSurface* TRace::Surface() {
 }
 
 int32_t TRace::Random(int32_t range) {
-    return m_context.Random().Random(range);
+    return m_random.Random(range);
 }
 
 void TRace::PlaySound(std::string_view name) {
@@ -145,6 +144,7 @@ TCaptionSprite* TRace::CreateCaption(std::string_view picture, double x, double 
 }
 
 void TRace::StartRace() {
+    m_random.Seed(RaceSeed);
     LoadPictures();
     TuneEngineSound(0);
     PlaySound("Engine");

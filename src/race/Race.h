@@ -4,6 +4,7 @@
 #error "the menus start a race through TGameContext::StartRace, not through the race"
 #endif
 
+#include "context/GameRandom.h"
 #include "context/GameState.h"
 #include "race/Track.h"
 
@@ -57,7 +58,8 @@ class TRace {
     static int32_t LevelTime(int32_t level);
     static int32_t TrackLength(int32_t level);
 
-    // Builds the race screen for SelectedBoat and starts level 1.
+    // Builds the race screen for SelectedBoat and starts level 1; the race's own random
+    // generator starts from RaceSeed, so the seed and the inputs decide the whole race.
     void StartRace();
     // Resets the course, the boat and the clock for a level and shows its banner.
     void StartLevel(int32_t level);
@@ -110,6 +112,7 @@ class TRace {
     int32_t Lives = 3;
     int32_t TimeLeftMs = 0;
     int32_t SelectedBoat = 1;
+    uint32_t RaceSeed = 0;
     double FinishLineY = -100;
     int32_t NeedleWobble = 0;
     int32_t NeedleWobbleMs = -1;
@@ -144,6 +147,8 @@ class TRace {
     void TuneEngineSound(double speed);
 
     TGameContext& m_context;
+    // Only the race draws from it: nothing outside the race can change what the race does.
+    TGameRandom m_random;
     TRaceTrack m_track;
     TRacePictures m_pictures;
     // The time ran out while the boat was wrecked: that wreck already cost this level's life.

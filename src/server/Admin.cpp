@@ -1,5 +1,6 @@
 #include "server/Admin.h"
 
+#include "server/EntryLines.h"
 #include "server/Period.h"
 #include "server/TextEscape.h"
 
@@ -80,11 +81,39 @@ int AdminDelete(IScoreAdmin& admin, const std::vector<std::int64_t>& ids, std::o
     return status;
 }
 
-int AdminExport(IScoreAdmin& admin, std::ostream& out) {
+int AdminExport(IScoreAdmin& admin, std::ostream& out, TExportFormat format) {
+    if (format == TExportFormat::JsonLines) {
+        admin.ForEachEntry([&out](const TStoredEntry& e) { out << EntryJsonLine(e) << '\n'; });
+        return 0;
+    }
     out << "id,received,state,score,name,crew,client\r\n";
     admin.ForEachEntry([&out](const TStoredEntry& e) {
         out << e.Id << ',' << FormatIsoUtc(e.Received) << ',' << EntryStateName(e.State) << ',' << e.Score
             << ',' << CsvField(e.Name) << ',' << CsvField(e.Crew) << ',' << CsvField(e.Client) << "\r\n";
     });
+    return 0;
+}
+
+int AdminImport(IScoreAdmin& admin, std::istream& in, const std::string& source, std::ostream& out,
+                std::ostream& err) {
+    std::vector<TStoredEntry> entries;
+    std::string line;
+    for (std::size_t number = 1; std::getline(in, line); ++number) {
+        if (line.find_first_not_of(" \t\r") == std::string::npos)
+            continue;
+        std::string error;
+        std::optional<TStoredEntry> entry = ParseEntryJsonLine(line, error);
+        if (!entry) {
+            err << source << ":" << number << ": " << error << "; nothing imported\n";
+            return 1;
+        }
+        entries.push_back(std::move(*entry));
+    }
+    if (in.bad()) {
+        err << source << ": reading failed; nothing imported\n";
+        return 1;
+    }
+    admin.Import(entries);
+    out << entries.size() << (entries.size() == 1 ? " entry imported\n" : " entries imported\n");
     return 0;
 }

@@ -3,8 +3,10 @@
 #include "server/ScoreStore.h"
 
 #include <cstdint>
+#include <istream>
 #include <optional>
 #include <ostream>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,5 +24,11 @@ int AdminSetState(IScoreAdmin& admin, const std::vector<std::int64_t>& ids, TEnt
                   std::ostream& out, std::ostream& err);
 int AdminDelete(IScoreAdmin& admin, const std::vector<std::int64_t>& ids, std::ostream& out,
                 std::ostream& err);
-// Every entry as CSV (UTF-8, a header line, oldest first).
-int AdminExport(IScoreAdmin& admin, std::ostream& out);
+// Every entry, oldest first: as CSV (UTF-8, a header line; for spreadsheets, with a "'" before a
+// text that would run as a formula) or as JSON lines (exactly as stored, for AdminImport).
+enum class TExportFormat { Csv, JsonLines };
+int AdminExport(IScoreAdmin& admin, std::ostream& out, TExportFormat format = TExportFormat::Csv);
+// Adds every entry of a JSON-lines export, all or none; a bad line is named (source: the file's
+// name for messages) and nothing is added.
+int AdminImport(IScoreAdmin& admin, std::istream& in, const std::string& source, std::ostream& out,
+                std::ostream& err);

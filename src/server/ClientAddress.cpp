@@ -33,8 +33,9 @@ TClientAddress::TClientAddress(const std::vector<std::string>& trustedProxies) {
 }
 
 bool TClientAddress::Trusted(const asio_ip::address& address) const {
+    asio_ip::address normal = Normalised(address);
     for (const auto& t : m_trusted)
-        if (t == address)
+        if (t == normal)
             return true;
     return false;
 }

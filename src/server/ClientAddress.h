@@ -17,9 +17,10 @@ class TClientAddress {
 
     // forwardedFor: all X-Forwarded-For values joined with "," in the order they came.
     std::string Resolve(const boost::asio::ip::address& peer, std::string_view forwardedFor) const;
+    // Whether address is one of the trusted proxies.
+    bool Trusted(const boost::asio::ip::address& address) const;
 
   private:
-    bool Trusted(const boost::asio::ip::address& address) const;
     std::vector<boost::asio::ip::address> m_trusted;
 };
 

@@ -27,6 +27,7 @@ void TGroupCommit::Submit(TNewScore score, std::function<void(TSubmitOutcome)> d
         std::lock_guard lock(m_mutex);
         if (!m_stopping) {
             m_queue.push_back({std::move(score), std::move(done)});
+            m_queued = m_queue.size();
             m_ready.notify_one();
             return;
         }
@@ -55,10 +56,14 @@ void TGroupCommit::Run() {
             batch.push_back(std::move(m_queue.front()));
             m_queue.pop_front();
         }
+        m_queued = m_queue.size();
         lock.unlock();
         auto started = std::chrono::steady_clock::now();
         m_commit(batch);
         lastCommit = std::chrono::steady_clock::now() - started;
+        m_commits.fetch_add(1);
+        m_commitMicros.fetch_add(static_cast<std::uint64_t>(
+            std::chrono::duration_cast<std::chrono::microseconds>(lastCommit).count()));
         if (m_afterCommit)
             m_afterCommit();
         lastBatch = batch.size();

@@ -2,6 +2,7 @@
 
 #include "server/ScoreStore.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -34,6 +35,19 @@ class TGroupCommit {
     // Queues a submission; once stopping, answers it as failed at once.
     void Submit(TNewScore score, std::function<void(TSubmitOutcome)> done);
 
+    // Submissions waiting for the next commit; commits so far and the time they took.
+    std::size_t Queued() const { return m_queued.load(); }
+    std::uint64_t Commits() const { return m_commits.load(); }
+    double CommitSeconds() const { return static_cast<double>(m_commitMicros.load()) / 1e6; }
+    // The writer's part of a store's figures, for the store's own to follow.
+    TStoreFigures Figures() const {
+        TStoreFigures figures;
+        figures.Queued = Queued();
+        figures.Commits = Commits();
+        figures.CommitSeconds = CommitSeconds();
+        return figures;
+    }
+
   private:
     void Run();
 
@@ -44,5 +58,8 @@ class TGroupCommit {
     std::condition_variable m_ready;
     std::deque<TPending> m_queue;
     bool m_stopping = false;
+    std::atomic<std::size_t> m_queued{0};
+    std::atomic<std::uint64_t> m_commits{0};
+    std::atomic<std::uint64_t> m_commitMicros{0};
     std::thread m_thread; // last: starts once everything above is ready
 };

@@ -16,19 +16,27 @@ struct THttpOptions {
     unsigned short Port = 8080; // 0: any free port
     int Threads = 0;            // 0: one per core
     std::size_t MaxConnections = 1000;
+    // Connections one address may hold (a trusted proxy may hold any number); 0: a sixteenth
+    // of MaxConnections, at least 8.
+    std::size_t MaxConnectionsPerAddress = 0;
     // From a connection's opening (or a request's first byte) to its complete head, and for
-    // writing an answer: a client too slow for this is dropped.
+    // an answer to be taken (written and received by the client): a client too slow for this
+    // is dropped.
     std::chrono::milliseconds RequestTimeout{10000};
     // How long a kept-alive connection may wait for its next request.
     std::chrono::milliseconds IdleTimeout{30000};
     std::vector<std::string> TrustedProxies;
+    // A second address that serves only /metrics and /healthz (and then /metrics is not served
+    // on the first); empty: none.
+    std::string MetricsAddress;
+    unsigned short MetricsPort = 0;
 };
 
 // "host:port", "[v6]:port" or ":port"; throws std::invalid_argument saying what is wrong.
 std::pair<std::string, unsigned short> ParseListenAddress(std::string_view text);
 
 // HTTP/1.1 in front of the service: GET and HEAD only, request heads of at most 8 KiB, time
-// limits on every read and write, a cap on open connections.
+// limits on every read and write, caps on open connections in all and per address.
 class THttpServer {
   public:
     // Binds and listens at once; throws std::runtime_error naming the address on failure.
@@ -40,6 +48,8 @@ class THttpServer {
     // The address actually listened on, e.g. "127.0.0.1:43117".
     std::string LocalAddress() const;
     unsigned short Port() const;
+    // The metrics address actually listened on; 0 without one.
+    unsigned short MetricsPort() const;
 
     // Serves until Stop() or, when stopOnSignals, SIGINT or SIGTERM.
     void Run(bool stopOnSignals);

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "server/Log.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
+#include <string>
 #include <string_view>
 
 // Lets one message through per interval and counts the ones held back, so a database that is
@@ -13,7 +15,7 @@ class TLogThrottle {
     explicit TLogThrottle(std::chrono::milliseconds interval = std::chrono::seconds(1))
         : m_interval(interval) {}
 
-    // Writes "spraydash-scores: <message>" to stderr unless one went out within the interval.
+    // Logs the message as a warning unless one went out within the interval.
     void Write(std::string_view message) {
         std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
                                std::chrono::steady_clock::now().time_since_epoch())
@@ -25,12 +27,10 @@ class TLogThrottle {
         }
         std::uint64_t held = m_held.exchange(0);
         if (held > 0)
-            std::fprintf(stderr, "spraydash-scores: %.*s (and %llu more like it)\n",
-                         static_cast<int>(message.size()), message.data(),
-                         static_cast<unsigned long long>(held));
+            Log(TLogLevel::Warning,
+                std::string(message) + " (and " + std::to_string(held) + " more like it)");
         else
-            std::fprintf(stderr, "spraydash-scores: %.*s\n", static_cast<int>(message.size()),
-                         message.data());
+            Log(TLogLevel::Warning, message);
     }
 
   private:

@@ -65,6 +65,11 @@ void TMetrics::SubmissionRefused(TRefusal reason) {
     m_refused[static_cast<std::size_t>(reason)].fetch_add(1);
 }
 
+void TMetrics::AddSource(std::function<void(std::string&)> render) {
+    std::lock_guard lock(m_sourcesMutex);
+    m_sources.push_back(std::move(render));
+}
+
 std::uint64_t TMetrics::RequestCount(TRoute route, int status) const {
     return m_requests[static_cast<std::size_t>(route)][StatusIndex(status)].load();
 }
@@ -127,5 +132,14 @@ std::string TMetrics::Render() const {
     Help(out, "spraydash_connections_timed_out_total", "counter",
          "Connections closed because a request or the idle time ran out.");
     Line(out, "spraydash_connections_timed_out_total " + std::to_string(m_timedOutConnections.load()));
+    Help(out, "spraydash_connections_evicted_total", "counter",
+         "Idle connections closed to make room for a new one under a connection cap.");
+    Line(out, "spraydash_connections_evicted_total " + std::to_string(m_evictedConnections.load()));
+    Help(out, "spraydash_submissions_spooled_total", "counter",
+         "Results kept in the local spool because the store could not take them.");
+    Line(out, "spraydash_submissions_spooled_total " + std::to_string(m_spooled.load()));
+    std::lock_guard lock(m_sourcesMutex);
+    for (const auto& source : m_sources)
+        source(out);
     return out;
 }

@@ -3,8 +3,11 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // What the server has answered, for /metrics in the Prometheus text format. Counting is lock-free.
 class TMetrics {
@@ -22,10 +25,17 @@ class TMetrics {
     void ConnectionClosed() { m_openConnections.fetch_sub(1); }
     void ConnectionRefused() { m_refusedConnections.fetch_add(1); }
     void ConnectionTimedOut() { m_timedOutConnections.fetch_add(1); }
+    void ConnectionEvicted() { m_evictedConnections.fetch_add(1); }
     std::int64_t OpenConnections() const { return m_openConnections.load(); }
 
     std::uint64_t RequestCount(TRoute route, int status) const;
     std::uint64_t StoredCount() const { return m_stored.load(); }
+
+    // Adds lines of its own (HELP, TYPE and samples) to every rendering: the store's figures,
+    // the process's.
+    void AddSource(std::function<void(std::string&)> render);
+
+    void SubmissionSpooled() { m_spooled.fetch_add(1); }
 
     std::string Render() const;
 
@@ -48,4 +58,8 @@ class TMetrics {
     std::atomic<std::int64_t> m_openConnections{0};
     std::atomic<std::uint64_t> m_refusedConnections{0};
     std::atomic<std::uint64_t> m_timedOutConnections{0};
+    std::atomic<std::uint64_t> m_evictedConnections{0};
+    std::atomic<std::uint64_t> m_spooled{0};
+    mutable std::mutex m_sourcesMutex;
+    std::vector<std::function<void(std::string&)>> m_sources;
 };

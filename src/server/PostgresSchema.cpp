@@ -16,7 +16,7 @@ constexpr int kMigrationLockId = 1;
 
 // Each step brings the schema from version (index) to version (index + 1). Steps are only ever
 // appended: a database written by an older server is brought forward when a newer one starts.
-constexpr std::array<std::string_view, 1> kMigrations = {
+constexpr std::array<std::string_view, 2> kMigrations = {
     R"sql(
 CREATE TABLE scores (
     id       bigint   GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
@@ -70,6 +70,40 @@ BEGIN
 END $$;
 CREATE TRIGGER scores_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON scores
     FOR EACH STATEMENT EXECUTE FUNCTION scores_notify_change();
+)sql",
+    R"sql(
+-- The rate limit of every server on this database, counted here so that it holds across them:
+-- a bucket per sender that refills evenly over the minute, on the database's clock.
+CREATE UNLOGGED TABLE submission_rates (
+    sender     text             PRIMARY KEY,
+    tokens     double precision NOT NULL,
+    updated_ms bigint           NOT NULL
+);
+-- Takes one submission from the sender's bucket: 0 when let through, else the seconds until
+-- the next one would be.
+CREATE FUNCTION take_submission_token(p_sender text, p_per_minute integer) RETURNS double precision
+LANGUAGE plpgsql AS $$
+DECLARE
+    now_ms bigint := (extract(epoch FROM clock_timestamp()) * 1000)::bigint;
+    rate double precision := p_per_minute / 60000.0;
+    have double precision;
+BEGIN
+    INSERT INTO submission_rates (sender, tokens, updated_ms) VALUES (p_sender, p_per_minute, now_ms)
+        ON CONFLICT (sender) DO NOTHING;
+    SELECT least(p_per_minute, tokens + greatest(0, now_ms - updated_ms) * rate) INTO have
+        FROM submission_rates WHERE sender = p_sender FOR UPDATE;
+    UPDATE submission_rates SET tokens = CASE WHEN have >= 1 THEN have - 1 ELSE have END,
+                                updated_ms = greatest(updated_ms, now_ms)
+        WHERE sender = p_sender;
+    -- Now and then, forget the senders whose buckets have long been full again.
+    IF random() < 0.001 THEN
+        DELETE FROM submission_rates WHERE updated_ms < now_ms - 120000;
+    END IF;
+    IF have >= 1 THEN
+        RETURN 0;
+    END IF;
+    RETURN (1 - have) / rate / 1000.0;
+END $$;
 )sql",
 };
 

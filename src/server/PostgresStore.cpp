@@ -1,4 +1,5 @@
 #include "server/PostgresStore.h"
+#include "server/Log.h"
 
 #include "server/PostgresSchema.h"
 #include "server/StoreTarget.h"
@@ -46,7 +47,7 @@ constexpr std::string_view kInsertSql =
     "SELECT $1, $2, $3, $4, $5, $6, $7 WHERE NOT EXISTS "
     "(SELECT 1 FROM scores WHERE digest = $6 AND client = $5 AND received >= $8) RETURNING id";
 constexpr std::string_view kEntryColumns =
-    "SELECT id, name, score, crew, received, client, state FROM scores ";
+    "SELECT id, name, score, crew, received, client, state, digest FROM scores ";
 
 std::int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -71,6 +72,7 @@ TStoredEntry ReadEntry(const pqxx::row& row) {
     e.Received = row[4].as<std::int64_t>();
     e.Client = row[5].as<std::string>();
     e.State = static_cast<TEntryState>(row[6].as<int>());
+    e.Digest = static_cast<std::uint64_t>(row[7].as<std::int64_t>());
     return e;
 }
 
@@ -78,8 +80,31 @@ enum class TRole { Reader, Writer, Other };
 
 } // namespace
 
+namespace {
+
+// The database's notices and the messages of a connection it ends go to the log as one line
+// each, not raw to standard error.
+void LogNotice(const char* message) {
+    Log(TLogLevel::Debug, "database: " + OneLine(message ? message : ""));
+}
+
+class TNoticesToLog final : public pqxx::errorhandler {
+  public:
+    explicit TNoticesToLog(pqxx::connection_base& db) : pqxx::errorhandler(db) {}
+    bool operator()(const char message[]) noexcept override {
+        try {
+            LogNotice(message);
+        } catch (...) {
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 struct TPostgresStore::TConnection : pqxx::connection {
-    using pqxx::connection::connection;
+    explicit TConnection(const std::string& target) : pqxx::connection(target), Notices(*this) {}
+    TNoticesToLog Notices;
 };
 
 // Makes connections to one database, and after a failure refuses for a moment.
@@ -312,7 +337,7 @@ void TPostgresStore::CommitBatch(std::vector<TPending>& batch) {
         try {
             batch[i].Done(outcomes[i]);
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "spraydash-scores: answering a submission failed: %s\n", e.what());
+            Log(TLogLevel::Error, std::string("answering a submission failed: ") + e.what());
         }
     }
 }
@@ -346,6 +371,8 @@ void TPostgresStore::ListenLoop() {
     while (!m_stopListening) {
         if (!db) {
             db.reset(PQconnectdb(m_primary->Target().c_str()));
+            PQsetNoticeProcessor(
+                db.get(), [](void*, const char* message) { LogNotice(message); }, nullptr);
             bool listening = PQstatus(db.get()) == CONNECTION_OK;
             if (listening) {
                 PGresult* listen = PQexec(db.get(), ("LISTEN " + std::string(kChannel)).c_str());
@@ -364,8 +391,8 @@ void TPostgresStore::ListenLoop() {
         if (::poll(&socket, 1, static_cast<int>(kListenWait.count())) <= 0)
             continue;
         if (!PQconsumeInput(db.get())) {
-            std::fprintf(stderr, "spraydash-scores: no longer hearing of other servers' changes: %s\n",
-                         OneLine(PQerrorMessage(db.get())).c_str());
+            Log(TLogLevel::Warning,
+                "no longer hearing of other servers' changes: " + OneLine(PQerrorMessage(db.get())));
             m_listening = false;
             db.reset();
             m_changes.fetch_add(1);
@@ -430,12 +457,81 @@ std::int64_t TPostgresStore::RankOf(std::int32_t score, std::int64_t since) {
     });
 }
 
+std::optional<std::vector<TListKey>> TPostgresStore::ListKeys(std::int64_t since) {
+    return Read([&](pqxx::connection& db) {
+        pqxx::read_transaction tx(db);
+        std::vector<TListKey> keys;
+        for (const pqxx::row& row :
+             tx.exec_params("SELECT score, received, id FROM scores WHERE state = 0 AND received >= $1 "
+                            "ORDER BY score DESC, received, id",
+                            since))
+            keys.push_back({row[0].as<std::int32_t>(), row[1].as<std::int64_t>(), row[2].as<std::int64_t>()});
+        return std::optional<std::vector<TListKey>>(std::move(keys));
+    });
+}
+
+std::vector<TRankedEntry> TPostgresStore::ShownEntries(const std::vector<std::int64_t>& ids) {
+    std::string list = "{";
+    for (std::int64_t id : ids)
+        list += std::to_string(id) + ",";
+    list.back() = '}';
+    if (ids.empty())
+        list = "{}";
+    return Read([&](pqxx::connection& db) {
+        pqxx::read_transaction tx(db);
+        std::vector<TRankedEntry> entries;
+        for (const pqxx::row& row : tx.exec_params("SELECT id, name, score, crew, received FROM scores WHERE "
+                                                   "id = ANY($1::bigint[]) AND state = 0",
+                                                   list)) {
+            TRankedEntry e;
+            e.Id = row[0].as<std::int64_t>();
+            e.Name = row[1].as<std::string>();
+            e.Score = row[2].as<std::int32_t>();
+            e.Crew = row[3].as<std::string>();
+            e.Received = row[4].as<std::int64_t>();
+            entries.push_back(std::move(e));
+        }
+        return entries;
+    });
+}
+
+std::vector<TRankedEntry> TPostgresStore::FindByName(std::int64_t since, const std::string& text, int limit) {
+    return Read([&](pqxx::connection& db) {
+        pqxx::read_transaction tx(db);
+        std::vector<TRankedEntry> entries;
+        for (const pqxx::row& row : tx.exec_params(
+                 "SELECT id, name, score, crew, received FROM scores WHERE state = 0 AND received >= $1 "
+                 "AND strpos(lower(name), lower($2)) > 0 ORDER BY score DESC, received, id LIMIT $3",
+                 since, text, limit)) {
+            TRankedEntry e;
+            e.Id = row[0].as<std::int64_t>();
+            e.Name = row[1].as<std::string>();
+            e.Score = row[2].as<std::int32_t>();
+            e.Crew = row[3].as<std::string>();
+            e.Received = row[4].as<std::int64_t>();
+            entries.push_back(std::move(e));
+        }
+        return entries;
+    });
+}
+
 std::int64_t TPostgresStore::CountShown(std::int64_t since) {
     return Read([&](pqxx::connection& db) {
         pqxx::read_transaction tx(db);
         return (since <= 0 ? tx.exec_prepared("count_all") : tx.exec_prepared("count_since", since))[0][0]
             .as<std::int64_t>();
     });
+}
+
+std::optional<double> TPostgresStore::TakeSubmissionToken(const std::string& sender, int perMinute) {
+    std::lock_guard lock(m_rateMutex);
+    return OnConnection(
+        m_rateDb, [this] { return m_primary->Connect(TRole::Other); }, m_primary->Shown(),
+        [&](pqxx::connection& db) {
+            pqxx::nontransaction tx(db);
+            return tx.exec_params("SELECT take_submission_token($1, $2)", sender, perMinute)[0][0]
+                .as<double>();
+        });
 }
 
 bool TPostgresStore::Healthy() {
@@ -505,4 +601,30 @@ void TPostgresStore::ForEachEntry(const std::function<void(const TStoredEntry&)>
         }
         tx.commit();
     });
+}
+
+void TPostgresStore::Import(const std::vector<TStoredEntry>& entries) {
+    Admin([&](pqxx::connection& db) {
+        pqxx::work tx(db);
+        for (const TStoredEntry& e : entries)
+            tx.exec_params("INSERT INTO scores (name, score, crew, received, client, digest, state) "
+                           "VALUES ($1, $2, $3, $4, $5, $6, $7)",
+                           e.Name, e.Score, e.Crew, e.Received, e.Client, static_cast<std::int64_t>(e.Digest),
+                           static_cast<int>(e.State));
+        tx.commit();
+    });
+    m_changes.fetch_add(1);
+}
+
+TStoreFigures TPostgresStore::Figures() {
+    TStoreFigures figures = m_writer ? m_writer->Figures() : TStoreFigures{};
+    try {
+        figures.HeldEntries = Read([](pqxx::connection& db) {
+            pqxx::read_transaction tx(db);
+            return tx.exec("SELECT coalesce(sum(entries), 0) FROM score_counts WHERE state = 1")[0][0]
+                .as<std::int64_t>();
+        });
+    } catch (const EStoreUnavailable&) {
+    }
+    return figures;
 }

@@ -54,15 +54,21 @@ class TPostgresStore final : public IScoreDatabase {
     TScorePage Top(std::int64_t since, std::int64_t offset, int limit) override;
     std::int64_t RankOf(std::int32_t score, std::int64_t since) override;
     std::int64_t CountShown(std::int64_t since) override;
+    std::optional<std::vector<TListKey>> ListKeys(std::int64_t since) override;
+    std::vector<TRankedEntry> ShownEntries(const std::vector<std::int64_t>& ids) override;
+    std::vector<TRankedEntry> FindByName(std::int64_t since, const std::string& text, int limit) override;
     std::uint64_t Generation() override;
     bool Healthy() override;
+    std::optional<double> TakeSubmissionToken(const std::string& sender, int perMinute) override;
 
     std::vector<TStoredEntry> List(std::optional<TEntryState> state, std::int64_t limit) override;
     bool SetState(std::int64_t id, TEntryState state) override;
     bool Delete(std::int64_t id) override;
     void ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) override;
+    void Import(const std::vector<TStoredEntry>& entries) override;
 
     std::uint64_t CommittedBatches() const override { return m_batches.load(); }
+    TStoreFigures Figures() override;
 
   private:
     using TPending = TGroupCommit::TPending;
@@ -99,6 +105,8 @@ class TPostgresStore final : public IScoreDatabase {
     int m_freeReaders = 0;
     std::mutex m_adminMutex;
     std::unique_ptr<TConnection> m_adminDb;
+    std::mutex m_rateMutex;
+    std::unique_ptr<TConnection> m_rateDb;
 
     std::atomic<std::uint64_t> m_changes{0};
     std::atomic<bool> m_listening{false};

@@ -2,12 +2,17 @@
 
 #include "server/ClientAddress.h"
 #include "server/JsonApi.h"
+#include "server/OpenApi.h"
 #include "server/Period.h"
+#include "server/ReadyReply.h"
 #include "server/ScoreCodec.h"
+#include "server/Spool.h"
 #include "server/TextEscape.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <limits>
@@ -24,13 +29,15 @@ constexpr int kPageSize = 100;
 constexpr int kApiMaxLimit = 100;
 constexpr std::int64_t kMaxOffset = 100000000;
 constexpr std::size_t kMaxCached = 256;
+constexpr std::int64_t kDirectPages = 10;
+constexpr std::size_t kMaxSearch = 40;
 constexpr std::string_view kRetryAfterUnavailable = "5";
 
 constexpr std::string_view kTextType = "text/plain; charset=utf-8";
 constexpr std::string_view kHtmlType = "text/html; charset=utf-8";
 constexpr std::string_view kJsonType = "application/json";
 constexpr std::string_view kPageSecurity = "default-src 'none'; style-src 'unsafe-inline'; img-src data:; "
-                                           "base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+                                           "base-uri 'none'; form-action 'self'; frame-ancestors 'none'";
 
 struct TParam {
     std::string_view Key;
@@ -55,6 +62,28 @@ std::vector<TParam> SplitQuery(std::string_view query) {
     return params;
 }
 
+// A query value as sent by a form: "+" for a space, "%XX" for a byte.
+std::optional<std::string> PercentDecoded(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] == '%') {
+            unsigned value = 0;
+            if (i + 2 >= text.size())
+                return std::nullopt;
+            auto [end, ec] = std::from_chars(text.data() + i + 1, text.data() + i + 3, value, 16);
+            if (ec != std::errc() || end != text.data() + i + 3)
+                return std::nullopt;
+            out += static_cast<char>(value);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::optional<std::int64_t> ParseInt(std::string_view text, std::int64_t min, std::int64_t max) {
     std::int64_t value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -75,6 +104,16 @@ TServiceReply Text(int status, std::string text, TRoute route) {
 TServiceReply Unavailable(TRoute route) {
     TServiceReply reply = Text(503, "the score store is not available right now; try again shortly", route);
     reply.Headers.emplace_back("Retry-After", kRetryAfterUnavailable);
+    return reply;
+}
+
+TServiceReply JsonReply(TRoute route, std::string json) {
+    TServiceReply reply;
+    reply.Route = route;
+    reply.ContentType = kJsonType;
+    reply.Body = std::make_shared<const std::string>(std::move(json));
+    reply.Headers.emplace_back("Access-Control-Allow-Origin", "*");
+    reply.Headers.emplace_back("Cache-Control", "no-cache");
     return reply;
 }
 
@@ -125,9 +164,9 @@ std::optional<TPeriod> PeriodParam(const std::vector<TParam>& params, std::strin
 
 } // namespace
 
-TScoreService::TScoreService(IScoreStore& store, TMetrics& metrics, TServiceOptions options)
-    : m_store(store), m_metrics(metrics), m_options(std::move(options)),
-      m_limiter(m_options.RateLimitPerMinute) {
+TScoreService::TScoreService(IScoreStore& store, TMetrics& metrics, TServiceOptions options, TSpool* spool)
+    : m_store(store), m_metrics(metrics), m_spool(spool), m_options(std::move(options)),
+      m_limiter(m_options.RateLimitPerMinute), m_rank(store, [this] { return m_options.SteadyMs(); }) {
     if (!m_options.Clock) {
         m_options.Clock = [] {
             return std::chrono::duration_cast<std::chrono::seconds>(
@@ -165,10 +204,21 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
         route = TRoute::ApiScores;
     else if (path == "/api/v1/rank")
         route = TRoute::ApiRank;
+    else if (path == "/api/v1/openapi.json")
+        route = TRoute::ApiScores;
     else if (path == "/healthz")
         route = TRoute::Health;
     else if (path == "/metrics")
         route = TRoute::Metrics;
+
+    // The metrics address serves the operator's monitoring only; the public one, when there is
+    // a metrics address, not the metrics.
+    if (request.Internal ? route != TRoute::Metrics && route != TRoute::Health
+                         : route == TRoute::Metrics && m_options.MetricsSeparate) {
+        reply(Text(404, request.Internal ? "this address serves /metrics and /healthz" : "nothing here",
+                   route));
+        return;
+    }
 
     if (request.Method != "GET" && request.Method != "HEAD") {
         TServiceReply refused = Text(405, "only GET and HEAD are served", route);
@@ -196,10 +246,19 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
             Submit(request, query.substr(kSubmitPrefix.size()), reply);
             return;
         case TRoute::Page:
-            reply(Page(query));
+            reply(Page(request, query));
             return;
         case TRoute::ApiScores:
-            reply(ApiScores(query));
+            if (path == "/api/v1/openapi.json") {
+                static const TServiceReply description = [] {
+                    TServiceReply r = JsonReply(TRoute::ApiScores, std::string(OpenApiDocument()));
+                    r.Fields = std::make_shared<const std::string>(ReplyFields(r));
+                    return r;
+                }();
+                reply(description);
+                return;
+            }
+            reply(ApiScores(request, query));
             return;
         case TRoute::ApiRank:
             reply(ApiRank(query));
@@ -228,10 +287,25 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
     }
 }
 
+bool TScoreService::AllowSubmission(const std::string& sender, int& retryAfter) {
+    if (m_options.RateLimitPerMinute <= 0)
+        return true;
+    // Servers sharing a database count in it, so the limit holds across them; while it cannot be
+    // asked, each counts for itself.
+    try {
+        if (std::optional<double> wait = m_store.TakeSubmissionToken(sender, m_options.RateLimitPerMinute)) {
+            retryAfter = *wait > 0 ? std::max(1, static_cast<int>(std::ceil(*wait))) : 0;
+            return *wait <= 0;
+        }
+    } catch (const EStoreUnavailable&) {
+    }
+    return m_limiter.Allow(sender, m_options.SteadyMs(), retryAfter);
+}
+
 void TScoreService::Submit(const TServiceRequest& request, std::string_view symbols,
                            std::function<void(TServiceReply)>& reply) {
     int retryAfter = 0;
-    if (!m_limiter.Allow(RateKey(request.Client), m_options.SteadyMs(), retryAfter)) {
+    if (!AllowSubmission(RateKey(request.Client), retryAfter)) {
         m_metrics.SubmissionRefused(TMetrics::TRefusal::RateLimited);
         TServiceReply limited = Text(429,
                                      "too many results from this address; try again in " +
@@ -267,7 +341,12 @@ void TScoreService::Submit(const TServiceRequest& request, std::string_view symb
     // The store may answer after this service is gone (it commits what is queued when it
     // closes), so the answer holds on to nothing of the service but the metrics.
     TMetrics& metrics = m_metrics;
-    m_store.Submit(std::move(score), [&metrics, held, reply = std::move(reply)](TSubmitOutcome outcome) {
+    TSpool* spool = m_spool;
+    std::optional<TNewScore> copy;
+    if (spool)
+        copy = score;
+    m_store.Submit(std::move(score), [&metrics, held, spool, copy = std::move(copy),
+                                      reply = std::move(reply)](TSubmitOutcome outcome) {
         switch (outcome) {
         case TSubmitOutcome::Stored:
             metrics.SubmissionStored(held);
@@ -281,12 +360,17 @@ void TScoreService::Submit(const TServiceRequest& request, std::string_view symb
         case TSubmitOutcome::Failed:
             break;
         }
+        if (spool && spool->Keep(*copy)) {
+            metrics.SubmissionSpooled();
+            reply(Text(200, "kept; stored as soon as the database answers again", TRoute::Submit));
+            return;
+        }
         metrics.SubmissionRefused(TMetrics::TRefusal::Unavailable);
         reply(Unavailable(TRoute::Submit));
     });
 }
 
-TServiceReply TScoreService::Page(std::string_view query) {
+TServiceReply TScoreService::Page(const TServiceRequest& request, std::string_view query) {
     std::vector<TParam> params = SplitQuery(query);
     const TParam* prg = Find(params, "prg");
     const TParam* show = Find(params, "show");
@@ -308,26 +392,82 @@ TServiceReply TScoreService::Page(std::string_view query) {
         page = *n;
     }
 
+    // A search by name, or the place a score would take ("where am I").
+    std::optional<std::string> search;
+    if (const TParam* p = Given(params, "name")) {
+        search = PercentDecoded(p->Value);
+        if (!search || search->size() > kMaxSearch)
+            return Text(400, "name must be text of at most " + std::to_string(kMaxSearch) + " bytes",
+                        TRoute::Page);
+    }
+    std::optional<std::int32_t> score;
+    if (const TParam* p = Given(params, "score")) {
+        std::optional<std::int64_t> n = ParseInt(p->Value, std::numeric_limits<std::int32_t>::min(),
+                                                 std::numeric_limits<std::int32_t>::max());
+        if (!n)
+            return Text(400, "score must be a 32-bit whole number", TRoute::Page);
+        score = static_cast<std::int32_t>(*n);
+    }
+
     std::int64_t since = PeriodStart(*period, m_options.Clock());
-    std::string key = "page/" + std::string(PeriodName(*period)) + "/" + std::to_string(page);
-    TServiceReply reply;
-    reply.Route = TRoute::Page;
-    reply.ContentType = kHtmlType;
-    reply.Body = Cached(key, since, [&] {
+    std::int64_t scoreRank = 0;
+    std::shared_ptr<const TRankIndex::TSnapshot> list;
+    if (score || search)
+        list = m_rank.Get(since);
+    if (score) {
+        scoreRank = list ? list->RankOf(*score) : m_store.RankOf(*score, since);
+        page = (scoreRank - 1) / kPageSize + 1;
+    }
+    std::int64_t offset = (page - 1) * kPageSize;
+    auto render = [&](TScorePage scores) {
         TWorldPageView view;
         view.Period = *period;
         view.Page = page;
         view.PageSize = kPageSize;
-        view.Scores = m_store.Top(since, (page - 1) * kPageSize, kPageSize);
-        return m_page.Render(view);
-    });
-    reply.Headers.emplace_back("Content-Security-Policy", kPageSecurity);
-    reply.Headers.emplace_back("Referrer-Policy", "no-referrer");
-    reply.Headers.emplace_back("Cache-Control", "no-cache");
-    return reply;
+        view.Scores = std::move(scores);
+        view.Search = search;
+        view.Score = score;
+        view.ScoreRank = scoreRank;
+        TServiceReply reply;
+        reply.Route = TRoute::Page;
+        reply.ContentType = kHtmlType;
+        // A page past the end of the list is no page: it says so, with a way to the last one.
+        reply.Status = view.Scores.Entries.empty() && page > 1 && !search ? 404 : 200;
+        reply.Body = std::make_shared<const std::string>(m_page.Render(view));
+        reply.Headers.emplace_back("Content-Security-Policy", kPageSecurity);
+        reply.Headers.emplace_back("Referrer-Policy", "no-referrer");
+        reply.Headers.emplace_back("Cache-Control", "no-cache");
+        return reply;
+    };
+    if (search) {
+        std::string key = "find/" + std::string(PeriodName(*period)) + "/" + *search;
+        return Cached(request, key, since, [&] {
+            TScorePage found;
+            found.Entries = m_store.FindByName(since, *search, kPageSize);
+            found.Total = list ? list->Count() : m_store.CountShown(since);
+            for (TRankedEntry& e : found.Entries)
+                e.Rank = list ? list->RankOf(e.Score) : m_store.RankOf(e.Score, since);
+            return render(std::move(found));
+        });
+    }
+    if (score) {
+        std::optional<TScorePage> scores = m_rank.Page(since, offset, kPageSize);
+        return MakeReady(render(scores ? std::move(*scores) : m_store.Top(since, offset, kPageSize)),
+                         m_options.Clock())
+            ->For(request);
+    }
+    // The first pages are read directly and kept until the next change; pages further down, and
+    // those past the end, come from the list's order in memory, so that a crowd of them neither
+    // reads the list over and over nor pushes the first pages out of the cache.
+    if (page > kDirectPages) {
+        if (std::optional<TScorePage> scores = m_rank.Page(since, offset, kPageSize))
+            return MakeReady(render(std::move(*scores)), m_options.Clock())->For(request);
+    }
+    std::string key = "page/" + std::string(PeriodName(*period)) + "/" + std::to_string(page);
+    return Cached(request, key, since, [&] { return render(m_store.Top(since, offset, kPageSize)); });
 }
 
-TServiceReply TScoreService::ApiScores(std::string_view query) {
+TServiceReply TScoreService::ApiScores(const TServiceRequest& request, std::string_view query) {
     std::vector<TParam> params = SplitQuery(query);
     std::string error;
     if (!KnownParams(params, {"period", "offset", "limit"}, error))
@@ -354,16 +494,10 @@ TServiceReply TScoreService::ApiScores(std::string_view query) {
     std::int64_t since = PeriodStart(*period, m_options.Clock());
     std::string key = "api/" + std::string(PeriodName(*period)) + "/" + std::to_string(offset) + "/" +
                       std::to_string(limit);
-    TServiceReply reply;
-    reply.Route = TRoute::ApiScores;
-    reply.ContentType = kJsonType;
-    reply.Body = Cached(key, since, [&] {
-        return ScoresJson(*period, since, offset, static_cast<int>(limit),
-                          m_store.Top(since, offset, static_cast<int>(limit)));
+    return Cached(request, key, since, [&] {
+        return JsonReply(TRoute::ApiScores, ScoresJson(*period, since, offset, static_cast<int>(limit),
+                                                       m_store.Top(since, offset, static_cast<int>(limit))));
     });
-    reply.Headers.emplace_back("Access-Control-Allow-Origin", "*");
-    reply.Headers.emplace_back("Cache-Control", "no-cache");
-    return reply;
 }
 
 TServiceReply TScoreService::ApiRank(std::string_view query) {
@@ -381,17 +515,17 @@ TServiceReply TScoreService::ApiRank(std::string_view query) {
     if (!score)
         return Text(400, "score must be a 32-bit whole number", TRoute::ApiRank);
     std::int64_t since = PeriodStart(*period, m_options.Clock());
-    TServiceReply reply;
-    reply.Route = TRoute::ApiRank;
-    reply.ContentType = kJsonType;
     auto value = static_cast<std::int32_t>(*score);
+    // From the list's order in memory: a binary search, whatever score is asked for.
+    if (std::shared_ptr<const TRankIndex::TSnapshot> list = m_rank.Get(since))
+        return JsonReply(TRoute::ApiRank,
+                         RankJson(*period, since, value, list->RankOf(value), list->Count()));
     std::string key = "rank/" + std::string(PeriodName(*period)) + "/" + std::to_string(value);
-    reply.Body = Cached(key, since, [&] {
-        return RankJson(*period, since, value, m_store.RankOf(value, since), m_store.CountShown(since));
+    TServiceRequest plain; // a place is answered whole
+    return Cached(plain, key, since, [&] {
+        return JsonReply(TRoute::ApiRank, RankJson(*period, since, value, m_store.RankOf(value, since),
+                                                   m_store.CountShown(since)));
     });
-    reply.Headers.emplace_back("Access-Control-Allow-Origin", "*");
-    reply.Headers.emplace_back("Cache-Control", "no-cache");
-    return reply;
 }
 
 TServiceReply TScoreService::Health() {
@@ -411,30 +545,33 @@ TServiceReply TScoreService::MetricsText() {
     return reply;
 }
 
-std::shared_ptr<const std::string> TScoreService::Cached(const std::string& key, std::int64_t since,
-                                                         const std::function<std::string()>& make) {
+TServiceReply TScoreService::Cached(const TServiceRequest& request, const std::string& key,
+                                    std::int64_t since, const std::function<TServiceReply()>& make) {
     // Read before building, so a change that lands while building makes the result stale.
     std::uint64_t generation = m_store.Generation();
     {
         std::shared_lock lock(m_cacheMutex);
         auto it = m_cache.find(key);
-        if (it != m_cache.end() && it->second.Generation == generation && it->second.Since == since)
-            return it->second.Body;
+        if (it != m_cache.end() && it->second.Generation == generation && it->second.Since == since) {
+            it->second.LastUse->store(m_useClock.fetch_add(1, std::memory_order_relaxed),
+                                      std::memory_order_relaxed);
+            return it->second.Reply->For(request);
+        }
     }
-    std::shared_ptr<const std::string> previous;
+    std::shared_ptr<const TReadyReply> previous;
     {
         std::unique_lock lock(m_cacheMutex);
         auto it = m_cache.find(key);
         if (it != m_cache.end() && it->second.Since == since) {
             if (it->second.Generation == generation)
-                return it->second.Body;
+                return it->second.Reply->For(request);
             // Under load every change would send every reader of a page to the store at once:
             // one request rebuilds it, and the others meanwhile get the copy from just before
             // the change (a few milliseconds behind).
             if (it->second.Rebuilding)
-                return it->second.Body;
+                return it->second.Reply->For(request);
             it->second.Rebuilding = true;
-            previous = it->second.Body;
+            previous = it->second.Reply;
         }
     }
     auto giveUp = [this, &key] {
@@ -443,22 +580,28 @@ std::shared_ptr<const std::string> TScoreService::Cached(const std::string& key,
         if (it != m_cache.end())
             it->second.Rebuilding = false;
     };
-    std::shared_ptr<const std::string> body;
+    std::shared_ptr<const TReadyReply> built;
     try {
-        body = std::make_shared<const std::string>(make());
+        built = MakeReady(make(), m_options.Clock());
     } catch (const EStoreUnavailable&) {
         giveUp();
         // While the store is away, readers get the last copy built rather than an error.
         if (previous)
-            return previous;
+            return previous->For(request);
         throw;
     } catch (...) {
         giveUp();
         throw;
     }
     std::unique_lock lock(m_cacheMutex);
-    if (m_cache.size() >= kMaxCached)
-        m_cache.clear();
-    m_cache[key] = TCached{generation, since, body, false};
-    return body;
+    if (m_cache.size() >= kMaxCached && m_cache.find(key) == m_cache.end()) {
+        // The answer used longest ago makes room; the busy ones (the first page) stay.
+        auto oldest = std::min_element(m_cache.begin(), m_cache.end(), [](const auto& a, const auto& b) {
+            return a.second.LastUse->load() < b.second.LastUse->load();
+        });
+        m_cache.erase(oldest);
+    }
+    m_cache[key] = TCached{generation, since, built, false,
+                           std::make_shared<std::atomic<std::uint64_t>>(m_useClock.fetch_add(1))};
+    return built->For(request);
 }

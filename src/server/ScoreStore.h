@@ -47,11 +47,19 @@ enum class TSubmitOutcome {
 
 // A row of the world list with its place: ties share a place, the next one skips.
 struct TRankedEntry {
+    std::int64_t Id = 0;
     std::int64_t Rank = 0;
     std::string Name;
     std::int32_t Score = 0;
     std::string Crew;
     std::int64_t Received = 0;
+};
+
+// Where an entry stands in the list's order: score (best first), then received, then id.
+struct TListKey {
+    std::int32_t Score = 0;
+    std::int64_t Received = 0;
+    std::int64_t Id = 0;
 };
 
 struct TScorePage {
@@ -80,6 +88,38 @@ class IScoreStore {
     virtual std::uint64_t Generation() = 0;
     // Whether the store answers right now.
     virtual bool Healthy() = 0;
+
+    // The keys of every shown entry received at or after since, in the list's order; nullopt
+    // when the store cannot give them (the list is then read a page at a time).
+    virtual std::optional<std::vector<TListKey>> ListKeys(std::int64_t since) {
+        (void)since;
+        return std::nullopt;
+    }
+    // The shown entries with these ids (Rank left 0), in any order; ids that are gone or no longer
+    // shown are left out.
+    virtual std::vector<TRankedEntry> ShownEntries(const std::vector<std::int64_t>& ids) {
+        (void)ids;
+        return {};
+    }
+
+    // Shown entries received at or after since whose name contains text (letters of either case),
+    // in the list's order, at most limit (Rank left 0).
+    virtual std::vector<TRankedEntry> FindByName(std::int64_t since, const std::string& text, int limit) {
+        (void)since;
+        (void)text;
+        (void)limit;
+        return {};
+    }
+
+    // For a store that several servers share: takes one submission from the sender's allowance
+    // of perMinute, counted in the store so that it holds across the servers. 0 when it is let
+    // through, else the seconds until the next one would be; nullopt when the store keeps no
+    // such count (each server then counts for itself). Throws EStoreUnavailable.
+    virtual std::optional<double> TakeSubmissionToken(const std::string& sender, int perMinute) {
+        (void)sender;
+        (void)perMinute;
+        return std::nullopt;
+    }
 };
 
 // An entry with everything the operator may look at.
@@ -91,6 +131,7 @@ struct TStoredEntry {
     std::int64_t Received = 0;
     std::string Client;
     TEntryState State = TEntryState::Shown;
+    std::uint64_t Digest = 0;
 };
 
 // The operator's view of the same store.
@@ -104,6 +145,17 @@ class IScoreAdmin {
     virtual bool Delete(std::int64_t id) = 0;
     // Every entry, oldest first, without holding them all in memory.
     virtual void ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) = 0;
+    // Adds entries exactly as given (all but the id, which the store gives), in one transaction:
+    // all of them or, on failure (EStoreUnavailable), none.
+    virtual void Import(const std::vector<TStoredEntry>& entries) = 0;
+};
+
+// How a store is doing, for /metrics.
+struct TStoreFigures {
+    std::size_t Queued = 0;        // submissions waiting for a commit
+    std::uint64_t Commits = 0;     // commits of submissions so far
+    double CommitSeconds = 0;      // the time they took
+    std::int64_t HeldEntries = -1; // entries held for an operator; -1 when the store cannot say now
 };
 
 // A store the server serves from and the operator works on: the SQLite file of one machine,
@@ -112,4 +164,5 @@ class IScoreDatabase : public IScoreStore, public IScoreAdmin {
   public:
     // Transactions of submissions this process has committed so far.
     virtual std::uint64_t CommittedBatches() const = 0;
+    virtual TStoreFigures Figures() = 0;
 };

@@ -8,12 +8,18 @@
 #include <string>
 
 class IScoreDatabase;
+class TSpool;
 
 struct TServerConfig {
     // A SQLite file, or a postgresql://... address.
     std::string Db = "scores.db";
     // PostgreSQL only: a read-only database (a replica) for the pages and the API.
     std::string DbRead;
+    // Where results wait while the database is away: empty for beside the SQLite file
+    // ("<file>.spool") or, with PostgreSQL, "spraydash-scores.spool" in the working directory.
+    std::string Spool;
+    // Results the spool keeps at most; 0: no spool (such results are answered 503).
+    std::size_t SpoolLimit = 100000;
     THttpOptions Http;
     TServiceOptions Service;
 };
@@ -30,6 +36,8 @@ class TScoreServerApp {
 
     std::string LocalAddress() const;
     unsigned short Port() const;
+    // The port of --metrics-listen; 0 without one.
+    unsigned short MetricsPort() const;
     // Serves until SIGINT or SIGTERM (when asked) and then closes.
     void Run(bool stopOnSignals);
     // Serves on background threads until Stop() or destruction.
@@ -38,10 +46,13 @@ class TScoreServerApp {
 
     TMetrics& Metrics() { return m_metrics; }
     IScoreDatabase& Store() { return *m_store; }
+    // Null without one.
+    TSpool* Spool() { return m_spool.get(); }
 
   private:
     TMetrics m_metrics;
     std::unique_ptr<IScoreDatabase> m_store;
+    std::unique_ptr<TSpool> m_spool;
     std::unique_ptr<TScoreService> m_service;
     std::unique_ptr<THttpServer> m_http;
 };

@@ -1,4 +1,5 @@
 #include "server/SqliteStore.h"
+#include "server/Log.h"
 
 #include "server/SqliteDb.h"
 
@@ -6,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -17,6 +19,8 @@ constexpr std::chrono::milliseconds kPollInterval{500};
 // grow without end), and is cut back to this size when started again.
 constexpr int kCheckpointPages = 1000;
 constexpr std::int64_t kWalSizeLimit = 16 * 1024 * 1024;
+constexpr int kStartAttempts = 50;
+constexpr std::chrono::milliseconds kStartRetry{100};
 
 // Each step brings the schema from version (index) to version (index + 1). Steps are only ever
 // appended: a file written by an older server is brought forward when a newer one opens it.
@@ -81,7 +85,7 @@ constexpr std::string_view kCountAllSql =
 constexpr std::string_view kCountSinceSql =
     "SELECT count(*) FROM scores INDEXED BY scores_by_time WHERE state = 0 AND received >= ?1";
 constexpr std::string_view kEntryColumns =
-    "SELECT id, name, score, crew, received, client, state FROM scores ";
+    "SELECT id, name, score, crew, received, client, state, digest FROM scores ";
 constexpr std::string_view kResendSql =
     "SELECT 1 FROM scores WHERE digest = ?1 AND client = ?2 AND received >= ?3 LIMIT 1";
 constexpr std::string_view kInsertSql =
@@ -103,25 +107,28 @@ TStoredEntry ReadEntry(const TSqliteStatement& row) {
     e.Received = row.Int(4);
     e.Client = row.Text(5);
     e.State = static_cast<TEntryState>(row.Int(6));
+    e.Digest = static_cast<std::uint64_t>(row.Int(7));
     return e;
 }
 
 void Migrate(TSqliteDb& db) {
-    std::int64_t version = db.QueryInt("PRAGMA user_version");
-    if (version > static_cast<std::int64_t>(kMigrations.size()))
-        throw EStoreError(db.Path() + ": the schema is version " + std::to_string(version) +
-                          ", newer than this program's " + std::to_string(kMigrations.size()) +
-                          "; use a newer spraydash-scores");
-    for (auto step = static_cast<std::size_t>(version); step < kMigrations.size(); ++step) {
-        db.Exec("BEGIN IMMEDIATE");
-        try {
+    // The version is read inside the writing transaction: servers starting together on a new
+    // file take turns, and each finds what the one before it did.
+    db.Exec("BEGIN IMMEDIATE");
+    try {
+        std::int64_t version = db.QueryInt("PRAGMA user_version");
+        if (version > static_cast<std::int64_t>(kMigrations.size()))
+            throw EStoreError(db.Path() + ": the schema is version " + std::to_string(version) +
+                              ", newer than this program's " + std::to_string(kMigrations.size()) +
+                              "; use a newer spraydash-scores");
+        for (auto step = static_cast<std::size_t>(version); step < kMigrations.size(); ++step)
             db.Exec(kMigrations[step]);
-            db.Exec("PRAGMA user_version = " + std::to_string(step + 1));
-            db.Exec("COMMIT");
-        } catch (...) {
-            sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
-        }
+        if (version < static_cast<std::int64_t>(kMigrations.size()))
+            db.Exec("PRAGMA user_version = " + std::to_string(kMigrations.size()));
+        db.Exec("COMMIT");
+    } catch (...) {
+        sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
     }
 }
 
@@ -197,11 +204,23 @@ int TSqliteStore::LatestSchemaVersion() {
 TSqliteStore::TSqliteStore(TSqliteOptions options) : m_options(std::move(options)) {
     try {
         m_writerDb = std::make_unique<TSqliteDb>(m_options.Path, kOpenFlags | SQLITE_OPEN_CREATE);
-        // Readers keep reading while the writer commits; every commit is synced before it counts.
-        m_writerDb->Exec("PRAGMA journal_mode = WAL");
-        m_writerDb->Exec("PRAGMA synchronous = FULL");
-        m_writerDb->Exec("PRAGMA journal_size_limit = " + std::to_string(kWalSizeLimit));
-        Migrate(*m_writerDb);
+        // Servers starting together on a new file may find it busy where SQLite does not wait
+        // (turning on the write-ahead log while another does the same): a moment later it is not.
+        for (int attempt = 1;; ++attempt) {
+            try {
+                // Readers keep reading while the writer commits; every commit is synced first.
+                m_writerDb->Exec("PRAGMA journal_mode = WAL");
+                m_writerDb->Exec("PRAGMA synchronous = FULL");
+                m_writerDb->Exec("PRAGMA journal_size_limit = " + std::to_string(kWalSizeLimit));
+                Migrate(*m_writerDb);
+                break;
+            } catch (const EStoreUnavailable&) {
+                if ((sqlite3_errcode(m_writerDb->Handle()) & 0xFF) != SQLITE_BUSY ||
+                    attempt >= kStartAttempts)
+                    throw;
+                std::this_thread::sleep_for(kStartRetry);
+            }
+        }
         for (int i = 0; i < std::max(1, m_options.ReadConnections); ++i)
             m_readers.push_back(std::make_unique<TReader>(m_options.Path, m_options.SortAtMost));
         m_pollDb = std::make_unique<TSqliteDb>(m_options.Path, kOpenFlags);
@@ -278,7 +297,7 @@ void TSqliteStore::CommitBatch(std::vector<TPending>& batch) {
         try {
             batch[i].Done(outcomes[i]);
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "spraydash-scores: answering a submission failed: %s\n", e.what());
+            Log(TLogLevel::Error, std::string("answering a submission failed: ") + e.what());
         }
     }
 }
@@ -351,6 +370,66 @@ std::int64_t TSqliteStore::RankOf(std::int32_t score, std::int64_t since) {
     return 1 + reader->CountHigher(since, reader->Count(since), score);
 }
 
+std::optional<std::vector<TListKey>> TSqliteStore::ListKeys(std::int64_t since) {
+    TLease reader = Lease();
+    TReadTransaction snapshot(reader->Db);
+    std::int64_t count = reader->Count(since);
+    TSqliteStatement rows(
+        reader->Db, std::string(reader->Sorted(since, count)
+                                    ? "SELECT score, received, id FROM scores INDEXED BY scores_by_time "
+                                    : "SELECT score, received, id FROM scores INDEXED BY scores_by_place ") +
+                        "WHERE state = 0 AND received >= ?1 ORDER BY score DESC, received, id");
+    rows.Bind(1, since);
+    std::vector<TListKey> keys;
+    keys.reserve(static_cast<std::size_t>(count));
+    while (rows.Step())
+        keys.push_back({static_cast<std::int32_t>(rows.Int(0)), rows.Int(1), rows.Int(2)});
+    return keys;
+}
+
+std::vector<TRankedEntry> TSqliteStore::ShownEntries(const std::vector<std::int64_t>& ids) {
+    TLease reader = Lease();
+    TSqliteStatement row(reader->Db,
+                         "SELECT id, name, score, crew, received FROM scores WHERE id = ?1 AND state = 0");
+    std::vector<TRankedEntry> entries;
+    entries.reserve(ids.size());
+    TReadTransaction snapshot(reader->Db);
+    for (std::int64_t id : ids) {
+        row.Bind(1, id);
+        if (row.Step()) {
+            TRankedEntry e;
+            e.Id = row.Int(0);
+            e.Name = row.Text(1);
+            e.Score = static_cast<std::int32_t>(row.Int(2));
+            e.Crew = row.Text(3);
+            e.Received = row.Int(4);
+            entries.push_back(std::move(e));
+        }
+        row.Reset();
+    }
+    return entries;
+}
+
+std::vector<TRankedEntry> TSqliteStore::FindByName(std::int64_t since, const std::string& text, int limit) {
+    TLease reader = Lease();
+    TSqliteStatement rows(reader->Db,
+                          "SELECT id, name, score, crew, received FROM scores INDEXED BY scores_by_place "
+                          "WHERE state = 0 AND received >= ?1 AND instr(lower(name), lower(?2)) > 0 "
+                          "ORDER BY score DESC, received, id LIMIT ?3");
+    rows.Bind(1, since).Bind(2, text).Bind(3, std::int64_t{limit});
+    std::vector<TRankedEntry> entries;
+    while (rows.Step()) {
+        TRankedEntry e;
+        e.Id = rows.Int(0);
+        e.Name = rows.Text(1);
+        e.Score = static_cast<std::int32_t>(rows.Int(2));
+        e.Crew = rows.Text(3);
+        e.Received = rows.Int(4);
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
 std::int64_t TSqliteStore::CountShown(std::int64_t since) {
     TLease reader = Lease();
     return reader->Count(since);
@@ -420,4 +499,36 @@ void TSqliteStore::ForEachEntry(const std::function<void(const TStoredEntry&)>& 
     TSqliteStatement rows(reader->Db, std::string(kEntryColumns) + "ORDER BY id");
     while (rows.Step())
         visit(ReadEntry(rows));
+}
+
+void TSqliteStore::Import(const std::vector<TStoredEntry>& entries) {
+    TLease reader = Lease();
+    TSqliteDb& db = reader->Db;
+    TSqliteStatement insert(db, kInsertSql);
+    db.Exec("BEGIN IMMEDIATE");
+    try {
+        for (const TStoredEntry& e : entries) {
+            insert.Bind(1, e.Name).Bind(2, std::int64_t{e.Score}).Bind(3, e.Crew).Bind(4, e.Received);
+            insert.Bind(5, e.Client).Bind(6, static_cast<std::int64_t>(e.Digest));
+            insert.Bind(7, static_cast<std::int64_t>(e.State));
+            insert.Step();
+            insert.Reset();
+        }
+        db.Exec("COMMIT");
+    } catch (...) {
+        sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    m_localChanges.fetch_add(1);
+}
+
+TStoreFigures TSqliteStore::Figures() {
+    TStoreFigures figures = m_writer ? m_writer->Figures() : TStoreFigures{};
+    try {
+        TLease reader = Lease();
+        figures.HeldEntries =
+            reader->Db.QueryInt("SELECT coalesce((SELECT entries FROM score_counts WHERE state = 1), 0)");
+    } catch (const EStoreUnavailable&) {
+    }
+    return figures;
 }

@@ -47,6 +47,9 @@ class TSqliteStore final : public IScoreDatabase {
     TScorePage Top(std::int64_t since, std::int64_t offset, int limit) override;
     std::int64_t RankOf(std::int32_t score, std::int64_t since) override;
     std::int64_t CountShown(std::int64_t since) override;
+    std::optional<std::vector<TListKey>> ListKeys(std::int64_t since) override;
+    std::vector<TRankedEntry> ShownEntries(const std::vector<std::int64_t>& ids) override;
+    std::vector<TRankedEntry> FindByName(std::int64_t since, const std::string& text, int limit) override;
     std::uint64_t Generation() override;
     bool Healthy() override;
 
@@ -54,8 +57,10 @@ class TSqliteStore final : public IScoreDatabase {
     bool SetState(std::int64_t id, TEntryState state) override;
     bool Delete(std::int64_t id) override;
     void ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) override;
+    void Import(const std::vector<TStoredEntry>& entries) override;
 
     std::uint64_t CommittedBatches() const override { return m_batches.load(); }
+    TStoreFigures Figures() override;
 
   private:
     struct TReader;

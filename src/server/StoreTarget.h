@@ -6,9 +6,12 @@
 #include <string>
 #include <string_view>
 
-// Where the scores live, as the operator names it: a PostgreSQL address
-// (postgresql://... or postgres://...) or else the path of a SQLite file.
+// Where the scores live, as the operator names it: a PostgreSQL address (postgresql://... or
+// postgres://..., or libpq's key/value form "host=... dbname=..." starting with one of its
+// parameter names) or else the path of a SQLite file.
 bool IsPostgresTarget(std::string_view target);
+// Throws EStoreError (the password hidden) for a key/value string libpq would not take.
+void CheckPostgresTarget(std::string_view target);
 
 // The target fit for logs and errors: a password in it is replaced by "***".
 std::string RedactedTarget(std::string_view target);
@@ -23,6 +26,8 @@ struct TStoreConfig {
     int ReadConnections = 2;
     // False for the operator's commands: nothing is submitted, and nobody listens for changes.
     bool Serving = true;
+    // Not serving, a SQLite file that does not exist yet is made (an import into a new file).
+    bool CreateMissing = false;
 };
 
 // Opens the store the target names; throws EStoreError (also for a SQLite file that does not

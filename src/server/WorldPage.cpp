@@ -50,11 +50,20 @@ td.name{font-weight:bold;overflow-wrap:anywhere}
 .score{text-align:right;font-weight:bold;font-variant-numeric:tabular-nums;white-space:nowrap}
 td.crew{color:#24508f;font-style:italic;overflow-wrap:anywhere}
 td.date{color:#3d5f8f;font-size:14px;white-space:nowrap}
-.none{color:#8aa0bd;font-weight:normal;font-style:italic}
+.none{color:#4d6280;font-weight:normal;font-style:italic}
+.sr{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0);white-space:nowrap}
+tr.here{outline:3px solid #ff8a1f;outline-offset:-3px}
+.note{margin:0 0 10px;padding:8px 12px;border-radius:10px;background:#eaf5ff;color:#0a1630;font-size:15px}
+.find{display:flex;flex-wrap:wrap;gap:8px;margin:12px 0 0;color:#eaf5ff;font-size:15px}
+.find label{display:flex;align-items:center;gap:6px}
+.find input{font:inherit;padding:6px 8px;border-radius:8px;border:2px solid #59b8f0;width:9em;color:#0a1630;background:#fff}
+.find button{font:inherit;font-weight:bold;padding:6px 12px;border-radius:8px;border:2px solid #ffd23f;
+background:linear-gradient(#ffe15a,#ff9a1f);color:#0a1630}
 .empty{padding:30px 12px;text-align:center;color:#24508f;font-style:italic;font-size:18px}
 .summary{margin:10px 2px 0;color:#cfe9ff;font-size:14px}
 .pages{display:flex;gap:8px;margin-top:12px}
-footer{max-width:880px;margin:0 auto 22px;padding:0 16px;color:#eaf5ff;font-size:13px;text-align:center}
+footer{max-width:880px;margin:0 auto 22px;padding:8px 16px;color:#eaf5ff;background:#0f2550;border-radius:10px;
+font-size:13px;text-align:center}
 footer a{color:#fff}
 @media (max-width:600px){
 h1{font-size:31px}.icon{width:44px;height:44px}.tagline{font-size:15px}.tagline small{display:none}
@@ -134,10 +143,32 @@ std::string WaveSvg() {
 }
 
 std::string Digits(std::int64_t n) {
-    return std::to_string(n);
+    return GroupedDigits(n);
+}
+
+// The crew text the game fills in when the player leaves it alone: shown as no text.
+bool DefaultCrew(std::string_view crew) {
+    return !crew.empty() && crew.find_first_not_of('_') == std::string_view::npos;
+}
+
+void AppendQuoted(std::string& out, std::string_view text) {
+    out += "\xE2\x80\x9C";
+    AppendHtml(out, text);
+    out += "\xE2\x80\x9D";
 }
 
 } // namespace
+
+std::string GroupedDigits(std::int64_t n) {
+    std::string digits = std::to_string(n < 0 ? -(n + 1) + 1ull : static_cast<unsigned long long>(n));
+    std::string out = n < 0 ? "-" : "";
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
+}
 
 TWorldPage::TWorldPage() {
     // The icon file begins with an XML declaration and a comment; only the svg element goes inline.
@@ -192,20 +223,63 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
     }
     out += "</nav>\n<div class=\"sheet\">\n";
 
-    if (view.Scores.Entries.empty()) {
-        out += "<p class=\"empty\">";
-        out += view.Scores.Total > 0 ? "No results on this page." : EmptyText(view.Period);
+    if (view.Search) {
+        out += "<p class=\"note\">";
+        out += view.Scores.Entries.empty() ? "No name on this list contains " : "Names containing ";
+        AppendQuoted(out, *view.Search);
+        out += view.Scores.Entries.size() >= static_cast<std::size_t>(view.PageSize)
+                   ? " (the best " + Digits(view.PageSize) + ")"
+                   : "";
+        out += view.Scores.Entries.empty() ? "." : ":";
+        out += " <a href=\"" + Link(view.Period, 1) + "\">Back to the list</a></p>\n";
+    }
+    if (view.Score) {
+        out += "<p class=\"note\">A score of " + Digits(*view.Score) + " takes place " +
+               Digits(view.ScoreRank) +
+               (view.ScoreRank > 1 ? "; the entries around it:" : "; that is the top!") + "</p>\n";
+    }
+    if (view.Scores.Entries.empty() && view.Page > 1) {
+        std::int64_t lastPage =
+            std::max<std::int64_t>(1, (view.Scores.Total + view.PageSize - 1) / view.PageSize);
+        out += "<p class=\"empty\">There is no page " + Digits(view.Page) + ": the list ";
+        out +=
+            view.Scores.Total > 0
+                ? "ends on <a href=\"" + Link(view.Period, lastPage) + "\">page " + Digits(lastPage) + "</a>."
+                : "is empty; <a href=\"" + Link(view.Period, 1) + "\">back to its start</a>.";
         out += "</p>\n";
-    } else {
-        out += "<table>\n<thead><tr><th class=\"place\">Place</th><th>Name</th><th class=\"score\">Score</th>"
-               "<th>Crew</th><th class=\"date\">Date (UTC)</th></tr></thead>\n<tbody>\n";
+    } else if (view.Scores.Entries.empty() && !view.Search) {
+        out += "<p class=\"empty\">";
+        out += EmptyText(view.Period);
+        out += "</p>\n";
+    } else if (!view.Scores.Entries.empty()) {
+        out += "<table>\n<caption class=\"sr\">World high scores, ";
+        out += TabLabel(view.Period);
+        if (view.Search) {
+            out += ", names containing ";
+            AppendQuoted(out, *view.Search);
+        } else {
+            std::int64_t firstPlace = (view.Page - 1) * view.PageSize + 1;
+            out += ", places " + Digits(firstPlace) + "\xE2\x80\x93" +
+                   Digits(firstPlace + static_cast<std::int64_t>(view.Scores.Entries.size()) - 1) + " of " +
+                   Digits(view.Scores.Total);
+        }
+        out +=
+            "</caption>\n<thead><tr><th scope=\"col\" class=\"place\">Place</th><th scope=\"col\">Name</th>"
+            "<th scope=\"col\" class=\"score\">Score</th><th scope=\"col\">Crew</th>"
+            "<th scope=\"col\" class=\"date\">Date (UTC)</th></tr></thead>\n<tbody>\n";
+        bool marked = false;
         for (const TRankedEntry& e : view.Scores.Entries) {
-            constexpr std::array<std::string_view, 4> medals = {"", " class=\"gold\"", " class=\"silver\"",
-                                                                " class=\"bronze\""};
+            constexpr std::array<std::string_view, 4> medals = {"", " gold", " silver", " bronze"};
             bool medal = e.Rank >= 1 && e.Rank <= 3;
+            bool here = view.Score && !marked && e.Rank >= view.ScoreRank;
+            marked = marked || here;
+            std::string classes =
+                std::string(medal ? medals[static_cast<std::size_t>(e.Rank)] : "") + (here ? " here" : "");
             out += "<tr";
-            if (medal)
-                out += medals[static_cast<std::size_t>(e.Rank)];
+            if (!classes.empty())
+                out += " class=\"" + classes.substr(1) + "\"";
+            if (here)
+                out += " id=\"here\"";
             out += "><td class=\"place\">";
             out += medal ? "<span class=\"medal\">" + Digits(e.Rank) + "</span>" : Digits(e.Rank);
             out += "</td><td class=\"name\">";
@@ -214,9 +288,10 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
             else
                 AppendHtml(out, e.Name);
             out += "</td><td class=\"score\">";
-            out += std::to_string(e.Score);
+            out += Digits(e.Score);
             out += "</td><td class=\"crew\">";
-            AppendHtml(out, e.Crew);
+            if (!DefaultCrew(e.Crew))
+                AppendHtml(out, e.Crew);
             out += "</td><td class=\"date\">";
             out += FormatMinuteUtc(e.Received);
             out += "</td></tr>\n";
@@ -227,12 +302,14 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
 
     std::int64_t first = (view.Page - 1) * view.PageSize + 1;
     std::int64_t last = first + static_cast<std::int64_t>(view.Scores.Entries.size()) - 1;
-    if (!view.Scores.Entries.empty()) {
+    if (!view.Scores.Entries.empty() && !view.Search) {
         out += "<p class=\"summary\">Places " + Digits(first) + "\xE2\x80\x93" + Digits(last) + " of " +
                Digits(view.Scores.Total) + (view.Scores.Total == 1 ? " result" : " results") + "</p>\n";
     }
-    bool previous = view.Page > 1;
-    bool next = last < view.Scores.Total && !view.Scores.Entries.empty();
+    // Past the end there is nothing to step from: the link to the last page stands instead.
+    bool previous = view.Page > 1 && !view.Scores.Entries.empty();
+    bool next = last < view.Scores.Total && !view.Scores.Entries.empty() && !view.Search;
+    previous = previous && !view.Search;
     if (previous || next) {
         out += "<nav class=\"pages\">";
         if (previous) {
@@ -247,6 +324,19 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
         }
         out += "</nav>\n";
     }
+    // Finding oneself among a hundred thousand: a name, or the place a score takes.
+    std::string hidden = "<input type=\"hidden\" name=\"prg\" value=\"Spraydash\"><input type=\"hidden\" "
+                         "name=\"show\" value=\"\"><input type=\"hidden\" name=\"type\" value=\"0\">";
+    if (view.Period != TPeriod::All)
+        hidden +=
+            "<input type=\"hidden\" name=\"period\" value=\"" + std::string(PeriodName(view.Period)) + "\">";
+    out += "<div class=\"find\"><form method=\"get\" action=\"\" role=\"search\">" + hidden +
+           "<label>Name <input name=\"name\" maxlength=\"40\" autocomplete=\"off\"></label>"
+           "<button>Find</button></form><form method=\"get\" action=\"\">" +
+           hidden +
+           "<label>Where would a score stand? <input name=\"score\" type=\"number\" "
+           "inputmode=\"numeric\"></label>"
+           "<button>Show</button></form></div>\n";
     out += "</section>\n</main>\n<footer>Results sent from the game after a race. Days, weeks and months "
            "count in UTC. For other sites: <a href=\"../api/v1/scores?period=";
     out += PeriodName(view.Period);

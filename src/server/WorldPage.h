@@ -4,6 +4,7 @@
 #include "server/ScoreStore.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // What one world-list page shows.
@@ -12,7 +13,15 @@ struct TWorldPageView {
     std::int64_t Page = 1; // from 1
     int PageSize = 100;
     TScorePage Scores;
+    // A search by name: the entries found (Scores.Entries) instead of a page of the list.
+    std::optional<std::string> Search;
+    // "Where am I": the place this score would take, marked on its page.
+    std::optional<std::int32_t> Score;
+    std::int64_t ScoreRank = 0;
 };
+
+// A whole number with thousands separators: 1,234,567.
+std::string GroupedDigits(std::int64_t n);
 
 // The world high-score page: a self-contained HTML document in the game's colours, with the
 // game's icon inside it, readable on a phone, without scripts and without anything loaded

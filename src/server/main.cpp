@@ -1,7 +1,9 @@
 // spraydash-scores: the world score server, and its operator's commands.
 
 #include "server/Admin.h"
+#include "server/BuildInfo.h"
 #include "server/HttpServer.h"
+#include "server/Log.h"
 #include "server/ServerApp.h"
 #include "server/StoreTarget.h"
 
@@ -36,8 +38,8 @@ std::size_t FitConnections(std::size_t wanted) {
     auto fitted = static_cast<std::size_t>(limit.rlim_cur > kDescriptorsBesideConnections * 2
                                                ? limit.rlim_cur - kDescriptorsBesideConnections
                                                : 64);
-    std::fprintf(stderr, "spraydash-scores: open-file limit %llu: at most %zu connections\n",
-                 static_cast<unsigned long long>(limit.rlim_cur), fitted);
+    Log(TLogLevel::Warning, "open-file limit " + std::to_string(limit.rlim_cur) + ": at most " +
+                                std::to_string(fitted) + " connections");
     return fitted;
 }
 
@@ -62,8 +64,9 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--db", config.Db,
                    "SQLite database file (created when missing), or a PostgreSQL database that several\n"
-                   "servers share: postgresql://user@host:port/database (the password best in\n"
-                   "PGPASSWORD or ~/.pgpass, as a command line is visible to everyone on the machine)")
+                   "servers share: postgresql://user@host:port/database, or libpq's key/value form\n"
+                   "\"host=... dbname=... user=...\" (the password best in PGPASSWORD or ~/.pgpass, as a\n"
+                   "command line is visible to everyone on the machine; it is never shown in a message)")
         ->envname("SPRAYDASH_SCORES_DB")
         ->type_name("FILE|URL")
         ->capture_default_str();
@@ -79,14 +82,57 @@ int main(int argc, char** argv) {
         ->capture_default_str()
         ->check(CLI::Range(0, 1000000));
     app.add_option("--trusted-proxy", config.Http.TrustedProxies,
-                   "Address of a reverse proxy whose X-Forwarded-For names the real sender (repeatable)")
+                   "Address of a reverse proxy whose X-Forwarded-For names the real sender (repeatable;\n"
+                   "in the environment, separated by commas)")
+        ->envname("SPRAYDASH_SCORES_TRUSTED_PROXIES")
+        ->delimiter(',')
         ->type_name("ADDRESS");
     app.add_option("--score-ceiling", config.Service.ScoreCeiling,
                    "Results above this are stored but held until an operator shows them")
         ->capture_default_str();
-    app.add_option("--max-connections", maxConnections, "Open client connections at most")
+    app.add_option("--max-connections", maxConnections,
+                   "Open client connections at most. Past it, and past the per-address cap, the\n"
+                   "connection idle the longest is closed to make room; only when none is idle is\n"
+                   "the newcomer answered 503. The last tenth is kept for addresses holding at most\n"
+                   "4 connections")
         ->capture_default_str()
         ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
+    app.add_option("--max-connections-per-address", config.Http.MaxConnectionsPerAddress,
+                   "Open connections one client address may hold (trusted proxies: no cap;\n"
+                   "0: a sixteenth of --max-connections, at least 8)")
+        ->type_name("N")
+        ->capture_default_str()
+        ->check(CLI::Range(std::size_t{0}, std::size_t{1000000}));
+    std::string metricsListen;
+    app.add_option("--metrics-listen", metricsListen,
+                   "A separate address for /metrics (and /healthz), e.g. 127.0.0.1:9090; /metrics is\n"
+                   "then not served on --listen")
+        ->envname("SPRAYDASH_SCORES_METRICS_LISTEN")
+        ->type_name("HOST:PORT");
+    app.add_option("--spool", config.Spool,
+                   "File keeping results while the database cannot take them (synced before the 200,\n"
+                   "stored once it can); default: beside the SQLite file (FILE.spool), or\n"
+                   "spraydash-scores.spool in the working directory with PostgreSQL")
+        ->envname("SPRAYDASH_SCORES_SPOOL")
+        ->type_name("FILE");
+    app.add_option("--spool-limit", config.SpoolLimit,
+                   "Results the spool keeps at most; past it they are answered 503 (0: no spool)")
+        ->capture_default_str()
+        ->check(CLI::Range(std::size_t{0}, std::size_t{100000000}));
+    TLogOptions logOptions;
+    std::string logLevel = "info";
+    app.add_option("--log-level", logLevel, "debug, info, warning or error")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"debug", "info", "warning", "error"}));
+    app.add_option("--log-file", logOptions.File,
+                   "Write the log to this file rather than standard error (reopened on SIGHUP)")
+        ->envname("SPRAYDASH_SCORES_LOG_FILE")
+        ->type_name("FILE");
+    app.add_option("--access-log", logOptions.AccessFile,
+                   "Write one JSON line per answered request to this file (reopened on SIGHUP)")
+        ->envname("SPRAYDASH_SCORES_ACCESS_LOG")
+        ->type_name("FILE");
+    app.set_version_flag("--version", std::string(kServerVersionText));
     app.add_option("--request-timeout", requestTimeout,
                    "Seconds a client has for sending a request head and for taking the answer")
         ->type_name("SECONDS")
@@ -115,10 +161,19 @@ int main(int argc, char** argv) {
     CLI::App* remove = admin->add_subcommand("delete", "Delete entries for good");
     remove->add_option("ids", ids, "Entry ids")->required();
     std::string output;
-    CLI::App* exportCsv =
-        admin->add_subcommand("export", "Write every entry as CSV (texts that a spreadsheet would run as a "
-                                        "formula get a leading ')");
+    std::string format = "csv";
+    CLI::App* exportCsv = admin->add_subcommand(
+        "export", "Write every entry, oldest first: as CSV for a spreadsheet (texts it would run as a\n"
+                  "formula get a leading '), or as JSON lines, exactly as stored, for admin import");
     exportCsv->add_option("--output,-o", output, "File to write (default: standard output)");
+    exportCsv->add_option("--format", format, "csv or jsonl")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"csv", "jsonl"}));
+    std::string input;
+    CLI::App* import = admin->add_subcommand(
+        "import", "Add every entry of a JSON-lines export (admin export --format jsonl), all or none;\n"
+                  "the entries get new ids");
+    import->add_option("file", input, "File to read (- for standard input)")->required();
 
     CLI11_PARSE(app, argc, argv);
 
@@ -128,6 +183,7 @@ int main(int argc, char** argv) {
             options.Target = config.Db;
             options.ReadConnections = 1;
             options.Serving = false;
+            options.CreateMissing = import->parsed();
             std::unique_ptr<IScoreDatabase> database = OpenScoreDatabase(options);
             IScoreAdmin& store = *database;
             if (list->parsed())
@@ -138,14 +194,25 @@ int main(int argc, char** argv) {
                 return AdminSetState(store, ids, TEntryState::Shown, std::cout, std::cerr);
             if (remove->parsed())
                 return AdminDelete(store, ids, std::cout, std::cerr);
+            if (import->parsed()) {
+                if (input == "-")
+                    return AdminImport(store, std::cin, "standard input", std::cout, std::cerr);
+                std::ifstream file(input, std::ios::binary);
+                if (!file) {
+                    std::cerr << "spraydash-scores: cannot read " << input << "\n";
+                    return 1;
+                }
+                return AdminImport(store, file, input, std::cout, std::cerr);
+            }
+            TExportFormat exportFormat = format == "jsonl" ? TExportFormat::JsonLines : TExportFormat::Csv;
             if (output.empty())
-                return AdminExport(store, std::cout);
+                return AdminExport(store, std::cout, exportFormat);
             std::ofstream file(output, std::ios::binary);
             if (!file) {
                 std::cerr << "spraydash-scores: cannot write " << output << "\n";
                 return 1;
             }
-            AdminExport(store, file);
+            AdminExport(store, file, exportFormat);
             file.close();
             if (!file) {
                 std::cerr << "spraydash-scores: writing " << output << " failed\n";
@@ -154,24 +221,41 @@ int main(int argc, char** argv) {
             return 0;
         }
 
+        ParseLogLevel(logLevel, logOptions.Level);
+        ConfigureLog(logOptions);
         auto [host, port] = ParseListenAddress(listen);
         config.Http.Address = host;
         config.Http.Port = port;
         config.Http.RequestTimeout = Millis(requestTimeout);
         config.Http.IdleTimeout = Millis(idleTimeout);
         config.Http.MaxConnections = FitConnections(maxConnections);
+        if (!metricsListen.empty()) {
+            auto [metricsHost, metricsPort] = ParseListenAddress(metricsListen);
+            config.Http.MetricsAddress = metricsHost;
+            config.Http.MetricsPort = metricsPort;
+        }
         std::string db = RedactedTarget(config.Db);
         TScoreServerApp server(std::move(config));
+        Log(TLogLevel::Info,
+            "listening on " + server.LocalAddress() + ", database " + db +
+                (server.MetricsPort() ? ", metrics on port " + std::to_string(server.MetricsPort()) : ""));
         std::printf("spraydash-scores: listening on %s, database %s\n", server.LocalAddress().c_str(),
                     db.c_str());
         std::printf("spraydash-scores: world list at http://%s/cgi/version.pl?prg=Spraydash&show&type=0\n",
                     server.LocalAddress().c_str());
+        if (server.MetricsPort() != 0)
+            std::printf("spraydash-scores: metrics at http://%s:%u/metrics\n",
+                        metricsListen.substr(0, metricsListen.rfind(':')).c_str(),
+                        static_cast<unsigned>(server.MetricsPort()));
         std::fflush(stdout);
         server.Run(true);
-        std::printf("spraydash-scores: stopped\n");
+        Log(TLogLevel::Info, "stopped");
         return 0;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "spraydash-scores: %s\n", e.what());
+        if (admin->parsed())
+            std::fprintf(stderr, "spraydash-scores: %s\n", e.what());
+        else
+            Log(TLogLevel::Error, e.what());
         return 1;
     }
 }

@@ -182,6 +182,15 @@ class XServer:
             self.proc.kill()
             raise E2EFailure("Xvfb did not start")
         self.display = ":" + number
+        # A display number just given up can refuse connections for a moment after a new server
+        # takes it: wait until a client gets through, or the game would find no display.
+        deadline = time.time() + 10
+        while subprocess.run(["xdpyinfo", "-display", self.display], stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL).returncode != 0:
+            if time.time() > deadline:
+                self.proc.kill()
+                raise E2EFailure("Xvfb on %s does not take connections" % self.display)
+            time.sleep(0.1)
         self.wm = None
         if window_manager:
             self.wm = subprocess.Popen(window_manager, env=self.env(), stdout=subprocess.DEVNULL,

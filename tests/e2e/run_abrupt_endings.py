@@ -28,15 +28,7 @@ def to_main_menu(game):
 
 
 def race_to_finish_question(game):
-    scores.tap(game, "Return")
-    boats = scores.preview("boats_1")
-    game.wait_for(lambda s: s.match_fraction(boats, *scores.SUB_TITLE) >= 0.9, "the boat choice")
-    scores.tap(game, "Return")
-    race = scores.preview("race_1")
-    game.wait_for(lambda s: s.match_fraction(race, *scores.LEFT_PANEL) >= 0.9, "the race")
-    game.wait_for(lambda s: s.count_near(scores.YELLOW, *scores.BANNER) > 150, "the level banner")
-    game.wait_for(lambda s: s.count_near(scores.YELLOW, *scores.BANNER) < 20, "the level banner to close",
-                  timeout=6)
+    scores.start_race(game)
     scores.tap(game, "Escape")
     time.sleep(0.5)
 

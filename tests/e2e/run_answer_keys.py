@@ -38,15 +38,7 @@ def one_round():
             raise StartFailure(str(e))
         menu = scores.preview("mainmenu_1")
         game.wait_for(lambda s: s.match_fraction(menu, *scores.COLUMN) >= 0.95, "the main menu", timeout=30)
-        scores.tap(game, "Return")
-        boats = scores.preview("boats_1")
-        game.wait_for(lambda s: s.match_fraction(boats, *scores.SUB_TITLE) >= 0.9, "the boat choice")
-        scores.tap(game, "Return")
-        race = scores.preview("race_1")
-        game.wait_for(lambda s: s.match_fraction(race, *scores.LEFT_PANEL) >= 0.9, "the race")
-        game.wait_for(lambda s: s.count_near(scores.YELLOW, *scores.BANNER) > 150, "the level banner")
-        game.wait_for(lambda s: s.count_near(scores.YELLOW, *scores.BANNER) < 20, "the level banner to close",
-                      timeout=6)
+        scores.start_race(game)
 
         # Exactly the sequence of the report, with xdotool's own quick taps.
         game.xdotool("key", "Escape")

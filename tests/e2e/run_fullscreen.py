@@ -58,11 +58,20 @@ def test(game):
     wait_size(game, screen, "full screen after Alt+Enter")
     shot = game.shot()
     e2e.check((shot.width, shot.height) == screen, "the picture does not fill the screen")
-    # The 800 × 600 picture is scaled to the screen's height: the lit start button moves with it.
-    sx, sy = screen[0] / 800, screen[1] / 600
+    # Sharp pixels by default: the largest whole factor, centred with bands; the lit start button
+    # moves with the picture.
     lit = menu.mean(600, 130, 150, 20)
-    e2e.check(e2e.colour_distance(shot.mean(int(600 * sx), int(130 * sy), 150, 20), lit) < 40,
-              "the scaled picture does not show the lit start button")
+    k = max(1, min(screen[0] // 800, screen[1] // 600))
+    ox, oy = (screen[0] - 800 * k) // 2, (screen[1] - 600 * k) // 2
+    e2e.check(e2e.colour_distance(shot.mean(ox + 600 * k, oy + 130 * k, 150, 20), lit) < 40,
+              "the sharp full-screen picture does not show the lit start button")
+    # Alt+0: scaled to fill the screen's height instead.
+    game.keys("alt+0")
+    s = screen[1] / 600
+    fx = (screen[0] - 800 * s) / 2
+    game.wait_for(lambda shot: e2e.colour_distance(shot.mean(int(fx + 600 * s), int(130 * s), 150, 20), lit) < 40,
+                  "the fitted full-screen picture with the lit start button")
+    game.keys("alt+0")
 
     game.keys("alt+Return")
     wait_size(game, (800, 600), "the window after the second Alt+Enter")

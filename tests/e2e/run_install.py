@@ -24,6 +24,7 @@ INSTALLED = [
     "share/spraydash/Data/Music/Menu.xm",
     "share/spraydash/Data/Music/Race.xm",
     "share/applications/spraydash.desktop",
+    "share/mime/packages/spraydash-replay.xml",
     "share/icons/hicolor/scalable/apps/spraydash.svg",
     "share/icons/hicolor/48x48/apps/spraydash.png",
     "share/icons/hicolor/256x256/apps/spraydash.png",
@@ -44,7 +45,7 @@ def check_desktop_file(prefix):
     path = os.path.join(prefix, "share/applications/spraydash.desktop")
     with open(path) as f:
         entry = dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
-    e2e.check(entry.get("Exec") == '"%s"' % os.path.join(prefix, "bin/spraydash"),
+    e2e.check(entry.get("Exec") == '"%s" %%f' % os.path.join(prefix, "bin/spraydash"),
               "the desktop file starts %r" % entry.get("Exec"))
     e2e.check(entry.get("Icon") == "spraydash" and entry.get("Name") == "Spraydash", "desktop file: %r" % entry)
     if shutil.which("desktop-file-validate"):

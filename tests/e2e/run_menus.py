@@ -74,7 +74,7 @@ def test(game):
     # Leaving the options screen put the options (and the table their check vouches for) on disk;
     # the lock file says this game holds the folder.
     save = os.path.join(game.workdir, "Data", "Save")
-    e2e.check(sorted(os.listdir(save)) == ["hs", "lock", "options"],
+    e2e.check(sorted(os.listdir(save)) == ["hs", "lock", "options", "settings"],
               "the save folder holds %s after the options screen was left" % sorted(os.listdir(save)))
     game.keys("Return")
     game.wait_for(matches("exit_question", YES_NO), "\"Exit the game?\" again")

@@ -133,12 +133,9 @@ def tap(game, key, hold=0.12):
     time.sleep(0.1)
 
 
-# --- the run ---------------------------------------------------------------------------------
-
-
-def play(game, server):
-    menu = preview("mainmenu_1")
-    game.wait_for(lambda s: s.match_fraction(menu, *COLUMN) >= 0.95, "the main menu", timeout=20)
+def start_race(game):
+    """From the main menu with "Start game" lit: the first boat, and the race once its level banner
+    has gone."""
     tap(game, "Return")
     boats = preview("boats_1")
     game.wait_for(lambda s: s.match_fraction(boats, *SUB_TITLE) >= 0.9, "the boat choice")
@@ -147,6 +144,15 @@ def play(game, server):
     game.wait_for(lambda s: s.match_fraction(race, *LEFT_PANEL) >= 0.9, "the race")
     game.wait_for(lambda s: s.count_near(YELLOW, *BANNER) > 150, "the level banner")
     game.wait_for(lambda s: s.count_near(YELLOW, *BANNER) < 20, "the level banner to close", timeout=6)
+
+
+# --- the run ---------------------------------------------------------------------------------
+
+
+def play(game, server):
+    menu = preview("mainmenu_1")
+    game.wait_for(lambda s: s.match_fraction(menu, *COLUMN) >= 0.95, "the main menu", timeout=20)
+    start_race(game)
 
     finish = preview("race_finish_question")
     tap(game, "Escape")

@@ -15,8 +15,19 @@
 // so tests can send what a browser or a broken client would.
 class TTestConnection {
   public:
-    explicit TTestConnection(unsigned short port) {
+    // from: a loopback address of its own (127.0.0.2, ...) to come from another client address;
+    // receiveBuffer: a small receive buffer, for a client that takes its answers slowly.
+    explicit TTestConnection(unsigned short port, const char* from = nullptr, int receiveBuffer = 0) {
         m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (m_fd >= 0 && receiveBuffer > 0)
+            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        if (m_fd >= 0 && from) {
+            sockaddr_in local{};
+            local.sin_family = AF_INET;
+            ::inet_pton(AF_INET, from, &local.sin_addr);
+            if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+                throw std::runtime_error(std::string("cannot bind to ") + from);
+        }
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(port);

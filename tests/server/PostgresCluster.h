@@ -70,6 +70,11 @@ class TPostgresCluster {
         Psql("postgres", "CREATE DATABASE " + name);
         return name;
     }
+    // The same in libpq's key/value form.
+    std::string KeyValue(const std::string& database) const {
+        return "host=" + m_dir + " port=" + std::to_string(m_port) + " user=postgres dbname='" + database +
+               "'";
+    }
     std::string Uri(const std::string& database) const {
         return "postgresql://postgres@/" + database + "?host=" + m_dir + "&port=" + std::to_string(m_port);
     }

@@ -156,10 +156,43 @@ TEST_F(TPostgresStoreTest, AnUnreachableDatabaseIsNamedWithoutItsPassword) {
     }
 }
 
+TEST(StoreTarget, TheKeyValueFormConnects) {
+    SKIP_WITHOUT_POSTGRES(TStoreKind::Postgres);
+    std::string name = SharedPostgres().CreateDatabase();
+    TStoreConfig config;
+    config.Target = SharedPostgres().KeyValue(name) + " password='not needed here'";
+    std::unique_ptr<IScoreDatabase> store = OpenScoreDatabase(config);
+    EXPECT_EQ(store->CountShown(0), 0);
+    EXPECT_TRUE(store->Healthy());
+
+    config.Target = "host=/nonexistent-socket-dir port=1 dbname=x password='s3 cret'";
+    try {
+        OpenScoreDatabase(config);
+        FAIL() << "opened a database that is not there";
+    } catch (const EStoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("password=***"), std::string::npos) << e.what();
+        EXPECT_EQ(std::string(e.what()).find("s3"), std::string::npos) << e.what();
+    }
+    for (const char* bad :
+         {"host=x dbname=y password='s3cret", "host=x passwd=s3cret", "host=x dbname y=s3cret"}) {
+        config.Target = bad;
+        try {
+            OpenScoreDatabase(config);
+            FAIL() << bad;
+        } catch (const EStoreError& e) {
+            EXPECT_NE(std::string(e.what()).find("not understood"), std::string::npos) << e.what();
+            EXPECT_EQ(std::string(e.what()).find("s3cret"), std::string::npos) << e.what();
+        }
+    }
+}
+
 TEST(StoreTarget, KindsAndRedaction) {
     EXPECT_TRUE(IsPostgresTarget("postgresql://host/db"));
     EXPECT_TRUE(IsPostgresTarget("postgres://host/db"));
+    EXPECT_TRUE(IsPostgresTarget("host=db.internal dbname=scores"));
+    EXPECT_TRUE(IsPostgresTarget(" dbname = scores"));
     EXPECT_FALSE(IsPostgresTarget("scores.db"));
+    EXPECT_FALSE(IsPostgresTarget("scores=2024.db"));
     EXPECT_FALSE(IsPostgresTarget("/var/lib/spraydash-scores/postgresql://x"));
     struct TCase {
         const char* Target;
@@ -172,6 +205,10 @@ TEST(StoreTarget, KindsAndRedaction) {
          "postgresql://host/db?password=***&sslmode=require"},
         {"postgresql://u:pw@/db?host=/run/x&password=pw", "postgresql://u:***@/db?host=/run/x&password=***"},
         {"postgresql:///db?host=/run/user@home", "postgresql:///db?host=/run/user@home"},
+        {"host=h dbname=d password=pw user=u", "host=h dbname=d password=*** user=u"},
+        {"host=h password='p w\\' x' user=u", "host=h password=*** user=u"},
+        {"host=h password = pw", "host=h password = ***"},
+        {"host=h password='unclosed", "host=... password=..."},
     };
     for (const TCase& c : cases)
         EXPECT_EQ(RedactedTarget(c.Target), c.Shown) << c.Target;
@@ -180,6 +217,7 @@ TEST(StoreTarget, KindsAndRedaction) {
               "postgresql://h/db?sslmode=require&connect_timeout=5");
     EXPECT_EQ(WithConnectTimeout("postgresql://h/db?connect_timeout=1", 5),
               "postgresql://h/db?connect_timeout=1");
+    EXPECT_EQ(WithConnectTimeout("host=h dbname=d", 5), "host=h dbname=d connect_timeout=5");
 }
 
 TEST(StoreTarget, OnlyADatabaseCanHaveAReadingDatabase) {

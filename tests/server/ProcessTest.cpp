@@ -6,6 +6,7 @@
 #include "TestDatabase.h"
 #include "menus/ScoreSubmission.h"
 #include "server/StoreTarget.h"
+#include "server/TextEscape.h"
 
 #include <gtest/gtest.h>
 
@@ -140,6 +141,103 @@ TEST_P(TServerProcessTest, OperatorCommands) {
     EXPECT_NE(lines.find(",shown,5000,Big,x,127.0.0.1\r\n"), std::string::npos) << lines;
 }
 
+// The move from one store to the other through admin export --format jsonl and admin import:
+// every entry arrives exactly as it was, whatever its texts hold.
+struct TMove {
+    TStoreKind From;
+    TStoreKind To;
+};
+class TStoreMoveTest : public ::testing::TestWithParam<TMove> {
+  protected:
+    void SetUp() override { SKIP_WITHOUT_POSTGRES(TStoreKind::Postgres); }
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The export without the ids, which the importing store gives anew.
+std::string WithoutIds(const std::string& lines) {
+    std::string out;
+    std::istringstream in(lines);
+    for (std::string line; std::getline(in, line);)
+        out += line.substr(line.find(',')) + "\n";
+    return out;
+}
+
+TEST_P(TStoreMoveTest, EveryEntryArrivesExactly) {
+    TTestDatabase from(GetParam().From);
+    TTestDatabase to(GetParam().To, GetParam().To == TStoreKind::Sqlite ? from.Dir().File("moved.db") : "");
+    {
+        TStoreConfig config;
+        config.Target = from.Target();
+        std::unique_ptr<IScoreDatabase> store = OpenScoreDatabase(config);
+        std::vector<TStoredEntry> entries;
+        auto add = [&](const std::string& name, const std::string& crew, TEntryState state) {
+            TStoredEntry e;
+            e.Name = name;
+            e.Crew = crew;
+            e.Score = static_cast<std::int32_t>(entries.size()) * 37 - 100;
+            e.Received = 1772638220 + static_cast<std::int64_t>(entries.size());
+            e.Client = entries.size() % 2 ? "2001:db8::1" : "192.0.2.7";
+            e.Digest = 0xF000000000000000ull + entries.size();
+            e.State = state;
+            entries.push_back(e);
+        };
+        // Every byte from 32 to 255 in the game's code page, ten to a name as the game sends them.
+        for (int first = 32; first < 256; first += 10) {
+            std::string bytes;
+            for (int b = first; b < std::min(first + 10, 256); ++b)
+                bytes += static_cast<char>(b);
+            add(WindowsToUtf8(bytes), WindowsToUtf8(bytes.substr(0, 7)), TEntryState::Shown);
+        }
+        for (const char* formula : {"=1+2", "+1", "-1", "@SUM(A1)", "\tx", "'quoted'", "\"a,b\"", ""})
+            add(formula, formula, TEntryState::Held);
+        add("hidden", "", TEntryState::Hidden);
+        store->Import(entries);
+    }
+    auto quoted = [](const std::string& target) { return "'" + target + "'"; };
+    const std::string exported = from.Dir().File("scores.jsonl");
+    ASSERT_EQ(
+        RunScoresCommand("--db " + quoted(from.Target()) + " admin export --format jsonl -o " + exported)
+            .first,
+        0);
+    auto [status, said] = RunScoresCommand("--db " + quoted(to.Target()) + " admin import " + exported);
+    ASSERT_EQ(status, 0) << said;
+    EXPECT_NE(said.find("32 entries imported"), std::string::npos) << said;
+    auto [backStatus, back] =
+        RunScoresCommand("--db " + quoted(to.Target()) + " admin export --format jsonl");
+    ASSERT_EQ(backStatus, 0);
+    std::string original = ReadAll(exported);
+    EXPECT_EQ(WithoutIds(back), WithoutIds(original));
+    EXPECT_NE(original.find("\"name\":\"=1+2\""), std::string::npos)
+        << "no formula guard in the lossless form";
+
+    // A broken line adds nothing and is named.
+    {
+        std::ofstream bad(from.Dir().File("bad.jsonl"));
+        bad << original.substr(0, original.find('\n') + 1) << "{\"name\":\"x\"\n";
+    }
+    auto [badStatus, badSaid] =
+        RunScoresCommand("--db " + quoted(to.Target()) + " admin import " + from.Dir().File("bad.jsonl"));
+    EXPECT_EQ(badStatus, 1);
+    EXPECT_NE(badSaid.find("bad.jsonl:2: "), std::string::npos) << badSaid;
+    EXPECT_EQ(
+        WithoutIds(RunScoresCommand("--db " + quoted(to.Target()) + " admin export --format jsonl").second),
+        WithoutIds(original));
+}
+
+INSTANTIATE_TEST_SUITE_P(Moves, TStoreMoveTest,
+                         ::testing::Values(TMove{TStoreKind::Sqlite, TStoreKind::Postgres},
+                                           TMove{TStoreKind::Postgres, TStoreKind::Sqlite}),
+                         [](const ::testing::TestParamInfo<TMove>& info) {
+                             return std::string(info.param.From == TStoreKind::Sqlite ? "SqliteToPostgres"
+                                                                                      : "PostgresToSqlite");
+                         });
+
 INSTANTIATE_TEST_SUITE_P(Stores, TServerProcessTest,
                          ::testing::Values(TStoreKind::Sqlite, TStoreKind::Postgres), StoreKindName);
 
@@ -161,11 +259,124 @@ TEST(ServerProcess, TwoServersOnOneDatabaseShowEachOthersResultsWithinASecond) {
     }
 }
 
+// The installed service as the unit starts it (its environment; the address and file changed for
+// the test), behind a proxy on the same machine as the documentation recommends: each player
+// keeps a rate limit of their own.
+TEST(ServerProcess, TheInstalledUnitTrustsTheLocalProxy) {
+    std::ifstream unit(SPRAYDASH_SOURCE_DIR "/packaging/spraydash-scores.service.in");
+    ASSERT_TRUE(unit) << "the unit's template";
+    std::vector<std::string> environment;
+    std::string execStart;
+    for (std::string line; std::getline(unit, line);) {
+        // Not the address, the file and the places under systemd's state folder (%S).
+        if (line.rfind("Environment=", 0) == 0 &&
+            line.find("SPRAYDASH_SCORES_LISTEN=") == std::string::npos &&
+            line.find("SPRAYDASH_SCORES_DB=") == std::string::npos && line.find('%') == std::string::npos)
+            environment.push_back(line.substr(12));
+        if (line.rfind("ExecStart=", 0) == 0)
+            execStart = line;
+    }
+    ASSERT_EQ(execStart, "ExecStart=@SPRAYDASH_SCORES_BIN@ $SPRAYDASH_SCORES_OPTIONS")
+        << "the test gives the server only the unit's environment";
+    TTempDir dir;
+    TServerProcess server({"--listen", "127.0.0.1:0", "--db", dir.File("scores.db")}, environment);
+    int stored = 0;
+    for (int player = 0; player < 12; ++player) {
+        std::string from = "X-Forwarded-For: 203.0.113." + std::to_string(player + 1) + "\r\n";
+        stored += HttpRequest(server.Port(), BuildScoreRequestUrl("", "P" + std::to_string(player), 10, "x"),
+                              "GET", from)
+                      .Status == 200;
+    }
+    EXPECT_EQ(stored, 12) << "all players shared the proxy's rate limit";
+}
+
+TEST(ServerProcess, LogsWithTimesAndLevelsAndAnAccessLogReopenedOnHangup) {
+    TTempDir dir;
+    const std::string log = dir.File("server.log");
+    const std::string access = dir.File("access.log");
+    TServerProcess server({"--listen", "127.0.0.1:0", "--db", dir.File("scores.db"), "--log-file", log,
+                           "--access-log", access});
+    ASSERT_EQ(HttpRequest(server.Port(), "/healthz").Status, 200);
+    // The line is written once the answer has gone, which the client may see first.
+    for (int i = 0; i < 50 && ReadAll(access).empty(); ++i)
+        std::this_thread::sleep_for(20ms);
+    std::filesystem::rename(access, access + ".1");
+    std::filesystem::rename(log, log + ".1");
+    server.Signal(SIGHUP);
+    std::string reopened;
+    for (int i = 0; i < 50 && reopened.find("log files reopened") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(20ms);
+        reopened = ReadAll(log);
+    }
+    EXPECT_NE(reopened.find(" info log files reopened\n"), std::string::npos) << reopened;
+    ASSERT_EQ(
+        HttpRequest(server.Port(), "/nothing?x=\"1\"", "GET", "X-Forwarded-For: 198.51.100.9\r\n").Status,
+        404);
+    for (int i = 0; i < 50 && ReadAll(access).empty(); ++i)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(server.Terminate(), 0);
+
+    std::string first = ReadAll(access + ".1");
+    EXPECT_NE(
+        first.find("\"client\":\"127.0.0.1\",\"method\":\"GET\",\"target\":\"/healthz\",\"status\":200,"),
+        std::string::npos)
+        << first;
+    std::string second = ReadAll(access);
+    EXPECT_NE(second.find("\"target\":\"/nothing?x=\\\"1\\\"\",\"status\":404,"), std::string::npos)
+        << second;
+    EXPECT_EQ(second.find("/healthz"), std::string::npos) << "after the hangup, a new file";
+    // Every line of the log: a UTC time to the millisecond, a level, the message.
+    std::istringstream lines(ReadAll(log + ".1") + ReadAll(log));
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        ASSERT_GT(line.size(), 26u) << line;
+        EXPECT_EQ(line[4], '-');
+        EXPECT_EQ(line[10], 'T');
+        EXPECT_EQ(line.substr(23, 2), "Z ") << line;
+        std::string level = line.substr(25, line.find(' ', 25) - 25);
+        EXPECT_TRUE(level == "debug" || level == "info" || level == "warning" || level == "error") << line;
+    }
+    EXPECT_GE(count, 3) << "listening, reopened, stopped";
+}
+
+// The manual page names every option the program has, and reads as one.
+TEST(ServerProcess, TheManualPageCoversEveryOption) {
+    std::string page = ReadAll(SPRAYDASH_SOURCE_DIR "/packaging/spraydash-scores.8");
+    ASSERT_FALSE(page.empty());
+    EXPECT_EQ(page.rfind(".TH SPRAYDASH-SCORES 8 ", 0), 0u);
+    std::string help = RunScoresCommand("--help").second;
+    std::size_t options = 0;
+    for (std::size_t at = help.find("  --"); at != std::string::npos; at = help.find("  --", at + 1)) {
+        std::size_t end = help.find_first_of(" =:", at + 4);
+        std::string option = help.substr(at + 4, end - at - 4);
+        if (option == "help")
+            continue;
+        // roff writes a hyphen in an option as "\-".
+        std::string written = "\\-\\-";
+        for (char c : option)
+            written += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(page.find(written), std::string::npos) << "--" << option << " is not in the manual page";
+        ++options;
+    }
+    EXPECT_GE(options, 15u);
+    if (std::system("command -v man >/dev/null 2>&1") == 0) {
+        auto [status, text] = RunCommand("MANWIDTH=80 man -l " SPRAYDASH_SOURCE_DIR
+                                         "/packaging/spraydash-scores.8 2>&1 >/dev/null");
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(text, "") << "man finds fault with the page";
+    }
+}
+
 TEST(ServerProcess, CommandLine) {
+    auto [versionStatus, version] = RunScoresCommand("--version");
+    EXPECT_EQ(versionStatus, 0);
+    EXPECT_EQ(version.rfind("spraydash-scores ", 0), 0u) << version;
     auto [helpStatus, help] = RunScoresCommand("--help");
     EXPECT_EQ(helpStatus, 0);
-    for (const char* option : {"--listen", "--db", "--rate-limit", "--trusted-proxy", "--score-ceiling",
-                               "--max-connections", "--request-timeout", "--idle-timeout", "admin"})
+    for (const char* option :
+         {"--listen", "--db", "--rate-limit", "--trusted-proxy", "--score-ceiling", "--max-connections",
+          "--max-connections-per-address", "--metrics-listen", "--request-timeout", "--idle-timeout",
+          "--spool", "--spool-limit", "--log-level", "--log-file", "--access-log", "--version", "admin"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     TTempDir dir;
     auto [badStatus, bad] = RunScoresCommand("--listen nowhere --db " + dir.File("x.db"));

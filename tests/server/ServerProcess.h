@@ -14,7 +14,8 @@
 // The real spraydash-scores executable as a child process; the port comes from its first line.
 class TServerProcess {
   public:
-    explicit TServerProcess(std::vector<std::string> args) {
+    // environment: NAME=value settings added to the server's own.
+    explicit TServerProcess(std::vector<std::string> args, std::vector<std::string> environment = {}) {
         int out[2];
         if (::pipe(out) != 0)
             throw std::runtime_error("pipe failed");
@@ -23,6 +24,8 @@ class TServerProcess {
             ::dup2(out[1], STDOUT_FILENO);
             ::close(out[0]);
             ::close(out[1]);
+            for (auto& setting : environment)
+                ::putenv(setting.data());
             std::vector<char*> argv;
             std::string exe = SPRAYDASH_SCORES_EXE;
             argv.push_back(exe.data());
@@ -61,6 +64,7 @@ class TServerProcess {
         ::kill(m_pid, SIGKILL);
         Wait();
     }
+    void Signal(int signal) { ::kill(m_pid, signal); }
     // Asks it to stop; returns its exit status.
     int Terminate() {
         ::kill(m_pid, SIGTERM);
@@ -79,9 +83,8 @@ class TServerProcess {
     unsigned short m_port = 0;
 };
 
-// Runs the executable to the end and returns its status and standard output.
-inline std::pair<int, std::string> RunScoresCommand(const std::string& args) {
-    std::string command = std::string(SPRAYDASH_SCORES_EXE) + " " + args + " 2>&1";
+// Runs a shell command to the end and returns its status and standard output.
+inline std::pair<int, std::string> RunCommand(const std::string& command) {
     FILE* p = ::popen(command.c_str(), "r");
     std::string out;
     char buf[4096];
@@ -90,4 +93,9 @@ inline std::pair<int, std::string> RunScoresCommand(const std::string& args) {
         out.append(buf, n);
     int status = ::pclose(p);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+// Runs the executable to the end and returns its status and its output (both streams).
+inline std::pair<int, std::string> RunScoresCommand(const std::string& args) {
+    return RunCommand(std::string(SPRAYDASH_SCORES_EXE) + " " + args + " 2>&1");
 }

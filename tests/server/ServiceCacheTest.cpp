@@ -24,7 +24,7 @@ class TSlowStore final : public IScoreStore {
         std::this_thread::sleep_for(50ms);
         TScorePage page;
         page.Total = 1;
-        page.Entries.push_back({1, "Gen" + std::to_string(Changes.load()), 100, "crew", 1772638220});
+        page.Entries.push_back({1, 1, "Gen" + std::to_string(Changes.load()), 100, "crew", 1772638220});
         return page;
     }
     std::int64_t RankOf(std::int32_t, std::int64_t) override { return 1; }
@@ -38,7 +38,11 @@ class TSlowStore final : public IScoreStore {
 
 TServiceReply Get(TScoreService& service) {
     TServiceReply got;
-    service.Handle({"GET", kPage, "192.0.2.1"}, [&got](TServiceReply r) { got = std::move(r); });
+    TServiceRequest request;
+    request.Method = "GET";
+    request.Target = kPage;
+    request.Client = "192.0.2.1";
+    service.Handle(request, [&got](TServiceReply r) { got = std::move(r); });
     return got;
 }
 

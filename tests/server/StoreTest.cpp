@@ -286,6 +286,36 @@ TEST_F(TSqliteFileTest, AFileOfTheFirstVersionIsBroughtForward) {
     EXPECT_EQ(Db().Exec("PRAGMA user_version"), std::to_string(TSqliteStore::LatestSchemaVersion()));
 }
 
+TEST_F(TSqliteFileTest, ServersStartingTogetherOnANewFileAllStart) {
+    constexpr int kTrials = 20;
+    constexpr int kServers = 4;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        const std::string path = Db().Dir().File("new" + std::to_string(trial) + ".db");
+        std::atomic<int> ready{0};
+        std::vector<std::string> failures(kServers);
+        std::vector<std::thread> servers;
+        for (int i = 0; i < kServers; ++i) {
+            servers.emplace_back([&, i] {
+                ++ready;
+                while (ready.load() < kServers)
+                    std::this_thread::yield();
+                try {
+                    TSqliteOptions options;
+                    options.Path = path;
+                    options.ReadConnections = 1;
+                    TSqliteStore store(options);
+                } catch (const std::exception& e) {
+                    failures[static_cast<std::size_t>(i)] = e.what();
+                }
+            });
+        }
+        for (auto& t : servers)
+            t.join();
+        for (const std::string& failure : failures)
+            EXPECT_EQ(failure, "") << "trial " << trial;
+    }
+}
+
 TEST_F(TSqliteFileTest, AFileThatIsNoDatabaseIsNamed) {
     const std::string path = Db().Dir().File("notes.txt");
     {

@@ -3,12 +3,14 @@
 #include "app/GameFixture.h"
 #include "app/MForm.h"
 #include "app/Messages.h"
+#include "app/ReplayVerify.h"
 #include "engine/display/GameTimer.h"
 #include "engine/platform/KeyCodes.h"
 #include "engine/sprite/Sprite.h"
 #include "menus/Menus.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"
+#include "replay/ReplayFiles.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -490,7 +492,25 @@ void TSoakPlayer::RaceEnded() {
         if (table.Entry(i).EntryScore < table.Entry(i + 1).EntryScore)
             Problem("the high-score table is out of order at entry " + std::to_string(i));
     }
+    if (ReRunReplays)
+        CheckReplay();
     ReleaseAll();
+}
+
+void TSoakPlayer::CheckReplay() {
+    const std::string path = (m_game.Dir() / "Data" / "Save" / "replays" / kLastRaceReplay).string();
+    try {
+        TReplayCheckOptions options;
+        options.DataDir = TGameFixture::GeneratedDataDir().string();
+        const TReplayVerdict verdict = VerifyReplay(ReadReplayFile(path), options);
+        if (!verdict.Matches)
+            Problem("race " + std::to_string(m_stats.Races) +
+                    " does not come out as played from its replay: " + verdict.Mismatch);
+        else
+            ++m_stats.ReplaysReRun;
+    } catch (const std::exception& e) {
+        Problem("race " + std::to_string(m_stats.Races) + "'s replay: " + e.what());
+    }
 }
 
 void TSoakPlayer::IntroEnded() {

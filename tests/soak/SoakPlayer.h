@@ -53,6 +53,7 @@ struct TSoakStats {
     long HeapAtEndKb = 0;
     long PeakResidentKb = 0;
     bool ExitedThroughQuestion = false;
+    int ReplaysReRun = 0; // races whose replay was re-run and came out as played
     // Invariant breaches, each with the tick it was seen in; the seed replays the run.
     std::vector<std::string> Problems;
 };
@@ -70,6 +71,10 @@ class TSoakPlayer {
     // gets stuck.
     void Run();
     const TSoakStats& Stats() const { return m_stats; }
+
+    // Re-run every race's replay and check that it comes out as the race did (a benchmark of the
+    // play alone turns it off).
+    bool ReRunReplays = true;
 
     // Races after which the resident memory is taken as the settled level.
     static constexpr int kWarmUpRaces = 3;
@@ -93,6 +98,7 @@ class TSoakPlayer {
     void Observe();
     void ObserveRace();
     void RaceEnded();
+    void CheckReplay();
     void IntroEnded();
 
     void Hold(int virtualKey, bool down);

@@ -67,6 +67,7 @@ std::string Report(const TSoakStats& s, double realSeconds) {
                   s.HeapAfterWarmUpKb / 1024.0, s.HeapAtEndKb / 1024.0);
     out << line;
     out << "  left through the exit question: " << (s.ExitedThroughQuestion ? "yes" : "no") << "\n";
+    out << "  races re-run from their replays as played: " << s.ReplaysReRun << " of " << s.Races << "\n";
     return out.str();
 }
 } // namespace

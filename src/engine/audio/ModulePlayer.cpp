@@ -36,6 +36,7 @@ class TModuleSong final : public TMixerChannel {
     }
 
     int32_t Order() const { return m_order.load(std::memory_order_relaxed); }
+    TMixerGroup Group() const override { return TMixerGroup::Music; }
 
     void MixInto(int32_t* acc, int frames) override {
         while (frames > 0) {

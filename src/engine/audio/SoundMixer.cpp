@@ -197,8 +197,26 @@ void TSoundMixer::Mix(int16_t* out, int frames) {
     while (frames > 0) {
         const int n = std::min(frames, kChunkFrames);
         std::fill_n(m_acc.begin(), n * 2, 0);
-        for (TMixerChannel* channel = m_first; channel; channel = channel->m_next) {
-            channel->MixInto(m_acc.data(), n);
+        for (TMixerGroup group : {TMixerGroup::Effects, TMixerGroup::Music}) {
+            const int level = Level(group);
+            if (level == 0) {
+                continue;
+            }
+            // At full level the group mixes straight in, as it always did.
+            int32_t* into = level == 100 ? m_acc.data() : m_groupAcc.data();
+            if (level != 100) {
+                std::fill_n(m_groupAcc.begin(), n * 2, 0);
+            }
+            for (TMixerChannel* channel = m_first; channel; channel = channel->m_next) {
+                if (channel->Group() == group) {
+                    channel->MixInto(into, n);
+                }
+            }
+            if (level != 100) {
+                for (int i = 0; i < n * 2; ++i) {
+                    m_acc[i] += static_cast<int32_t>(static_cast<int64_t>(m_groupAcc[i]) * level / 100);
+                }
+            }
         }
         for (int i = 0; i < n * 2; ++i) {
             out[i] = Limit(m_acc[i]);
@@ -206,6 +224,10 @@ void TSoundMixer::Mix(int16_t* out, int frames) {
         out += n * 2;
         frames -= n;
     }
+}
+
+void TSoundMixer::SetLevel(TMixerGroup group, int percent) {
+    m_levels[static_cast<size_t>(group)] = std::clamp(percent, 0, 100);
 }
 
 int16_t TSoundMixer::Limit(int32_t sum) {

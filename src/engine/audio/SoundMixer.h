@@ -9,6 +9,9 @@
 
 class TSoundMixer;
 
+// What a channel carries: the two take separate volume levels.
+enum class TMixerGroup { Effects, Music };
+
 // Something the mixer adds into the output: a recording's voice or a playing module. Channels
 // sit in an intrusive list so that attaching and detaching under the device lock never allocate.
 // A derived class detaches itself in its own destructor, before its members go away.
@@ -21,6 +24,7 @@ class TMixerChannel {
 
     // Audio thread, device lock held: adds Frames stereo frames into acc (interleaved L, R).
     virtual void MixInto(int32_t* acc, int frames) = 0;
+    virtual TMixerGroup Group() const { return TMixerGroup::Effects; }
 
     bool Attached() const { return m_mixer != nullptr; }
 
@@ -115,6 +119,10 @@ class TSoundMixer final : public IAudioSource {
 
     void Mix(int16_t* out, int frames) override;
 
+    // The level of a group, 0 (silent) .. 100 (as mixed); call with the mixer locked.
+    void SetLevel(TMixerGroup group, int percent);
+    int Level(TMixerGroup group) const { return m_levels[static_cast<size_t>(group)]; }
+
     static constexpr int kDefaultRate = 44100;
     // Where the limiter starts to bend, as a sample value: -6 dBFS.
     static constexpr int32_t kLimiterKnee = 16384;
@@ -130,6 +138,8 @@ class TSoundMixer final : public IAudioSource {
     int m_rate = kDefaultRate;
     TMixerChannel* m_first = nullptr;
     std::array<int32_t, kChunkFrames * 2> m_acc{};
+    std::array<int32_t, kChunkFrames * 2> m_groupAcc{};
+    std::array<int, 2> m_levels{100, 100};
 };
 
 // Holds the mixer's lock for a scope.

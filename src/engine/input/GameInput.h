@@ -75,6 +75,10 @@ class TGameInput {
     TGameJoystick Joystick;
 
     void Update();
+    // States from elsewhere (a replay) in place of the devices'; Restore goes back to what the
+    // devices gave at the last Update.
+    void Replace(const TGameInputStates& states) { m_states = states; }
+    void Restore() { m_states = m_previousMerge; }
     const TGameInputStates& States() const { return m_states; }
     bool IsOn(int state) const { return m_states.test(static_cast<size_t>(state)); }
 

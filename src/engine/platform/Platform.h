@@ -11,12 +11,13 @@
 // the player, and a headless one that tests drive tick by tick (see HeadlessPlatform.h).
 
 enum class TPlatformEventKind {
-    MouseMove,     // X, Y in display pixels
-    MouseClick,    // left button pressed, X, Y
-    MouseDblClick, // second press of a double click (a click event precedes it)
-    KeyDown,       // VirtualKey; Alt/Ctrl/Shift, Repeat
-    KeyUp,         // VirtualKey
-    Text,          // Text: typed characters, UTF-8
+    MouseMove,       // X, Y in display pixels
+    MouseClick,      // left button pressed, X, Y
+    MouseDblClick,   // second press of a double click (a click event precedes it)
+    MouseRightClick, // right button pressed, X, Y
+    KeyDown,         // VirtualKey; Alt/Ctrl/Shift, Repeat
+    KeyUp,           // VirtualKey
+    Text,            // Text: typed characters, UTF-8
     FocusGained,
     FocusLost,
     CloseRequest, // close box, Alt+F4, window manager
@@ -85,6 +86,16 @@ class IPlatform {
     virtual void SetFullScreen(bool fullScreen) = 0;
     virtual bool IsFullScreen() const = 0;
     virtual bool SaveWindowPlacement() = 0;
+    // The window shows the picture at scale × its size (1, 2, 3), as far as the screen allows, or
+    // (0) at the size that reads well on this screen; returns the scale taken. Back-ends without a window of
+    // their own stay at 1.
+    virtual int SetWindowScale(int scale) {
+        (void)scale;
+        return 1;
+    }
+    // Full screen: the picture at the largest whole factor with bands around (sharp pixels), or
+    // scaled to fill the screen's height or width (fit).
+    virtual void SetSharpFullScreen(bool sharp) { (void)sharp; }
     virtual void RestoreWindowPlacement() = 0;
     virtual bool HasFocus() const = 0; // our window is the foreground window
     virtual bool IsMinimized() const = 0;

@@ -19,6 +19,19 @@ TScreenRect FitPicture(int targetW, int targetH, int pictureW, int pictureH);
 // the area sticks out at the right and the bottom only.
 TScreenRect PlaceWindow(const TScreenRect& area, int windowW, int windowH);
 
+// The picture at the largest whole factor that fits the target, centred; where not even 1 × fits,
+// the largest fit as FitPicture makes it.
+TScreenRect SharpPicture(int targetW, int targetH, int pictureW, int pictureH);
+
+// The largest whole factor at which a window of the picture, with its frame, fits the area (at
+// least 1).
+int LargestWholeScale(const TScreenRect& area, int pictureW, int pictureH);
+
+// The whole factor a window opens at when the player has not chosen one: as large as keeps the
+// window within about three fifths of the screen's height, so that on a large screen the picture is
+// not a postage stamp and on a small one the window still leaves room around it.
+int ReadableWholeScale(const TScreenRect& area, int pictureW, int pictureH);
+
 // Where a window for a picture of this size opens in the usable part of a screen: at the picture's
 // size when it fits, else scaled down to the largest size of the picture's aspect that does.
 TScreenRect WindowFor(const TScreenRect& area, int pictureW, int pictureH);

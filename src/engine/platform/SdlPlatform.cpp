@@ -101,7 +101,8 @@ class TSdlPlatform final : public IPlatform {
         const TScreenRect place = WindowFor(UsableArea(0), width, height);
         m_windowW = place.W;
         m_windowH = place.H;
-        m_window = SDL_CreateWindow(title.c_str(), place.X, place.Y, place.W, place.H, SDL_WINDOW_SHOWN);
+        m_window = SDL_CreateWindow(title.c_str(), place.X, place.Y, place.W, place.H,
+                                    SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
         if (!m_window) {
             error = std::string("The window could not be created: ") + SDL_GetError();
             return false;
@@ -311,6 +312,32 @@ class TSdlPlatform final : public IPlatform {
     void ShowWarning(const std::string& title, const std::string& message) override {
         ShowMessage(TDialogKind::Warning, title, message);
     }
+    int SetWindowScale(int scale) override {
+        if (!m_window) {
+            return 1;
+        }
+        // As large as asked for, as far as the screen takes it with the window's frame.
+        const TScreenRect area = UsableArea(DisplayIndex());
+        if (scale == 0) {
+            scale = ReadableWholeScale(area, m_width, m_height);
+        }
+        scale = std::clamp(scale, 1, LargestWholeScale(area, m_width, m_height));
+        // 1 × on a screen smaller than the picture is the window scaled down to fit.
+        const TScreenRect place = scale > 1 ? PlaceWindow(area, m_width * scale, m_height * scale)
+                                            : WindowFor(area, m_width, m_height);
+        m_windowW = place.W;
+        m_windowH = place.H;
+        if (!IsFullScreen()) {
+            SDL_SetWindowSize(m_window, m_windowW, m_windowH);
+            SDL_SetWindowPosition(m_window, place.X, place.Y);
+            m_windowedAt = SDL_Point{place.X, place.Y};
+        }
+        return scale;
+    }
+    void SetSharpFullScreen(bool sharp) override {
+        m_sharpFullScreen = sharp;
+        m_bordersDirty = true;
+    }
     void OnDisplayLost(std::function<void()> lastWords) override {
         const char* driver = SDL_GetCurrentVideoDriver();
         const char* display = std::getenv("DISPLAY");
@@ -400,7 +427,9 @@ class TSdlPlatform final : public IPlatform {
     }
 
     void UpdateViewport(int targetW, int targetH, int width, int height) {
-        const TScreenRect fit = FitPicture(targetW, targetH, width, height);
+        const TScreenRect fit = IsFullScreen() && m_sharpFullScreen
+                                    ? SharpPicture(targetW, targetH, width, height)
+                                    : FitPicture(targetW, targetH, width, height);
         const SDL_Rect view{fit.X, fit.Y, fit.W, fit.H};
         if (view.x != m_view.x || view.y != m_view.y || view.w != m_view.w || view.h != m_view.h ||
             targetW != m_targetW || targetH != m_targetH) {
@@ -435,15 +464,21 @@ class TSdlPlatform final : public IPlatform {
         if (SDL_MUSTLOCK(target)) {
             SDL_LockSurface(target);
         }
-        const bool unscaled = m_view.w == width && m_view.h == height && m_view.x == 0 && m_view.y == 0 &&
-                              target->w == width && target->h == height;
-        if (unscaled) {
-            if (whole) {
-                ConvertRect(target, pixels, pitch, TPresentRect{0, 0, width, height});
-            } else {
-                for (const TPresentRect& r : changed) {
-                    ConvertRect(target, pixels, pitch, r);
-                }
+        // A whole factor (1 × in a window of the picture's size, 2 × or 3 ×, sharp full screen) sends
+        // only the changed parts, each source pixel a k × k block: idling costs what it does at 1 ×.
+        const int k = m_view.w % width == 0 && m_view.w / width == m_view.h / height && m_view.h % height == 0
+                          ? m_view.w / width
+                          : 0;
+        if (k > 0) {
+            if (m_bordersDirty) {
+                ClearBorders(target);
+            }
+            m_rects.clear();
+            const std::vector<TPresentRect> all{TPresentRect{0, 0, width, height}};
+            for (const TPresentRect& r : whole ? all : changed) {
+                ConvertRect(target, pixels, pitch, r, k);
+                m_rects.push_back(
+                    SDL_Rect{m_view.x + r.X * k, m_view.y + r.Y * k, r.Width * k, r.Height * k});
             }
             m_bordersDirty = false;
         } else {
@@ -453,24 +488,45 @@ class TSdlPlatform final : public IPlatform {
             SDL_UnlockSurface(target);
         }
         m_lastTarget = target;
-        if (unscaled && !whole) {
-            m_rects.clear();
-            for (const TPresentRect& r : changed) {
-                m_rects.push_back(SDL_Rect{r.X, r.Y, r.Width, r.Height});
-            }
+        if (k > 0 && !whole) {
             SDL_UpdateWindowSurfaceRects(m_window, m_rects.data(), static_cast<int>(m_rects.size()));
         } else {
             SDL_UpdateWindowSurface(m_window);
         }
     }
 
-    void ConvertRect(SDL_Surface* target, const uint16_t* pixels, int pitch, const TPresentRect& r) {
+    void ClearBorders(SDL_Surface* target) {
+        auto* dest = static_cast<uint8_t*>(target->pixels);
+        for (int y = 0; y < target->h; ++y) {
+            std::memset(dest + static_cast<size_t>(y) * target->pitch, 0, static_cast<size_t>(target->w) * 4);
+        }
+    }
+
+    // Part r of the picture, each pixel a k × k block, to its place in the view.
+    void ConvertRect(SDL_Surface* target, const uint16_t* pixels, int pitch, const TPresentRect& r, int k) {
         auto* dest = static_cast<uint8_t*>(target->pixels);
         for (int y = r.Y; y < r.Y + r.Height; ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(dest + static_cast<size_t>(y) * target->pitch);
             const uint16_t* src = pixels + static_cast<size_t>(y) * pitch;
+            const int top = m_view.y + y * k;
+            auto* row =
+                reinterpret_cast<uint32_t*>(dest + static_cast<size_t>(top) * target->pitch) + m_view.x;
+            if (k == 1) {
+                for (int x = r.X; x < r.X + r.Width; ++x) {
+                    row[x] = m_converter.Convert(src[x]);
+                }
+                continue;
+            }
             for (int x = r.X; x < r.X + r.Width; ++x) {
-                row[x] = m_converter.Convert(src[x]);
+                const uint32_t c = m_converter.Convert(src[x]);
+                for (int i = 0; i < k; ++i) {
+                    row[x * k + i] = c;
+                }
+            }
+            for (int i = 1; i < k; ++i) {
+                auto* copy =
+                    reinterpret_cast<uint32_t*>(dest + static_cast<size_t>(top + i) * target->pitch) +
+                    m_view.x;
+                std::memcpy(copy + r.X * k, row + r.X * k, static_cast<size_t>(r.Width) * k * 4);
             }
         }
     }
@@ -502,14 +558,27 @@ class TSdlPlatform final : public IPlatform {
     }
 
     // Window coordinates to display pixels (the picture may be scaled in full screen).
+    // Where the picture is in a window of this size: sharp in full screen when asked, else fitted.
+    TScreenRect ViewIn(int targetW, int targetH) const {
+        return IsFullScreen() && m_sharpFullScreen ? SharpPicture(targetW, targetH, m_width, m_height)
+                                                   : FitPicture(targetW, targetH, m_width, m_height);
+    }
+
+    // Window coordinates to display pixels. The view is worked out from the window's size now, not
+    // taken from the last picture sent: a pointer that moves right after the window changed size
+    // must land where the player sees it.
     void ToDisplay(int wx, int wy, int& x, int& y) const {
-        if (m_view.w <= 0 || m_view.h <= 0) {
+        int w = 0;
+        int h = 0;
+        SDL_GetWindowSize(m_window, &w, &h);
+        const TScreenRect view = ViewIn(w, h);
+        if (view.W <= 0 || view.H <= 0) {
             x = wx;
             y = wy;
             return;
         }
-        x = static_cast<int>(static_cast<int64_t>(wx - m_view.x) * m_width / m_view.w);
-        y = static_cast<int>(static_cast<int64_t>(wy - m_view.y) * m_height / m_view.h);
+        x = static_cast<int>(static_cast<int64_t>(wx - view.X) * m_width / view.W);
+        y = static_cast<int>(static_cast<int64_t>(wy - view.Y) * m_height / view.H);
     }
 
     bool Translate(const SDL_Event& e, TPlatformEvent& out) {
@@ -546,9 +615,9 @@ class TSdlPlatform final : public IPlatform {
         case SDL_MOUSEMOTION: {
             // The window moving or changing size under a pointer that stands still (the switch to
             // full screen and back) is no move of the player's: it would take the highlight off
-            // a question's answer.
-            // (SDL's own global pointer state is only refreshed by raw input events, which not
-            // every server sends: the window's place plus the pointer's place in it is the same.)
+            // a question's answer. (SDL's own global pointer state is only refreshed by raw input
+            // events, which not every server sends: the window's place plus the pointer's place in
+            // it is the same.)
             int windowX = 0;
             int windowY = 0;
             SDL_GetWindowPosition(m_window, &windowX, &windowY);
@@ -560,11 +629,14 @@ class TSdlPlatform final : public IPlatform {
             return true;
         }
         case SDL_MOUSEBUTTONDOWN:
-            if (e.button.button != SDL_BUTTON_LEFT) {
+            if (e.button.button == SDL_BUTTON_RIGHT) {
+                out.Kind = TPlatformEventKind::MouseRightClick;
+            } else if (e.button.button == SDL_BUTTON_LEFT) {
+                out.Kind =
+                    e.button.clicks >= 2 ? TPlatformEventKind::MouseDblClick : TPlatformEventKind::MouseClick;
+            } else {
                 return false;
             }
-            out.Kind =
-                e.button.clicks >= 2 ? TPlatformEventKind::MouseDblClick : TPlatformEventKind::MouseClick;
             ToDisplay(e.button.x, e.button.y, out.X, out.Y);
             return true;
         case SDL_KEYDOWN:
@@ -623,6 +695,7 @@ class TSdlPlatform final : public IPlatform {
     int m_windowW = 0; // the window, when not full screen
     int m_windowH = 0;
     TPointerTrack m_pointer;
+    bool m_sharpFullScreen = true;
     int m_cursorCount = 0;
     SDL_Point m_placement{};
     bool m_placementStored = false;

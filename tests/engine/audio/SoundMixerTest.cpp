@@ -178,3 +178,45 @@ TEST(SoundMixer, ChannelsOutlivingTheMixerAreLetGo) {
     }
     EXPECT_FALSE(voice.Attached());
 }
+
+namespace {
+// Music at a steady level, for the group levels.
+class TSteadyMusic final : public TMixerChannel {
+  public:
+    explicit TSteadyMusic(int32_t value) : m_value(value) {}
+    ~TSteadyMusic() override { DetachFromMixer(); }
+    void MixInto(int32_t* acc, int frames) override {
+        for (int i = 0; i < frames * 2; ++i) {
+            acc[i] += m_value;
+        }
+    }
+    TMixerGroup Group() const override { return TMixerGroup::Music; }
+
+  private:
+    int32_t m_value;
+};
+} // namespace
+
+// Music and effects each have a level of their own; the steps are heard in the mix.
+TEST(SoundMixer, MusicAndEffectsLevelsScaleEachGroupAlone) {
+    TSoundMixer mixer;
+    TSteadyMusic music(4000);
+    TSoundVoice effect(Samples({1000, 1000}));
+    mixer.Attach(music);
+    Attached ke(mixer, effect);
+    effect.Start(true);
+    struct Case {
+        int music, effects, expected;
+    };
+    for (const Case& c : {Case{100, 100, 5000}, Case{50, 100, 3000}, Case{100, 30, 4300}, Case{0, 100, 1000},
+                          Case{10, 0, 400}, Case{0, 0, 0}}) {
+        mixer.SetLevel(TMixerGroup::Music, c.music);
+        mixer.SetLevel(TMixerGroup::Effects, c.effects);
+        const std::vector<int> left = MixLeft(mixer, 600); // past the chunk size
+        EXPECT_EQ(left.front(), c.expected) << c.music << " / " << c.effects;
+        EXPECT_EQ(left.back(), c.expected) << c.music << " / " << c.effects;
+    }
+    mixer.SetLevel(TMixerGroup::Music, 150);
+    EXPECT_EQ(mixer.Level(TMixerGroup::Music), 100);
+    mixer.Detach(music);
+}

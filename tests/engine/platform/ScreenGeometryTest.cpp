@@ -72,3 +72,25 @@ TEST(ScreenGeometry, OnlyAPointerThatChangesItsPlaceOnTheScreenHasMoved) {
 }
 
 } // namespace
+
+namespace {
+TEST(ScreenGeometry, SharpFullScreenTakesTheLargestWholeFactor) {
+    EXPECT_EQ(SharpPicture(1920, 1080, 800, 600), (TScreenRect{560, 240, 800, 600}))
+        << "1.8 × would be uneven";
+    EXPECT_EQ(SharpPicture(3840, 2160, 800, 600), (TScreenRect{720, 180, 2400, 1800}));
+    EXPECT_EQ(SharpPicture(640, 480, 800, 600), FitPicture(640, 480, 800, 600)) << "not even 1 × fits";
+}
+
+TEST(ScreenGeometry, TheLargestWindowScaleLeavesRoomForTheFrame) {
+    EXPECT_EQ(LargestWholeScale({0, 0, 3840, 2160}, 800, 600), 3);
+    EXPECT_EQ(LargestWholeScale({0, 0, 1920, 1080}, 800, 600), 1);
+    EXPECT_EQ(LargestWholeScale({0, 0, 2560, 1440}, 800, 600), 2);
+    EXPECT_EQ(LargestWholeScale({0, 0, 640, 480}, 800, 600), 1);
+}
+
+TEST(ScreenGeometry, AWindowOpensReadableOnEveryScreen) {
+    EXPECT_EQ(ReadableWholeScale({0, 0, 3840, 2160}, 800, 600), 2);
+    EXPECT_EQ(ReadableWholeScale({0, 0, 1920, 1080}, 800, 600), 1);
+    EXPECT_EQ(ReadableWholeScale({0, 0, 640, 480}, 800, 600), 1);
+}
+} // namespace
