@@ -14,10 +14,21 @@ set(CPACK_DEBIAN_PACKAGE_SOURCE spraydash)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL game)
-if(SPRAYDASH_SERVER)
-    list(APPEND CPACK_COMPONENTS_ALL server)
-endif()
+
+# Each install component is one package; install rules pick theirs with COMPONENT, and every
+# rule under src/server/ without one belongs to the server. Included after every folder that
+# installs, so the components here are all there are: a build of the server alone makes only its
+# package, and a component no package is named for stops the configure instead of being left
+# out of the packages without a word.
+set(SPRAYDASH_PACKAGE_OF_game spraydash)
+set(SPRAYDASH_PACKAGE_OF_server spraydash-scores)
+get_cmake_property(CPACK_COMPONENTS_ALL COMPONENTS)
+foreach(_component ${CPACK_COMPONENTS_ALL})
+    if(NOT DEFINED SPRAYDASH_PACKAGE_OF_${_component})
+        message(FATAL_ERROR "An install rule names the component \"${_component}\", which no package carries: "
+                            "use COMPONENT game or COMPONENT server, or give it a package in cmake/Package.cmake")
+    endif()
+endforeach()
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_INSTALL_PREFIX /usr)
 # The desktop file and the unit name their programs by the path they run from, so the install
@@ -27,7 +38,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-set(CPACK_DEBIAN_GAME_PACKAGE_NAME spraydash)
+set(CPACK_DEBIAN_GAME_PACKAGE_NAME ${SPRAYDASH_PACKAGE_OF_game})
 set(CPACK_DEBIAN_GAME_PACKAGE_SECTION games)
 set(CPACK_COMPONENT_GAME_DESCRIPTION "arcade boat race up a river against the clock
 Pick one of three boats and race up a river that scrolls down the window,
@@ -43,7 +54,9 @@ results. Played with the keyboard, the mouse or a joystick.")
 set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS "fonts-liberation2, fonts-dseg, fonts-dejavu-core")
 set(CPACK_DEBIAN_GAME_PACKAGE_RECOMMENDS "xdg-utils")
 
-set(CPACK_DEBIAN_SERVER_PACKAGE_NAME spraydash-scores)
+set(CPACK_DEBIAN_SERVER_PACKAGE_NAME ${SPRAYDASH_PACKAGE_OF_server})
+# Its postinst makes the service's system account with adduser.
+set(CPACK_DEBIAN_SERVER_PACKAGE_DEPENDS "adduser")
 set(CPACK_DEBIAN_SERVER_PACKAGE_SECTION net)
 set(CPACK_COMPONENT_SERVER_DESCRIPTION "world high-score server for the Spraydash boat race
 Stores the results that Spraydash players send after a race and serves the
@@ -52,8 +65,8 @@ HTTP, from an SQLite file or a PostgreSQL database that several servers
 share.
 .
 This package runs it as a hardened systemd service on 127.0.0.1:8080, for a
-reverse proxy in front of it, keeping the results in
-/var/lib/spraydash-scores.")
+reverse proxy in front of it, under the system account spraydash-scores,
+keeping the results in /var/lib/spraydash-scores.")
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/packaging/deb/postinst
     ${PROJECT_SOURCE_DIR}/packaging/deb/prerm
