@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """The Debian packages from end to end, on this machine: the metadata they carry validated,
 both packages made by one `cpack -G DEB` and checked by lintian (errors fail, warnings are
-printed), installed with apt-get, their files where they belong, the installed game played to
-its menu and left, the installed server answering, then removed (the results kept), purged,
-and nothing of theirs left. Installs system-wide, so it needs root and apt: skipped (77)
-otherwise, and when either package is already installed (it is not ours to remove)."""
+printed), installed with apt-get, their files where they belong, the replay file type opening
+the game, the server's system account made, the installed game played to its menu and left,
+the installed server answering as that account, then removed (the results kept), purged, and
+nothing of theirs left but the account. Installs system-wide, so it needs root and apt: skipped
+(77) otherwise, and when either package is already installed (it is not ours to remove). It
+installs nothing else: a dependency missing here fails the run with its name (scripts/setup.sh
+installs them all). Whatever it changed is put back at the end, the account included."""
 
 import glob
 import os
@@ -25,8 +28,12 @@ PREVIEWS = os.path.join(e2e.build_dir(), "previews")
 COLUMN = (556, 114, 230, 361)
 YES_NO = (197, 344, 202, 45)
 APT_ENV = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
+# Other work on the machine may hold dpkg's lock for a while; wait for it rather than fail.
+APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=300"]
 
 GAME, SERVER = "spraydash", "spraydash-scores"
+ACCOUNT = "spraydash-scores"
+REPLAY_TYPE = "application/x-spraydash-replay"
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 96, 128, 256, 512)
 LAUNCHER = "/usr/games/spraydash"
 
@@ -41,6 +48,7 @@ def expected_files(appstream_id):
         "/usr/share/spraydash/Data/Music/Menu.xm",
         "/usr/share/spraydash/Data/Music/Race.xm",
         "/usr/share/applications/spraydash.desktop",
+        "/usr/share/mime/packages/spraydash-replay.xml",
         "/usr/share/metainfo/%s.metainfo.xml" % appstream_id,
         "/usr/share/man/man6/spraydash.6.gz",
         "/usr/share/icons/hicolor/scalable/apps/spraydash.svg",
@@ -104,15 +112,33 @@ def build_packages(work):
         debs[run(["dpkg-deb", "-f", path, "Package"]).stdout.strip()] = path
     e2e.check(sorted(debs) == [GAME, SERVER], "cpack made %s" % sorted(debs))
 
-    # Computed from the programs: the libraries they link, not a hand-kept list.
-    for package, library in ((GAME, "libsdl2-2.0-0"), (SERVER, "libsqlite3-0")):
+    # Computed from the programs: the libraries they link, not a hand-kept list; adduser for
+    # the server's postinst.
+    for package, needed in ((GAME, "libsdl2-2.0-0"), (SERVER, "libsqlite3-0"), (SERVER, "adduser")):
         depends = run(["dpkg-deb", "-f", debs[package], "Depends"]).stdout
-        e2e.check(library in depends, "%s does not depend on %s: %s" % (package, library, depends))
+        e2e.check(needed in depends, "%s does not depend on %s: %s" % (package, needed, depends))
+
+    # Both may be installed together only if no file is in both (folders may be shared).
+    contents = {}
+    for package, path in debs.items():
+        listing = run(["dpkg-deb", "-c", path]).stdout.splitlines()
+        contents[package] = {line.split(None, 5)[5].split(" -> ")[0] for line in listing if not line.startswith("d")}
+    shared = sorted(contents[GAME] & contents[SERVER])
+    e2e.check(not shared, "files in both packages: " + ", ".join(shared))
     return debs
 
 
+def extra_packages_needed(debs):
+    """What apt would install besides the two packages (it must be nothing: this test installs
+    and removes only its own)."""
+    out = run([*APT, "install", "-s", "--no-install-recommends", *debs.values()], env=APT_ENV)
+    e2e.check(out.returncode == 0, "apt-get cannot install the packages here:\n" + out.stdout + out.stderr)
+    names = [line.split()[1] for line in out.stdout.splitlines() if line.startswith("Inst ")]
+    return [n for n in names if n not in (GAME, SERVER)]
+
+
 def check_lintian(debs):
-    out = run(["lintian", "--no-tag-display-limit", *debs.values()])
+    out = run(["lintian", "--tag-display-limit", "0", "--display-info", *debs.values()])
     tags = [line for line in out.stdout.splitlines() if re.match(r"[EWIPXO]: ", line)]
     print("lintian:\n  " + "\n  ".join(tags or ["(nothing)"]))
     errors = [line for line in tags if line.startswith("E: ")]
@@ -131,7 +157,7 @@ def check_installed(files, appstream_id):
     desktop = "/usr/share/applications/spraydash.desktop"
     with open(desktop) as f:
         entry = dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
-    e2e.check(entry.get("Exec") == '"%s"' % LAUNCHER, "the desktop file starts %r" % entry.get("Exec"))
+    e2e.check(entry.get("Exec") == '"%s" %%f' % LAUNCHER, "the desktop file starts %r" % entry.get("Exec"))
     out = run(["desktop-file-validate", desktop])
     e2e.check(out.returncode == 0 and not out.stdout.strip(), "desktop-file-validate: " + out.stdout + out.stderr)
     out = run(["appstreamcli", "validate", "--pedantic", "--no-net", "/usr/share/metainfo/%s.metainfo.xml" % appstream_id])
@@ -142,6 +168,33 @@ def check_installed(files, appstream_id):
         out = run(["man", "-w", section, page])
         e2e.check(out.stdout.strip() == "/usr/share/man/man%s/%s.%s.gz" % (section, page, section),
                   "man finds %s(%s) at %r" % (page, section, out.stdout.strip() or out.stderr))
+    if shutil.which("systemd-analyze"):
+        out = run(["systemd-analyze", "verify", "/usr/lib/systemd/system/spraydash-scores.service"])
+        e2e.check(out.returncode == 0 and "spraydash-scores.service" not in out.stderr,
+                  "systemd-analyze verify:\n" + out.stdout + out.stderr)
+
+
+def check_replay_type(root):
+    """A replay in a file manager is a Spraydash replay, and opens with the game."""
+    if not shutil.which("xdg-mime"):
+        print("xdg-mime not installed (Debian xdg-utils): the replay file type not checked")
+        return
+    replay = os.path.join(root, "race.sdreplay")
+    with open(replay, "wb") as f:
+        f.write(b"SDRP" + bytes(60))
+    env = dict(os.environ, HOME=os.path.join(root, "mime-home"), XDG_CURRENT_DESKTOP="X-Generic")
+    out = run(["xdg-mime", "query", "filetype", replay], env=env)
+    e2e.check(out.stdout.strip() == REPLAY_TYPE, "a .sdreplay file is %r" % (out.stdout.strip() or out.stderr))
+    out = run(["xdg-mime", "query", "default", REPLAY_TYPE], env=env)
+    e2e.check(out.stdout.strip() == "spraydash.desktop", "replays open with %r" % (out.stdout.strip() or out.stderr))
+
+
+def check_account():
+    out = run(["getent", "passwd", ACCOUNT])
+    e2e.check(out.returncode == 0, "the server's account %s was not made" % ACCOUNT)
+    fields = out.stdout.strip().split(":")
+    e2e.check(int(fields[2]) < 1000 and fields[6] in ("/usr/sbin/nologin", "/bin/false"),
+              "%s is not a system account without a login: %s" % (ACCOUNT, out.stdout.strip()))
 
 
 def play_installed_game(root):
@@ -161,9 +214,12 @@ def play_installed_game(root):
         game.wait_for(lambda s: s.match_fraction(question, *YES_NO) >= 0.9, "\"Exit the game?\"")
         game.keys("y")
         e2e.check(game.wait_exit() == 0, "the installed game did not end with status 0:\n" + game.log_text())
-        save = os.path.join(home, ".local/share/spraydash/Data/Save")
+        data = os.path.join(home, ".local/share/spraydash/Data")
         for name in ("hs", "options"):
-            e2e.check(os.path.isfile(os.path.join(save, name)), "the installed game did not write " + name)
+            e2e.check(os.path.isfile(os.path.join(data, "Save", name)), "the installed game did not write " + name)
+        for sub in ("Res", "Music"):
+            target = os.readlink(os.path.join(data, sub))
+            e2e.check(target == "/usr/share/spraydash/Data/" + sub, "the player's Data/%s leads to %s" % (sub, target))
     finally:
         game.stop()
         server.close()
@@ -176,13 +232,20 @@ def free_port():
 
 
 def run_installed_server(root):
+    """Started as the service would start it (no systemd here): as its account, writing only
+    its own folder."""
+    state = os.path.join(root, "state")
+    os.makedirs(state, mode=0o700)
+    shutil.chown(state, ACCOUNT, ACCOUNT)
     port = free_port()
-    proc = subprocess.Popen(["/usr/bin/spraydash-scores", "--listen", "127.0.0.1:%d" % port, "--db",
-                             os.path.join(root, "scores.db")], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    proc = subprocess.Popen(["runuser", "-u", ACCOUNT, "--", "/usr/bin/spraydash-scores", "--listen",
+                             "127.0.0.1:%d" % port, "--db", os.path.join(state, "scores.db")],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     try:
         deadline = time.time() + 15
         while True:
-            e2e.check(proc.poll() is None, "the installed server ended with status %s" % proc.returncode)
+            e2e.check(proc.poll() is None, "the installed server ended with status %s:\n%s"
+                      % (proc.returncode, proc.stderr.read() if proc.returncode is not None else ""))
             try:
                 with urllib.request.urlopen("http://127.0.0.1:%d/healthz" % port, timeout=2) as reply:
                     e2e.check(reply.status == 200, "/healthz answered %d" % reply.status)
@@ -200,38 +263,55 @@ def run_installed_server(root):
 
 
 def fake_service_state():
-    """What the service leaves once it has run (its state behind DynamicUser's link); this
-    machine has no systemd to run it."""
+    """What the service leaves once it has run (its state behind DynamicUser's link, owned by
+    its account); this machine has no systemd to run it."""
     made_private = not os.path.isdir("/var/lib/private")
     os.makedirs("/var/lib/private/spraydash-scores", mode=0o700)
     with open("/var/lib/private/spraydash-scores/scores.db", "wb") as f:
         f.write(b"results")
+    for path in ("/var/lib/private/spraydash-scores", "/var/lib/private/spraydash-scores/scores.db"):
+        shutil.chown(path, ACCOUNT, ACCOUNT)
     os.symlink("private/spraydash-scores", "/var/lib/spraydash-scores")
     return made_private
 
 
 def remove_and_purge(files):
-    out = run(["apt-get", "remove", "-y", "-q", GAME, SERVER], env=APT_ENV)
+    out = run([*APT, "remove", GAME, SERVER], env=APT_ENV)
     e2e.check(out.returncode == 0, "apt-get remove failed:\n" + out.stdout + out.stderr)
     e2e.check(os.path.isfile("/var/lib/spraydash-scores/scores.db"), "removing the server lost its results")
-    out = run(["apt-get", "purge", "-y", "-q", GAME, SERVER], env=APT_ENV)
+    # The game has nothing left to purge once removed; the server keeps its state until purged.
+    out = run([*APT, "purge", *known_to_dpkg()], env=APT_ENV)
     e2e.check(out.returncode == 0, "apt-get purge failed:\n" + out.stdout + out.stderr)
     for package in files:
         e2e.check(not installed(package) and run(["dpkg", "-L", package]).returncode != 0,
                   package + " is still known to dpkg after the purge")
     left = [p for p in sum(files.values(), []) + LEFT_BEHIND if os.path.lexists(p)]
     e2e.check(not left, "left behind after the purge: " + ", ".join(left))
+    # Debian keeps system accounts on a purge, so that no later account inherits their files.
+    e2e.check(run(["getent", "passwd", ACCOUNT]).returncode == 0, "the purge deleted the account " + ACCOUNT)
+
+
+def known_to_dpkg():
+    return [p for p in (GAME, SERVER) if run(["dpkg-query", "-W", p]).returncode == 0]
+
+
+def account_exists():
+    return run(["getent", "passwd", ACCOUNT]).returncode == 0
 
 
 def main():
+    started = time.monotonic()
     if os.geteuid() != 0:
         print("skipped: installs packages system-wide, which needs root")
         return e2e.SKIP
-    e2e.require_tools("apt-get", "dpkg-deb", "dpkg-shlibdeps", "lintian", "appstreamcli", "desktop-file-validate", "man")
+    e2e.require_tools("apt-get", "dpkg-deb", "dpkg-shlibdeps", "lintian", "appstreamcli", "desktop-file-validate",
+                      "man", "runuser", "getent")
     already = [p for p in (GAME, SERVER) if installed(p)]
+    already += [p for p in ("/var/lib/spraydash-scores", "/var/lib/private/spraydash-scores") if os.path.lexists(p)]
     if already:
-        print("skipped: already installed here, and not this test's to remove: " + ", ".join(already))
+        print("skipped: already here, and not this test's to remove: " + ", ".join(already))
         return e2e.SKIP
+    had_account = account_exists()
 
     metainfo = os.environ["SPRAYDASH_METAINFO"]
     appstream_id = os.path.basename(metainfo)[: -len(".metainfo.xml")]
@@ -244,9 +324,14 @@ def main():
         check_metadata(metainfo, appstream_id, os.environ["SPRAYDASH_VERSION"])
         debs = build_packages(os.path.join(root, "debs"))
         check_lintian(debs)
-        out = run(["apt-get", "install", "-y", "-q", "--no-install-recommends", *debs.values()], env=APT_ENV)
+        extra = extra_packages_needed(debs)
+        e2e.check(not extra, "installing would also bring in %s; install them first (scripts/setup.sh does)"
+                  % ", ".join(extra))
+        out = run([*APT, "install", "--no-install-recommends", *debs.values()], env=APT_ENV)
         e2e.check(out.returncode == 0, "apt-get install failed:\n" + out.stdout + out.stderr)
         check_installed(files, appstream_id)
+        check_account()
+        check_replay_type(root)
         play_installed_game(root)
         run_installed_server(root)
         made_private = fake_service_state()
@@ -255,18 +340,24 @@ def main():
     except e2e.E2EFailure as e:
         print("FAILED: %s" % e)
     finally:
-        leftovers = [p for p in (GAME, SERVER) if run(["dpkg-query", "-W", p]).returncode == 0]
+        leftovers = known_to_dpkg()
         if leftovers:
-            run(["apt-get", "purge", "-y", "-q", *leftovers], env=APT_ENV)
+            run([*APT, "purge", *leftovers], env=APT_ENV)
         if os.path.islink("/var/lib/spraydash-scores"):
             os.unlink("/var/lib/spraydash-scores")
         shutil.rmtree("/var/lib/private/spraydash-scores", ignore_errors=True)
         if made_private:
             shutil.rmtree("/var/lib/private", ignore_errors=True)
+        # The account is the package's to keep, but this machine was not ours to change.
+        if not had_account and account_exists():
+            run(["deluser", "--system", "--quiet", ACCOUNT])
+            if run(["getent", "group", ACCOUNT]).returncode == 0:
+                run(["delgroup", "--system", "--quiet", ACCOUNT])
         if ok:
             shutil.rmtree(root, ignore_errors=True)
         else:
             print("kept: " + root)
+    print("ran in %.0f s" % (time.monotonic() - started))
     return 0 if ok else 1
 
 
