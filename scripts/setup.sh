@@ -28,7 +28,7 @@ packages=(
     xvfb xdotool x11-utils imagemagick openmpt123 librsvg2-bin
     wmctrl desktop-file-utils openbox
     chromium xdg-utils
-    lintian appstream man-db
+    lintian appstream man-db adduser shared-mime-info
 )
 if [ "$server_only" -eq 1 ]; then
     packages=("${server_packages[@]}")
