@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -40,6 +41,27 @@ void DrawAll(TWindowPicture& picture, TWindow& window, const TSource& source, co
     picture.Draw(window.Lend(), Xrgb(), source.Pixels.data(), source.W, {}, true);
 }
 
+TEST(PixelConverter, RowsConvertAsSinglePixelsDoInEveryLayout) {
+    std::vector<uint16_t> all(65536 + 5);
+    for (size_t i = 0; i < all.size(); ++i)
+        all[i] = static_cast<uint16_t>(i * 40503U);
+    for (const auto& [r, g, b] : {std::array{16, 8, 0}, std::array{0, 8, 16}, std::array{24, 16, 8}}) {
+        TPixelConverter c;
+        c.Prepare(r, g, b);
+        std::vector<uint32_t> row(all.size());
+        c.ConvertRow(all.data(), row.data(), static_cast<int>(all.size()));
+        for (size_t i = 0; i < all.size(); ++i)
+            ASSERT_EQ(row[i], c.Convert(all[i]))
+                << "pixel " << all[i] << " at shifts " << r << "," << g << "," << b;
+    }
+    TPixelConverter c;
+    c.Prepare(16, 8, 0);
+    EXPECT_EQ(c.Convert(0xF800), 0x00FF0000U);
+    EXPECT_EQ(c.Convert(0x07E0), 0x0000FF00U);
+    EXPECT_EQ(c.Convert(0x001F), 0x000000FFU);
+    EXPECT_EQ(c.Convert(0x8410), 0x00848284U); // mid grey: the high bits fill the low ones
+}
+
 TEST(WindowPicture, WholeFactorMakesBlocksAndSendsOnlyTheChangedParts) {
     TSource source(4, 3);
     for (int y = 0; y < 3; ++y)
@@ -65,6 +87,26 @@ TEST(WindowPicture, WholeFactorMakesBlocksAndSendsOnlyTheChangedParts) {
     ASSERT_EQ(picture.Rects().size(), 1U);
     EXPECT_EQ(picture.Rects()[0], (TScreenRect{5, 3, 2, 2}));
     EXPECT_EQ(window.At(6, 4), 0x00FFFFFFU);
+}
+
+TEST(WindowPicture, ChangedPartsAtEveryWholeFactorLandAsBlocks) {
+    for (int k = 1; k <= 4; ++k) {
+        TSource source(7, 4);
+        for (size_t i = 0; i < source.Pixels.size(); ++i)
+            source.Pixels[i] = static_cast<uint16_t>(i * 2311U);
+        TWindow window(7 * k + 2, 4 * k);
+        TWindowPicture picture;
+        DrawAll(picture, window, source, TScreenRect{2, 0, 7 * k, 4 * k});
+        for (int x = 2; x < 6; ++x)
+            source.At(x, 2) = static_cast<uint16_t>(0xF000 + x);
+        picture.Draw(window.Lend(), Xrgb(), source.Pixels.data(), source.W, {TPresentRect{2, 2, 4, 1}},
+                     false);
+        const TPixelConverter c = Xrgb();
+        for (int y = 0; y < 4 * k; ++y)
+            for (int x = 0; x < 7 * k; ++x)
+                ASSERT_EQ(window.At(2 + x, y), c.Convert(source.At(x / k, y / k)))
+                    << k << "x at " << x << "," << y;
+    }
 }
 
 TEST(WindowPicture, SmoothFitOfOneColourIsThatColourEverywhereInTheView) {
