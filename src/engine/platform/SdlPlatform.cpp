@@ -202,7 +202,7 @@ class TSdlPlatform final : public IPlatform {
         if (!m_window) {
             return;
         }
-        Send(pixels, width, height, pitch, m_presented.TakeParts(pixels, width, height, pitch, changed));
+        Send(pixels, width, height, pitch, m_presented.PassParts(pixels, width, height, pitch, changed));
     }
 
     void PresentUnchanged(const uint16_t* pixels, int width, int height, int pitch) override {
