@@ -28,6 +28,10 @@ def wait_size(game, size, what, timeout=8):
     raise e2e.E2EFailure("%s: the window is %dx%d" % ((what,) + game.geometry()[2:]))
 
 
+def distinct_colours(picture, x, y, w, h):
+    return len({picture.pixel(px, py) for py in range(y, y + h) for px in range(x, x + w)})
+
+
 def options_lines(game):
     with open(os.path.join(game.workdir, "Data", "Save", "options"), "rb") as f:
         return f.read().split(b"\r\n")
@@ -71,6 +75,15 @@ def test(game):
     fx = (screen[0] - 800 * s) / 2
     game.wait_for(lambda shot: e2e.colour_distance(shot.mean(int(fx + 600 * s), int(130 * s), 150, 20), lit) < 40,
                   "the fitted full-screen picture with the lit start button")
+    # The fit is filtered, not pixels repeated unevenly: the button column's edges and letters
+    # take in-between colours that the picture itself does not have.
+    fitted = game.shot(save_as=os.path.join(game.workdir, "fullscreen_fit.png"))
+    x, y, w, h = COLUMN
+    source_colours = distinct_colours(menu, x, y, w, h)
+    fitted_colours = distinct_colours(fitted, int(fx + x * s), int(y * s), int(w * s), int(h * s))
+    e2e.check(fitted_colours > 2 * source_colours,
+              "the fitted picture is not smooth: %d colours where the picture has %d"
+              % (fitted_colours, source_colours))
     game.keys("alt+0")
 
     game.keys("alt+Return")

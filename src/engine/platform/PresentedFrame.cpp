@@ -88,7 +88,7 @@ const std::vector<TPresentRect>& TPresentedFrame::Update(const uint16_t* pixels,
     if (width <= 0 || height <= 0 || !pixels) {
         return m_changed;
     }
-    if (m_forgotten || width != m_width || height != m_height) {
+    if (m_forgotten || m_stale || width != m_width || height != m_height) {
         if (width != m_width || height != m_height) {
             m_width = width;
             m_height = height;
@@ -100,6 +100,7 @@ const std::vector<TPresentRect>& TPresentedFrame::Update(const uint16_t* pixels,
                         static_cast<size_t>(width) * sizeof(uint16_t));
         }
         m_forgotten = false;
+        m_stale = false;
         m_changed.push_back(TPresentRect{0, 0, width, height});
         return m_changed;
     }
@@ -138,6 +139,24 @@ const std::vector<TPresentRect>& TPresentedFrame::TakeParts(const uint16_t* pixe
             std::memcpy(m_pixels.data() + static_cast<size_t>(y) * width + l,
                         pixels + static_cast<size_t>(y) * pitch + l,
                         static_cast<size_t>(r - l) * sizeof(uint16_t));
+        }
+    }
+    return m_changed;
+}
+
+const std::vector<TPresentRect>& TPresentedFrame::PassParts(const uint16_t* pixels, int width, int height,
+                                                            int pitch,
+                                                            const std::vector<TPresentRect>& parts) {
+    if (m_forgotten || width != m_width || height != m_height || !pixels) {
+        return Update(pixels, width, height, pitch);
+    }
+    m_changed.clear();
+    for (const TPresentRect& part : parts) {
+        const int l = std::max(part.X, 0), t = std::max(part.Y, 0);
+        const int r = std::min(part.X + part.Width, width), b = std::min(part.Y + part.Height, height);
+        if (l < r && t < b) {
+            m_changed.push_back(TPresentRect{l, t, r - l, b - t});
+            m_stale = true;
         }
     }
     return m_changed;

@@ -52,6 +52,12 @@ class TPresentedFrame {
     const std::vector<TPresentRect>& TakeParts(const uint16_t* pixels, int width, int height, int pitch,
                                                const std::vector<TPresentRect>& parts);
 
+    // As TakeParts, for a window that is then sent those parts and never asks for the kept
+    // picture: nothing is copied, and the next Update, having nothing true to compare with,
+    // takes its picture as a whole change. A scrolling race saves a copy of the picture a tick.
+    const std::vector<TPresentRect>& PassParts(const uint16_t* pixels, int width, int height, int pitch,
+                                               const std::vector<TPresentRect>& parts);
+
     // The kept picture, rows of Width() pixels.
     const std::vector<uint16_t>& Pixels() const { return m_pixels; }
     int Width() const { return m_width; }
@@ -63,6 +69,7 @@ class TPresentedFrame {
     int m_width = 0;
     int m_height = 0;
     bool m_forgotten = true;
+    bool m_stale = false; // parts were passed on without being copied
     std::vector<uint16_t> m_pixels;
     std::vector<TPresentRect> m_changed;
     TChangedParts m_parts;

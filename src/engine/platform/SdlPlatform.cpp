@@ -6,8 +6,8 @@
 #include "engine/platform/ScreenGeometry.h"
 #include "engine/platform/SdlDialog.h"
 #include "engine/platform/SdlKeys.h"
-#include "engine/platform/SdlPixelConverter.h"
 #include "engine/platform/VideoDrivers.h"
+#include "engine/platform/WindowPicture.h"
 
 #include <SDL.h>
 
@@ -202,12 +202,12 @@ class TSdlPlatform final : public IPlatform {
         if (!m_window) {
             return;
         }
-        Send(pixels, width, height, pitch, m_presented.TakeParts(pixels, width, height, pitch, changed));
+        Send(pixels, width, height, pitch, m_presented.PassParts(pixels, width, height, pitch, changed));
     }
 
     void PresentUnchanged(const uint16_t* pixels, int width, int height, int pitch) override {
         // The window shows it already, unless it lost it or never got it.
-        if (m_wholeFrames || m_bordersDirty || m_presented.Forgotten() || !m_window ||
+        if (m_wholeFrames || m_picture.NeedsWhole() || m_presented.Forgotten() || !m_window ||
             SDL_GetWindowSurface(m_window) != m_lastTarget) {
             Present(pixels, width, height, pitch);
             return;
@@ -336,7 +336,7 @@ class TSdlPlatform final : public IPlatform {
     }
     void SetSharpFullScreen(bool sharp) override {
         m_sharpFullScreen = sharp;
-        m_bordersDirty = true;
+        m_picture.Forget();
     }
     void OnDisplayLost(std::function<void()> lastWords) override {
         const char* driver = SDL_GetCurrentVideoDriver();
@@ -426,25 +426,6 @@ class TSdlPlatform final : public IPlatform {
         return TScreenRect{area.x, area.y, area.w, area.h};
     }
 
-    void UpdateViewport(int targetW, int targetH, int width, int height) {
-        const TScreenRect fit = IsFullScreen() && m_sharpFullScreen
-                                    ? SharpPicture(targetW, targetH, width, height)
-                                    : FitPicture(targetW, targetH, width, height);
-        const SDL_Rect view{fit.X, fit.Y, fit.W, fit.H};
-        if (view.x != m_view.x || view.y != m_view.y || view.w != m_view.w || view.h != m_view.h ||
-            targetW != m_targetW || targetH != m_targetH) {
-            m_view = view;
-            m_targetW = targetW;
-            m_targetH = targetH;
-            m_bordersDirty = true;
-            m_columns.resize(m_view.w);
-            for (int x = 0; x < m_view.w; ++x) {
-                m_columns[x] =
-                    std::min(width - 1, static_cast<int>(static_cast<int64_t>(x) * width / m_view.w));
-            }
-        }
-    }
-
     // Sends the changed parts of the picture to the window (all of it when the window lost what
     // it showed).
     void Send(const uint16_t* pixels, int width, int height, int pitch,
@@ -454,114 +435,41 @@ class TSdlPlatform final : public IPlatform {
             m_presented.Forget(); // nothing was shown: the next picture goes out whole
             return;
         }
-        UpdateViewport(target->w, target->h, width, height);
+        m_picture.Place(ViewOf(target->w, target->h, width, height), target->w, target->h, width, height);
+        const bool newTables =
+            m_converter.Prepare(target->format->Rshift, target->format->Gshift, target->format->Bshift);
         // A new window surface holds nothing yet; an exposed window lost what it showed.
-        const bool whole = m_wholeFrames || m_bordersDirty || target != m_lastTarget;
+        const bool whole = m_wholeFrames || newTables || m_picture.NeedsWhole() || target != m_lastTarget;
         if (!whole && changed.empty()) {
             return; // the window already shows this picture
         }
-        m_converter.Prepare(target->format);
         if (SDL_MUSTLOCK(target)) {
             SDL_LockSurface(target);
         }
-        // A whole factor (1 × in a window of the picture's size, 2 × or 3 ×, sharp full screen) sends
-        // only the changed parts, each source pixel a k × k block: idling costs what it does at 1 ×.
-        const int k = m_view.w % width == 0 && m_view.w / width == m_view.h / height && m_view.h % height == 0
-                          ? m_view.w / width
-                          : 0;
-        if (k > 0) {
-            if (m_bordersDirty) {
-                ClearBorders(target);
-            }
-            m_rects.clear();
-            const std::vector<TPresentRect> all{TPresentRect{0, 0, width, height}};
-            for (const TPresentRect& r : whole ? all : changed) {
-                ConvertRect(target, pixels, pitch, r, k);
-                m_rects.push_back(
-                    SDL_Rect{m_view.x + r.X * k, m_view.y + r.Y * k, r.Width * k, r.Height * k});
-            }
-            m_bordersDirty = false;
-        } else {
-            PresentScaled(target, pixels, height, pitch);
-        }
+        m_picture.Draw(
+            TWindowPixels{static_cast<uint8_t*>(target->pixels), target->pitch, target->w, target->h},
+            m_converter, pixels, pitch, changed, whole);
         if (SDL_MUSTLOCK(target)) {
             SDL_UnlockSurface(target);
         }
         m_lastTarget = target;
-        if (k > 0 && !whole) {
-            SDL_UpdateWindowSurfaceRects(m_window, m_rects.data(), static_cast<int>(m_rects.size()));
-        } else {
+        if (m_picture.WroteWhole()) {
             SDL_UpdateWindowSurface(m_window);
+            return;
+        }
+        m_rects.clear();
+        for (const TScreenRect& r : m_picture.Rects()) {
+            m_rects.push_back(SDL_Rect{r.X, r.Y, r.W, r.H});
+        }
+        if (!m_rects.empty()) {
+            SDL_UpdateWindowSurfaceRects(m_window, m_rects.data(), static_cast<int>(m_rects.size()));
         }
     }
 
-    void ClearBorders(SDL_Surface* target) {
-        auto* dest = static_cast<uint8_t*>(target->pixels);
-        for (int y = 0; y < target->h; ++y) {
-            std::memset(dest + static_cast<size_t>(y) * target->pitch, 0, static_cast<size_t>(target->w) * 4);
-        }
-    }
-
-    // Part r of the picture, each pixel a k × k block, to its place in the view.
-    void ConvertRect(SDL_Surface* target, const uint16_t* pixels, int pitch, const TPresentRect& r, int k) {
-        auto* dest = static_cast<uint8_t*>(target->pixels);
-        for (int y = r.Y; y < r.Y + r.Height; ++y) {
-            const uint16_t* src = pixels + static_cast<size_t>(y) * pitch;
-            const int top = m_view.y + y * k;
-            auto* row =
-                reinterpret_cast<uint32_t*>(dest + static_cast<size_t>(top) * target->pitch) + m_view.x;
-            if (k == 1) {
-                for (int x = r.X; x < r.X + r.Width; ++x) {
-                    row[x] = m_converter.Convert(src[x]);
-                }
-                continue;
-            }
-            for (int x = r.X; x < r.X + r.Width; ++x) {
-                const uint32_t c = m_converter.Convert(src[x]);
-                for (int i = 0; i < k; ++i) {
-                    row[x * k + i] = c;
-                }
-            }
-            for (int i = 1; i < k; ++i) {
-                auto* copy =
-                    reinterpret_cast<uint32_t*>(dest + static_cast<size_t>(top + i) * target->pitch) +
-                    m_view.x;
-                std::memcpy(copy + r.X * k, row + r.X * k, static_cast<size_t>(r.Width) * k * 4);
-            }
-        }
-    }
-
-    void PresentScaled(SDL_Surface* target, const uint16_t* pixels, int height, int pitch) {
-        auto* dest = static_cast<uint8_t*>(target->pixels);
-        if (m_bordersDirty) {
-            for (int y = 0; y < target->h; ++y) {
-                std::memset(dest + static_cast<size_t>(y) * target->pitch, 0,
-                            static_cast<size_t>(target->w) * 4);
-            }
-            m_bordersDirty = false;
-        }
-        std::vector<uint32_t>& line = m_line;
-        line.resize(m_view.w);
-        int lastSource = -1;
-        for (int y = 0; y < m_view.h; ++y) {
-            int sy = std::min(height - 1, static_cast<int>(static_cast<int64_t>(y) * height / m_view.h));
-            if (sy != lastSource) {
-                const uint16_t* src = pixels + static_cast<size_t>(sy) * pitch;
-                for (int x = 0; x < m_view.w; ++x) {
-                    line[x] = m_converter.Convert(src[m_columns[x]]);
-                }
-                lastSource = sy;
-            }
-            auto* row = reinterpret_cast<uint32_t*>(dest + static_cast<size_t>(y + m_view.y) * target->pitch);
-            std::memcpy(row + m_view.x, line.data(), line.size() * 4);
-        }
-    }
-
-    // Window coordinates to display pixels (the picture may be scaled in full screen).
     // Where the picture is in a window of this size: sharp in full screen when asked, else fitted.
-    TScreenRect ViewIn(int targetW, int targetH) const {
-        return IsFullScreen() && m_sharpFullScreen ? SharpPicture(targetW, targetH, m_width, m_height)
-                                                   : FitPicture(targetW, targetH, m_width, m_height);
+    TScreenRect ViewOf(int targetW, int targetH, int pictureW, int pictureH) const {
+        return IsFullScreen() && m_sharpFullScreen ? SharpPicture(targetW, targetH, pictureW, pictureH)
+                                                   : FitPicture(targetW, targetH, pictureW, pictureH);
     }
 
     // Window coordinates to display pixels. The view is worked out from the window's size now, not
@@ -571,7 +479,7 @@ class TSdlPlatform final : public IPlatform {
         int w = 0;
         int h = 0;
         SDL_GetWindowSize(m_window, &w, &h);
-        const TScreenRect view = ViewIn(w, h);
+        const TScreenRect view = ViewOf(w, h, m_width, m_height);
         if (view.W <= 0 || view.H <= 0) {
             x = wx;
             y = wy;
@@ -606,7 +514,7 @@ class TSdlPlatform final : public IPlatform {
                 return true;
             case SDL_WINDOWEVENT_EXPOSED:
             case SDL_WINDOWEVENT_SIZE_CHANGED:
-                m_bordersDirty = true;
+                m_picture.Forget();
                 out.Kind = TPlatformEventKind::Expose;
                 return true;
             default:
@@ -709,12 +617,7 @@ class TSdlPlatform final : public IPlatform {
     TPresentedFrame m_presented;
     SDL_Surface* m_lastTarget = nullptr;
     std::vector<SDL_Rect> m_rects;
-    SDL_Rect m_view{0, 0, 0, 0};
-    int m_targetW = 0;
-    int m_targetH = 0;
-    bool m_bordersDirty = true;
-    std::vector<int> m_columns;
-    std::vector<uint32_t> m_line;
+    TWindowPicture m_picture;
 };
 
 } // namespace

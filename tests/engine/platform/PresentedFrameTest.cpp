@@ -117,3 +117,20 @@ TEST(PresentedFrame, ChangedPartsRebuildEveryPicture) {
 }
 
 } // namespace
+
+namespace {
+// Parts passed on without a copy: reported as given; repeating the picture still sends nothing,
+// but the next compared picture goes out whole, since the kept one is no longer true.
+TEST(PresentedFrame, PassedPartsLeaveTheNextComparedPictureWhole) {
+    TPresentedFrame frame;
+    TPic pic(20, 10);
+    Present(frame, pic);
+    pic.At(3, 4) ^= 0x0420;
+    const std::vector<TPresentRect> parts{{3, 4, 1, 1}};
+    EXPECT_EQ(frame.PassParts(pic.Pixels.data(), 20, 10, 20, parts), parts);
+    EXPECT_TRUE(frame.Repeat(pic.Pixels.data(), 20, 10, 20).empty());
+    EXPECT_EQ(Present(frame, pic), (std::vector<TPresentRect>{{0, 0, 20, 10}}));
+    EXPECT_EQ(frame.Pixels(), pic.Pixels);
+    EXPECT_TRUE(Present(frame, pic).empty()) << "true again after the whole picture";
+}
+} // namespace

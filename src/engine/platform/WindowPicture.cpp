@@ -1,0 +1,248 @@
+#include "engine/platform/WindowPicture.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+uint32_t Expand(uint16_t p, int redShift, int greenShift, int blueShift) {
+    // Red lies wholly in the high byte and blue in the low one; green's top bits (which fill its
+    // low bits on expansion) are in the high byte, so the two halves' tables can be OR-ed.
+    const uint32_t r = (p >> 11) & 31;
+    const uint32_t g = (p >> 5) & 63;
+    const uint32_t b = p & 31;
+    const uint32_t r8 = (r << 3) | (r >> 2);
+    const uint32_t g8 = (g << 2) | (g >> 4);
+    const uint32_t b8 = (b << 3) | (b >> 2);
+    return (r8 << redShift) | (g8 << greenShift) | (b8 << blueShift);
+}
+
+// a and b mixed, b weighted w / 256, for any layout of 8-bit channels: two channels at a time.
+uint32_t Mix(uint32_t a, uint32_t b, uint32_t w) {
+    const uint32_t keep = 256 - w;
+    const uint32_t evens = (((a & 0x00FF00FFU) * keep + (b & 0x00FF00FFU) * w) >> 8) & 0x00FF00FFU;
+    const uint32_t odds = (((a >> 8) & 0x00FF00FFU) * keep + ((b >> 8) & 0x00FF00FFU) * w) & 0xFF00FF00U;
+    return evens | odds;
+}
+
+uint32_t* RowOf(TWindowPixels target, int y) {
+    return reinterpret_cast<uint32_t*>(target.Pixels + static_cast<size_t>(y) * target.Pitch);
+}
+} // namespace
+
+bool TPixelConverter::Prepare(int redShift, int greenShift, int blueShift) {
+    const std::array<int, 3> shifts{redShift, greenShift, blueShift};
+    if (shifts == m_shifts)
+        return false;
+    m_shifts = shifts;
+    for (int byte = 0; byte < 256; ++byte) {
+        m_low[byte] = Expand(static_cast<uint16_t>(byte), redShift, greenShift, blueShift);
+        m_high[byte] = Expand(static_cast<uint16_t>(byte << 8), redShift, greenShift, blueShift);
+    }
+    return true;
+}
+
+void TPixelConverter::ConvertRow(const uint16_t* from, uint32_t* to, int count) const {
+    // Eight pixels at a time in plain integer arithmetic, which the compiler keeps in vector
+    // registers on any machine; table look-ups cannot be vectorised.
+    using THalves = uint16_t __attribute__((vector_size(16)));
+    using TWords = uint32_t __attribute__((vector_size(32)));
+    const int rs = m_shifts[0];
+    const int gs = m_shifts[1];
+    const int bs = m_shifts[2];
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        THalves in;
+        std::memcpy(&in, from + i, sizeof in);
+        const TWords p = __builtin_convertvector(in, TWords);
+        const TWords r = (p >> 11) & 31;
+        const TWords g = (p >> 5) & 63;
+        const TWords b = p & 31;
+        const TWords out =
+            (((r << 3) | (r >> 2)) << rs) | (((g << 2) | (g >> 4)) << gs) | (((b << 3) | (b >> 2)) << bs);
+        std::memcpy(to + i, &out, sizeof out);
+    }
+    for (; i < count; ++i)
+        to[i] = Convert(from[i]);
+}
+
+void TWindowPicture::Place(const TScreenRect& view, int targetW, int targetH, int pictureW, int pictureH) {
+    if (view == m_view && targetW == m_targetW && targetH == m_targetH && pictureW == m_pictureW &&
+        pictureH == m_pictureH)
+        return;
+    m_view = view;
+    m_targetW = targetW;
+    m_targetH = targetH;
+    m_pictureW = pictureW;
+    m_pictureH = pictureH;
+    m_bordersDirty = true;
+    const bool whole = pictureW > 0 && pictureH > 0 && view.W % pictureW == 0 && view.H % pictureH == 0 &&
+                       view.W / pictureW == view.H / pictureH;
+    m_factor = whole ? view.W / pictureW : 0;
+    if (m_factor == 0 && view.W > 0 && view.H > 0 && pictureW > 0 && pictureH > 0) {
+        m_columnTaps = Taps(view.W, pictureW);
+        m_rowTaps = Taps(view.H, pictureH);
+    }
+}
+
+std::vector<TWindowPicture::TTap> TWindowPicture::Taps(int destSize, int sourceSize) {
+    std::vector<TTap> taps(destSize);
+    for (int i = 0; i < destSize; ++i) {
+        // The destination pixel's centre in source pixels, in 256ths, less half a pixel: the
+        // source sample at or left of it and the weight of the one after.
+        int64_t at = (static_cast<int64_t>(2 * i + 1) * sourceSize * 128) / destSize - 128;
+        at = std::max<int64_t>(at, 0);
+        TTap tap{static_cast<int>(at >> 8), static_cast<uint32_t>(at & 255)};
+        if (tap.First >= sourceSize - 1)
+            tap = TTap{sourceSize - 1, 0};
+        taps[i] = tap;
+    }
+    return taps;
+}
+
+void TWindowPicture::Draw(TWindowPixels target, const TPixelConverter& converter, const uint16_t* pixels,
+                          int pitch, const std::vector<TPresentRect>& changed, bool whole) {
+    m_rects.clear();
+    if (m_view.W <= 0 || m_view.H <= 0 || m_pictureW <= 0 || m_pictureH <= 0 ||
+        m_view.X + m_view.W > target.W || m_view.Y + m_view.H > target.H || m_view.X < 0 || m_view.Y < 0) {
+        m_wroteWhole = false;
+        return;
+    }
+    if (m_bordersDirty) {
+        ClearAll(target);
+        m_bordersDirty = false;
+        whole = true;
+    }
+    m_wroteWhole = whole;
+    if (m_factor == 0) {
+        DrawSmooth(target, converter, pixels, pitch, changed, whole);
+        return;
+    }
+    const std::vector<TPresentRect> all{TPresentRect{0, 0, m_pictureW, m_pictureH}};
+    const int k = m_factor;
+    for (const TPresentRect& r : whole ? all : changed) {
+        DrawSharp(target, converter, pixels, pitch, r);
+        m_rects.push_back(TScreenRect{m_view.X + r.X * k, m_view.Y + r.Y * k, r.Width * k, r.Height * k});
+    }
+}
+
+void TWindowPicture::ClearAll(TWindowPixels target) {
+    for (int y = 0; y < target.H; ++y)
+        std::memset(RowOf(target, y), 0, static_cast<size_t>(target.W) * 4);
+}
+
+void TWindowPicture::DrawSharp(TWindowPixels target, const TPixelConverter& converter, const uint16_t* pixels,
+                               int pitch, const TPresentRect& r) {
+    const int k = m_factor;
+    for (int y = r.Y; y < r.Y + r.Height; ++y) {
+        const uint16_t* src = pixels + static_cast<size_t>(y) * pitch;
+        const int top = m_view.Y + y * k;
+        uint32_t* row = RowOf(target, top) + m_view.X;
+        if (k == 1) {
+            converter.ConvertRow(src + r.X, row + r.X, r.Width);
+            continue;
+        }
+        // Converted into the right end of the row's part first, then spread into blocks from the
+        // left, which never overwrites a converted pixel before it has been spread.
+        uint32_t* converted = row + r.X * k + r.Width * (k - 1);
+        converter.ConvertRow(src + r.X, converted, r.Width);
+        for (int x = r.X; x < r.X + r.Width; ++x) {
+            const uint32_t c = converted[x - r.X];
+            for (int i = 0; i < k; ++i)
+                row[x * k + i] = c;
+        }
+        for (int i = 1; i < k; ++i)
+            std::memcpy(RowOf(target, top + i) + m_view.X + r.X * k, row + r.X * k,
+                        static_cast<size_t>(r.Width) * k * 4);
+    }
+}
+
+void TWindowPicture::BlendRow(int row, int from, int to, std::vector<uint32_t>& line) const {
+    const uint32_t* src = m_source.data() + static_cast<size_t>(row) * m_pictureW;
+    const int last = m_pictureW - 1;
+    for (int x = from; x < to; ++x) {
+        const TTap& t = m_columnTaps[x];
+        line[x] = t.Weight ? Mix(src[t.First], src[std::min(t.First + 1, last)], t.Weight) : src[t.First];
+    }
+}
+
+void TWindowPicture::DrawSmooth(TWindowPixels target, const TPixelConverter& converter,
+                                const uint16_t* pixels, int pitch, const std::vector<TPresentRect>& changed,
+                                bool whole) {
+    const int w = m_pictureW;
+    const int h = m_pictureH;
+    // The changed parts, converted once, and which source rows and columns they cover.
+    m_source.resize(static_cast<size_t>(w) * h);
+    m_rowChanged.assign(h, whole ? 1 : 0);
+    int spanFrom = whole ? 0 : w;
+    int spanTo = whole ? w : 0;
+    const std::vector<TPresentRect> all{TPresentRect{0, 0, w, h}};
+    for (const TPresentRect& r : whole ? all : changed) {
+        const int x0 = std::clamp(r.X, 0, w);
+        const int x1 = std::clamp(r.X + r.Width, x0, w);
+        const int y0 = std::clamp(r.Y, 0, h);
+        const int y1 = std::clamp(r.Y + r.Height, y0, h);
+        for (int y = y0; y < y1; ++y) {
+            const uint16_t* src = pixels + static_cast<size_t>(y) * pitch;
+            converter.ConvertRow(src + x0, m_source.data() + static_cast<size_t>(y) * w + x0, x1 - x0);
+            m_rowChanged[y] = 1;
+        }
+        if (x1 > x0 && y1 > y0) {
+            spanFrom = std::min(spanFrom, x0);
+            spanTo = std::max(spanTo, x1);
+        }
+    }
+    if (spanFrom >= spanTo)
+        return;
+    // The view's columns that read a changed column (columns' taps only grow from left to right).
+    int from = 0;
+    while (from < m_view.W && m_columnTaps[from].First + 1 < spanFrom)
+        ++from;
+    int to = m_view.W;
+    while (to > from && m_columnTaps[to - 1].First >= spanTo)
+        --to;
+    if (from >= to)
+        return;
+    m_upper.resize(m_view.W);
+    m_lower.resize(m_view.W);
+    int upperRow = -1;
+    int lowerRow = -1;
+    int bandTop = -1;
+    auto closeBand = [&](int y) {
+        if (bandTop >= 0)
+            m_rects.push_back(TScreenRect{m_view.X + from, m_view.Y + bandTop, to - from, y - bandTop});
+        bandTop = -1;
+    };
+    for (int y = 0; y < m_view.H; ++y) {
+        const TTap& t = m_rowTaps[y];
+        const int a = t.First;
+        const int b = std::min(a + 1, h - 1);
+        if (!m_rowChanged[a] && !(t.Weight && m_rowChanged[b])) {
+            closeBand(y);
+            continue;
+        }
+        if (bandTop < 0)
+            bandTop = y;
+        // Rows are blended across once each and reused by the view rows that share them.
+        if (upperRow != a) {
+            if (lowerRow == a) {
+                std::swap(m_upper, m_lower);
+                lowerRow = -1;
+            } else {
+                BlendRow(a, from, to, m_upper);
+            }
+            upperRow = a;
+        }
+        uint32_t* out = RowOf(target, m_view.Y + y) + m_view.X;
+        if (!t.Weight) {
+            std::memcpy(out + from, m_upper.data() + from, static_cast<size_t>(to - from) * 4);
+            continue;
+        }
+        if (lowerRow != b) {
+            BlendRow(b, from, to, m_lower);
+            lowerRow = b;
+        }
+        for (int x = from; x < to; ++x)
+            out[x] = Mix(m_upper[x], m_lower[x], t.Weight);
+    }
+    closeBand(m_view.H);
+}
