@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
-"""The Debian packages from end to end, on this machine: the metadata they carry validated,
-both packages made by one `cpack -G DEB` and checked by lintian (errors fail, warnings are
+"""The Debian packages from end to end, on this machine: the metadata they carry validated, both
+packages made by one `cpack -G DEB` and checked by lintian (errors fail, warnings are
 printed), installed with apt-get, their files where they belong, the replay file type opening
-the game, the server's system account made, the installed game played to its menu and left,
-the installed server answering as that account, then removed (the results kept), purged, and
-nothing of theirs left but the account. Installs system-wide, so it needs root and apt: skipped
-(77) otherwise, and when either package is already installed (it is not ours to remove). It
-installs nothing else: a dependency missing here fails the run with its name (scripts/setup.sh
-installs them all). Whatever it changed is put back at the end, the account included."""
+the game, the server's system account made (and kept as it is by a reinstall), the installed
+game played to its menu and left, the installed server answering as that account, then
+removed (the results kept), purged, and nothing of theirs left but the account. Installs
+system-wide, so it needs root and apt: skipped (77) otherwise, and when either package is
+already installed (it is not ours to remove). It installs nothing else: a dependency missing
+here fails the run with its name (scripts/setup.sh installs them all). Whatever it changed is
+put back at the end, the account included."""
 
 import glob
 import os
@@ -190,11 +191,21 @@ def check_replay_type(root):
 
 
 def check_account():
+    """Returns the account's line from the password database."""
     out = run(["getent", "passwd", ACCOUNT])
     e2e.check(out.returncode == 0, "the server's account %s was not made" % ACCOUNT)
     fields = out.stdout.strip().split(":")
     e2e.check(int(fields[2]) < 1000 and fields[6] in ("/usr/sbin/nologin", "/bin/false"),
               "%s is not a system account without a login: %s" % (ACCOUNT, out.stdout.strip()))
+    return out.stdout.strip()
+
+
+def reinstall_server(deb, account):
+    """An upgrade runs the postinst again, with the account already there: it must go through
+    and keep that account as it is."""
+    out = run([*APT, "install", "--reinstall", "--no-install-recommends", deb], env=APT_ENV)
+    e2e.check(out.returncode == 0, "reinstalling the server failed:\n" + out.stdout + out.stderr)
+    e2e.check(check_account() == account, "reinstalling changed the account: " + check_account())
 
 
 def play_installed_game(root):
@@ -330,10 +341,11 @@ def main():
         out = run([*APT, "install", "--no-install-recommends", *debs.values()], env=APT_ENV)
         e2e.check(out.returncode == 0, "apt-get install failed:\n" + out.stdout + out.stderr)
         check_installed(files, appstream_id)
-        check_account()
+        account = check_account()
         check_replay_type(root)
         play_installed_game(root)
         run_installed_server(root)
+        reinstall_server(debs[SERVER], account)
         made_private = fake_service_state()
         remove_and_purge(files)
         ok = True
