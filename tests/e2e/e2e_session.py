@@ -9,6 +9,7 @@ come out through ImageMagick's import as PPM and are compared by region only.
 import ctypes
 import ctypes.util
 import os
+import random
 import shutil
 import signal
 import subprocess
@@ -167,19 +168,29 @@ def send_close_request(display, window):
 
 
 class XServer:
-    """A private Xvfb; the server itself chooses a free display number."""
+    """A private Xvfb on a display number of its own."""
 
     def __init__(self, width=1024, height=768, window_manager=None):
         self.size = (width, height)
-        read_fd, write_fd = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % (width, height),
-             "-nolisten", "tcp"], pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_fd)
-        with os.fdopen(read_fd) as pipe:
-            number = pipe.readline().strip()
+        # A number drawn at random rather than the first free one: servers started side by side
+        # (the suite runs two at once, other work on the machine more) would all reach for the
+        # lowest number at the same moment, and the loser of that race can take the winner's
+        # socket with it. Xvfb's lock refuses a number that is taken; then another is drawn.
+        rng = random.SystemRandom()
+        number = ""
+        for _ in range(20):
+            read_fd, write_fd = os.pipe()
+            self.proc = subprocess.Popen(
+                ["Xvfb", ":%d" % rng.randint(20, 4000), "-displayfd", str(write_fd), "-screen", "0",
+                 "%dx%dx24" % (width, height), "-nolisten", "tcp"], pass_fds=(write_fd,),
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            os.close(write_fd)
+            with os.fdopen(read_fd) as pipe:
+                number = pipe.readline().strip()
+            if number:
+                break
+            self.proc.wait()
         if not number:
-            self.proc.kill()
             raise E2EFailure("Xvfb did not start")
         self.display = ":" + number
         # A display number just given up can refuse connections for a moment after a new server
