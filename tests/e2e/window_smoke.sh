@@ -34,12 +34,20 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The server picks a free display number itself and reports it.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
+# A display number drawn at random (servers started side by side would all race for the lowest
+# free one); Xvfb's lock refuses a taken number, and then another is drawn.
+for _ in $(seq 20); do
+    : >"$work/display"
+    Xvfb ":$((RANDOM % 3980 + 20))" -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+        >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$work/display" ] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.1
+    done
     [ -s "$work/display" ] && break
-    sleep 0.1
+    xvfb_pid=
 done
 if [ ! -s "$work/display" ]; then
     echo "FAIL: Xvfb did not start"
