@@ -166,6 +166,7 @@ void TMForm::FormCreate() {
     m_menus->LoadHighScores();
     m_menus->LoadOptions();
     m_menus->LoadComforts();
+    LoadPadMappings();
     if (!m_menus->TableCheckMatches()) {
         m_menus->RejectLoadedTable();
     }
@@ -380,6 +381,12 @@ void TMForm::HandleEvent(const TPlatformEvent& event) {
         break;
     case TPlatformEventKind::Expose:
         m_draw->Flip();
+        break;
+    case TPlatformEventKind::PadConnected:
+    case TPlatformEventKind::PadRemoved:
+    case TPlatformEventKind::PadButtonDown:
+    case TPlatformEventKind::PadButtonUp:
+        HandlePadEvent(event);
         break;
     }
 }
@@ -699,10 +706,14 @@ bool TMForm::ComfortKey(const TPlatformEvent& event) {
         return false;
     }
     ApplyComforts();
-    m_noticeText = notice;
-    m_noticeUntil = m_platform.Ticks() + kNoticeShownMs;
+    ShowShortNotice(notice);
     SaveQuietly([this] { m_menus->SaveComforts(); });
     return true;
+}
+
+void TMForm::ShowShortNotice(const std::string& text) {
+    m_noticeText = text;
+    m_noticeUntil = m_platform.Ticks() + kNoticeShownMs;
 }
 
 void TMForm::DrawComfortNotice() {
