@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -172,6 +173,20 @@ TEST_F(SdlPadsTest, ADeviceWithoutAMappingIsTheRawJoystickUntilAMappingFileNames
     EXPECT_EQ(Pads().OpenPads(), 1);
     EXPECT_FALSE(Pads().HasRawJoystick());
     SDL_JoystickSetVirtualButton(stick, 4, 1);
+    Pump();
+    EXPECT_TRUE(Pads().ReadPad().Down(pbA));
+}
+
+TEST_F(SdlPadsTest, MappingsInTheEnvironmentAreTakenAtTheStart) {
+    // The name's checksum left out, as in mapping lines.
+    const char* line = "ff0000004f646420537469636b007600,Odd Stick,a:b3,b:b0,platform:Linux,";
+    setenv("SDL_GAMECONTROLLERCONFIG", line, 1);
+    SDL_Joystick* stick = Attach(SDL_JOYSTICK_TYPE_UNKNOWN, "Odd Stick");
+    Pads();
+    unsetenv("SDL_GAMECONTROLLERCONFIG");
+    EXPECT_EQ(Told(TPlatformEventKind::PadConnected), std::vector<std::string>{"Odd Stick"});
+    ASSERT_EQ(Pads().OpenPads(), 1);
+    SDL_JoystickSetVirtualButton(stick, 3, 1);
     Pump();
     EXPECT_TRUE(Pads().ReadPad().Down(pbA));
 }
