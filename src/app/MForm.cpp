@@ -72,7 +72,6 @@ constexpr int kEffectsUp = vk::F1 + 7;   // F8
 constexpr int kMusicDown = vk::F1 + 8;   // F9
 constexpr int kMusicUp = vk::F1 + 9;     // F10
 constexpr uint32_t kNoticeShownMs = 1500;
-constexpr int kNoticeFont = 3;
 constexpr int kNoticeY = 6;
 
 bool IsFullScreenChord(const TPlatformEvent& event) {
@@ -724,7 +723,7 @@ void TMForm::DrawComfortNotice() {
         m_noticeText.clear();
         return;
     }
-    m_text->SetTextFont(kNoticeFont);
+    m_text->SetTextFont(kShortNoticeFont);
     m_text->DrawText(m_noticeText, kScreenWidth / 2, kNoticeY, true);
 }
 

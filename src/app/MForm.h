@@ -48,6 +48,8 @@ class TMForm final : public TGameContext {
   public:
     // The application's name: the window's caption and the title of its dialogs.
     static constexpr const char* kTitle = "Spraydash";
+    // The font of the short notices over every screen.
+    static constexpr int kShortNoticeFont = 3;
 
     TMForm(IPlatform& platform, TFormConfig config);
     ~TMForm() override;

@@ -1,11 +1,14 @@
 #include "app/MForm.h"
 #include "app/PadControls.h"
+#include "context/Frame.h"
+#include "context/GameText.h"
 #include "engine/platform/Platform.h"
 #include "menus/Menus.h"
 
 namespace {
 // The player's own controller mappings, in SDL's mapping-line format, beside the save files.
 constexpr const char* kPadMappingsFile = "gamecontrollerdb.txt";
+constexpr int kNoticeMargin = 10;
 } // namespace
 
 void TMForm::LoadPadMappings() {
@@ -20,7 +23,11 @@ void TMForm::HandlePadEvent(const TPlatformEvent& event) {
     switch (event.Kind) {
     case TPlatformEventKind::PadConnected:
     case TPlatformEventKind::PadRemoved:
-        ShowShortNotice(PadNotice(event.Kind == TPlatformEventKind::PadConnected, event.Text));
+        ShowShortNotice(PadNotice(event.Kind == TPlatformEventKind::PadConnected, event.Text,
+                                  [this](const std::string& line) {
+                                      m_text->SetTextFont(kShortNoticeFont);
+                                      return m_text->TextWidth(line) <= kScreenWidth - 2 * kNoticeMargin;
+                                  }));
         return;
     case TPlatformEventKind::PadButtonDown:
         // Held buttons reach the game through the input states at the tick; a press that stands

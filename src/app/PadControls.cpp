@@ -4,6 +4,8 @@
 #include "engine/input/GameInput.h"
 #include "engine/platform/KeyCodes.h"
 
+#include <algorithm>
+
 namespace {
 constexpr int kPauseState = InputButton(4); // P
 constexpr int kEscState = InputButton(5);
@@ -60,18 +62,24 @@ int PadWatchKey(TPadButton button) {
     }
 }
 
-std::string PadNotice(bool connected, const std::string& utf8Name) {
+std::string PadNotice(bool connected, const std::string& utf8Name,
+                      const std::function<bool(const std::string&)>& fits) {
+    const std::string head = connected ? "Connected: " : "Removed: ";
     std::string name;
     for (char c : Utf8ToCp1252(utf8Name)) {
         if (static_cast<unsigned char>(c) >= 32 && c != 127) {
             name += c;
         }
     }
-    if (name.size() > kNoticeNameMax) {
-        name = name.substr(0, kNoticeNameMax - 3) + "...";
-    }
     if (name.empty()) {
-        name = "Controller";
+        return head + "Controller";
     }
-    return (connected ? "Connected: " : "Removed: ") + name;
+    std::string line = head + name;
+    for (size_t keep = std::min(name.size(), kNoticeNameMax); keep > 0; --keep) {
+        line = head + name.substr(0, keep) + (keep < name.size() ? "..." : "");
+        if (!fits || fits(line)) {
+            break;
+        }
+    }
+    return line;
 }

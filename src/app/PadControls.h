@@ -4,6 +4,7 @@
 #include "engine/platform/Platform.h"
 
 #include <array>
+#include <functional>
 #include <string>
 
 // What a controller's buttons stand for where the game is: the input states and keys a keyboard
@@ -20,6 +21,7 @@ int PadKey(TPadButton button, const TShellState& shell);
 // While a replay is watched, the keys that steer the watching.
 int PadWatchKey(TPadButton button);
 
-// The line shown briefly when a controller comes or goes, with the name it gives (shortened,
-// and only what the game's fonts can draw).
-std::string PadNotice(bool connected, const std::string& utf8Name);
+// The line shown briefly when a controller comes or goes, with the name it gives: only what the
+// game's fonts can draw, shortened until fits says the line fits.
+std::string PadNotice(bool connected, const std::string& utf8Name,
+                      const std::function<bool(const std::string&)>& fits = {});

@@ -5,6 +5,7 @@
 #include "app/PadControls.h"
 #include "app/RaceReplays.h"
 #include "app/ReplayVerify.h"
+#include "context/GameText.h"
 #include "context/ScreenState.h"
 #include "engine/input/GameInput.h"
 #include "engine/platform/KeyCodes.h"
@@ -70,7 +71,11 @@ TEST(PadControls, TheNoticeNamesTheDeviceInWhatTheFontsDraw) {
     EXPECT_EQ(PadNotice(true, ""), "Connected: Controller");
     EXPECT_EQ(PadNotice(true, "Pad\n\x01\tOne"), "Connected: PadOne");
     EXPECT_EQ(PadNotice(true, "Caf\xC3\xA9 Pad"), "Connected: Caf\xE9 Pad");
-    EXPECT_EQ(PadNotice(true, std::string(100, 'x')), "Connected: " + std::string(29, 'x') + "...");
+    EXPECT_EQ(PadNotice(true, std::string(100, 'x')), "Connected: " + std::string(32, 'x') + "...");
+    // Shortened further until it fits.
+    auto fitsIn = [](size_t n) { return [n](const std::string& line) { return line.size() <= n; }; };
+    EXPECT_EQ(PadNotice(false, "Very Long Pad Name", fitsIn(20)), "Removed: Very Lon...");
+    EXPECT_EQ(PadNotice(false, "Pad", fitsIn(12)), "Removed: Pad");
 }
 
 class PadGameTest : public GameTest {
@@ -99,6 +104,14 @@ TEST_F(PadGameTest, APadThatComesAndGoesIsToldOfWithItsName) {
     Game.Platform().UnplugPad();
     Game.Pump();
     EXPECT_EQ(Game.Form().ShortNotice(), "Removed: Virtual Pad");
+    // The longest name a notice shows fits across the picture, in the notices' font.
+    Game.Platform().PlugPad(std::string(100, 'W'));
+    Game.Pump();
+    TGameText& text = Game.Form().Text();
+    text.SetTextFont(TMForm::kShortNoticeFont);
+    EXPECT_LE(text.TextWidth(Game.Form().ShortNotice()), kScreenWidth - 20);
+    Game.Platform().UnplugPad();
+
     // A pad plugged in again works again, without a restart.
     Game.Platform().PlugPad("Virtual Pad");
     Game.Tick();
