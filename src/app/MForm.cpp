@@ -72,7 +72,6 @@ constexpr int kEffectsUp = vk::F1 + 7;   // F8
 constexpr int kMusicDown = vk::F1 + 8;   // F9
 constexpr int kMusicUp = vk::F1 + 9;     // F10
 constexpr uint32_t kNoticeShownMs = 1500;
-constexpr int kNoticeFont = 3;
 constexpr int kNoticeY = 6;
 
 bool IsFullScreenChord(const TPlatformEvent& event) {
@@ -166,6 +165,7 @@ void TMForm::FormCreate() {
     m_menus->LoadHighScores();
     m_menus->LoadOptions();
     m_menus->LoadComforts();
+    LoadPadMappings();
     if (!m_menus->TableCheckMatches()) {
         m_menus->RejectLoadedTable();
     }
@@ -380,6 +380,12 @@ void TMForm::HandleEvent(const TPlatformEvent& event) {
         break;
     case TPlatformEventKind::Expose:
         m_draw->Flip();
+        break;
+    case TPlatformEventKind::PadConnected:
+    case TPlatformEventKind::PadRemoved:
+    case TPlatformEventKind::PadButtonDown:
+    case TPlatformEventKind::PadButtonUp:
+        HandlePadEvent(event);
         break;
     }
 }
@@ -699,10 +705,14 @@ bool TMForm::ComfortKey(const TPlatformEvent& event) {
         return false;
     }
     ApplyComforts();
-    m_noticeText = notice;
-    m_noticeUntil = m_platform.Ticks() + kNoticeShownMs;
+    ShowShortNotice(notice);
     SaveQuietly([this] { m_menus->SaveComforts(); });
     return true;
+}
+
+void TMForm::ShowShortNotice(const std::string& text) {
+    m_noticeText = text;
+    m_noticeUntil = m_platform.Ticks() + kNoticeShownMs;
 }
 
 void TMForm::DrawComfortNotice() {
@@ -713,7 +723,7 @@ void TMForm::DrawComfortNotice() {
         m_noticeText.clear();
         return;
     }
-    m_text->SetTextFont(kNoticeFont);
+    m_text->SetTextFont(kShortNoticeFont);
     m_text->DrawText(m_noticeText, kScreenWidth / 2, kNoticeY, true);
 }
 

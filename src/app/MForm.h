@@ -48,6 +48,8 @@ class TMForm final : public TGameContext {
   public:
     // The application's name: the window's caption and the title of its dialogs.
     static constexpr const char* kTitle = "Spraydash";
+    // The font of the short notices over every screen.
+    static constexpr int kShortNoticeFont = 3;
 
     TMForm(IPlatform& platform, TFormConfig config);
     ~TMForm() override;
@@ -129,6 +131,9 @@ class TMForm final : public TGameContext {
     // Text still to come from keys pressed so far is not typing: the key that opened a text
     // field (Y answering "Finish race?") must not type its letter into it.
     void IgnoreTextOfKeysPressedSoFar() { m_typedText.IgnorePressesSoFar(); }
+    // The line shown briefly over every screen (a comfort changed, a controller came or went),
+    // empty once it has gone.
+    const std::string& ShortNotice() const { return m_noticeText; }
 
     // The context the screens work in.
     TGameImageList& MImageList() override { return *m_imageList; }
@@ -173,6 +178,12 @@ class TMForm final : public TGameContext {
     // A comfort key (volumes, window size, full-screen scaling): acted on, noticed briefly, saved.
     bool ComfortKey(const TPlatformEvent& event);
     void DrawComfortNotice();
+    // A line over every screen for a moment: a comfort changed, a controller came or went.
+    void ShowShortNotice(const std::string& text);
+    // Controllers: mappings of the player's own, devices coming and going, button presses that
+    // stand for keys.
+    void LoadPadMappings();
+    void HandlePadEvent(const TPlatformEvent& event);
     // One tick of whatever screen shows; a race being played takes its inputs from the replay.
     void RunTick(int lagCount);
     // The tick's input edges and the screen's tick (or the exit and clear-table questions').

@@ -1,6 +1,7 @@
 // The main form's tick and its part in replays: what it hands the recorder, how it plays a
 // replay's ticks and events in place of the devices', and watching one in the window.
 #include "app/MForm.h"
+#include "app/PadControls.h"
 
 #include "app/Messages.h"
 #include "app/RaceReplays.h"
@@ -105,6 +106,7 @@ void TMForm::RunTick(int lagCount) {
     }
     m_shell.FramesPerSecond = m_timer->FramesPerSecond();
     m_audio->MusicKeepAlive();
+    m_input->Pad.Binds = PadBinds(m_shell);
     m_input->Update();
     // A played race's events come before its tick, as they came between the ticks.
     const bool played = m_player && m_shell.GameScreen == gsRace;
@@ -366,10 +368,20 @@ bool TMForm::HandleWatchEvent(const TPlatformEvent& event) {
     case TPlatformEventKind::Minimized:
         m_player->Paused = true;
         return true;
+    case TPlatformEventKind::PadButtonDown:
+        if (const int key = PadWatchKey(static_cast<TPadButton>(event.PadButton))) {
+            TPlatformEvent asKey;
+            asKey.Kind = TPlatformEventKind::KeyDown;
+            asKey.VirtualKey = key;
+            return HandleWatchEvent(asKey);
+        }
+        return true;
     case TPlatformEventKind::FocusGained:
     case TPlatformEventKind::FocusLost:
     case TPlatformEventKind::Terminate:
     case TPlatformEventKind::Expose:
+    case TPlatformEventKind::PadConnected:
+    case TPlatformEventKind::PadRemoved:
         return false;
     default:
         // The race takes its clicks and keys from the replay.

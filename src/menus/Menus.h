@@ -84,6 +84,8 @@ class TMenus {
     // The loaded table failed its check: the default table, the file put aside.
     void RejectLoadedTable();
     void LoadOptions();
+    // Something else found at the start, told with the rest.
+    void AddStartProblem(const std::string& text) { m_startProblems += text + "\n"; }
     void TellStartProblems();
     void SaveOptions();
     // Both files now, with what the game has earned so far (a table entry, a changed option), so

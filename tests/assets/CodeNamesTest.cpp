@@ -12,8 +12,14 @@
 namespace {
 
 // Quoted words in the game's code that are texts, not picture or effect names.
-const std::set<std::string> kNotNames = {
-    "ABCDEFGHJKLMNPQRSTUVWXY123456789", "ANONYMOUS", "Arial", "Data", "Pause", "REPLAY", "Spraydash"};
+const std::set<std::string> kNotNames = {"ABCDEFGHJKLMNPQRSTUVWXY123456789",
+                                         "ANONYMOUS",
+                                         "Arial",
+                                         "Controller",
+                                         "Data",
+                                         "Pause",
+                                         "REPLAY",
+                                         "Spraydash"};
 
 // Every name the game's code spells out must be in the lists the built archives are checked
 // against, so a picture or effect the code asks for cannot be missing from the data.

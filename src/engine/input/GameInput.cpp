@@ -68,12 +68,65 @@ void TGameJoystick::Update(IPlatform* platform, bool readable) {
     }
 }
 
+std::array<int, kPadButtonCount> TGamePad::UnboundButtons() {
+    std::array<int, kPadButtonCount> binds{};
+    binds.fill(kNoState);
+    return binds;
+}
+
+TGameInputStates TGamePad::Directions(const TPadState& pad, int deadZone) {
+    TGameInputStates states;
+    const int x = pad.Axes[paLeftX];
+    const int y = pad.Axes[paLeftY];
+    states.set(isUp, pad.Down(pbDpadUp) || y < -deadZone);
+    states.set(isDown, pad.Down(pbDpadDown) || y > deadZone);
+    states.set(isLeft, pad.Down(pbDpadLeft) || x < -deadZone);
+    states.set(isRight, pad.Down(pbDpadRight) || x > deadZone);
+    return states;
+}
+
+void TGamePad::Update(IPlatform* platform, bool readable) {
+    m_states.reset();
+    m_present = false;
+    if (!Enabled || !platform || !readable) {
+        m_held = 0;
+        return;
+    }
+    const TPadState pad = platform->ReadPad();
+    m_present = pad.Present;
+    if (!pad.Present) {
+        m_held = 0;
+        return;
+    }
+    m_states = Directions(pad, DeadZone);
+    for (int b = 0; b < kPadButtonCount; ++b) {
+        const auto i = static_cast<size_t>(b);
+        const uint32_t bit = 1U << static_cast<unsigned>(b);
+        if (!pad.Down(static_cast<TPadButton>(b))) {
+            m_held &= ~bit;
+            continue;
+        }
+        if (!(m_held & bit)) {
+            m_held |= bit;
+            m_heldAs[i] = Binds[i];
+        }
+        const int state = m_heldAs[i];
+        if (state >= 0 && state < kInputStateCount) {
+            m_states.set(static_cast<size_t>(state));
+        }
+    }
+}
+
 void TGameInput::Update() {
     bool readable = !ActiveOnly || (m_platform && m_platform->HasFocus());
     TGameInputStates merged;
     Joystick.Update(m_platform, readable);
     if (Joystick.BindInputStates) {
         merged |= Joystick.States();
+    }
+    Pad.Update(m_platform, readable);
+    if (Pad.BindInputStates) {
+        merged |= Pad.States();
     }
     Keyboard.Update(m_platform, readable);
     if (Keyboard.BindInputStates) {

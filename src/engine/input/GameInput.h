@@ -64,7 +64,40 @@ class TGameJoystick {
     int m_x = 0, m_y = 0, m_z = 0;
 };
 
-// Keyboard and joystick merged into one set of states. The mouse is taken from the
+// Controllers with a known mapping. The d-pad and the left stick always give the four
+// directions, the stick as keys would (on or off, past the dead zone); what the other buttons
+// stand for is up to the game, which may change it from one tick to the next. A button keeps
+// what it stood for when it went down until it is let go: the B that opened a question is not
+// also its answer.
+class TGamePad {
+  public:
+    // Half the stick's travel, as with the joystick: a stick resting a little off centre
+    // steers nothing.
+    static constexpr int kDefaultDeadZone = 16384;
+    static constexpr int kNoState = -1;
+
+    bool Enabled = true;
+    bool BindInputStates = true;
+    int DeadZone = kDefaultDeadZone;
+    // The input state each button turns on (kNoState: none). Direction buttons are not read here.
+    std::array<int, kPadButtonCount> Binds = UnboundButtons();
+
+    void Update(IPlatform* platform, bool readable);
+    const TGameInputStates& States() const { return m_states; }
+    bool Present() const { return m_present; }
+
+    // The directions a pad gives, from its d-pad and left stick.
+    static TGameInputStates Directions(const TPadState& pad, int deadZone);
+    static std::array<int, kPadButtonCount> UnboundButtons();
+
+  private:
+    TGameInputStates m_states;
+    bool m_present = false;
+    std::array<int, kPadButtonCount> m_heldAs = UnboundButtons();
+    uint32_t m_held = 0;
+};
+
+// Keyboard, joystick and pads merged into one set of states. The mouse is taken from the
 // window's own events, so it has no device here.
 class TGameInput {
   public:
@@ -73,6 +106,7 @@ class TGameInput {
     bool ActiveOnly = true;
     TGameKeyboard Keyboard;
     TGameJoystick Joystick;
+    TGamePad Pad;
 
     void Update();
     // States from elsewhere (a replay) in place of the devices'; Restore goes back to what the

@@ -42,6 +42,62 @@ void THeadlessPlatform::PushMouseMove(int x, int y) {
     m_events.push_back(e);
 }
 
+void THeadlessPlatform::PlugPad(const std::string& name) {
+    UnplugPad();
+    m_pad = TPadState{};
+    m_pad.Present = true;
+    m_padName = name;
+    TPlatformEvent e;
+    e.Kind = TPlatformEventKind::PadConnected;
+    e.Text = name;
+    m_events.push_back(e);
+}
+
+void THeadlessPlatform::UnplugPad() {
+    if (!m_pad.Present) {
+        return;
+    }
+    m_pad = TPadState{};
+    m_padPressed = 0;
+    TPlatformEvent e;
+    e.Kind = TPlatformEventKind::PadRemoved;
+    e.Text = m_padName;
+    m_events.push_back(e);
+}
+
+void THeadlessPlatform::SetPadButton(TPadButton button, bool down) {
+    if (!m_pad.Present || button < 0 || button >= kPadButtonCount || m_pad.Down(button) == down) {
+        return;
+    }
+    const uint32_t bit = 1U << static_cast<unsigned>(button);
+    m_pad.Buttons = down ? m_pad.Buttons | bit : m_pad.Buttons & ~bit;
+    if (down) {
+        m_padPressed |= bit;
+    }
+    TPlatformEvent e;
+    e.Kind = down ? TPlatformEventKind::PadButtonDown : TPlatformEventKind::PadButtonUp;
+    e.PadButton = button;
+    m_events.push_back(e);
+}
+
+void THeadlessPlatform::SetPadAxis(TPadAxis axis, int value) {
+    if (m_pad.Present && axis >= 0 && axis < kPadAxisCount) {
+        m_pad.Axes[static_cast<size_t>(axis)] = std::clamp(value, -32768, 32767);
+    }
+}
+
+TPadState THeadlessPlatform::ReadPad() {
+    TPadState pad = m_pad;
+    pad.Buttons |= m_padPressed;
+    m_padPressed = 0;
+    return pad;
+}
+
+std::string THeadlessPlatform::LoadPadMappings(const std::string& path) {
+    m_padMappingFiles.push_back(path);
+    return {};
+}
+
 std::vector<int16_t> THeadlessPlatform::PullAudio(int frames) {
     std::vector<int16_t> out(static_cast<size_t>(std::max(frames, 0)) * 2, 0);
     if (m_audio && frames > 0) {

@@ -30,6 +30,13 @@ class THeadlessPlatform final : public IPlatform {
     // Holds or releases a key in the keyboard state table (what the input states read).
     void SetKey(int virtualKey, bool down) { m_keys[virtualKey & 0xFF] = down ? 0x80 : 0; }
     void SetJoystick(const TJoystickState& state) { m_joystick = state; }
+    // A virtual controller with a known mapping: plugging and unplugging it sends what a real
+    // one sends; a button sends its event and is held (or let go) for the input states; a press
+    // and release between two reads still reads as down once.
+    void PlugPad(const std::string& name);
+    void UnplugPad();
+    void SetPadButton(TPadButton button, bool down);
+    void SetPadAxis(TPadAxis axis, int value);
     void SetFocus(bool focus) { m_focus = focus; }
     void SetMinimized(bool minimized) { m_minimized = minimized; }
     // Mixes Frames stereo frames from the audio source (silence when none is open).
@@ -72,6 +79,10 @@ class THeadlessPlatform final : public IPlatform {
     uint32_t Ticks() const override { return m_now; }
     void GetKeyboardState(uint8_t keys[256]) const override;
     TJoystickState ReadJoystick() override { return m_joystick; }
+    TPadState ReadPad() override;
+    std::string LoadPadMappings(const std::string& path) override;
+    // The mapping files the game asked for.
+    const std::vector<std::string>& PadMappingFiles() const { return m_padMappingFiles; }
     int ShowCursor(bool show) override { return m_cursorCount += show ? 1 : -1; }
     void OpenUrl(const std::string& urlOrFile) override { m_urls.push_back(urlOrFile); }
     void ShowFatalError(const std::string& title, const std::string& message) override;
@@ -90,6 +101,10 @@ class THeadlessPlatform final : public IPlatform {
     std::deque<TPlatformEvent> m_events;
     std::array<uint8_t, 256> m_keys{};
     TJoystickState m_joystick;
+    TPadState m_pad;
+    uint32_t m_padPressed = 0;
+    std::string m_padName;
+    std::vector<std::string> m_padMappingFiles;
     bool m_focus = true;
     bool m_minimized = false;
     bool m_fullScreen = false;

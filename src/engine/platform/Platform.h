@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,8 +24,12 @@ enum class TPlatformEventKind {
     CloseRequest, // close box, Alt+F4, window manager
     Minimized,
     Restored,
-    Terminate, // SIGTERM, SIGINT, SIGHUP, SIGQUIT, log-out: save and end now
-    Expose,    // the window needs its picture again
+    Terminate,     // SIGTERM, SIGINT, SIGHUP, SIGQUIT, log-out: save and end now
+    Expose,        // the window needs its picture again
+    PadConnected,  // a controller or joystick came (or was there at the start); Text: its name
+    PadRemoved,    // Text: the name it had
+    PadButtonDown, // PadButton: a button of a mapped controller (TPadButton)
+    PadButtonUp,
 };
 
 struct TPlatformEvent {
@@ -42,6 +47,50 @@ struct TPlatformEvent {
     uint32_t KeySerial = 0;
     // Terminate: the signal that asked for it, 0 when it was not a signal.
     int Signal = 0;
+    int PadButton = 0;
+};
+
+// The buttons of a controller with a known mapping, by where they sit on a standard pad (A is
+// the lower face button, B the right one), whoever made it.
+enum TPadButton : int {
+    pbA,
+    pbB,
+    pbX,
+    pbY,
+    pbBack,
+    pbGuide,
+    pbStart,
+    pbLeftStick,
+    pbRightStick,
+    pbLeftShoulder,
+    pbRightShoulder,
+    pbDpadUp,
+    pbDpadDown,
+    pbDpadLeft,
+    pbDpadRight,
+    kPadButtonCount,
+};
+
+enum TPadAxis : int {
+    paLeftX,
+    paLeftY,
+    paRightX,
+    paRightY,
+    paLeftTrigger,
+    paRightTrigger,
+    kPadAxisCount,
+};
+
+// Every connected controller with a known mapping, taken together: a button is down when it is
+// down on any of them, and an axis reads as the one pushed furthest from its rest.
+struct TPadState {
+    bool Present = false;
+    // Bit N: button N (TPadButton) is down, or was pressed since the last read (a tap shorter
+    // than a tick still counts once).
+    uint32_t Buttons = 0;
+    // -32768..32767, 0 at rest; down and right are positive. Triggers rest at 0.
+    std::array<int, kPadAxisCount> Axes{};
+    bool Down(TPadButton button) const { return (Buttons >> button) & 1U; }
 };
 
 // The first joystick as the multimedia joystick API reports it: raw axis positions
@@ -122,7 +171,16 @@ class IPlatform {
 
     // Input devices, read once per tick. Keys: 256 entries by virtual-key code, high bit = down.
     virtual void GetKeyboardState(uint8_t keys[256]) const = 0;
+    // The first joystick that no controller mapping is known for.
     virtual TJoystickState ReadJoystick() = 0;
+    virtual TPadState ReadPad() { return {}; }
+    // Controller mappings from a file of mapping lines, in addition to the built-in ones, and
+    // applied to pads already connected. Returns what is wrong with the file, empty when it was
+    // read or is not there.
+    virtual std::string LoadPadMappings(const std::string& path) {
+        (void)path;
+        return {};
+    }
 
     // Pointer: ShowCursor(true/false) raises/lowers the display count and returns the new
     // count; the pointer shows while the count is 0 or more.

@@ -6,6 +6,7 @@
 #include "engine/platform/ScreenGeometry.h"
 #include "engine/platform/SdlDialog.h"
 #include "engine/platform/SdlKeys.h"
+#include "engine/platform/SdlPads.h"
 #include "engine/platform/VideoDrivers.h"
 #include "engine/platform/WindowPicture.h"
 
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <string_view>
@@ -56,9 +58,7 @@ class TSdlPlatform final : public IPlatform {
     TSdlPlatform(TSdlDialogs dialogs, bool wholeFrames) : m_dialogs(dialogs), m_wholeFrames(wholeFrames) {}
     ~TSdlPlatform() override {
         CloseAudio();
-        if (m_joystick) {
-            SDL_JoystickClose(m_joystick);
-        }
+        m_pads.reset();
         if (m_cursor) {
             SDL_FreeCursor(m_cursor);
         }
@@ -93,8 +93,9 @@ class TSdlPlatform final : public IPlatform {
             error = NoScreenMessage(driver ? driver : "none");
             return false;
         }
-        // Joysticks and sound are optional: the game runs without them.
-        SDL_InitSubSystem(SDL_INIT_JOYSTICK);
+        // Controllers and sound are optional: the game runs without them.
+        m_pads = std::make_unique<TSdlPads>();
+        m_pads->Start(m_pending);
         m_width = width;
         m_height = height;
         // On a screen smaller than the picture the window opens scaled down to fit.
@@ -112,7 +113,6 @@ class TSdlPlatform final : public IPlatform {
             SDL_SetCursor(m_cursor);
         }
         SDL_StartTextInput();
-        OpenFirstJoystick();
         return true;
     }
 
@@ -228,10 +228,15 @@ class TSdlPlatform final : public IPlatform {
         // what arrives during the wait lands behind that marker: one poll would stop in front
         // of it, and the tick would run before those events are handled. Poll a second cycle.
         for (int cycle = 0; cycle < 2; ++cycle) {
-            while (SDL_PollEvent(&e)) {
+            while (m_pending.empty() && SDL_PollEvent(&e)) {
                 if (Translate(e, event)) {
                     return true;
                 }
+            }
+            if (!m_pending.empty()) {
+                event = m_pending.front();
+                m_pending.pop_front();
+                return true;
             }
         }
         return false;
@@ -268,27 +273,10 @@ class TSdlPlatform final : public IPlatform {
         m_pressedSinceRead.fill(false);
     }
 
-    TJoystickState ReadJoystick() override {
-        TJoystickState s;
-        if (!m_joystick) {
-            return s;
-        }
-        SDL_JoystickUpdate();
-        s.Present = true;
-        auto axis = [&](int index) {
-            return index < SDL_JoystickNumAxes(m_joystick) ? SDL_JoystickGetAxis(m_joystick, index) + 32768
-                                                           : 32767;
-        };
-        s.X = axis(0);
-        s.Y = axis(1);
-        s.Z = axis(2);
-        int buttons = std::min(SDL_JoystickNumButtons(m_joystick), 32);
-        for (int b = 0; b < buttons; ++b) {
-            if (SDL_JoystickGetButton(m_joystick, b)) {
-                s.Buttons |= 1u << b;
-            }
-        }
-        return s;
+    TJoystickState ReadJoystick() override { return m_pads ? m_pads->ReadJoystick() : TJoystickState{}; }
+    TPadState ReadPad() override { return m_pads ? m_pads->ReadPad() : TPadState{}; }
+    std::string LoadPadMappings(const std::string& path) override {
+        return m_pads ? m_pads->LoadMappings(path, m_pending) : std::string{};
     }
 
     int ShowCursor(bool show) override {
@@ -402,18 +390,6 @@ class TSdlPlatform final : public IPlatform {
 
     static void AudioCallback(void* user, Uint8* stream, int length) {
         static_cast<IAudioSource*>(user)->Mix(reinterpret_cast<int16_t*>(stream), length / 4);
-    }
-
-    void OpenFirstJoystick() {
-        if (m_joystick) {
-            return;
-        }
-        for (int i = 0; i < SDL_NumJoysticks(); ++i) {
-            m_joystick = SDL_JoystickOpen(i);
-            if (m_joystick) {
-                return;
-            }
-        }
     }
 
     int DisplayIndex() const { return std::max(0, SDL_GetWindowDisplayIndex(m_window)); }
@@ -570,17 +546,11 @@ class TSdlPlatform final : public IPlatform {
             out.Text = e.text.text;
             out.KeySerial = m_keySerial;
             return true;
-        case SDL_JOYDEVICEADDED:
-            OpenFirstJoystick();
-            return false;
-        case SDL_JOYDEVICEREMOVED:
-            if (m_joystick && SDL_JoystickInstanceID(m_joystick) == e.jdevice.which) {
-                SDL_JoystickClose(m_joystick);
-                m_joystick = nullptr;
-                OpenFirstJoystick();
-            }
-            return false;
         default:
+            // Controllers: what they do comes as events of their own, queued.
+            if (m_pads) {
+                m_pads->Handle(e, m_pending);
+            }
             return false;
         }
     }
@@ -595,7 +565,8 @@ class TSdlPlatform final : public IPlatform {
     bool m_audioStarted = false;
     SDL_Window* m_window = nullptr;
     SDL_Cursor* m_cursor = nullptr;
-    SDL_Joystick* m_joystick = nullptr;
+    std::unique_ptr<TSdlPads> m_pads;
+    std::deque<TPlatformEvent> m_pending; // events that came several from one of SDL's
     SDL_AudioDeviceID m_audio = 0;
     static constexpr uint32_t kLongestWaitMs = 250;
     int m_width = 0; // the picture
