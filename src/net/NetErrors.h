@@ -10,10 +10,11 @@ class ENetError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Name lookup, connecting, sending, receiving and running out of time.
+// Name lookup, connecting, sending, receiving, running out of time, and being given up by the
+// client's owner.
 class ESocketError : public ENetError {
   public:
-    enum class TKind { Lookup, Connect, Timeout, Transfer };
+    enum class TKind { Lookup, Connect, Timeout, Transfer, Abandoned };
 
     explicit ESocketError(const std::string& message, TKind kind = TKind::Transfer)
         : ENetError(message), kind_(kind) {}
