@@ -5,6 +5,7 @@
 #include "context/GameContext.h"
 #include "context/GameText.h"
 #include "context/InterfaceSprites.h"
+#include "menus/ReplayUploader.h"
 #include "context/ScreenState.h"
 #include "engine/input/GameInput.h"
 
