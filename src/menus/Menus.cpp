@@ -5,9 +5,9 @@
 #include "context/GameContext.h"
 #include "context/GameText.h"
 #include "context/InterfaceSprites.h"
-#include "menus/ReplayUploader.h"
 #include "context/ScreenState.h"
 #include "engine/input/GameInput.h"
+#include "menus/ReplayUploader.h"
 
 namespace {
 constexpr double kUpperPanelStep = 1.75;

@@ -44,7 +44,8 @@ TTry PostReplay(THttpClient& client, const std::string& server, const std::strin
 }
 } // namespace
 
-TReplayUploader::TReplayUploader(std::string folder, std::string currentServer, const THttpClient& settingsFrom)
+TReplayUploader::TReplayUploader(std::string folder, std::string currentServer,
+                                 const THttpClient& settingsFrom)
     : m_queue(std::move(folder)), m_currentServer(std::move(currentServer)) {
     m_settings.TakeSettingsFrom(settingsFrom);
     m_settings.SetRequestTimeout(kUploadTimeout);
@@ -187,7 +188,8 @@ void TReplayUploader::Pass(std::unique_lock<std::mutex>& lock) {
         switch (UploadAnswerFor(outcome.Status)) {
         case TUploadAnswer::Done:
             if (outcome.Status < 200 || outcome.Status > 299)
-                Tell(what + " was refused by " + entry.Server + " (" + outcome.Why + "); it is not sent again");
+                Tell(what + " was refused by " + entry.Server + " (" + outcome.Why +
+                     "); it is not sent again");
             m_queue.Remove(entry.File);
             break;
         case TUploadAnswer::ServerRefuses:
@@ -199,8 +201,8 @@ void TReplayUploader::Pass(std::unique_lock<std::mutex>& lock) {
             const int attempts = now ? now->Attempts : TUploadQueue::kMaxAttempts;
             unanswered.insert(entry.Server);
             if (attempts >= TUploadQueue::kMaxAttempts) {
-                Tell(what + " could not be sent to " + entry.Server + " (" + outcome.Why + "); given up after " +
-                     std::to_string(attempts) + " tries");
+                Tell(what + " could not be sent to " + entry.Server + " (" + outcome.Why +
+                     "); given up after " + std::to_string(attempts) + " tries");
                 m_queue.Remove(entry.File);
             } else {
                 Tell(what + " could not be sent to " + entry.Server + " (" + outcome.Why + "); try " +

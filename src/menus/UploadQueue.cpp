@@ -133,7 +133,8 @@ void TUploadQueue::Load(const std::string& adoptFor, int64_t now) {
                 continue;
             // A refusal dated in the future (a clock set back) counts from now.
             const auto since = ParseSaveNumber(words[1]);
-            if (since && now - std::min<int64_t>(*since, now) < kRefusalSeconds && m_refusals.size() < kMaxRefusals)
+            if (since && now - std::min<int64_t>(*since, now) < kRefusalSeconds &&
+                m_refusals.size() < kMaxRefusals)
                 m_refusals.push_back({NormalServer(words[2]), std::min<int64_t>(*since, now)});
         }
     }
@@ -211,7 +212,8 @@ bool TUploadQueue::Add(const std::string& bytes, const std::string& serverAddres
 }
 
 const TUploadQueue::TEntry* TUploadQueue::Find(const std::string& file) const {
-    auto it = std::find_if(m_entries.begin(), m_entries.end(), [&](const TEntry& e) { return e.File == file; });
+    auto it =
+        std::find_if(m_entries.begin(), m_entries.end(), [&](const TEntry& e) { return e.File == file; });
     return it == m_entries.end() ? nullptr : &*it;
 }
 
@@ -228,7 +230,8 @@ void TUploadQueue::CountAttempt(const std::string& file, int by) {
 }
 
 void TUploadQueue::Remove(const std::string& file) {
-    auto it = std::find_if(m_entries.begin(), m_entries.end(), [&](const TEntry& e) { return e.File == file; });
+    auto it =
+        std::find_if(m_entries.begin(), m_entries.end(), [&](const TEntry& e) { return e.File == file; });
     if (it == m_entries.end())
         return;
     if (!it->Unsaved)
@@ -261,7 +264,8 @@ void TUploadQueue::Save() const {
     std::vector<std::string> lines;
     for (const TEntry& entry : m_entries)
         if (!entry.Unsaved)
-            lines.push_back("replay " + entry.File + " " + std::to_string(entry.Attempts) + " " + entry.Server);
+            lines.push_back("replay " + entry.File + " " + std::to_string(entry.Attempts) + " " +
+                            entry.Server);
     for (const TRefusal& refusal : m_refusals)
         lines.push_back("refused " + std::to_string(refusal.Since) + " " + refusal.Server);
     WriteSaveLines(PathOf(kListName), lines);

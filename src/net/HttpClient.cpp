@@ -108,7 +108,8 @@ namespace {
 TUrl PlainHttpUrl(const std::string& address) {
     TUrl url = SplitUrl(address);
     if (url.Scheme != "http")
-        throw EHttpProtocolError("Cannot fetch '" + address.substr(0, 200) + "': only plain http is supported");
+        throw EHttpProtocolError("Cannot fetch '" + address.substr(0, 200) +
+                                 "': only plain http is supported");
     return url;
 }
 } // namespace
@@ -118,7 +119,8 @@ std::string THttpClient::Get(const std::string& address) {
     return Send(url, BuildGetRequest(url, cookies_.HeaderFor(url)));
 }
 
-std::string THttpClient::Post(const std::string& address, std::string_view contentType, std::string_view body) {
+std::string THttpClient::Post(const std::string& address, std::string_view contentType,
+                              std::string_view body) {
     const TUrl url = PlainHttpUrl(address);
     return Send(url, BuildPostRequest(url, cookies_.HeaderFor(url), contentType, body));
 }

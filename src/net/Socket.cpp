@@ -145,7 +145,8 @@ void TSocket::Connect(const std::string& host, int port, Clock::duration connect
                 Close();
                 ThrowAbandoned("Connecting to " + peer_);
             }
-            ready = ::poll(&pfd, 1, static_cast<int>(abandon_ ? std::min<long long>(left, AbandonSlice.count()) : left));
+            ready = ::poll(
+                &pfd, 1, static_cast<int>(abandon_ ? std::min<long long>(left, AbandonSlice.count()) : left));
             if (ready != 0)
                 break;
         }

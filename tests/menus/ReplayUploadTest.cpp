@@ -151,7 +151,8 @@ TEST_P(UploadAnswerTest, DecidesTheReplaysFate) {
         ASSERT_TRUE(uploader->WaitIdle(kPassTime));
         ASSERT_EQ(server.Bodies().size(), 1u);
         EXPECT_EQ(server.Bodies()[0], replay) << "the replay's bytes as the game stores them";
-        EXPECT_EQ(server.Requests()[0].rfind("POST /api/v1/replays HTTP/1.1\r\n", 0), 0u) << server.Requests()[0];
+        EXPECT_EQ(server.Requests()[0].rfind("POST /api/v1/replays HTTP/1.1\r\n", 0), 0u)
+            << server.Requests()[0];
     }
     // As the next start finds it.
     TUploadQueue queue = LoadedQueue();
@@ -176,21 +177,21 @@ TEST_P(UploadAnswerTest, DecidesTheReplaysFate) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, UploadAnswerTest,
-    ::testing::Values(TAnswerCase{"Queued202", "202 Accepted", false, false},
-                      TAnswerCase{"AlreadyThere200", "200 OK", false, false},
-                      TAnswerCase{"Malformed400", "400 Bad Request", false, false},
-                      TAnswerCase{"OtherVersion409", "409 Conflict", false, false},
-                      TAnswerCase{"TooLarge413", "413 Content Too Large", false, false},
-                      TAnswerCase{"NoResult422", "422 Unprocessable Content", false, false},
-                      TAnswerCase{"NoEndpoint404", "404 Not Found", false, true},
-                      TAnswerCase{"NoPost405", "405 Method Not Allowed", false, true},
-                      TAnswerCase{"Flood429", "429 Too Many Requests", true, false},
-                      TAnswerCase{"Busy503", "503 Service Unavailable", true, false},
-                      TAnswerCase{"Broken500", "500 Internal Server Error", true, false},
-                      TAnswerCase{"SlowAnswer", "", true, false}),
-    [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Answers, UploadAnswerTest,
+                         ::testing::Values(TAnswerCase{"Queued202", "202 Accepted", false, false},
+                                           TAnswerCase{"AlreadyThere200", "200 OK", false, false},
+                                           TAnswerCase{"Malformed400", "400 Bad Request", false, false},
+                                           TAnswerCase{"OtherVersion409", "409 Conflict", false, false},
+                                           TAnswerCase{"TooLarge413", "413 Content Too Large", false, false},
+                                           TAnswerCase{"NoResult422", "422 Unprocessable Content", false,
+                                                       false},
+                                           TAnswerCase{"NoEndpoint404", "404 Not Found", false, true},
+                                           TAnswerCase{"NoPost405", "405 Method Not Allowed", false, true},
+                                           TAnswerCase{"Flood429", "429 Too Many Requests", true, false},
+                                           TAnswerCase{"Busy503", "503 Service Unavailable", true, false},
+                                           TAnswerCase{"Broken500", "500 Internal Server Error", true, false},
+                                           TAnswerCase{"SlowAnswer", "", true, false}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(ReplayUploadTest, NoServerKeepsTheReplayForFiveTriesInAll) {
     const std::string server = "http://127.0.0.1:" + std::to_string(ClosedPort());
@@ -259,7 +260,8 @@ TEST_F(ReplayUploadTest, AFullQueueDropsTheOldestFirst) {
         ASSERT_TRUE(queue.Add(SampleReplay(seed), "http://s", Clock));
     ASSERT_EQ(queue.Entries().size(), TUploadQueue::kMaxEntries);
     EXPECT_EQ(queue.Entries().front().File, TUploadQueue::FileNameFor(SampleReplay(3)));
-    EXPECT_EQ(queue.Entries().back().File, TUploadQueue::FileNameFor(SampleReplay(TUploadQueue::kMaxEntries + 2)));
+    EXPECT_EQ(queue.Entries().back().File,
+              TUploadQueue::FileNameFor(SampleReplay(TUploadQueue::kMaxEntries + 2)));
     EXPECT_FALSE(fs::exists(Folder / TUploadQueue::FileNameFor(SampleReplay(1))));
 
     // By bytes: large replays push the small ones out, oldest first.
@@ -323,7 +325,8 @@ TEST_F(ReplayUploadTest, DamageInTheFolderIsDroppedOrTakenUp) {
     EXPECT_FALSE(fs::exists(Folder / damagedFile)) << "a damaged replay is dropped, not sent";
     EXPECT_FALSE(fs::exists(Folder / spentFile)) << "a replay tried to the end is dropped";
     EXPECT_FALSE(fs::exists(Folder / (keptFile + ".tmp")));
-    EXPECT_TRUE(fs::is_directory(Folder / TUploadQueue::FileNameFor("a folder"))) << "not the queue's to remove";
+    EXPECT_TRUE(fs::is_directory(Folder / TUploadQueue::FileNameFor("a folder")))
+        << "not the queue's to remove";
     EXPECT_EQ(ReadFile("../outside/hs"), "the table");
 }
 

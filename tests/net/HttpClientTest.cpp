@@ -7,8 +7,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <memory>
+#include <thread>
 
 namespace {
 

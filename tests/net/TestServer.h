@@ -1,7 +1,7 @@
 #pragma once
 
-#include <arpa/inet.h>
 #include <algorithm>
+#include <arpa/inet.h>
 #include <atomic>
 #include <cctype>
 #include <functional>
