@@ -59,8 +59,9 @@ class ReplayUploadFlowTest : public ::testing::Test {
         Game.Files().WriteSave("options", kOptionsFile);
     }
 
-    // A race finished with a qualifying score, the name typed, and the send question answered yes.
-    void RaceAndSend(const std::string& name) {
+    // A race finished with a qualifying score, the name typed, and the send question answered:
+    // yes sends the result.
+    void RaceAndSend(const std::string& name, bool yes = true) {
         ASSERT_NO_FATAL_FAILURE(Game.StartRaceFromMenu());
         Game.Race().Score = kQualifyingScore;
         Game.TapKey(vk::Escape);
@@ -71,10 +72,11 @@ class ReplayUploadFlowTest : public ::testing::Test {
         Game.PressKey(vk::Return);
         ASSERT_EQ(Game.Shell().MessageMode, msgSendResult);
         Game.Tick();
-        Game.KeyDown('Y');
+        const int key = yes ? 'Y' : 'N';
+        Game.KeyDown(key);
         Game.Tick();
-        Game.KeyUp('Y');
-        ASSERT_EQ(Game.Shell().MessageMode, msgSending) << "the score request is over";
+        Game.KeyUp(key);
+        ASSERT_EQ(Game.Shell().MessageMode, yes ? msgSending : msgNone);
     }
 
     bool UploadsDone() { return Game.Menus().ReplayUploader()->WaitIdle(kUploadTime); }
@@ -120,6 +122,16 @@ TEST_F(ReplayUploadFlowTest, TheScoreRequestGoesFirstAndTheReplayFollows) {
     // The game went on meanwhile, as ever.
     EXPECT_TRUE(Game.RunUntil([&] { return Game.Shell().GameScreen == gsHighScores; }, 1500));
     EXPECT_TRUE(Game.Platform().FatalErrors().empty());
+}
+
+TEST_F(ReplayUploadFlowTest, AResultNotSentSendsNoReplay) {
+    TTestServer server(ScoreServer(UploadStatus));
+    Game.Start(server.Base());
+    ASSERT_NO_FATAL_FAILURE(RaceAndSend("Kim", false));
+    Game.Tick(10);
+    ASSERT_TRUE(UploadsDone());
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_TRUE(QueuedFiles().empty());
 }
 
 TEST_F(ReplayUploadFlowTest, AReplayTheServerCouldNotTakeGoesAtTheNextStart) {
