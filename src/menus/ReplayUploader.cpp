@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <set>
 #include <system_error>
 
@@ -22,7 +23,17 @@ struct TTry {
     int Status = 0;
     bool Abandoned = false;
     std::string Why;
+    std::string RetryAfter;
 };
+
+// Retry-After in seconds; a date, or anything else, is not heeded (the tries are few anyway).
+std::optional<int64_t> RetryAfterSeconds(const std::string& value) {
+    constexpr size_t kMaxDigits = 9;
+    if (value.empty() || value.size() > kMaxDigits ||
+        !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    return std::stoll(value);
+}
 
 TTry PostReplay(THttpClient& client, const std::string& server, const std::string& bytes) {
     TTry outcome;
@@ -31,6 +42,7 @@ TTry PostReplay(THttpClient& client, const std::string& server, const std::strin
         outcome.Status = 200;
     } catch (const EHttpError& e) {
         outcome.Status = e.Status();
+        outcome.RetryAfter = e.RetryAfter();
         outcome.Why = "HTTP " + std::to_string(e.Status());
         if (!e.Body().empty())
             outcome.Why += ": " + e.Body().substr(0, kQuotedAnswerBytes);
@@ -147,14 +159,16 @@ void TReplayUploader::Pass(std::unique_lock<std::mutex>& lock) {
     client.TakeSettingsFrom(m_settings);
     client.SetAbandonFlag(&m_abandon);
     std::set<std::string> tried;
-    // A server that did not answer is not asked again in this pass: its other replays keep their tries.
+    // A server that did not answer is not asked again in this pass, nor one that asked for a
+    // pause until it is over: its other replays keep their tries.
     std::set<std::string> unanswered;
     for (;;) {
         if (m_stopping)
             return;
         const auto& entries = m_queue.Entries();
         auto next = std::find_if(entries.begin(), entries.end(), [&](const TUploadQueue::TEntry& e) {
-            return !tried.contains(e.File) && !unanswered.contains(e.Server);
+            return !tried.contains(e.File) && !unanswered.contains(e.Server) &&
+                   !m_queue.Holds(e.Server, Now());
         });
         if (next == entries.end())
             return;
@@ -200,6 +214,8 @@ void TReplayUploader::Pass(std::unique_lock<std::mutex>& lock) {
             const TUploadQueue::TEntry* now = m_queue.Find(entry.File);
             const int attempts = now ? now->Attempts : TUploadQueue::kMaxAttempts;
             unanswered.insert(entry.Server);
+            if (const auto pause = RetryAfterSeconds(outcome.RetryAfter))
+                m_queue.HoldServer(entry.Server, *pause, Now());
             if (attempts >= TUploadQueue::kMaxAttempts) {
                 Tell(what + " could not be sent to " + entry.Server + " (" + outcome.Why +
                      "); given up after " + std::to_string(attempts) + " tries");

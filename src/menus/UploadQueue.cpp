@@ -106,6 +106,7 @@ void TUploadQueue::Load(const std::string& adoptFor, int64_t now) {
     namespace fs = std::filesystem;
     m_entries.clear();
     m_refusals.clear();
+    m_holds.clear();
     const std::string list = PathOf(kListName);
     RemoveStaleTemporary(list);
 
@@ -136,6 +137,12 @@ void TUploadQueue::Load(const std::string& adoptFor, int64_t now) {
             if (since && now - std::min<int64_t>(*since, now) < kRefusalSeconds &&
                 m_refusals.size() < kMaxRefusals)
                 m_refusals.push_back({NormalServer(words[2]), std::min<int64_t>(*since, now)});
+        } else if (line.starts_with("wait ")) {
+            const auto words = SplitLine(line, 3);
+            if (words.size() != 3 || !IsUsableServer(words[2]))
+                continue;
+            if (const auto until = ParseSaveNumber(words[1]); until && *until > now)
+                HoldServer(words[2], *until - now, now);
         }
     }
 
@@ -247,7 +254,7 @@ void TUploadQueue::RefuseServer(const std::string& serverAddress, int64_t now) {
             dropped.push_back(entry.File);
     for (const std::string& file : dropped)
         Remove(file);
-    std::erase_if(m_refusals, [&](const TRefusal& r) { return r.Server == server; });
+    std::erase_if(m_refusals, [&](const TServerMark& r) { return r.Server == server; });
     if (m_refusals.size() >= kMaxRefusals)
         m_refusals.erase(m_refusals.begin());
     m_refusals.push_back({server, now});
@@ -255,9 +262,25 @@ void TUploadQueue::RefuseServer(const std::string& serverAddress, int64_t now) {
 
 bool TUploadQueue::Refuses(const std::string& serverAddress, int64_t now) const {
     const std::string server = NormalServer(serverAddress);
-    return std::any_of(m_refusals.begin(), m_refusals.end(), [&](const TRefusal& r) {
-        return r.Server == server && now - std::min(r.Since, now) < kRefusalSeconds;
+    return std::any_of(m_refusals.begin(), m_refusals.end(), [&](const TServerMark& r) {
+        return r.Server == server && now - std::min(r.Time, now) < kRefusalSeconds;
     });
+}
+
+void TUploadQueue::HoldServer(const std::string& serverAddress, int64_t seconds, int64_t now) {
+    const std::string server = NormalServer(serverAddress);
+    std::erase_if(m_holds, [&](const TServerMark& h) { return h.Server == server || h.Time <= now; });
+    if (seconds <= 0)
+        return;
+    if (m_holds.size() >= kMaxRefusals)
+        m_holds.erase(m_holds.begin());
+    m_holds.push_back({server, now + std::min(seconds, kMaxHoldSeconds)});
+}
+
+bool TUploadQueue::Holds(const std::string& serverAddress, int64_t now) const {
+    const std::string server = NormalServer(serverAddress);
+    return std::any_of(m_holds.begin(), m_holds.end(),
+                       [&](const TServerMark& h) { return h.Server == server && now < h.Time; });
 }
 
 void TUploadQueue::Save() const {
@@ -266,8 +289,10 @@ void TUploadQueue::Save() const {
         if (!entry.Unsaved)
             lines.push_back("replay " + entry.File + " " + std::to_string(entry.Attempts) + " " +
                             entry.Server);
-    for (const TRefusal& refusal : m_refusals)
-        lines.push_back("refused " + std::to_string(refusal.Since) + " " + refusal.Server);
+    for (const TServerMark& refusal : m_refusals)
+        lines.push_back("refused " + std::to_string(refusal.Time) + " " + refusal.Server);
+    for (const TServerMark& hold : m_holds)
+        lines.push_back("wait " + std::to_string(hold.Time) + " " + hold.Server);
     WriteSaveLines(PathOf(kListName), lines);
 }
 

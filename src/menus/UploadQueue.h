@@ -21,7 +21,8 @@ std::string ReplayUploadUrl(const std::string& server);
 // The replays waiting to go to a score server, in a folder of the save folder: each replay as
 // the game wrote it, in a file named by its content (so the same race is never queued twice),
 // and a list, "queue", that keeps their order (oldest first), the server each goes to and how
-// often each was tried, and the servers that said they take no replays.
+// often each was tried, the servers that said they take no replays, and those that asked for a
+// pause.
 //
 // Nothing in the folder is trusted: lines that make no sense are dropped, a listed file that is
 // gone drops its line, a replay file the list does not know (a run that ended between writing
@@ -47,6 +48,8 @@ class TUploadQueue {
     static constexpr uint64_t kMaxReplayBytes = 256U << 10U;
     // A server that said it takes no replays is asked again after this long: it may have learnt.
     static constexpr int64_t kRefusalSeconds = 7 * 24 * 60 * 60;
+    // The longest a server's "retry after" is heeded: a longer one is taken for a mistake.
+    static constexpr int64_t kMaxHoldSeconds = 24 * 60 * 60;
     static constexpr const char* kListName = "queue";
 
     explicit TUploadQueue(std::string folder) : m_folder(std::move(folder)) {}
@@ -68,6 +71,10 @@ class TUploadQueue {
     // The server takes no replays: its queued ones are dropped, and none are queued for it.
     void RefuseServer(const std::string& server, int64_t now);
     bool Refuses(const std::string& server, int64_t now) const;
+    // The server asked to be left alone for a while (busy, or too much from this address): its
+    // replays wait, their tries not counted, until then (at most kMaxHoldSeconds).
+    void HoldServer(const std::string& server, int64_t seconds, int64_t now);
+    bool Holds(const std::string& server, int64_t now) const;
     // Writes the list; throws with the file and the reason.
     void Save() const;
 
@@ -77,13 +84,14 @@ class TUploadQueue {
     static std::string FileNameFor(const std::string& bytes);
 
   private:
-    struct TRefusal {
+    struct TServerMark {
         std::string Server;
-        int64_t Since = 0;
+        int64_t Time = 0; // a refusal: since when; a hold: until when
     };
     void KeepWithinBounds();
 
     std::string m_folder;
     std::vector<TEntry> m_entries;
-    std::vector<TRefusal> m_refusals;
+    std::vector<TServerMark> m_refusals;
+    std::vector<TServerMark> m_holds;
 };

@@ -202,7 +202,8 @@ std::string THttpClient::Exchange(const TUrl& url, const std::string& request,
             ReadReplyBody(reader, plan, body);
         } catch (const ENetError&) {
             DropConnection();
-            throw EHttpError(head.Status, head.StatusText, std::move(body), ErrorMessage(url, head));
+            throw EHttpError(head.Status, head.StatusText, std::move(body), ErrorMessage(url, head),
+                             head.Header("Retry-After").value_or(""));
         }
     }
 
@@ -213,6 +214,7 @@ std::string THttpClient::Exchange(const TUrl& url, const std::string& request,
         DropConnection();
 
     if (!success)
-        throw EHttpError(head.Status, head.StatusText, std::move(body), ErrorMessage(url, head));
+        throw EHttpError(head.Status, head.StatusText, std::move(body), ErrorMessage(url, head),
+                         head.Header("Retry-After").value_or(""));
     return body;
 }

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -237,6 +238,41 @@ TEST_F(ReplayUploadTest, AnUnansweringServerHoldsUpOnlyItsOwnReplays) {
     EXPECT_EQ(queued[1].Attempts, 0) << "the second replay for the dead server was not tried";
     ASSERT_EQ(good.Bodies().size(), 1u);
     EXPECT_EQ(good.Bodies()[0], SampleReplay(3));
+}
+
+// "Retry after" in seconds is heeded: the server is left alone until then, its replays' tries
+// kept for afterwards.
+TEST_F(ReplayUploadTest, APauseTheServerAsksForIsKept) {
+    std::atomic<bool> busy{true};
+    TTestServer server([&busy](TTestServer::TConn& conn) {
+        for (std::string head; !(head = conn.ReadRequest()).empty();) {
+            conn.ReadBody(head);
+            conn.Send(busy
+                          ? "HTTP/1.1 429 Too Many Requests\r\nRetry-After: 3600\r\nContent-Length: 0\r\n\r\n"
+                          : "HTTP/1.1 202 Accepted\r\nContent-Length: 0\r\n\r\n");
+        }
+    });
+    auto pass = [&] {
+        auto uploader = Uploader();
+        uploader->TryAll();
+        EXPECT_TRUE(uploader->WaitIdle(kPassTime));
+        return uploader->Queued();
+    };
+    {
+        auto uploader = Uploader();
+        uploader->Queue(SampleReplay(), server.Base());
+        ASSERT_TRUE(uploader->WaitIdle(kPassTime));
+    }
+    ASSERT_EQ(server.Bodies().size(), 1u);
+    busy = false;
+    Clock += 3599;
+    auto queued = pass();
+    EXPECT_EQ(server.Bodies().size(), 1u) << "asked again before the pause was over";
+    ASSERT_EQ(queued.size(), 1u);
+    EXPECT_EQ(queued[0].Attempts, 1);
+    Clock += 1;
+    EXPECT_TRUE(pass().empty());
+    EXPECT_EQ(server.Bodies().size(), 2u);
 }
 
 TEST_F(ReplayUploadTest, ARefusalIsForgottenAfterAWeek) {

@@ -297,6 +297,7 @@ TEST_F(HttpClient, PostRefusedRaisesWithTheStatus) {
     } catch (const EHttpError& e) {
         EXPECT_EQ(e.Status(), 429);
         EXPECT_EQ(e.Body(), "{}");
+        EXPECT_EQ(e.RetryAfter(), "60");
     }
 }
 
