@@ -2,6 +2,7 @@
 
 #include "app/MForm.h"
 #include "app/Messages.h"
+#include "app/RaceReplays.h"
 #include "app/Screens.h"
 #include "context/Frame.h"
 #include "context/GameAudio.h"
@@ -75,8 +76,13 @@ void TEndOfRace::SendResult() {
         PaintSending();
         return true;
     });
+    // The replay follows the request, whatever its answer; it is sent in the background.
+    if (m_form.Recorder().Replay().Claim) {
+        m_form.Menus().UploadReplay(m_form.Recorder().Replay().Encode(),
+                                    outcome.Result != TScoreRequestOutcome::TResult::Abandoned);
+    }
     if (outcome.Result == TScoreRequestOutcome::TResult::Abandoned) {
-        return; // the game is ending; the entry is already on disk
+        return; // the game is ending; the entry is already on disk, the replay queued for the next start
     }
     // A display switch asked for meanwhile happens now; a close waits for the menu.
     m_form.ActOnRequestsHeldWhileBusy();

@@ -186,12 +186,16 @@ void TMForm::FormCreate() {
         std::fprintf(stderr, "%s: no sound device could be opened; the game plays without sound.\n", kTitle);
         m_menus->ShowNotice("No sound device: the game plays without sound.");
     }
+    // Replays a run before this one could not send.
+    m_menus->StartReplayUploads();
     if (!m_config.WatchReplayFile.empty()) {
         WatchReplayFile(m_config.WatchReplayFile);
     }
 }
 
 void TMForm::FormDestroy() {
+    // The end of the game never waits for a server: an upload under way stays queued.
+    m_menus->StopReplayUploads();
     if (m_created) {
         ShutDown();
     }

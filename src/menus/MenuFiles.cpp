@@ -4,6 +4,7 @@
 #include "context/GameText.h"
 #include "menus/ComfortsFile.h"
 #include "menus/OptionsFile.h"
+#include "menus/ReplayUploader.h"
 #include "menus/SaveFiles.h"
 #include "menus/SaveFolder.h"
 #include "menus/ScoreSubmission.h"
@@ -28,6 +29,30 @@ TScoreRequestOutcome TMenus::SubmitScore(int32_t score, const std::function<bool
     std::string url = BuildScoreRequestUrl(m_context.Config().ScoreServer, m_context.Shell().PlayerName,
                                            score, m_context.Shell().GameOptions.AddInfo);
     return RunScoreRequest(m_context.MHttp(), url, whileWaiting);
+}
+
+namespace {
+constexpr const char* kUploadFolder = "/Save/uploads";
+} // namespace
+
+TReplayUploader& TMenus::Uploader() {
+    if (!m_uploader) {
+        m_uploader = std::make_unique<TReplayUploader>(m_context.Config().DataDir + kUploadFolder,
+                                                       m_context.Config().ScoreServer, m_context.MHttp());
+    }
+    return *m_uploader;
+}
+
+void TMenus::StartReplayUploads() {
+    Uploader().TryAll();
+}
+
+void TMenus::UploadReplay(const std::string& replayBytes, bool sendNow) {
+    Uploader().Queue(replayBytes, m_context.Config().ScoreServer, sendNow);
+}
+
+void TMenus::StopReplayUploads() {
+    m_uploader.reset();
 }
 
 TSaveFolder::TClaim TMenus::ClaimSaveFolder() {

@@ -7,6 +7,7 @@
 #include "context/InterfaceSprites.h"
 #include "context/ScreenState.h"
 #include "engine/input/GameInput.h"
+#include "menus/ReplayUploader.h"
 
 namespace {
 constexpr double kUpperPanelStep = 1.75;

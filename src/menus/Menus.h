@@ -19,6 +19,7 @@
 class TGameContext;
 class TCaptionSprite;
 class TMenuButton;
+class TReplayUploader;
 
 // The menu screens beside the main menu (options, high scores, help, boat choice), their
 // ticks and clicks, and the table and options files they show.
@@ -69,6 +70,16 @@ class TMenus {
     // Sends the result; returns when the request has ended or failed (failures only show in the
     // outcome), or when whileWaiting, called about every 15 ms meanwhile, returns false.
     TScoreRequestOutcome SubmitScore(int32_t score, const std::function<bool()>& whileWaiting);
+    // After the score request, whatever its answer, the race's replay goes to the same server,
+    // from a worker that no screen waits for. What cannot be sent stays queued in the save
+    // folder and is tried again at the next start and after the next sent result. sendNow false
+    // only queues it (the game is ending).
+    void UploadReplay(const std::string& replayBytes, bool sendNow);
+    // At the start: the queued replays are tried.
+    void StartReplayUploads();
+    // The upload under way is given up within a fraction of a second and stays queued.
+    void StopReplayUploads();
+    TReplayUploader* ReplayUploader() { return m_uploader.get(); }
 
     // Files. The save folder is claimed first; a second game on it is refused by the caller.
     // A file that is there but cannot be read is never written over; a table that fails its
@@ -138,6 +149,7 @@ class TMenus {
     std::string SavePath(const char* name) const;
     void DrawNotice();
     void PutTableFileAside(const std::string& why);
+    TReplayUploader& Uploader();
 
     static constexpr int32_t kNoticeShownMs = 5000;
     // Bright on the water, left of the bottom-right badge.
@@ -156,4 +168,5 @@ class TMenus {
     bool m_tableFileRead = false; // a table file was there and read: it is put aside if rejected
     bool m_toldSaveTrouble = false;
     std::unique_ptr<TSaveFolder> m_saveFolder;
+    std::unique_ptr<TReplayUploader> m_uploader;
 };

@@ -64,6 +64,21 @@ std::string BuildGetRequest(const TUrl& url, const std::string& cookieHeader) {
     return request;
 }
 
+std::string BuildPostRequest(const TUrl& url, const std::string& cookieHeader, std::string_view contentType,
+                             std::string_view body) {
+    std::string request = "POST " + url.Target + " HTTP/" + HttpVersion + "\r\n";
+    AddHeader(request, "Content-Type", std::string(contentType));
+    AddHeader(request, "Content-Length", std::to_string(body.size()));
+    AddHeader(request, "Host", url.HostHeader());
+    AddHeader(request, "Accept", THttpClient::Accept);
+    AddHeader(request, "User-Agent", THttpClient::UserAgent);
+    if (!cookieHeader.empty())
+        AddHeader(request, "Cookie", cookieHeader);
+    request += "\r\n";
+    request += body;
+    return request;
+}
+
 THttpClient::THttpClient() = default;
 
 void THttpClient::TakeSettingsFrom(const THttpClient& other) {
@@ -89,12 +104,28 @@ void THttpClient::DropConnection() {
     connectionPort_ = 0;
 }
 
-std::string THttpClient::Get(const std::string& address) {
-    const TUrl url = SplitUrl(address);
+namespace {
+TUrl PlainHttpUrl(const std::string& address) {
+    TUrl url = SplitUrl(address);
     if (url.Scheme != "http")
         throw EHttpProtocolError("Cannot fetch '" + address.substr(0, 200) +
                                  "': only plain http is supported");
-    const std::string request = BuildGetRequest(url, cookies_.HeaderFor(url));
+    return url;
+}
+} // namespace
+
+std::string THttpClient::Get(const std::string& address) {
+    const TUrl url = PlainHttpUrl(address);
+    return Send(url, BuildGetRequest(url, cookies_.HeaderFor(url)));
+}
+
+std::string THttpClient::Post(const std::string& address, std::string_view contentType,
+                              std::string_view body) {
+    const TUrl url = PlainHttpUrl(address);
+    return Send(url, BuildPostRequest(url, cookies_.HeaderFor(url), contentType, body));
+}
+
+std::string THttpClient::Send(const TUrl& url, const std::string& request) {
     const auto deadline = std::chrono::steady_clock::now() + requestTimeout_;
 
     TAttempt attempt;
@@ -132,6 +163,7 @@ std::string THttpClient::Exchange(const TUrl& url, const std::string& request,
     attempt.Reused = connection_ != nullptr;
     if (!connection_) {
         auto socket = std::make_unique<TSocket>();
+        socket->SetAbandonFlag(abandon_);
         socket->SetDeadline(deadline);
         socket->Connect(host, url.Port, connectTimeout_);
         connection_ = std::move(socket);
@@ -139,6 +171,7 @@ std::string THttpClient::Exchange(const TUrl& url, const std::string& request,
         connectionPort_ = url.Port;
     }
     TSocket& socket = *connection_;
+    socket.SetAbandonFlag(abandon_);
     socket.SetDeadline(deadline);
     const std::size_t sentBefore = socket.BytesSent();
     try {
@@ -169,7 +202,8 @@ std::string THttpClient::Exchange(const TUrl& url, const std::string& request,
             ReadReplyBody(reader, plan, body);
         } catch (const ENetError&) {
             DropConnection();
-            throw EHttpError(head.Status, head.StatusText, std::move(body), ErrorMessage(url, head));
+            throw EHttpError(head.Status, head.StatusText, std::move(body), ErrorMessage(url, head),
+                             head.Header("Retry-After").value_or(""));
         }
     }
 
@@ -180,6 +214,7 @@ std::string THttpClient::Exchange(const TUrl& url, const std::string& request,
         DropConnection();
 
     if (!success)
-        throw EHttpError(head.Status, head.StatusText, std::move(body), ErrorMessage(url, head));
+        throw EHttpError(head.Status, head.StatusText, std::move(body), ErrorMessage(url, head),
+                         head.Header("Retry-After").value_or(""));
     return body;
 }

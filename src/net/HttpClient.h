@@ -4,9 +4,11 @@
 #include "net/HttpReply.h"
 #include "net/Url.h"
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class TSocket;
 
@@ -14,7 +16,11 @@ class TSocket;
 // always received from the game. cookieHeader is left out when empty.
 std::string BuildGetRequest(const TUrl& url, const std::string& cookieHeader);
 
-// HTTP/1.1 GET over plain TCP. Keeps its cookies and one idle connection for its
+// A POST of body with its length given up front (never chunked), headers and body in one string.
+std::string BuildPostRequest(const TUrl& url, const std::string& cookieHeader, std::string_view contentType,
+                             std::string_view body);
+
+// HTTP/1.1 GET and POST over plain TCP. Keeps its cookies and one idle connection for its
 // lifetime; redirects are reported, not followed. One request at a time. A request is
 // sent at most once: once any byte of it has gone out it is never repeated, since the
 // server may already have acted on it.
@@ -32,11 +38,16 @@ class THttpClient {
     // Sends the GET and returns the reply body. Raises ESocketError (lookup, connection,
     // transfer, time), EHttpProtocolError (bad address or reply) or EHttpError (status).
     std::string Get(const std::string& url);
+    // Sends body as a POST and returns the reply body; raises as Get does.
+    std::string Post(const std::string& url, std::string_view contentType, std::string_view body);
 
     void SetConnectTimeout(std::chrono::milliseconds timeout) { connectTimeout_ = timeout; }
     void SetRequestTimeout(std::chrono::milliseconds timeout) { requestTimeout_ = timeout; }
     void SetErrorBodyTimeout(std::chrono::milliseconds timeout) { errorBodyTimeout_ = timeout; }
     void SetLimits(const TReplyLimits& limits) { limits_ = limits; }
+    // A flag that, once set (from any thread), ends the request under way within a few tens of
+    // milliseconds with an ESocketError of kind Abandoned. It must outlive the client.
+    void SetAbandonFlag(const std::atomic<bool>* flag) { abandon_ = flag; }
 
     // Another client's time limits, reply limits and cookies, for a request run apart from it.
     void TakeSettingsFrom(const THttpClient& other);
@@ -49,6 +60,7 @@ class THttpClient {
     void CloseIdleConnection();
 
   private:
+    std::string Send(const TUrl& url, const std::string& request);
     struct TAttempt {
         bool Reused = false;
         bool RequestStarted = false; // some byte of the request went out
@@ -61,6 +73,7 @@ class THttpClient {
     std::chrono::milliseconds requestTimeout_{10000};
     std::chrono::milliseconds errorBodyTimeout_{2000};
     TReplyLimits limits_;
+    const std::atomic<bool>* abandon_ = nullptr;
     TCookieJar cookies_;
     std::unique_ptr<TSocket> connection_;
     std::string connectionHost_;

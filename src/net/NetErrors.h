@@ -10,10 +10,11 @@ class ENetError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Name lookup, connecting, sending, receiving and running out of time.
+// Name lookup, connecting, sending, receiving, running out of time, and being given up by the
+// client's owner.
 class ESocketError : public ENetError {
   public:
-    enum class TKind { Lookup, Connect, Timeout, Transfer };
+    enum class TKind { Lookup, Connect, Timeout, Transfer, Abandoned };
 
     explicit ESocketError(const std::string& message, TKind kind = TKind::Transfer)
         : ENetError(message), kind_(kind) {}
@@ -34,15 +35,20 @@ class EHttpProtocolError : public ENetError {
 // A well-formed reply whose status the client treats as a failure, redirects included.
 class EHttpError : public ENetError {
   public:
-    EHttpError(int status, std::string statusText, std::string body, const std::string& message)
-        : ENetError(message), status_(status), statusText_(std::move(statusText)), body_(std::move(body)) {}
+    EHttpError(int status, std::string statusText, std::string body, const std::string& message,
+               std::string retryAfter = {})
+        : ENetError(message), status_(status), statusText_(std::move(statusText)), body_(std::move(body)),
+          retryAfter_(std::move(retryAfter)) {}
 
     int Status() const { return status_; }
     const std::string& StatusText() const { return statusText_; }
     const std::string& Body() const { return body_; }
+    // The reply's Retry-After value as sent, empty when it had none.
+    const std::string& RetryAfter() const { return retryAfter_; }
 
   private:
     int status_;
     std::string statusText_;
     std::string body_;
+    std::string retryAfter_;
 };

@@ -38,6 +38,8 @@ std::string DescribeRequestFailure(const std::exception& error) {
             return "the server did not answer";
         case ESocketError::TKind::Transfer:
             return "the connection broke off";
+        case ESocketError::TKind::Abandoned:
+            return "the request was given up";
         }
     }
     if (dynamic_cast<const EHttpProtocolError*>(&error)) {

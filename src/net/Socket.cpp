@@ -35,7 +35,16 @@ struct TLookup {
     TAddrInfoPtr Addresses;
 };
 
-TAddrInfoPtr Resolve(const std::string& host, int port, std::chrono::steady_clock::time_point deadline) {
+// A client being given up must not wait out a whole time limit first: its waits are cut into
+// slices this long, the abandon flag looked at between them.
+constexpr std::chrono::milliseconds AbandonSlice{50};
+
+[[noreturn]] void ThrowAbandoned(const std::string& what) {
+    throw ESocketError(what + " was abandoned", ESocketError::TKind::Abandoned);
+}
+
+TAddrInfoPtr Resolve(const std::string& host, int port, std::chrono::steady_clock::time_point deadline,
+                     const std::atomic<bool>* abandon) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -64,8 +73,14 @@ TAddrInfoPtr Resolve(const std::string& host, int port, std::chrono::steady_cloc
         throw ESocketError("Cannot look up host '" + host + "': " + e.what(), ESocketError::TKind::Lookup);
     }
     std::unique_lock lock(lookup->Mutex);
-    if (!lookup->Done.wait_until(lock, deadline, [&] { return lookup->Finished; }))
-        throw ESocketError("Looking up host '" + host + "' timed out", ESocketError::TKind::Timeout);
+    while (!lookup->Finished) {
+        if (abandon && abandon->load())
+            ThrowAbandoned("Looking up host '" + host + "'");
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            throw ESocketError("Looking up host '" + host + "' timed out", ESocketError::TKind::Timeout);
+        lookup->Done.wait_until(lock, abandon ? std::min(deadline, now + AbandonSlice) : deadline);
+    }
     if (lookup->Result != 0)
         throw ESocketError("Cannot look up host '" + host + "': " + gai_strerror(lookup->Result),
                            ESocketError::TKind::Lookup);
@@ -89,10 +104,12 @@ void TSocket::Close() {
 }
 
 int TSocket::RemainingMs(const char* what) const {
+    if (abandon_ && abandon_->load())
+        ThrowAbandoned(std::string(what) + " " + peer_);
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
     if (left <= 0)
         throw ESocketError(std::string(what) + " " + peer_ + " timed out", ESocketError::TKind::Timeout);
-    return static_cast<int>(std::min<long long>(left, 60'000));
+    return static_cast<int>(std::min<long long>(left, abandon_ ? AbandonSlice.count() : 60'000));
 }
 
 void TSocket::Connect(const std::string& host, int port, Clock::duration connectTimeout) {
@@ -100,7 +117,7 @@ void TSocket::Connect(const std::string& host, int port, Clock::duration connect
     bytesSent_ = 0;
     peer_ = Describe(host, port);
     const Clock::time_point connectDeadline = std::min(deadline_, Clock::now() + connectTimeout);
-    TAddrInfoPtr addresses = Resolve(host, port, connectDeadline);
+    TAddrInfoPtr addresses = Resolve(host, port, connectDeadline, abandon_);
 
     std::string lastError = "no address";
     for (addrinfo* ai = addresses.get(); ai != nullptr; ai = ai->ai_next) {
@@ -117,10 +134,22 @@ void TSocket::Connect(const std::string& host, int port, Clock::duration connect
             Close();
             continue;
         }
-        auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(connectDeadline - Clock::now()).count();
         pollfd pfd{fd, POLLOUT, 0};
-        int ready = left > 0 ? ::poll(&pfd, 1, static_cast<int>(left)) : 0;
+        int ready = 0;
+        for (;;) {
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(connectDeadline - Clock::now()).count();
+            if (left <= 0)
+                break;
+            if (abandon_ && abandon_->load()) {
+                Close();
+                ThrowAbandoned("Connecting to " + peer_);
+            }
+            ready = ::poll(
+                &pfd, 1, static_cast<int>(abandon_ ? std::min<long long>(left, AbandonSlice.count()) : left));
+            if (ready != 0)
+                break;
+        }
         if (ready <= 0) {
             lastError = ready == 0 ? "timed out" : std::strerror(errno);
             Close();

@@ -2,6 +2,7 @@
 
 #include "net/HttpReply.h"
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <string_view>
@@ -27,6 +28,9 @@ class TSocket : public TByteSource {
 
     void SetDeadline(Clock::time_point deadline) { deadline_ = deadline; }
     Clock::time_point Deadline() const { return deadline_; }
+    // Once the flag is set, every wait ends within a few tens of milliseconds with an
+    // ESocketError of kind Abandoned. The flag must outlive the socket.
+    void SetAbandonFlag(const std::atomic<bool>* flag) { abandon_ = flag; }
 
     void SendAll(std::string_view data);
     // Bytes handed to the connection since it was opened, counted even when a send then fails.
@@ -34,10 +38,13 @@ class TSocket : public TByteSource {
     std::size_t Read(char* data, std::size_t size) override;
 
   private:
+    // How long the next wait may last: up to the deadline, in short slices while an abandon flag
+    // is watched. Throws once the deadline has passed or the flag is set.
     int RemainingMs(const char* what) const;
 
     int fd_ = -1;
     std::size_t bytesSent_ = 0;
     Clock::time_point deadline_ = Clock::time_point::max();
+    const std::atomic<bool>* abandon_ = nullptr;
     std::string peer_;
 };

@@ -2,7 +2,8 @@
 """The world-list submission with the real binary: a race ended by "Finish race?" beats a
 hand-written table whose tenth score is very low, a name is typed (Backspace used, an eleventh
 character ignored), Enter commits it, Y sends, and the request that reaches a server on
-127.0.0.1 is decoded back to the typed name, the race's score and the options' free text.
+127.0.0.1 is decoded back to the typed name, the race's score and the options' free text; the
+race's replay follows it to the same server.
 
 The script binds its server to a free port and points the game at it through the environment
 variable SPRAYDASH_SCORE_SERVER."""
@@ -76,6 +77,7 @@ class ScoreServer(http.server.ThreadingHTTPServer):
 
     def __init__(self, port=0):
         self.requests = []
+        self.uploads = []  # (path, headers, body, score requests seen before it)
         self.arrived = threading.Event()
         self.release = threading.Event()
         super().__init__(("127.0.0.1", port), ScoreHandler)
@@ -103,6 +105,16 @@ class ScoreHandler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
+
+    def do_POST(self):
+        body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+        self.server.uploads.append((self.path, dict(self.headers.items()), body, len(self.server.requests)))
+        answer = b'{"status": "queued", "reason": "", "id": "00"}'
+        self.send_response(202)
+        self.send_header("Content-Type", "application/json")
+        self.send_header("Content-Length", str(len(answer)))
+        self.end_headers()
+        self.wfile.write(answer)
 
     def log_message(self, *args):
         pass
@@ -221,6 +233,19 @@ def verify(server, workdir):
     e2e.check(stored == [int(score)], "table %r has no %r with score %s" % (table, NAME, score.decode()))
     e2e.check(int(score) > TABLE[-1][1], "score %s does not beat the tenth entry" % score.decode())
     print("request checked: name %r, score %s, free text %r" % (NAME, score.decode(), ADD_INFO))
+
+    # The race's replay followed the request to the same server, as the game keeps it.
+    e2e.check(len(server.uploads) == 1, "%d replay uploads instead of one" % len(server.uploads))
+    path, headers, body, before = server.uploads[0]
+    e2e.check(path == "/api/v1/replays", "upload path: " + path)
+    e2e.check(before == 1, "the replay went before the score request")
+    e2e.check(headers.get("Content-Type") == "application/octet-stream",
+              "upload Content-Type: %r" % headers.get("Content-Type"))
+    with open(os.path.join(workdir, "Data", "Save", "replays", "last.sdreplay"), "rb") as f:
+        e2e.check(body == f.read(), "the uploaded bytes are not the race's replay")
+    queued = [n for n in os.listdir(os.path.join(workdir, "Data", "Save", "uploads")) if n.endswith(".sdreplay")]
+    e2e.check(not queued, "replays left queued: %r" % queued)
+    print("replay upload checked: %d bytes" % len(body))
 
 
 def main():

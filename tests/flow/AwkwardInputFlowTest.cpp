@@ -4,6 +4,7 @@
 #include "engine/platform/KeyCodes.h"
 #include "engine/platform/Platform.h"
 #include "flow/FlowGame.h"
+#include "flow/ScorePayload.h"
 #include "menus/Menus.h"
 #include "net/TestServer.h"
 #include "race/Race.h"
@@ -224,7 +225,7 @@ TEST_F(AwkwardInputFlowTest, CloseAndFullScreenDuringSendingAreKeptForAfterwards
     Game.Platform().PushClick(400, 300);
     Game.Pump();
 
-    EXPECT_EQ(server.Accepted(), 1);
+    EXPECT_EQ(CountScoreRequests(server.Requests()), 1u);
     // The switch happens as soon as the request is over; the close waits for the outcome's notice.
     EXPECT_NE(Game.Shell().GameOptions.FullScreen, fullScreenBefore) << "Alt+Enter was lost";
     EXPECT_EQ(Game.Platform().IsFullScreen(), !fullScreenBefore);

@@ -50,3 +50,13 @@ std::string RequestTarget(std::string_view head) {
     }
     return std::string(line.substr(first + 1, last - first - 1));
 }
+
+std::size_t CountScoreRequests(const std::vector<std::string>& heads) {
+    std::size_t count = 0;
+    for (const std::string& head : heads) {
+        if (head.starts_with("GET ") && ScoreSymbolsOfTarget(RequestTarget(head))) {
+            ++count;
+        }
+    }
+    return count;
+}

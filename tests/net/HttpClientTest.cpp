@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -255,6 +257,74 @@ TEST_F(HttpClient, KeptConnectionClosedWhileIdleIsNotUsed) {
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(client.Get(server.Base() + "/2"), "a");
     EXPECT_EQ(server.Requests().size(), 2u);
+}
+
+TEST_F(HttpClient, PostSendsItsBodyWithItsLengthAndNoChunking) {
+    TTestServer server([](TTestServer::TConn& conn) {
+        const std::string head = conn.ReadRequest();
+        conn.ReadBody(head);
+        conn.Send("HTTP/1.1 202 Accepted\r\nContent-Length: 19\r\n\r\n{\"status\":\"queued\"}");
+    });
+    // Every byte value, a line end and a NUL among them: the body goes out untouched.
+    std::string body;
+    for (int i = 0; i < 512; ++i)
+        body += static_cast<char>(i & 0xFF);
+    EXPECT_EQ(client.Post(server.Base() + "/prefix/api/v1/replays", "application/octet-stream", body),
+              "{\"status\":\"queued\"}");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0], "POST /prefix/api/v1/replays HTTP/1.1\r\n"
+                                    "Content-Type: application/octet-stream\r\n"
+                                    "Content-Length: 512\r\n"
+                                    "Host: 127.0.0.1:" +
+                                        std::to_string(server.Port()) +
+                                        "\r\n"
+                                        "Accept: text/html, */*\r\n"
+                                        "User-Agent: Mozilla/3.0 (compatible; Spraydash)\r\n"
+                                        "\r\n");
+    ASSERT_EQ(server.Bodies().size(), 1u);
+    EXPECT_EQ(server.Bodies()[0], body);
+}
+
+TEST_F(HttpClient, PostRefusedRaisesWithTheStatus) {
+    TTestServer server([](TTestServer::TConn& conn) {
+        const std::string head = conn.ReadRequest();
+        conn.ReadBody(head);
+        conn.Send("HTTP/1.1 429 Too Many Requests\r\nRetry-After: 60\r\nContent-Length: 2\r\n\r\n{}");
+    });
+    try {
+        client.Post(server.Base() + "/api/v1/replays", "application/octet-stream", "x");
+        FAIL() << "no error";
+    } catch (const EHttpError& e) {
+        EXPECT_EQ(e.Status(), 429);
+        EXPECT_EQ(e.Body(), "{}");
+        EXPECT_EQ(e.RetryAfter(), "60");
+    }
+}
+
+// The owner gives the request up (the game is ending): the wait ends at once, not at its time limit.
+TEST_F(HttpClient, AbandonFlagEndsTheWaitAtOnce) {
+    TTestServer server([](TTestServer::TConn& conn) {
+        if (!conn.ReadRequest().empty())
+            conn.WaitForClose();
+    });
+    std::atomic<bool> abandon{false};
+    client.SetRequestTimeout(10000ms);
+    client.SetAbandonFlag(&abandon);
+    std::thread giveUp([&] {
+        std::this_thread::sleep_for(200ms);
+        abandon = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        client.Post(server.Base() + "/api/v1/replays", "application/octet-stream", "x");
+        ADD_FAILURE() << "no error";
+    } catch (const ESocketError& e) {
+        EXPECT_EQ(e.Kind(), ESocketError::TKind::Abandoned) << e.what();
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    giveUp.join();
+    EXPECT_GE(elapsed, 150ms);
+    EXPECT_LT(elapsed, 1000ms);
 }
 
 TEST(ScoreRequest, PumpsTheCallerWhileWaiting) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
+#include <cctype>
 #include <functional>
 #include <mutex>
 #include <netinet/in.h>
@@ -38,6 +40,30 @@ class TTestServer {
                     return {};
                 pending_.append(buf, static_cast<std::size_t>(n));
             }
+        }
+        // Reads the body the head announces by Content-Length (none without one); short when the
+        // client closed first. Recorded beside the head.
+        std::string ReadBody(const std::string& head) {
+            std::size_t length = 0;
+            std::string lower = head;
+            for (char& c : lower)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            auto at = lower.find("\r\ncontent-length:");
+            if (at != std::string::npos)
+                length = std::stoul(head.substr(at + 17));
+            while (pending_.size() < length) {
+                if (!WaitReadable())
+                    break;
+                char buf[16384];
+                ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+                if (n <= 0)
+                    break;
+                pending_.append(buf, static_cast<std::size_t>(n));
+            }
+            std::string body = pending_.substr(0, std::min(length, pending_.size()));
+            pending_.erase(0, body.size());
+            server_.RecordBody(body);
+            return body;
         }
         void Send(const std::string& data) { ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL); }
         // Waits until the client closes or the server stops.
@@ -97,11 +123,20 @@ class TTestServer {
         std::lock_guard lock(mutex_);
         return requests_;
     }
+    // The bodies read with ReadBody, in order.
+    std::vector<std::string> Bodies() {
+        std::lock_guard lock(mutex_);
+        return bodies_;
+    }
 
   private:
     void Record(const std::string& head) {
         std::lock_guard lock(mutex_);
         requests_.push_back(head);
+    }
+    void RecordBody(const std::string& body) {
+        std::lock_guard lock(mutex_);
+        bodies_.push_back(body);
     }
 
     void Run() {
@@ -126,5 +161,6 @@ class TTestServer {
     std::atomic<int> accepted_{0};
     std::mutex mutex_;
     std::vector<std::string> requests_;
+    std::vector<std::string> bodies_;
     std::thread thread_;
 };
