@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+// Which folder of the game may include which: the walls between the libraries, checked for
+// every file rather than by a mark in a few headers. A wall that only holds where someone
+// remembered to put a mark does not hold.
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The first folder under src/ a path or an include names ("engine/gfx/Surface.h" → "engine").
+std::string TopFolder(const std::string& path) {
+    const auto slash = path.find('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// What each library may include besides itself. The engine knows no game; context/ is what race/
+// and menus/ share; race/ and menus/ never see each other nor the form in app/; replays and the
+// HTTP client are leaves the menus use. app/ puts the game together and may include all of it.
+const std::map<std::string, std::set<std::string>> kMayInclude = {
+    {"engine", {}},
+    {"context", {"engine"}},
+    {"race", {"context", "engine"}},
+    {"menus", {"context", "engine", "net", "replay"}},
+    {"net", {"engine"}},
+    {"replay", {"engine"}},
+    {"app", {"context", "engine", "net", "race", "menus", "replay"}},
+    {"server", {}},
+};
+
+// The only files that may see SDL: the SDL back-end, and the text renderer, which draws with
+// SDL's font library.
+bool MaySeeSdl(const std::string& path) {
+    return path.rfind("engine/platform/Sdl", 0) == 0 || path == "engine/gfx/TextRenderer.cpp";
+}
+
+struct TInclude {
+    std::string File; // relative to src/
+    std::string Target;
+    bool System = false;
+};
+
+std::vector<TInclude> AllIncludes() {
+    const std::regex include(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
+    std::vector<TInclude> found;
+    const fs::path src(SPRAYDASH_SRC);
+    for (const auto& entry : fs::recursive_directory_iterator(src)) {
+        const std::string ext = entry.path().extension().string();
+        if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h" && ext != ".in"))
+            continue;
+        const std::string file = fs::relative(entry.path(), src).generic_string();
+        std::ifstream in(entry.path());
+        std::string line;
+        while (std::getline(in, line)) {
+            std::smatch m;
+            if (std::regex_search(line, m, include))
+                found.push_back(TInclude{file, m[2], m[1] == "<"});
+        }
+    }
+    return found;
+}
+
+TEST(IncludeRules, EveryFileKeepsToItsLibrarysWalls) {
+    const std::vector<TInclude> includes = AllIncludes();
+    ASSERT_GT(includes.size(), 200U) << "the sources were not found under " << SPRAYDASH_SRC;
+    std::set<std::string> seenFolders;
+    for (const TInclude& inc : includes) {
+        const std::string from = TopFolder(inc.File);
+        seenFolders.insert(from);
+        if (inc.System) {
+            if (inc.Target.rfind("SDL", 0) == 0) {
+                EXPECT_TRUE(MaySeeSdl(inc.File)) << inc.File << " includes <" << inc.Target << ">";
+            }
+            continue;
+        }
+        const std::string to = TopFolder(inc.Target);
+        if (from.empty() || to.empty() || to == from)
+            continue; // main.cpp, and headers generated into the build's own folders
+        const auto rule = kMayInclude.find(from);
+        ASSERT_NE(rule, kMayInclude.end()) << "src/" << from << "/ has no include rule: add one to this test";
+        EXPECT_TRUE(rule->second.count(to)) << inc.File << " includes \"" << inc.Target << "\", but " << from
+                                            << "/ may not include " << to << "/";
+    }
+    for (const auto& [folder, allowed] : kMayInclude) {
+        EXPECT_TRUE(seenFolders.count(folder)) << "src/" << folder << "/ is gone: its rule should go too";
+    }
+}
+
+} // namespace
