@@ -1,4 +1,5 @@
 #include "app/InternetShortcut.h"
+#include "engine/text/AsciiText.h"
 
 #include <algorithm>
 #include <fstream>
@@ -12,27 +13,12 @@ constexpr std::size_t kMaxUrlBytes = 2048;
 constexpr std::string_view kSection = "[internetshortcut]";
 constexpr std::string_view kUrlKey = "url";
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-    return out;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 // An absolute http or https address with a host, and nothing in it that an address never holds
 // (spaces, control characters, quotes or angle brackets).
 bool IsWebAddress(std::string_view url) {
     if (url.size() > kMaxUrlBytes)
         return false;
-    const std::string lower = Lower(url);
+    const std::string lower = AsciiLower(url);
     std::size_t rest;
     if (lower.starts_with("http://"))
         rest = 7;
@@ -55,16 +41,17 @@ std::optional<std::string> ShortcutUrl(std::string_view text) {
     bool inSection = false;
     while (!text.empty()) {
         const std::size_t end = text.find_first_of("\r\n");
-        std::string_view line = Trim(text.substr(0, end));
+        std::string_view line = TrimBlanks(text.substr(0, end));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.starts_with('[')) {
-            inSection = Lower(line) == kSection;
+            inSection = AsciiLower(line) == kSection;
             continue;
         }
         const std::size_t eq = line.find('=');
-        if (!inSection || eq == std::string_view::npos || Lower(Trim(line.substr(0, eq))) != kUrlKey)
+        if (!inSection || eq == std::string_view::npos ||
+            AsciiLower(TrimBlanks(line.substr(0, eq))) != kUrlKey)
             continue;
-        const std::string_view url = Trim(line.substr(eq + 1));
+        const std::string_view url = TrimBlanks(line.substr(eq + 1));
         if (IsWebAddress(url))
             return std::string(url);
         return std::nullopt;

@@ -1,4 +1,5 @@
 #include "menus/ComfortsFile.h"
+#include "engine/text/AsciiText.h"
 
 #include "engine/input/KeyNames.h"
 #include "menus/SaveFiles.h"
@@ -11,14 +12,6 @@ namespace {
 constexpr const char* kHeader = "# Spraydash settings beyond the options screen; see the README.";
 constexpr const char* kRaceKeyNames[TComforts::kRaceKeys] = {"key-throttle", "key-brake", "key-left",
                                                              "key-right", "key-fire"};
-
-std::string Trim(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 bool ReadPercent(const std::string& value, int& into) {
     auto n = ParseSaveNumber(value);
@@ -46,17 +39,18 @@ TComfortsLoad LoadComforts(const std::string& fileName, TComforts& comforts) {
     int number = 0;
     while (file.ReadLine(line, kTextLineMax)) {
         ++number;
-        const std::string trimmed = Trim(line);
+        const std::string trimmed = std::string(TrimBlanks(line));
         if (trimmed.empty() || trimmed[0] == '#') {
             continue;
         }
         const size_t equals = trimmed.find('=');
-        const std::string name = Trim(trimmed.substr(0, equals));
+        const std::string name = std::string(TrimBlanks(trimmed.substr(0, equals)));
         // A "#" after the value starts a comment, as at the start of a line.
         const size_t comment = trimmed.find('#');
-        const std::string value = equals == std::string::npos || comment < equals
-                                      ? std::string()
-                                      : Trim(trimmed.substr(equals + 1, comment - equals - 1));
+        const std::string value =
+            equals == std::string::npos || comment < equals
+                ? std::string()
+                : std::string(TrimBlanks(trimmed.substr(equals + 1, comment - equals - 1)));
         bool understood = true;
         bool known = true;
         if (name == "window-scale") {

@@ -1,4 +1,5 @@
 #include "net/Cookies.h"
+#include "engine/text/AsciiText.h"
 
 #include "net/Url.h"
 
@@ -8,21 +9,6 @@
 #include <optional>
 
 namespace {
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 bool IsIpLiteral(std::string_view host) {
     if (!host.empty() && host.front() == '[')
@@ -87,7 +73,7 @@ TCookieJar::Clock::time_point ExpiryAt(std::time_t date, TCookieJar::Clock::time
 } // namespace
 
 void TCookieJar::DropExpired(Clock::time_point now) {
-    std::erase_if(cookies_, [now](const TCookie& c) { return c.Persistent && c.Expires <= now; });
+    std::erase_if(m_cookies, [now](const TCookie& c) { return c.Persistent && c.Expires <= now; });
 }
 
 void TCookieJar::Store(const TUrl& url, std::string_view setCookie, Clock::time_point now) {
@@ -100,15 +86,15 @@ void TCookieJar::Store(const TUrl& url, std::string_view setCookie, Clock::time_
     if (eq == std::string_view::npos)
         return;
     TCookie cookie;
-    cookie.Name = std::string(Trim(pair.substr(0, eq)));
-    cookie.Value = std::string(Trim(pair.substr(eq + 1)));
+    cookie.Name = std::string(TrimBlanks(pair.substr(0, eq)));
+    cookie.Value = std::string(TrimBlanks(pair.substr(eq + 1)));
     if (cookie.Name.empty())
         return;
     for (char c : cookie.Name + cookie.Value)
         if (static_cast<unsigned char>(c) < ' ' || c == 127)
             return;
 
-    const std::string host = Lower(url.LookupHost());
+    const std::string host = AsciiLower(url.LookupHost());
     cookie.Domain = host;
     cookie.Path = DefaultPath(url.Target);
 
@@ -117,11 +103,11 @@ void TCookieJar::Store(const TUrl& url, std::string_view setCookie, Clock::time_
         std::string_view attr = attrs.substr(0, attrs.find(';'));
         attrs.remove_prefix(std::min(attrs.size(), attr.size() + 1));
         auto aeq = attr.find('=');
-        std::string key = Lower(Trim(attr.substr(0, aeq)));
+        std::string key = AsciiLower(TrimBlanks(attr.substr(0, aeq)));
         std::string_view value =
-            aeq == std::string_view::npos ? std::string_view() : Trim(attr.substr(aeq + 1));
+            aeq == std::string_view::npos ? std::string_view() : TrimBlanks(attr.substr(aeq + 1));
         if (key == "domain" && !value.empty()) {
-            std::string domain = Lower(value.front() == '.' ? value.substr(1) : value);
+            std::string domain = AsciiLower(value.front() == '.' ? value.substr(1) : value);
             // A server may widen a cookie to its parent domains, never to a foreign one.
             if (!DomainMatches(host, domain))
                 return;
@@ -152,36 +138,36 @@ void TCookieJar::Store(const TUrl& url, std::string_view setCookie, Clock::time_
         cookie.Expires = *maxAgeExpiry;
     }
 
-    auto same = std::find_if(cookies_.begin(), cookies_.end(), [&](const TCookie& c) {
+    auto same = std::find_if(m_cookies.begin(), m_cookies.end(), [&](const TCookie& c) {
         return c.Name == cookie.Name && c.Domain == cookie.Domain && c.Path == cookie.Path;
     });
     if (cookie.Persistent && cookie.Expires <= now) {
-        if (same != cookies_.end())
-            cookies_.erase(same);
+        if (same != m_cookies.end())
+            m_cookies.erase(same);
         return;
     }
-    if (same != cookies_.end()) {
+    if (same != m_cookies.end()) {
         cookie.Order = same->Order;
         *same = std::move(cookie);
         return;
     }
     DropExpired(now);
-    if (cookies_.size() >= MaxCookies) {
-        auto oldest = std::min_element(cookies_.begin(), cookies_.end(),
+    if (m_cookies.size() >= MaxCookies) {
+        auto oldest = std::min_element(m_cookies.begin(), m_cookies.end(),
                                        [](const TCookie& a, const TCookie& b) { return a.Order < b.Order; });
-        cookies_.erase(oldest);
+        m_cookies.erase(oldest);
     }
-    cookie.Order = nextOrder_++;
-    cookies_.push_back(std::move(cookie));
+    cookie.Order = m_nextOrder++;
+    m_cookies.push_back(std::move(cookie));
 }
 
 std::string TCookieJar::HeaderFor(const TUrl& url, Clock::time_point now) const {
-    const std::string host = Lower(url.LookupHost());
+    const std::string host = AsciiLower(url.LookupHost());
     const std::string_view path = std::string_view(url.Target).substr(0, url.Target.find('?'));
     const bool secure = url.Scheme == "https";
 
     std::vector<const TCookie*> matching;
-    for (const TCookie& c : cookies_) {
+    for (const TCookie& c : m_cookies) {
         if (c.Persistent && c.Expires <= now)
             continue;
         if (c.Secure && !secure)

@@ -20,8 +20,8 @@ class TCookieJar {
     // The Cookie header value for a request to url, empty when none matches.
     std::string HeaderFor(const TUrl& url, Clock::time_point now = Clock::now()) const;
 
-    std::size_t Size() const { return cookies_.size(); }
-    void Clear() { cookies_.clear(); }
+    std::size_t Size() const { return m_cookies.size(); }
+    void Clear() { m_cookies.clear(); }
 
     // Bounds that keep a hostile server from growing the jar without end.
     static constexpr std::size_t MaxCookies = 64;
@@ -44,6 +44,6 @@ class TCookieJar {
 
     void DropExpired(Clock::time_point now);
 
-    std::vector<TCookie> cookies_;
-    std::size_t nextOrder_ = 0;
+    std::vector<TCookie> m_cookies;
+    std::size_t m_nextOrder = 0;
 };

@@ -82,16 +82,16 @@ std::string BuildPostRequest(const TUrl& url, const std::string& cookieHeader, s
 THttpClient::THttpClient() = default;
 
 void THttpClient::TakeSettingsFrom(const THttpClient& other) {
-    connectTimeout_ = other.connectTimeout_;
-    requestTimeout_ = other.requestTimeout_;
-    errorBodyTimeout_ = other.errorBodyTimeout_;
-    limits_ = other.limits_;
-    cookies_ = other.cookies_;
+    m_connectTimeout = other.m_connectTimeout;
+    m_requestTimeout = other.m_requestTimeout;
+    m_errorBodyTimeout = other.m_errorBodyTimeout;
+    m_limits = other.m_limits;
+    m_cookies = other.m_cookies;
 }
 THttpClient::~THttpClient() = default;
 
 bool THttpClient::HasIdleConnection() const {
-    return connection_ && connection_->IsOpen();
+    return m_connection && m_connection->IsOpen();
 }
 
 void THttpClient::CloseIdleConnection() {
@@ -99,9 +99,9 @@ void THttpClient::CloseIdleConnection() {
 }
 
 void THttpClient::DropConnection() {
-    connection_.reset();
-    connectionHost_.clear();
-    connectionPort_ = 0;
+    m_connection.reset();
+    m_connectionHost.clear();
+    m_connectionPort = 0;
 }
 
 namespace {
@@ -116,17 +116,17 @@ TUrl PlainHttpUrl(const std::string& address) {
 
 std::string THttpClient::Get(const std::string& address) {
     const TUrl url = PlainHttpUrl(address);
-    return Send(url, BuildGetRequest(url, cookies_.HeaderFor(url)));
+    return Send(url, BuildGetRequest(url, m_cookies.HeaderFor(url)));
 }
 
 std::string THttpClient::Post(const std::string& address, std::string_view contentType,
                               std::string_view body) {
     const TUrl url = PlainHttpUrl(address);
-    return Send(url, BuildPostRequest(url, cookies_.HeaderFor(url), contentType, body));
+    return Send(url, BuildPostRequest(url, m_cookies.HeaderFor(url), contentType, body));
 }
 
 std::string THttpClient::Send(const TUrl& url, const std::string& request) {
-    const auto deadline = std::chrono::steady_clock::now() + requestTimeout_;
+    const auto deadline = std::chrono::steady_clock::now() + m_requestTimeout;
 
     TAttempt attempt;
     try {
@@ -158,20 +158,21 @@ std::string THttpClient::Send(const TUrl& url, const std::string& request) {
 std::string THttpClient::Exchange(const TUrl& url, const std::string& request,
                                   std::chrono::steady_clock::time_point deadline, TAttempt& attempt) {
     const std::string host = url.LookupHost();
-    if (connection_ && (connectionHost_ != host || connectionPort_ != url.Port || !connection_->LooksAlive()))
+    if (m_connection &&
+        (m_connectionHost != host || m_connectionPort != url.Port || !m_connection->LooksAlive()))
         DropConnection();
-    attempt.Reused = connection_ != nullptr;
-    if (!connection_) {
+    attempt.Reused = m_connection != nullptr;
+    if (!m_connection) {
         auto socket = std::make_unique<TSocket>();
-        socket->SetAbandonFlag(abandon_);
+        socket->SetAbandonFlag(m_abandon);
         socket->SetDeadline(deadline);
-        socket->Connect(host, url.Port, connectTimeout_);
-        connection_ = std::move(socket);
-        connectionHost_ = host;
-        connectionPort_ = url.Port;
+        socket->Connect(host, url.Port, m_connectTimeout);
+        m_connection = std::move(socket);
+        m_connectionHost = host;
+        m_connectionPort = url.Port;
     }
-    TSocket& socket = *connection_;
-    socket.SetAbandonFlag(abandon_);
+    TSocket& socket = *m_connection;
+    socket.SetAbandonFlag(m_abandon);
     socket.SetDeadline(deadline);
     const std::size_t sentBefore = socket.BytesSent();
     try {
@@ -182,23 +183,23 @@ std::string THttpClient::Exchange(const TUrl& url, const std::string& request,
     }
     attempt.RequestStarted = true;
 
-    TReplyReader reader(socket, limits_);
+    TReplyReader reader(socket, m_limits);
     const THttpReplyHead head = ReadReplyHead(reader);
     for (const std::string& value : head.HeadersNamed("Set-Cookie"))
-        cookies_.Store(url, value);
+        m_cookies.Store(url, value);
 
     const bool success = IsSuccess(head);
     std::string body;
     TBodyPlan plan;
     if (success) {
-        plan = PlanBody(head, limits_);
+        plan = PlanBody(head, m_limits);
         ReadReplyBody(reader, plan, body);
     } else {
         // The status is the news; its body is only read for the error's sake, briefly,
         // and a body that is cut short, late or malformed still gives the HTTP error.
-        socket.SetDeadline(std::min(deadline, std::chrono::steady_clock::now() + errorBodyTimeout_));
+        socket.SetDeadline(std::min(deadline, std::chrono::steady_clock::now() + m_errorBodyTimeout));
         try {
-            plan = PlanBody(head, limits_);
+            plan = PlanBody(head, m_limits);
             ReadReplyBody(reader, plan, body);
         } catch (const ENetError&) {
             DropConnection();

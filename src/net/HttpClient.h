@@ -41,19 +41,19 @@ class THttpClient {
     // Sends body as a POST and returns the reply body; raises as Get does.
     std::string Post(const std::string& url, std::string_view contentType, std::string_view body);
 
-    void SetConnectTimeout(std::chrono::milliseconds timeout) { connectTimeout_ = timeout; }
-    void SetRequestTimeout(std::chrono::milliseconds timeout) { requestTimeout_ = timeout; }
-    void SetErrorBodyTimeout(std::chrono::milliseconds timeout) { errorBodyTimeout_ = timeout; }
-    void SetLimits(const TReplyLimits& limits) { limits_ = limits; }
+    void SetConnectTimeout(std::chrono::milliseconds timeout) { m_connectTimeout = timeout; }
+    void SetRequestTimeout(std::chrono::milliseconds timeout) { m_requestTimeout = timeout; }
+    void SetErrorBodyTimeout(std::chrono::milliseconds timeout) { m_errorBodyTimeout = timeout; }
+    void SetLimits(const TReplyLimits& limits) { m_limits = limits; }
     // A flag that, once set (from any thread), ends the request under way within a few tens of
     // milliseconds with an ESocketError of kind Abandoned. It must outlive the client.
-    void SetAbandonFlag(const std::atomic<bool>* flag) { abandon_ = flag; }
+    void SetAbandonFlag(const std::atomic<bool>* flag) { m_abandon = flag; }
 
     // Another client's time limits, reply limits and cookies, for a request run apart from it.
     void TakeSettingsFrom(const THttpClient& other);
 
-    const TCookieJar& Cookies() const { return cookies_; }
-    TCookieJar& Cookies() { return cookies_; }
+    const TCookieJar& Cookies() const { return m_cookies; }
+    TCookieJar& Cookies() { return m_cookies; }
     // Whether a connection is being kept for the next request.
     bool HasIdleConnection() const;
     // Closes the kept connection, so that the next request opens a fresh one.
@@ -69,13 +69,13 @@ class THttpClient {
                          std::chrono::steady_clock::time_point deadline, TAttempt& attempt);
     void DropConnection();
 
-    std::chrono::milliseconds connectTimeout_{5000};
-    std::chrono::milliseconds requestTimeout_{10000};
-    std::chrono::milliseconds errorBodyTimeout_{2000};
-    TReplyLimits limits_;
-    const std::atomic<bool>* abandon_ = nullptr;
-    TCookieJar cookies_;
-    std::unique_ptr<TSocket> connection_;
-    std::string connectionHost_;
-    int connectionPort_ = 0;
+    std::chrono::milliseconds m_connectTimeout{5000};
+    std::chrono::milliseconds m_requestTimeout{10000};
+    std::chrono::milliseconds m_errorBodyTimeout{2000};
+    TReplyLimits m_limits;
+    const std::atomic<bool>* m_abandon = nullptr;
+    TCookieJar m_cookies;
+    std::unique_ptr<TSocket> m_connection;
+    std::string m_connectionHost;
+    int m_connectionPort = 0;
 };

@@ -1,4 +1,5 @@
 #include "net/HttpReply.h"
+#include "engine/text/AsciiText.h"
 
 #include "net/NetErrors.h"
 
@@ -14,14 +15,6 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(),
                       [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
 }
 
 [[noreturn]] void BadReply(const std::string& what) {
@@ -64,7 +57,7 @@ void ReadHeaderBlock(TReplyReader& reader, std::vector<std::pair<std::string, st
                 BadReply("continuation line before any header");
             std::string& value = headers.back().second;
             value += ' ';
-            value += Trim(line);
+            value += TrimBlanks(line);
             continue;
         }
         auto colon = line.find(':');
@@ -72,13 +65,14 @@ void ReadHeaderBlock(TReplyReader& reader, std::vector<std::pair<std::string, st
             BadReply("header line '" + line.substr(0, 80) + "'");
         if (headers.size() >= limits.MaxHeaderCount)
             BadReply("more than " + std::to_string(limits.MaxHeaderCount) + " header lines");
-        std::string_view name = Trim(std::string_view(line).substr(0, colon));
-        headers.emplace_back(std::string(name), std::string(Trim(std::string_view(line).substr(colon + 1))));
+        std::string_view name = TrimBlanks(std::string_view(line).substr(0, colon));
+        headers.emplace_back(std::string(name),
+                             std::string(TrimBlanks(std::string_view(line).substr(colon + 1))));
     }
 }
 
 std::size_t ParseChunkSize(std::string_view line, std::size_t limit) {
-    std::string_view digits = Trim(line.substr(0, line.find(';')));
+    std::string_view digits = TrimBlanks(line.substr(0, line.find(';')));
     if (digits.empty())
         BadReply("empty chunk size line");
     std::size_t size = 0;
@@ -96,72 +90,72 @@ std::size_t ParseChunkSize(std::string_view line, std::size_t limit) {
 } // namespace
 
 std::size_t TBufferSource::Read(char* data, std::size_t size) {
-    std::size_t n = std::min(size, data_.size());
-    std::memcpy(data, data_.data(), n);
-    data_.remove_prefix(n);
+    std::size_t n = std::min(size, m_data.size());
+    std::memcpy(data, m_data.data(), n);
+    m_data.remove_prefix(n);
     return n;
 }
 
 bool TReplyReader::Fill() {
-    if (pos_ > 0) {
-        buffer_.erase(0, pos_);
-        pos_ = 0;
+    if (m_pos > 0) {
+        m_buffer.erase(0, m_pos);
+        m_pos = 0;
     }
-    std::size_t old = buffer_.size();
-    buffer_.resize(old + ReadChunk);
+    std::size_t old = m_buffer.size();
+    m_buffer.resize(old + ReadChunk);
     std::size_t got = 0;
     try {
-        got = source_.Read(buffer_.data() + old, ReadChunk);
+        got = m_source.Read(m_buffer.data() + old, ReadChunk);
     } catch (...) {
-        buffer_.resize(old);
+        m_buffer.resize(old);
         throw;
     }
-    buffer_.resize(old + got);
-    received_ += got;
+    m_buffer.resize(old + got);
+    m_received += got;
     return got > 0;
 }
 
 std::string TReplyReader::ReadLine() {
-    std::size_t scanned = pos_;
+    std::size_t scanned = m_pos;
     for (;;) {
-        auto lf = buffer_.find('\n', scanned);
+        auto lf = m_buffer.find('\n', scanned);
         if (lf != std::string::npos) {
             std::size_t end = lf;
-            if (end > pos_ && buffer_[end - 1] == '\r')
+            if (end > m_pos && m_buffer[end - 1] == '\r')
                 --end;
-            if (end - pos_ > limits_.MaxLine)
-                BadReply("line longer than " + std::to_string(limits_.MaxLine) + " bytes");
-            std::string line = buffer_.substr(pos_, end - pos_);
-            pos_ = lf + 1;
+            if (end - m_pos > m_limits.MaxLine)
+                BadReply("line longer than " + std::to_string(m_limits.MaxLine) + " bytes");
+            std::string line = m_buffer.substr(m_pos, end - m_pos);
+            m_pos = lf + 1;
             return line;
         }
-        if (buffer_.size() - pos_ > limits_.MaxLine + 1)
-            BadReply("line longer than " + std::to_string(limits_.MaxLine) + " bytes");
-        std::size_t alreadyScanned = buffer_.size() - pos_; // Fill moves the unread bytes to the front
+        if (m_buffer.size() - m_pos > m_limits.MaxLine + 1)
+            BadReply("line longer than " + std::to_string(m_limits.MaxLine) + " bytes");
+        std::size_t alreadyScanned = m_buffer.size() - m_pos; // Fill moves the unread bytes to the front
         if (!Fill())
             throw ESocketError("Connection closed in the middle of a reply line");
-        scanned = pos_ + alreadyScanned;
+        scanned = m_pos + alreadyScanned;
     }
 }
 
 void TReplyReader::ReadExact(std::size_t count, std::string& out) {
     while (count > 0) {
-        if (pos_ == buffer_.size() && !Fill())
+        if (m_pos == m_buffer.size() && !Fill())
             throw ESocketError("Connection closed in the middle of the reply body");
-        std::size_t n = std::min(count, buffer_.size() - pos_);
-        out.append(buffer_, pos_, n);
-        pos_ += n;
+        std::size_t n = std::min(count, m_buffer.size() - m_pos);
+        out.append(m_buffer, m_pos, n);
+        m_pos += n;
         count -= n;
     }
 }
 
 void TReplyReader::ReadToClose(std::string& out) {
     for (;;) {
-        std::size_t n = buffer_.size() - pos_;
-        if (out.size() + n > limits_.MaxBody)
-            BadReply("body longer than " + std::to_string(limits_.MaxBody) + " bytes");
-        out.append(buffer_, pos_, n);
-        pos_ = buffer_.size();
+        std::size_t n = m_buffer.size() - m_pos;
+        if (out.size() + n > m_limits.MaxBody)
+            BadReply("body longer than " + std::to_string(m_limits.MaxBody) + " bytes");
+        out.append(m_buffer, m_pos, n);
+        m_pos = m_buffer.size();
         if (!Fill())
             return;
     }
@@ -185,7 +179,7 @@ std::vector<std::string> THttpReplyHead::HeadersNamed(std::string_view name) con
 bool HeaderHasToken(std::string_view value, std::string_view token) {
     while (!value.empty()) {
         auto comma = value.find(',');
-        if (EqualNoCase(Trim(value.substr(0, comma)), token))
+        if (EqualNoCase(TrimBlanks(value.substr(0, comma)), token))
             return true;
         if (comma == std::string_view::npos)
             break;

@@ -17,11 +17,11 @@ class TByteSource {
 
 class TBufferSource : public TByteSource {
   public:
-    explicit TBufferSource(std::string_view data) : data_(data) {}
+    explicit TBufferSource(std::string_view data) : m_data(data) {}
     std::size_t Read(char* data, std::size_t size) override;
 
   private:
-    std::string_view data_;
+    std::string_view m_data;
 };
 
 // Size limits on what a reply may hold; breaking one is an EHttpProtocolError.
@@ -36,7 +36,7 @@ struct TReplyLimits {
 // Buffers a source and hands out lines and counted bytes, never more than the limits allow.
 class TReplyReader {
   public:
-    TReplyReader(TByteSource& source, const TReplyLimits& limits) : source_(source), limits_(limits) {}
+    TReplyReader(TByteSource& source, const TReplyLimits& limits) : m_source(source), m_limits(limits) {}
 
     // One line without its line end (LF, with or without CR before it).
     std::string ReadLine();
@@ -45,19 +45,19 @@ class TReplyReader {
     // Everything up to the peer's close appended to out, within the body limit.
     void ReadToClose(std::string& out);
 
-    const TReplyLimits& Limits() const { return limits_; }
+    const TReplyLimits& Limits() const { return m_limits; }
     // Bytes received but not yet used: a tidy server leaves none after a reply.
-    bool HasBufferedBytes() const { return pos_ < buffer_.size(); }
-    std::size_t BytesReceived() const { return received_; }
+    bool HasBufferedBytes() const { return m_pos < m_buffer.size(); }
+    std::size_t BytesReceived() const { return m_received; }
 
   private:
     bool Fill(); // false when the peer closed
 
-    TByteSource& source_;
-    TReplyLimits limits_;
-    std::string buffer_;
-    std::size_t pos_ = 0;
-    std::size_t received_ = 0;
+    TByteSource& m_source;
+    TReplyLimits m_limits;
+    std::string m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_received = 0;
 };
 
 struct THttpReplyHead {

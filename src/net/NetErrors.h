@@ -17,12 +17,12 @@ class ESocketError : public ENetError {
     enum class TKind { Lookup, Connect, Timeout, Transfer, Abandoned };
 
     explicit ESocketError(const std::string& message, TKind kind = TKind::Transfer)
-        : ENetError(message), kind_(kind) {}
+        : ENetError(message), m_kind(kind) {}
 
-    TKind Kind() const { return kind_; }
+    TKind Kind() const { return m_kind; }
 
   private:
-    TKind kind_;
+    TKind m_kind;
 };
 
 // An address the client cannot use, or a reply that is not well-formed HTTP or
@@ -37,18 +37,18 @@ class EHttpError : public ENetError {
   public:
     EHttpError(int status, std::string statusText, std::string body, const std::string& message,
                std::string retryAfter = {})
-        : ENetError(message), status_(status), statusText_(std::move(statusText)), body_(std::move(body)),
-          retryAfter_(std::move(retryAfter)) {}
+        : ENetError(message), m_status(status), m_statusText(std::move(statusText)), m_body(std::move(body)),
+          m_retryAfter(std::move(retryAfter)) {}
 
-    int Status() const { return status_; }
-    const std::string& StatusText() const { return statusText_; }
-    const std::string& Body() const { return body_; }
+    int Status() const { return m_status; }
+    const std::string& StatusText() const { return m_statusText; }
+    const std::string& Body() const { return m_body; }
     // The reply's Retry-After value as sent, empty when it had none.
-    const std::string& RetryAfter() const { return retryAfter_; }
+    const std::string& RetryAfter() const { return m_retryAfter; }
 
   private:
-    int status_;
-    std::string statusText_;
-    std::string body_;
-    std::string retryAfter_;
+    int m_status;
+    std::string m_statusText;
+    std::string m_body;
+    std::string m_retryAfter;
 };

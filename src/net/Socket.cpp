@@ -98,26 +98,26 @@ TSocket::~TSocket() {
 }
 
 void TSocket::Close() {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
 }
 
 int TSocket::RemainingMs(const char* what) const {
-    if (abandon_ && abandon_->load())
-        ThrowAbandoned(std::string(what) + " " + peer_);
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+    if (m_abandon && m_abandon->load())
+        ThrowAbandoned(std::string(what) + " " + m_peer);
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now()).count();
     if (left <= 0)
-        throw ESocketError(std::string(what) + " " + peer_ + " timed out", ESocketError::TKind::Timeout);
-    return static_cast<int>(std::min<long long>(left, abandon_ ? AbandonSlice.count() : 60'000));
+        throw ESocketError(std::string(what) + " " + m_peer + " timed out", ESocketError::TKind::Timeout);
+    return static_cast<int>(std::min<long long>(left, m_abandon ? AbandonSlice.count() : 60'000));
 }
 
 void TSocket::Connect(const std::string& host, int port, Clock::duration connectTimeout) {
     Close();
-    bytesSent_ = 0;
-    peer_ = Describe(host, port);
-    const Clock::time_point connectDeadline = std::min(deadline_, Clock::now() + connectTimeout);
-    TAddrInfoPtr addresses = Resolve(host, port, connectDeadline, abandon_);
+    m_bytesSent = 0;
+    m_peer = Describe(host, port);
+    const Clock::time_point connectDeadline = std::min(m_deadline, Clock::now() + connectTimeout);
+    TAddrInfoPtr addresses = Resolve(host, port, connectDeadline, m_abandon);
 
     std::string lastError = "no address";
     for (addrinfo* ai = addresses.get(); ai != nullptr; ai = ai->ai_next) {
@@ -126,7 +126,7 @@ void TSocket::Connect(const std::string& host, int port, Clock::duration connect
             lastError = std::strerror(errno);
             continue;
         }
-        fd_ = fd;
+        m_fd = fd;
         if (::connect(fd, ai->ai_addr, ai->ai_addrlen) == 0)
             break;
         if (errno != EINPROGRESS) {
@@ -141,12 +141,13 @@ void TSocket::Connect(const std::string& host, int port, Clock::duration connect
                 std::chrono::duration_cast<std::chrono::milliseconds>(connectDeadline - Clock::now()).count();
             if (left <= 0)
                 break;
-            if (abandon_ && abandon_->load()) {
+            if (m_abandon && m_abandon->load()) {
                 Close();
-                ThrowAbandoned("Connecting to " + peer_);
+                ThrowAbandoned("Connecting to " + m_peer);
             }
-            ready = ::poll(
-                &pfd, 1, static_cast<int>(abandon_ ? std::min<long long>(left, AbandonSlice.count()) : left));
+            ready =
+                ::poll(&pfd, 1,
+                       static_cast<int>(m_abandon ? std::min<long long>(left, AbandonSlice.count()) : left));
             if (ready != 0)
                 break;
         }
@@ -165,18 +166,18 @@ void TSocket::Connect(const std::string& host, int port, Clock::duration connect
         lastError = std::strerror(error);
         Close();
     }
-    if (fd_ < 0)
-        throw ESocketError("Cannot connect to " + peer_ + ": " + lastError,
+    if (m_fd < 0)
+        throw ESocketError("Cannot connect to " + m_peer + ": " + lastError,
                            lastError == "timed out" ? ESocketError::TKind::Timeout
                                                     : ESocketError::TKind::Connect);
     int one = 1;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 }
 
 bool TSocket::LooksAlive() const {
-    if (fd_ < 0)
+    if (m_fd < 0)
         return false;
-    pollfd pfd{fd_, POLLIN, 0};
+    pollfd pfd{m_fd, POLLIN, 0};
     int ready = ::poll(&pfd, 1, 0);
     if (ready == 0)
         return true;
@@ -186,42 +187,42 @@ bool TSocket::LooksAlive() const {
 
 void TSocket::SendAll(std::string_view data) {
     while (!data.empty()) {
-        if (fd_ < 0)
-            throw ESocketError("Sending to " + peer_ + " on a closed connection");
+        if (m_fd < 0)
+            throw ESocketError("Sending to " + m_peer + " on a closed connection");
         // MSG_NOSIGNAL: a peer that has gone must give an error, not SIGPIPE.
-        ssize_t n = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+        ssize_t n = ::send(m_fd, data.data(), data.size(), MSG_NOSIGNAL);
         if (n > 0) {
-            bytesSent_ += static_cast<std::size_t>(n);
+            m_bytesSent += static_cast<std::size_t>(n);
             data.remove_prefix(static_cast<std::size_t>(n));
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd pfd{fd_, POLLOUT, 0};
+            pollfd pfd{m_fd, POLLOUT, 0};
             int ready = ::poll(&pfd, 1, RemainingMs("Sending to"));
             if (ready < 0 && errno != EINTR)
-                throw ESocketError("Sending to " + peer_ + " failed: " + std::strerror(errno));
+                throw ESocketError("Sending to " + m_peer + " failed: " + std::strerror(errno));
             continue;
         }
-        throw ESocketError("Sending to " + peer_ + " failed: " + std::strerror(errno));
+        throw ESocketError("Sending to " + m_peer + " failed: " + std::strerror(errno));
     }
 }
 
 std::size_t TSocket::Read(char* data, std::size_t size) {
     for (;;) {
-        if (fd_ < 0)
-            throw ESocketError("Reading from " + peer_ + " on a closed connection");
-        ssize_t n = ::recv(fd_, data, size, 0);
+        if (m_fd < 0)
+            throw ESocketError("Reading from " + m_peer + " on a closed connection");
+        ssize_t n = ::recv(m_fd, data, size, 0);
         if (n >= 0)
             return static_cast<std::size_t>(n);
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
-            throw ESocketError("Reading from " + peer_ + " failed: " + std::strerror(errno));
-        pollfd pfd{fd_, POLLIN, 0};
+            throw ESocketError("Reading from " + m_peer + " failed: " + std::strerror(errno));
+        pollfd pfd{m_fd, POLLIN, 0};
         int ready = ::poll(&pfd, 1, RemainingMs("Reading from"));
         if (ready < 0 && errno != EINTR)
-            throw ESocketError("Reading from " + peer_ + " failed: " + std::strerror(errno));
+            throw ESocketError("Reading from " + m_peer + " failed: " + std::strerror(errno));
     }
 }

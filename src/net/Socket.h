@@ -22,19 +22,19 @@ class TSocket : public TByteSource {
     // connectTimeout and never past the deadline.
     void Connect(const std::string& host, int port, Clock::duration connectTimeout);
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return m_fd >= 0; }
     // False once the peer has closed or reset the connection (or sent bytes nobody asked for).
     bool LooksAlive() const;
 
-    void SetDeadline(Clock::time_point deadline) { deadline_ = deadline; }
-    Clock::time_point Deadline() const { return deadline_; }
+    void SetDeadline(Clock::time_point deadline) { m_deadline = deadline; }
+    Clock::time_point Deadline() const { return m_deadline; }
     // Once the flag is set, every wait ends within a few tens of milliseconds with an
     // ESocketError of kind Abandoned. The flag must outlive the socket.
-    void SetAbandonFlag(const std::atomic<bool>* flag) { abandon_ = flag; }
+    void SetAbandonFlag(const std::atomic<bool>* flag) { m_abandon = flag; }
 
     void SendAll(std::string_view data);
     // Bytes handed to the connection since it was opened, counted even when a send then fails.
-    std::size_t BytesSent() const { return bytesSent_; }
+    std::size_t BytesSent() const { return m_bytesSent; }
     std::size_t Read(char* data, std::size_t size) override;
 
   private:
@@ -42,9 +42,9 @@ class TSocket : public TByteSource {
     // is watched. Throws once the deadline has passed or the flag is set.
     int RemainingMs(const char* what) const;
 
-    int fd_ = -1;
-    std::size_t bytesSent_ = 0;
-    Clock::time_point deadline_ = Clock::time_point::max();
-    const std::atomic<bool>* abandon_ = nullptr;
-    std::string peer_;
+    int m_fd = -1;
+    std::size_t m_bytesSent = 0;
+    Clock::time_point m_deadline = Clock::time_point::max();
+    const std::atomic<bool>* m_abandon = nullptr;
+    std::string m_peer;
 };

@@ -1,4 +1,5 @@
 #include "net/Url.h"
+#include "engine/text/AsciiText.h"
 
 #include "net/NetErrors.h"
 
@@ -6,13 +7,6 @@
 #include <cctype>
 
 namespace {
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 [[noreturn]] void BadUrl(std::string_view url, const char* what) {
     throw EHttpProtocolError("Bad address '" + std::string(url.substr(0, 200)) + "': " + what);
@@ -42,7 +36,7 @@ TUrl SplitUrl(std::string_view url) {
     TUrl out;
     std::string_view rest = url;
     if (auto sep = rest.find("://"); sep != std::string_view::npos && rest.find_first_of("/?#") > sep) {
-        out.Scheme = Lower(rest.substr(0, sep));
+        out.Scheme = AsciiLower(rest.substr(0, sep));
         rest.remove_prefix(sep + 3);
     } else {
         out.Scheme = "http";

@@ -21,24 +21,24 @@ class TTestServer {
   public:
     class TConn {
       public:
-        explicit TConn(int fd, TTestServer& server) : fd_(fd), server_(server) {}
+        explicit TConn(int fd, TTestServer& server) : m_fd(fd), m_server(server) {}
         // Reads one request head (up to the empty line); empty when the client closed.
         std::string ReadRequest() {
             while (true) {
-                auto end = pending_.find("\r\n\r\n");
+                auto end = m_pending.find("\r\n\r\n");
                 if (end != std::string::npos) {
-                    std::string head = pending_.substr(0, end + 4);
-                    pending_.erase(0, end + 4);
-                    server_.Record(head);
+                    std::string head = m_pending.substr(0, end + 4);
+                    m_pending.erase(0, end + 4);
+                    m_server.Record(head);
                     return head;
                 }
                 if (!WaitReadable())
                     return {};
                 char buf[4096];
-                ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+                ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
                 if (n <= 0)
                     return {};
-                pending_.append(buf, static_cast<std::size_t>(n));
+                m_pending.append(buf, static_cast<std::size_t>(n));
             }
         }
         // Reads the body the head announces by Content-Length (none without one); short when the
@@ -51,27 +51,27 @@ class TTestServer {
             auto at = lower.find("\r\ncontent-length:");
             if (at != std::string::npos)
                 length = std::stoul(head.substr(at + 17));
-            while (pending_.size() < length) {
+            while (m_pending.size() < length) {
                 if (!WaitReadable())
                     break;
                 char buf[16384];
-                ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+                ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
                 if (n <= 0)
                     break;
-                pending_.append(buf, static_cast<std::size_t>(n));
+                m_pending.append(buf, static_cast<std::size_t>(n));
             }
-            std::string body = pending_.substr(0, std::min(length, pending_.size()));
-            pending_.erase(0, body.size());
-            server_.RecordBody(body);
+            std::string body = m_pending.substr(0, std::min(length, m_pending.size()));
+            m_pending.erase(0, body.size());
+            m_server.RecordBody(body);
             return body;
         }
-        void Send(const std::string& data) { ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL); }
+        void Send(const std::string& data) { ::send(m_fd, data.data(), data.size(), MSG_NOSIGNAL); }
         // Waits until the client closes or the server stops.
         void WaitForClose() {
             char buf[256];
-            while (!server_.stopping_) {
-                pollfd pfd{fd_, POLLIN, 0};
-                if (::poll(&pfd, 1, 20) > 0 && ::recv(fd_, buf, sizeof buf, 0) <= 0)
+            while (!m_server.m_stopping) {
+                pollfd pfd{m_fd, POLLIN, 0};
+                if (::poll(&pfd, 1, 20) > 0 && ::recv(m_fd, buf, sizeof buf, 0) <= 0)
                     return;
             }
         }
@@ -79,88 +79,88 @@ class TTestServer {
       private:
         // Gives up after 5 s, or at once when the server is being stopped.
         bool WaitReadable() {
-            for (int waited = 0; waited < 5000 && !server_.stopping_; waited += 20) {
-                pollfd pfd{fd_, POLLIN, 0};
+            for (int waited = 0; waited < 5000 && !m_server.m_stopping; waited += 20) {
+                pollfd pfd{m_fd, POLLIN, 0};
                 if (::poll(&pfd, 1, 20) > 0)
                     return true;
             }
             return false;
         }
 
-        int fd_;
-        TTestServer& server_;
-        std::string pending_;
+        int m_fd;
+        TTestServer& m_server;
+        std::string m_pending;
     };
 
     using THandler = std::function<void(TConn&)>;
 
-    explicit TTestServer(THandler handler) : handler_(std::move(handler)) {
-        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    explicit TTestServer(THandler handler) : m_handler(std::move(handler)) {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
         int one = 1;
-        ::setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-            ::listen(listen_, 8) != 0)
+        if (::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+            ::listen(m_listen, 8) != 0)
             throw std::runtime_error("test server cannot listen");
         socklen_t len = sizeof addr;
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
-        thread_ = std::thread([this] { Run(); });
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
+        m_port = ntohs(addr.sin_port);
+        m_thread = std::thread([this] { Run(); });
     }
 
     ~TTestServer() {
-        stopping_ = true;
-        thread_.join();
-        ::close(listen_);
+        m_stopping = true;
+        m_thread.join();
+        ::close(m_listen);
     }
 
-    int Port() const { return port_; }
-    std::string Base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-    int Accepted() const { return accepted_; }
+    int Port() const { return m_port; }
+    std::string Base() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+    int Accepted() const { return m_accepted; }
     std::vector<std::string> Requests() {
-        std::lock_guard lock(mutex_);
-        return requests_;
+        std::lock_guard lock(m_mutex);
+        return m_requests;
     }
     // The bodies read with ReadBody, in order.
     std::vector<std::string> Bodies() {
-        std::lock_guard lock(mutex_);
-        return bodies_;
+        std::lock_guard lock(m_mutex);
+        return m_bodies;
     }
 
   private:
     void Record(const std::string& head) {
-        std::lock_guard lock(mutex_);
-        requests_.push_back(head);
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(head);
     }
     void RecordBody(const std::string& body) {
-        std::lock_guard lock(mutex_);
-        bodies_.push_back(body);
+        std::lock_guard lock(m_mutex);
+        m_bodies.push_back(body);
     }
 
     void Run() {
-        while (!stopping_) {
-            pollfd pfd{listen_, POLLIN, 0};
+        while (!m_stopping) {
+            pollfd pfd{m_listen, POLLIN, 0};
             if (::poll(&pfd, 1, 20) <= 0)
                 continue;
-            int fd = ::accept(listen_, nullptr, nullptr);
+            int fd = ::accept(m_listen, nullptr, nullptr);
             if (fd < 0)
                 continue;
-            ++accepted_;
+            ++m_accepted;
             TConn conn(fd, *this);
-            handler_(conn);
+            m_handler(conn);
             ::close(fd);
         }
     }
 
-    THandler handler_;
-    int listen_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stopping_{false};
-    std::atomic<int> accepted_{0};
-    std::mutex mutex_;
-    std::vector<std::string> requests_;
-    std::vector<std::string> bodies_;
-    std::thread thread_;
+    THandler m_handler;
+    int m_listen = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<int> m_accepted{0};
+    std::mutex m_mutex;
+    std::vector<std::string> m_requests;
+    std::vector<std::string> m_bodies;
+    std::thread m_thread;
 };
