@@ -349,28 +349,64 @@ class Game:
         self.log.close()
 
 
-def run(test, window_manager=None, keep_on_failure=True):
-    """Runs test(game) against a fresh server, working directory and game; exit status 0 on
-    success, 1 with the reason on failure. The working directory is kept when it fails."""
-    server = XServer(window_manager=window_manager)
-    workdir = make_workdir()
-    game = None
+class Session:
+    """What one e2e run holds: an X server, a working directory, the games started on them and
+    whatever else the run starts (a score server, say), all stopped at the end; the working
+    directory goes too unless the run failed."""
+
+    def __init__(self, window_manager=None, workdir_parent=None, size=None):
+        if workdir_parent:
+            # Inside the script's own build directory rather than the shared temporary folder.
+            os.makedirs(workdir_parent, exist_ok=True)
+            tempfile.tempdir = workdir_parent
+        self.workdir = make_workdir("run-" if workdir_parent else "spraydash-e2e-")
+        self.games = []
+        self._closers = []
+        self.server = XServer(*(size or ()), window_manager=window_manager)
+
+    def start_game(self, argv=None, env=None, wait=True):
+        game = Game(self.server, self.workdir, argv=argv, env=env)
+        self.games.append(game)
+        if wait:
+            game.wait_window()
+        return game
+
+    def closing(self, thing):
+        """Has thing.close() called when the session ends; returns thing."""
+        self._closers.append(thing)
+        return thing
+
+    def close(self, ok, keep_on_failure=True):
+        for game in self.games:
+            game.stop()
+        for thing in reversed(self._closers):
+            thing.close()
+        self.server.close()
+        if ok or not keep_on_failure:
+            shutil.rmtree(self.workdir, ignore_errors=True)
+        else:
+            print("working directory kept: " + self.workdir)
+
+
+def run_session(test, keep_on_failure=True, **session_args):
+    """Runs test(session) on a fresh Session; exit status 0 on success, 1 with the reason (and the
+    games' output) on failure."""
+    session = Session(**session_args)
     ok = False
     try:
-        game = Game(server, workdir)
-        game.wait_window()
-        test(game)
+        test(session)
         ok = True
     except E2EFailure as e:
         print("FAILED: %s" % e)
-        if game:
+        for game in session.games:
             print("game output:\n" + game.log_text())
     finally:
-        if game:
-            game.stop()
-        server.close()
-        if ok or not keep_on_failure:
-            shutil.rmtree(workdir, ignore_errors=True)
-        else:
-            print("working directory kept: " + workdir)
+        session.close(ok, keep_on_failure)
     return 0 if ok else 1
+
+
+def run(test, window_manager=None, keep_on_failure=True):
+    """Runs test(game) against a fresh server, working directory and game; exit status 0 on
+    success, 1 with the reason on failure. The working directory is kept when it fails."""
+    return run_session(lambda session: test(session.start_game()), keep_on_failure=keep_on_failure,
+                       window_manager=window_manager)

@@ -138,24 +138,14 @@ def watch_from_table(server, workdir):
 
 def main():
     e2e.require_tools("Xvfb", "xdotool", "import", "convert")
-    server = e2e.XServer()
-    workdir = e2e.make_workdir()
-    ok = False
-    try:
-        check_verify(workdir)
-        watch_from_command_line(server, workdir)
-        watch_to_the_end(server, workdir)
-        watch_from_table(server, workdir)
-        ok = True
-    except e2e.E2EFailure as e:
-        print("FAILED: %s" % e)
-    finally:
-        server.close()
-        if ok:
-            shutil.rmtree(workdir, ignore_errors=True)
-        else:
-            print("working directory kept: " + workdir)
-    return 0 if ok else 1
+
+    def test(session):
+        check_verify(session.workdir)
+        watch_from_command_line(session.server, session.workdir)
+        watch_to_the_end(session.server, session.workdir)
+        watch_from_table(session.server, session.workdir)
+
+    return e2e.run_session(test)
 
 
 if __name__ == "__main__":

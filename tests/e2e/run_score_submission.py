@@ -11,9 +11,7 @@ variable SPRAYDASH_SCORE_SERVER."""
 import http.server
 import os
 import re
-import shutil
 import sys
-import tempfile
 import threading
 import time
 
@@ -250,39 +248,15 @@ def verify(server, workdir):
 
 def main():
     e2e.require_tools("Xvfb", "xdotool", "import", "convert")
-    server = ScoreServer()
-    xserver = None
-    workdir = None
-    game = None
-    ok = False
-    try:
-        xserver = e2e.XServer()
-        # Inside the script's own build directory rather than the shared temporary folder.
-        tempfile.tempdir = os.path.join(e2e.build_dir(), "e2e-score-submission")
-        os.makedirs(tempfile.tempdir, exist_ok=True)
-        workdir = e2e.make_workdir("run-")
-        write_saves(workdir)
-        game = e2e.Game(xserver, workdir, env={"SPRAYDASH_SCORE_SERVER": "http://127.0.0.1:%d" % server.port})
-        game.wait_window()
+
+    def test(session):
+        server = session.closing(ScoreServer())
+        write_saves(session.workdir)
+        game = session.start_game(env={"SPRAYDASH_SCORE_SERVER": "http://127.0.0.1:%d" % server.port})
         play(game, server)
-        verify(server, workdir)
-        ok = True
-    except e2e.E2EFailure as e:
-        print("FAILED: %s" % e)
-        if game:
-            print("game output:\n" + game.log_text())
-    finally:
-        if game:
-            game.stop()
-        if xserver:
-            xserver.close()
-        server.close()
-        if workdir:
-            if ok:
-                shutil.rmtree(workdir, ignore_errors=True)
-            else:
-                print("working directory kept: " + workdir)
-    return 0 if ok else 1
+        verify(server, session.workdir)
+
+    return e2e.run_session(test, workdir_parent=os.path.join(e2e.build_dir(), "e2e-score-submission"))
 
 
 if __name__ == "__main__":

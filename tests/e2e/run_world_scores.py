@@ -10,11 +10,9 @@ import html
 import json
 import os
 import re
-import shutil
 import stat
 import subprocess
 import sys
-import tempfile
 import time
 import urllib.request
 
@@ -157,22 +155,14 @@ def verify_page(server, workdir):
 
 def main():
     e2e.require_tools("Xvfb", "xdotool", "import", "convert", "xdg-open")
-    xserver = None
-    server = None
-    game = None
-    ok = False
-    workdir = None
-    try:
-        tempfile.tempdir = os.path.join(e2e.build_dir(), "e2e-world-scores")
-        os.makedirs(tempfile.tempdir, exist_ok=True)
-        workdir = e2e.make_workdir("run-")
+
+    def test(session):
+        workdir = session.workdir
         flow.write_saves(workdir)
-        server = ScoreServer(workdir)
+        server = session.closing(ScoreServer(workdir))
         env, opened = browser_stand_in(workdir)
         env["SPRAYDASH_SCORE_SERVER"] = server.base
-        xserver = e2e.XServer()
-        game = e2e.Game(xserver, workdir, env=env)
-        game.wait_window()
+        game = session.start_game(env=env)
         play(game, server)
         urls = open_world_list(game, opened)
         e2e.check(urls == [server.base + PAGE_PATH], "the browser was sent to %r" % urls)
@@ -181,24 +171,8 @@ def main():
         flow.tap(game, "y")
         e2e.check(game.wait_exit(10) == 0, "the game did not end with status 0")
         verify_page(server, workdir)
-        ok = True
-    except e2e.E2EFailure as e:
-        print("FAILED: %s" % e)
-        if game:
-            print("game output:\n" + game.log_text())
-    finally:
-        if game:
-            game.stop()
-        if xserver:
-            xserver.close()
-        if server:
-            server.close()
-        if workdir:
-            if ok:
-                shutil.rmtree(workdir, ignore_errors=True)
-            else:
-                print("working directory kept: " + workdir)
-    return 0 if ok else 1
+
+    return e2e.run_session(test, workdir_parent=os.path.join(e2e.build_dir(), "e2e-world-scores"))
 
 
 if __name__ == "__main__":
