@@ -1,4 +1,5 @@
 #include "app/EndOfRace.h"
+#include "context/DataNames.h"
 
 #include "app/MForm.h"
 #include "app/Messages.h"
@@ -26,7 +27,7 @@ constexpr TYesNoQuestion::TButtons kSendButtons{ScreenSlot::RaceYes, -85, 22, 34
 
 // Shows the pointer and makes the buttons; highlighted is the slot lit at opening.
 void OpenRaceQuestion(TMForm& form, int highlighted) {
-    form.Audio().StopSound("Engine");
+    form.Audio().StopSound(SoundName::Engine);
     form.Screens().ShowMouseCursor();
     TScreenState& s = form.Screen();
     s.ButtonCount = ScreenSlot::RaceNo;
@@ -112,8 +113,8 @@ void TEndOfRace::BackToMenu() {
 // ---- Game over -----------------------------------------------------------------------------
 
 void TGameOverNotice::Open() {
-    m_form.Audio().StopSound("Engine");
-    m_form.Audio().PlaySound("GameOver");
+    m_form.Audio().StopSound(SoundName::Engine);
+    m_form.Audio().PlaySound(SoundName::GameOver);
     m_messages.MessageTimer = kGameOverMs;
 }
 
@@ -184,8 +185,8 @@ void TFinishRaceQuestion::Close() {
 // ---- The name entry ------------------------------------------------------------------------
 
 void TNameEntry::Open() {
-    m_form.Audio().StopSound("Engine");
-    TCaptionSprite* cursor = new TCaptionSprite(m_form, "Cursor");
+    m_form.Audio().StopSound(SoundName::Engine);
+    TCaptionSprite* cursor = new TCaptionSprite(m_form, PictureName::Cursor);
     cursor->X = kNameCursorX;
     cursor->Y = kNameCursorY;
     cursor->SetZ(kNameCursorZ);

@@ -1,4 +1,5 @@
 #include "app/MForm.h"
+#include "context/DataNames.h"
 
 #include "app/InternetShortcut.h"
 #include "app/Messages.h"
@@ -180,7 +181,7 @@ void TMForm::FormCreate() {
     m_shell.YesPressed = m_shell.YesPrev = false;
     m_shell.NoPressed = m_shell.NoPrev = false;
 
-    m_scrollBack = new TScrollBackground(*this, "MMBackground");
+    m_scrollBack = new TScrollBackground(*this, PictureName::MMBackground);
     m_screens->BuildMainMenu(true, fuNone);
     if (!sound) {
         std::fprintf(stderr, "%s: no sound device could be opened; the game plays without sound.\n", kTitle);
@@ -473,7 +474,7 @@ void TMForm::ButtonClick(bool fromKeyboard) {
     int active = m_screen.ActiveButton;
     RecordEvent(TReplayEventKind::Click, active);
     if (active == ScreenSlot::MenuYes || active == ScreenSlot::MenuNo) {
-        m_audio->PlaySound("B_Act");
+        m_audio->PlaySound(SoundName::B_Act);
     }
     // The exit and clear-table questions take the clicks over any screen; over the race, the open
     // overlay answers (or ignores) every click.

@@ -2,6 +2,7 @@
 // replay's ticks and events in place of the devices', and watching one in the window.
 #include "app/MForm.h"
 #include "app/PadControls.h"
+#include "context/DataNames.h"
 
 #include "app/Messages.h"
 #include "app/RaceReplays.h"
@@ -53,7 +54,9 @@ constexpr TReplayedState kReplayedStates[] = {
 };
 
 // The menu pictures a race and its overlays use.
-constexpr const char* kOverlayPictures[] = {"MMBackground", "Window", "YesButton", "NoButton", "Cursor"};
+constexpr const char* kOverlayPictures[] = {PictureName::MMBackground, PictureName::Window,
+                                            PictureName::YesButton, PictureName::NoButton,
+                                            PictureName::Cursor};
 
 enum TEdgeBit : uint8_t { ebPause = 1, ebEsc = 2, ebYes = 4, ebNo = 8 };
 
@@ -241,7 +244,7 @@ void TMForm::StartReplayRun(TReplay replay, bool pictures) {
     } else {
         m_frame->MovesWithoutDisplay = true;
     }
-    m_scrollBack = new TScrollBackground(*this, "MMBackground");
+    m_scrollBack = new TScrollBackground(*this, PictureName::MMBackground);
     const int32_t boat = replay.Boat;
     m_player = std::make_unique<TReplayPlayer>(*this, std::move(replay), false);
     PrepareReplayedRace(m_shell, m_player->Replay());

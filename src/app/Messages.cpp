@@ -1,4 +1,5 @@
 #include "app/Messages.h"
+#include "context/DataNames.h"
 
 #include "app/Backdrop.h"
 #include "app/EndOfRace.h"
@@ -71,7 +72,7 @@ TSendingNotice& TMessages::Sending() {
 
 void TMessages::OpenMessage(TMessageMode mode) {
     TShellState& shell = m_form.Shell();
-    m_form.Audio().StopSound("Shot");
+    m_form.Audio().StopSound(SoundName::Shot);
     const TMessageMode openedOver = shell.MessageMode;
     if (shell.MessageMode != msgNone) {
         CloseMessage();
@@ -83,7 +84,7 @@ void TMessages::OpenMessage(TMessageMode mode) {
     }
     TOverlay& overlay = Overlay(mode);
     if (!overlay.IsNotice()) {
-        OverlayWindow = new TCaptionSprite(m_form, "Window");
+        OverlayWindow = new TCaptionSprite(m_form, PictureName::Window);
         OverlayWindow->X = overlay.CentreX() - OverlayWindow->Width / 2;
         OverlayWindow->Y = kWindowMiddleY - OverlayWindow->Height / 2;
         OverlayWindow->SetZ(kWindowZ);
@@ -100,10 +101,10 @@ void TMessages::CloseMessage() {
     const TMessageMode mode = shell.MessageMode;
     // Closing anything during a race lets the engine run again, and the gun if fire is still held.
     if (shell.GameScreen == gsRace) {
-        m_form.Audio().PlaySound("Engine");
+        m_form.Audio().PlaySound(SoundName::Engine);
         const TMyCarSprite* boat = m_form.Race().PlayerBoat;
         if (boat && boat->Firing && boat->HasGun && mode != msgNone && Overlay(mode).ResumesFire()) {
-            m_form.Audio().PlaySound("Shot");
+            m_form.Audio().PlaySound(SoundName::Shot);
         }
     }
     if (mode == msgNone) {
@@ -136,7 +137,7 @@ void TMessages::DrawMessages(int lagCount) {
         TRace& race = m_form.Race();
         race.DrawSpeedNeedle();
         if (!race.PlayerBoat || !race.PlayerBoat->HasGun) {
-            m_form.Audio().StopSound("Shot");
+            m_form.Audio().StopSound(SoundName::Shot);
         }
     }
     const TMessageMode mode = m_form.Shell().MessageMode;

@@ -1,4 +1,5 @@
 #include "app/Overlay.h"
+#include "context/DataNames.h"
 
 #include "app/MForm.h"
 #include "context/GameText.h"
@@ -27,8 +28,10 @@ void TYesNoQuestion::CreateButtons() {
         button->SetZ(kQuestionButtonZ);
         return button;
     };
-    s.ScreenSprites.Buttons[YesSlot()] = create("YesButton", CentreX() + m_buttons.YesDx, m_buttons.Y);
-    s.ScreenSprites.Buttons[NoSlot()] = create("NoButton", CentreX() + m_buttons.NoDx, m_buttons.Y);
+    s.ScreenSprites.Buttons[YesSlot()] =
+        create(PictureName::YesButton, CentreX() + m_buttons.YesDx, m_buttons.Y);
+    s.ScreenSprites.Buttons[NoSlot()] =
+        create(PictureName::NoButton, CentreX() + m_buttons.NoDx, m_buttons.Y);
 }
 
 void TYesNoQuestion::StepButtons(int lagCount) {

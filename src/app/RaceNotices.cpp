@@ -1,4 +1,5 @@
 #include "app/RaceNotices.h"
+#include "context/DataNames.h"
 
 #include "app/MForm.h"
 #include "app/Messages.h"
@@ -22,7 +23,7 @@ void TLevelBanner::Draw(int) {
 }
 
 void TPauseNotice::Open() {
-    m_form.Audio().StopSound("Engine");
+    m_form.Audio().StopSound(SoundName::Engine);
 }
 
 void TPauseNotice::Draw(int) {
@@ -34,7 +35,7 @@ void TPauseNotice::Draw(int) {
 }
 
 void TTimeOverNotice::Open() {
-    m_form.Audio().PlaySound("TimeOver");
+    m_form.Audio().PlaySound(SoundName::TimeOver);
     m_messages.MessageTimer = kTimeOverMs;
 }
 

@@ -1,4 +1,5 @@
 #include "app/Screens.h"
+#include "context/DataNames.h"
 
 #include "app/MForm.h"
 #include "context/Frame.h"
@@ -31,32 +32,33 @@ void TScreens::BuildMainMenu(bool full, TMenuFollowUp followUp) {
         m_form.Audio().PlayScreenMusic();
         s.ActiveButton = followUp == fuHighScores ? ScreenSlot::HighScores : ScreenSlot::Start;
         s.MenuIntroPhase = ipPanels;
-        m_form.ScrollBack().Image = &m_form.MImageList().Items.Find("MMBackground");
-        sprites.TitleCaption = new TCaptionSprite(m_form, "NullCaption");
+        m_form.ScrollBack().Image = &m_form.MImageList().Items.Find(PictureName::MMBackground);
+        sprites.TitleCaption = new TCaptionSprite(m_form, PictureName::NullCaption);
         sprites.TitleCaption->X = kTitleCaptionX;
         sprites.TitleCaption->Y = kTitleCaptionY;
         // The panels wait just off the top and bottom edges, the buttons off the right edge.
-        sprites.UpperPanel = new TCaptionSprite(m_form, "UpPanel");
+        sprites.UpperPanel = new TCaptionSprite(m_form, PictureName::UpPanel);
         sprites.UpperPanel->X = 0;
         sprites.UpperPanel->Y = -sprites.UpperPanel->Height;
-        sprites.LowerPanel = new TCaptionSprite(m_form, "DownPanel");
+        sprites.LowerPanel = new TCaptionSprite(m_form, PictureName::DownPanel);
         sprites.LowerPanel->X = kScreenWidth - sprites.LowerPanel->Width;
         sprites.LowerPanel->Y = kScreenHeight;
         // The five entries are frames of one strip; the exit button has its own pictures.
         for (int32_t slot = ScreenSlot::Start; slot < ScreenSlot::Exit; ++slot) {
-            sprites.Buttons[slot] = new TMenuButton(m_form, "MMB_Active", "MMB_Inactive", slot - 1, slot - 1,
-                                                    kMenuButtonStartX, kMenuButtonY[slot]);
+            sprites.Buttons[slot] =
+                new TMenuButton(m_form, PictureName::MMB_Active, PictureName::MMB_Inactive, slot - 1,
+                                slot - 1, kMenuButtonStartX, kMenuButtonY[slot]);
         }
         sprites.Buttons[ScreenSlot::Exit] =
-            new TMenuButton(m_form, "MM_ExitActive", "MM_ExitInactive", 0, 0, kMenuButtonStartX,
-                            kMenuButtonY[ScreenSlot::Exit]);
+            new TMenuButton(m_form, PictureName::MM_ExitActive, PictureName::MM_ExitInactive, 0, 0,
+                            kMenuButtonStartX, kMenuButtonY[ScreenSlot::Exit]);
     }
     sprites.TitleCaption->Visible = true;
     m_form.SetTimerEnabled(true);
 }
 
 void TScreens::TearDownRace() {
-    m_form.Audio().StopSound("Engine");
+    m_form.Audio().StopSound(SoundName::Engine);
     m_form.Audio().StopMusic();
     ShowMouseCursor();
     m_form.SetTimerEnabled(false);

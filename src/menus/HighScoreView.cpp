@@ -1,4 +1,5 @@
 #include "menus/HighScoreView.h"
+#include "context/DataNames.h"
 
 #include "context/Frame.h"
 #include "context/GameContext.h"
@@ -44,7 +45,7 @@ void TMenus::DrawHighScoreTable() {
     using L = THighScoreLayout;
     // The medals belong to the rows: whatever hides the table's text (the clear question) hides
     // them too.
-    if (TPictureCollectionItem* medals = m_context.MImageList().Items.TryFind("Medals")) {
+    if (TPictureCollectionItem* medals = m_context.MImageList().Items.TryFind(PictureName::Medals)) {
         for (int n = 1; n <= std::min(L::kMedals, medals->PatternCount()); ++n) {
             medals->Draw(m_context.Frame().Surface(), L::kMedalX, L::RowY(n) + L::kMedalDy, n - 1);
         }

@@ -1,4 +1,5 @@
 #include "menus/Menus.h"
+#include "context/DataNames.h"
 
 #include "context/Frame.h"
 #include "context/GameAudio.h"
@@ -16,9 +17,12 @@ constexpr double kColumnStep = 4;
 constexpr double kColumnRestAbove = 558;
 // The title caption of each main-menu button, by slot.
 constexpr const char* kMenuCaptions[ScreenSlot::LastMainButton + 1] = {
-    nullptr, "StartC", "OptionsC", "HSC", "HelpC", "VisitWWWC", "ExitC"};
+    nullptr,           PictureName::StartC, PictureName::OptionsC,
+    PictureName::HSC,  PictureName::HelpC,  PictureName::VisitWWWC,
+    PictureName::ExitC};
 constexpr int32_t kHelpPageCount = 3;
-constexpr const char* kHelpPages[kHelpPageCount + 1] = {nullptr, "Help1", "Help2", "Help3"};
+constexpr const char* kHelpPages[kHelpPageCount + 1] = {nullptr, PictureName::Help1, PictureName::Help2,
+                                                        PictureName::Help3};
 
 bool IsMainButton(int32_t slot) {
     return slot >= ScreenSlot::FirstMainButton && slot <= ScreenSlot::LastMainButton;
@@ -71,7 +75,7 @@ void TMenus::UpdateButtonHighlight() {
         if (MuteNextHighlight) {
             MuteNextHighlight = false;
         } else {
-            m_context.Audio().PlaySound("B_Act");
+            m_context.Audio().PlaySound(SoundName::B_Act);
         }
         Button(s.ActiveButton)->ShowActive();
         Button(s.ActiveButton)->Highlighted = true;
@@ -88,7 +92,7 @@ void TMenus::UpdateOverlayHighlight() {
     }
     if (s.ActiveButton >= s.FirstButton && s.ActiveButton <= s.LastButton && Button(s.ActiveButton) &&
         !Button(s.ActiveButton)->Highlighted) {
-        m_context.Audio().PlaySound("B_Act");
+        m_context.Audio().PlaySound(SoundName::B_Act);
         Button(s.ActiveButton)->ShowActive();
         Button(s.ActiveButton)->Highlighted = true;
     }
@@ -250,11 +254,11 @@ void TMenus::DrawNotice() {
 
 void TMenus::OpenHighScoreScreen() {
     auto& s = m_context.Screen();
-    SubScreenTitle = NewSubScreenTitle("HSB");
-    s.ScreenSprites.Buttons[ScreenSlot::ClearTable] =
-        new TMenuButton(m_context, "ClearHS", "ClearHS", 1, 0, kClearTableX, kClearTableY);
-    s.ScreenSprites.Buttons[ScreenSlot::WorldTable] =
-        new TMenuButton(m_context, "ViewHS", "ViewHS", 1, 0, kWorldTableX, kWorldTableY);
+    SubScreenTitle = NewSubScreenTitle(PictureName::HSB);
+    s.ScreenSprites.Buttons[ScreenSlot::ClearTable] = new TMenuButton(
+        m_context, PictureName::ClearHS, PictureName::ClearHS, 1, 0, kClearTableX, kClearTableY);
+    s.ScreenSprites.Buttons[ScreenSlot::WorldTable] = new TMenuButton(
+        m_context, PictureName::ViewHS, PictureName::ViewHS, 1, 0, kWorldTableX, kWorldTableY);
     SetSubScreen(gsHighScores, ScreenSlot::WorldTable, ScreenSlot::ClearTable, ScreenSlot::WorldTable,
                  ScreenSlot::WorldTable);
 }
@@ -286,9 +290,9 @@ void TMenus::OpenHelpScreen() {
     HelpPage = 1;
     SubScreenTitle = NewSubScreenTitle(kHelpPages[HelpPage]);
     s.ScreenSprites.Buttons[ScreenSlot::PreviousPage] =
-        new TMenuButton(m_context, "Previous", "Previous", 1, 0, 160, 510);
+        new TMenuButton(m_context, PictureName::Previous, PictureName::Previous, 1, 0, 160, 510);
     s.ScreenSprites.Buttons[ScreenSlot::NextPage] =
-        new TMenuButton(m_context, "Next", "Next", 1, 0, 446, 510);
+        new TMenuButton(m_context, PictureName::Next, PictureName::Next, 1, 0, 446, 510);
     SetSubScreen(gsHelp, ScreenSlot::NextPage, ScreenSlot::PreviousPage, ScreenSlot::NextPage,
                  ScreenSlot::NextPage);
 }
@@ -299,16 +303,16 @@ void TMenus::CloseHelpScreen() {
 
 void TMenus::OpenBoatScreen() {
     auto& s = m_context.Screen();
-    auto* title = NewSubScreenTitle("StartGameB");
+    auto* title = NewSubScreenTitle(PictureName::StartGameB);
     s.ScreenSprites.BoatTitle = title;
     struct TBoatButton {
         const char* Active;
         const char* Inactive;
         int X;
     };
-    static constexpr TBoatButton kBoats[] = {{"MenuBoat1_A", "MenuBoat1_I", 28},
-                                             {"MenuBoat2_A", "MenuBoat2_I", 195},
-                                             {"MenuBoat3_A", "MenuBoat3_I", 370}};
+    static constexpr TBoatButton kBoats[] = {{PictureName::MenuBoat1_A, PictureName::MenuBoat1_I, 28},
+                                             {PictureName::MenuBoat2_A, PictureName::MenuBoat2_I, 195},
+                                             {PictureName::MenuBoat3_A, PictureName::MenuBoat3_I, 370}};
     int32_t slot = ScreenSlot::FirstBoat;
     for (const TBoatButton& boat : kBoats) {
         s.ScreenSprites.Buttons[slot++] =
@@ -380,7 +384,7 @@ void TMenus::MenuButtonClick(bool fromKeyboard) {
     switch (m_context.Shell().GameScreen) {
     case gsMainMenu:
         if (IsMainButton(active) && !fromKeyboard) {
-            m_context.Audio().PlaySound("B_Act");
+            m_context.Audio().PlaySound(SoundName::B_Act);
         }
         switch (active) {
         case ScreenSlot::Start:

@@ -1,3 +1,4 @@
+#include "context/DataNames.h"
 #include "menus/Menus.h"
 
 #include "context/Frame.h"
@@ -25,7 +26,8 @@ constexpr int kCursorZ = 5;
 
 void TMenus::OpenOptionsScreen() {
     auto& s = m_context.Screen();
-    static constexpr const char* kRows[4] = {"Options1_1", "Options2_1", "Options3_1", "Options4"};
+    static constexpr const char* kRows[4] = {PictureName::Options1_1, PictureName::Options2_1,
+                                             PictureName::Options3_1, PictureName::Options4};
     for (int r = 0; r < 4; ++r) {
         OptionRows[r] = new TCaptionSprite(m_context, kRows[r]);
         OptionRows[r]->X = kOptionRowX;
@@ -33,11 +35,11 @@ void TMenus::OpenOptionsScreen() {
     }
     RefreshOptionCaptions();
     for (int r = 0; r < 4; ++r) {
-        s.ScreenSprites.Buttons[ScreenSlot::FullScreen + r] =
-            new TMenuButton(m_context, "OptButton_A", "OptButton_I", 0, 0, kOptionRowX, kOptionRowY[r]);
+        s.ScreenSprites.Buttons[ScreenSlot::FullScreen + r] = new TMenuButton(
+            m_context, PictureName::OptButton_A, PictureName::OptButton_I, 0, 0, kOptionRowX, kOptionRowY[r]);
     }
-    SubScreenTitle = NewSubScreenTitle("OptionsB");
-    auto* cursor = new TCaptionSprite(m_context, "Cursor");
+    SubScreenTitle = NewSubScreenTitle(PictureName::OptionsB);
+    auto* cursor = new TCaptionSprite(m_context, PictureName::Cursor);
     cursor->X = kCursorX;
     cursor->Y = kCursorY;
     cursor->SetZ(kCursorZ);
@@ -95,9 +97,9 @@ void TMenus::ToggleFullScreen() {
 void TMenus::RefreshOptionCaptions() {
     const TGameOptions& o = m_context.Shell().GameOptions;
     m_context.Text().SetTextFont(3);
-    const char* wanted[3] = {o.FullScreen ? "Options1_2" : "Options1_1",
-                             o.MusicOn ? "Options2_1" : "Options2_2",
-                             o.SoundOn ? "Options3_1" : "Options3_2"};
+    const char* wanted[3] = {o.FullScreen ? PictureName::Options1_2 : PictureName::Options1_1,
+                             o.MusicOn ? PictureName::Options2_1 : PictureName::Options2_2,
+                             o.SoundOn ? PictureName::Options3_1 : PictureName::Options3_2};
     for (int r = 0; r < 3; ++r) {
         if (OptionRows[r]) {
             OptionRows[r]->SetImage(wanted[r]);

@@ -1,4 +1,5 @@
 #include "race/PlayerBoat.h"
+#include "context/DataNames.h"
 
 #include "context/GameState.h"
 #include "engine/gfx/ImageList.h"
@@ -24,9 +25,9 @@ struct TBoatSpec {
 
 // The three boats differ only in their looks.
 constexpr std::array<TBoatSpec, 3> kBoatSpecs{{
-    {kPlainTopSpeed, kPlainAccel, kPlainDecel, "Boat1_Normal", "Boat1_Big"},
-    {kPlainTopSpeed, kPlainAccel, kPlainDecel, "Boat2_Normal", "Boat2_Big"},
-    {kPlainTopSpeed, kPlainAccel, kPlainDecel, "Boat3_Normal", "Boat3_Big"},
+    {kPlainTopSpeed, kPlainAccel, kPlainDecel, PictureName::Boat1_Normal, PictureName::Boat1_Big},
+    {kPlainTopSpeed, kPlainAccel, kPlainDecel, PictureName::Boat2_Normal, PictureName::Boat2_Big},
+    {kPlainTopSpeed, kPlainAccel, kPlainDecel, PictureName::Boat3_Normal, PictureName::Boat3_Big},
 }};
 
 const TBoatSpec& SpecOf(int32_t boatType) {
@@ -101,11 +102,11 @@ void TMyCarSprite::HoldControls(bool throttle, bool brake, bool steerLeft, bool 
     SteerRightHeld = steerRight;
     if (fire) {
         if (!Firing && HasGun)
-            m_race.PlaySound("Shot");
+            m_race.PlaySound(SoundName::Shot);
         Firing = true;
     } else {
         if (Firing)
-            m_race.StopSound("Shot");
+            m_race.StopSound(SoundName::Shot);
         Firing = false;
     }
 }
@@ -225,7 +226,7 @@ void TMyCarSprite::SubtractScore(uint16_t points) {
 }
 
 void TMyCarSprite::StartJump() {
-    m_race.PlaySound("Jump");
+    m_race.PlaySound(SoundName::Jump);
     Jumping = true;
     const int oldWidth = Width;
     SetBoatPicture(SpecOf(BoatType).JumpPicture);
@@ -245,7 +246,7 @@ void TMyCarSprite::EndJump() {
 }
 
 void TMyCarSprite::GainPowerUp(TPowerUp kind) {
-    m_race.PlaySound("Bonus");
+    m_race.PlaySound(SoundName::Bonus);
     switch (kind) {
     case puGun:
         HasGun = true;
@@ -269,11 +270,11 @@ void TMyCarSprite::GainPowerUp(TPowerUp kind) {
 
 void TMyCarSprite::LosePowerUp(TPowerUp kind, bool audible) {
     if (audible)
-        m_race.PlaySound("BonusLost");
+        m_race.PlaySound(SoundName::BonusLost);
     switch (kind) {
     case puGun:
         HasGun = false;
-        m_race.StopSound("Shot");
+        m_race.StopSound(SoundName::Shot);
         break;
     case puEngine:
         HasEngine = false;
@@ -491,8 +492,8 @@ void TMyCarSprite::Wreck() {
         LosePowerUp(puGun, false);
     if (HasEngine)
         LosePowerUp(puEngine, false);
-    m_race.StopSound("WallExplosion");
-    m_race.PlaySound("PlayerExplosion");
+    m_race.StopSound(SoundName::WallExplosion);
+    m_race.PlaySound(SoundName::PlayerExplosion);
     Speed = LateralStep = ScrollStep = 0;
     SpeedMode = smNone;
     BoatState = bsWrecked;

@@ -1,4 +1,5 @@
 #include "race/Race.h"
+#include "context/DataNames.h"
 
 #include "context/Frame.h"
 #include "context/GameAudio.h"
@@ -114,23 +115,23 @@ double TRace::ScrollStep() const {
 
 void TRace::LoadPictures() {
     TRacePictures p;
-    p.BoxLeft = &Picture("BoxLeft");
-    p.BoxRight = &Picture("BoxRight");
+    p.BoxLeft = &Picture(PictureName::BoxLeft);
+    p.BoxRight = &Picture(PictureName::BoxRight);
     for (size_t i = 0; i < p.Bonus.size(); ++i)
         p.Bonus[i] = &Picture(BonusPictureOf(static_cast<TWallKind>(wkBox10 + i)));
-    p.BoatAnim = &Picture("BoatAnim");
-    p.BoatAnimInv = &Picture("BoatAnim_Inv");
-    p.EngineFire = &Picture("EngineFire");
-    p.BoatGun = &Picture("BoatGun");
-    p.BoatGunBig = &Picture("BoatGunBig");
-    p.BoatShield = &Picture("BoatShield");
-    p.BoatShieldBig = &Picture("BoatShieldBig");
-    p.BoatEngine = &Picture("BoatEngine");
-    p.BoatEngineBig = &Picture("BoatEngineBig");
-    p.BoatGunFire = &Picture("BoatGunFire");
-    p.ShotTracer = &Picture("ShotTracer");
-    p.ShotSpark = &Picture("ShotSpark");
-    p.Splash = &Picture("Splash");
+    p.BoatAnim = &Picture(PictureName::BoatAnim);
+    p.BoatAnimInv = &Picture(PictureName::BoatAnim_Inv);
+    p.EngineFire = &Picture(PictureName::EngineFire);
+    p.BoatGun = &Picture(PictureName::BoatGun);
+    p.BoatGunBig = &Picture(PictureName::BoatGunBig);
+    p.BoatShield = &Picture(PictureName::BoatShield);
+    p.BoatShieldBig = &Picture(PictureName::BoatShieldBig);
+    p.BoatEngine = &Picture(PictureName::BoatEngine);
+    p.BoatEngineBig = &Picture(PictureName::BoatEngineBig);
+    p.BoatGunFire = &Picture(PictureName::BoatGunFire);
+    p.ShotTracer = &Picture(PictureName::ShotTracer);
+    p.ShotSpark = &Picture(PictureName::ShotSpark);
+    p.Splash = &Picture(PictureName::Splash);
     m_pictures = p;
 }
 
@@ -147,23 +148,23 @@ void TRace::StartRace() {
     m_random.Seed(RaceSeed);
     LoadPictures();
     TuneEngineSound(0);
-    PlaySound("Engine");
+    PlaySound(SoundName::Engine);
     m_context.Shell().GameScreen = gsRace;
     m_context.Audio().PlayScreenMusic();
     m_context.Screen().ButtonCount = 0;
     m_context.HideMouseCursor();
 
     TScrollBackground& back = m_context.ScrollBack();
-    back.Image = &Picture("Land");
+    back.Image = &Picture(PictureName::Land);
     back.X = kScrollBackX;
     back.CourseScroll = [this] { return ScrollStep(); };
 
-    LeftHudPanel = CreateCaption("LeftPanel", 0, 0, kDepthPanel, true);
-    RightHudPanel = CreateCaption("RightPanel", 0, 0, kDepthPanel, true);
+    LeftHudPanel = CreateCaption(PictureName::LeftPanel, 0, 0, kDepthPanel, true);
+    RightHudPanel = CreateCaption(PictureName::RightPanel, 0, 0, kDepthPanel, true);
     RightHudPanel->X = kRightPanelRight - RightHudPanel->Width;
-    ProgressMarker = CreateCaption("BoatSmall", 0, kMarkerStartY, kDepthGauge, true);
+    ProgressMarker = CreateCaption(PictureName::BoatSmall, 0, kMarkerStartY, kDepthGauge, true);
     ProgressMarker->X = kMarkerCentreX - ProgressMarker->Width / 2.0;
-    SpeedNeedle = CreateCaption("Pointer", 0, kNeedleY, kDepthGauge, false);
+    SpeedNeedle = CreateCaption(PictureName::Pointer, 0, kNeedleY, kDepthGauge, false);
     SpeedNeedle->X = kNeedleX - SpeedNeedle->Width;
     NeedleWobbleMs = -1;
     NeedleWobble = 0;
@@ -173,31 +174,31 @@ void TRace::StartRace() {
 
     const auto wakeX = static_cast<int32_t>(boat.X - (kWakeWidth - boat.Width) / 2);
     const auto wakeY = static_cast<int32_t>(boat.Y);
-    BoatWake = new TMyCarAnim(*this, "CarAnim", wakeX, wakeY, boat.Z());
+    BoatWake = new TMyCarAnim(*this, PictureName::CarAnim, wakeX, wakeY, boat.Z());
     BoatWake->Visible = false;
-    WakeClock = new TMyCarAnim(*this, "CarAnim", wakeX, wakeY, boat.Z());
+    WakeClock = new TMyCarAnim(*this, PictureName::CarAnim, wakeX, wakeY, boat.Z());
     WakeClock->FrameSpeed = TickMs() / 1000.0 * kWakeClockFramesPerSecond;
     WakeClock->Visible = false;
 
-    EngineFlameClock =
-        new TExplosion(*this, "EngineFire", static_cast<int32_t>(boat.X), static_cast<int32_t>(boat.Y));
+    EngineFlameClock = new TExplosion(*this, PictureName::EngineFire, static_cast<int32_t>(boat.X),
+                                      static_cast<int32_t>(boat.Y));
     EngineFlameClock->X = boat.CentreX - EngineFlameClock->Width / 2.0;
     EngineFlameClock->Y = boat.CentreY + kFlameBelowCentre;
     EngineFlameClock->SetZ(kDepthFlame);
     EngineFlameClock->Visible = false;
 
-    GunFlashClock = new TExplosion(*this, "BoatGunFire", boat.X, boat.Y);
+    GunFlashClock = new TExplosion(*this, PictureName::BoatGunFire, boat.X, boat.Y);
     GunFlashClock->SetZ(kDepthGunFlash);
     GunFlashClock->FrameSpeed = TickMs() / 1000.0 * kGunFlashFramesPerSecond;
     GunFlashClock->Visible = false;
 
-    GunPanel = CreateCaption("PanelGun", 721, 416, kDepthGauge, false);
-    EnginePanel = CreateCaption("PanelEngine", 713, 414, kDepthGauge, false);
-    ShieldPanel = CreateCaption("PanelShield", 715, 414, kDepthGauge, false);
-    NoPowerUpPanel = CreateCaption("None", 710, 426, kDepthGauge, false);
+    GunPanel = CreateCaption(PictureName::PanelGun, 721, 416, kDepthGauge, false);
+    EnginePanel = CreateCaption(PictureName::PanelEngine, 713, 414, kDepthGauge, false);
+    ShieldPanel = CreateCaption(PictureName::PanelShield, 715, 414, kDepthGauge, false);
+    NoPowerUpPanel = CreateCaption(PictureName::None, 710, 426, kDepthGauge, false);
 
-    SpareBlast = new TExplosion(*this, "ExplosionMicro", 400, 300);
-    PlayerBlast = new TExplosion(*this, "ExplosionBig", 400, 300);
+    SpareBlast = new TExplosion(*this, PictureName::ExplosionMicro, 400, 300);
+    PlayerBlast = new TExplosion(*this, PictureName::ExplosionBig, 400, 300);
     PlayerBlast->SetZ(kDepthBlast);
     PlayerBlast->Visible = false;
 
@@ -252,7 +253,7 @@ void TRace::RaceTickAfterFrame() {
         else
             RunTimeBonus();
         if (boat.Y < FinishLineY && !boat.FinishCrossed) {
-            PlaySound("Finish");
+            PlaySound(SoundName::Finish);
             boat.CrossFinishLine();
         }
         boat.ParkUnheldPowerUpClocks();
@@ -267,7 +268,7 @@ void TRace::RaceTickAfterFrame() {
 
 void TRace::TuneEngineSound(double speed) {
     const double x = std::clamp(speed / kPlainTopSpeed, 0.0, kEngineTopSpeed / kPlainTopSpeed);
-    m_context.Audio().TuneSound("Engine", kEngineIdleRate + (kEngineTopRate - kEngineIdleRate) * x,
+    m_context.Audio().TuneSound(SoundName::Engine, kEngineIdleRate + (kEngineTopRate - kEngineIdleRate) * x,
                                 kEngineIdleVolume + (1 - kEngineIdleVolume) * std::min(x, 1.0));
 }
 
@@ -276,7 +277,7 @@ void TRace::RunClock() {
     const int32_t tick = TickMs();
     if (TimeLeftMs > 0) {
         if (TimeLeftMs < kTickSoundFromMs && (TimeLeftMs - tick) / 1000 < TimeLeftMs / 1000)
-            PlaySound("Tick");
+            PlaySound(SoundName::Tick);
         TimeLeftMs -= tick;
     } else if (boat.BoatState == bsWrecked) {
         // The wreck has taken this level's life; the blast plays out before the time-out.
@@ -299,7 +300,7 @@ void TRace::RunTimeBonus() {
     const int32_t step = kBonusSpeedUp * TickMs();
     if (TimeLeftMs > 0) {
         if ((TimeLeftMs - step) / 1000 < TimeLeftMs / 1000)
-            PlaySound("Tick");
+            PlaySound(SoundName::Tick);
         TimeLeftMs -= step;
         PlayerBoat->AddScore(kBonusPointsPerStep);
     } else {

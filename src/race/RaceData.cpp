@@ -1,4 +1,5 @@
 #include "race/RaceData.h"
+#include "context/DataNames.h"
 
 #include "context/Frame.h"
 #include "engine/gfx/ImageList.h"
@@ -8,13 +9,19 @@
 namespace {
 // The pictures whose size or pattern count the race's logic reads.
 constexpr std::string_view kOutcomePictures[] = {
-    "Boat1_Normal",  "Boat1_Big",      "Boat2_Normal",   "Boat2_Big", "Boat3_Normal", "Boat3_Big",
-    "Tree",          "Tramplin",       "Flag",           "Weed",      "Fisher",       "ShipRight",
-    "ShipLeft",      "BridgeBigLeft",  "BridgeBigRight", "Duck",      "BoxLeft",      "UmbrellaRed",
-    "UmbrellaGreen", "UmbrellaBlue",   "BedLeft",        "BedRight",  "RoomBlue",     "RoomRed",
-    "Boat4",         "Boat4_Inv",      "Boat5",          "Boat5_Inv", "Boat6",        "Boat6_Inv",
-    "Boat7",         "Boat7_Inv",      "Boat8",          "Boat8_Inv", "Boat9",        "Boat9_Inv",
-    "FinishLine",    "ExplosionSmall", "ExplosionBig",
+    PictureName::Boat1_Normal,  PictureName::Boat1_Big,      PictureName::Boat2_Normal,
+    PictureName::Boat2_Big,     PictureName::Boat3_Normal,   PictureName::Boat3_Big,
+    PictureName::Tree,          PictureName::Tramplin,       PictureName::Flag,
+    PictureName::Weed,          PictureName::Fisher,         PictureName::ShipRight,
+    PictureName::ShipLeft,      PictureName::BridgeBigLeft,  PictureName::BridgeBigRight,
+    PictureName::Duck,          PictureName::BoxLeft,        PictureName::UmbrellaRed,
+    PictureName::UmbrellaGreen, PictureName::UmbrellaBlue,   PictureName::BedLeft,
+    PictureName::BedRight,      PictureName::RoomBlue,       PictureName::RoomRed,
+    PictureName::Boat4,         PictureName::Boat4_Inv,      PictureName::Boat5,
+    PictureName::Boat5_Inv,     PictureName::Boat6,          PictureName::Boat6_Inv,
+    PictureName::Boat7,         PictureName::Boat7_Inv,      PictureName::Boat8,
+    PictureName::Boat8_Inv,     PictureName::Boat9,          PictureName::Boat9_Inv,
+    PictureName::FinishLine,    PictureName::ExplosionSmall, PictureName::ExplosionBig,
 };
 // Raised whenever the race's rules change in a way that makes old replays come out otherwise.
 constexpr uint32_t kRulesRevision = 1;

@@ -1,4 +1,5 @@
 #include "race/WallSprite.h"
+#include "context/DataNames.h"
 
 #include "engine/gfx/ImageList.h"
 #include "race/Explosion.h"
@@ -23,42 +24,42 @@ struct TWallKindInfo {
 
 // Ships, bridges, traffic and the finish line get their pictures and motion in ApplyKindSettings.
 constexpr std::array<TWallKindInfo, kWallKindCount> kKinds{{
-    {"Tree", nullptr, true, true, false, shEither, blNone},
-    {"Tramplin", nullptr, false, true, false, shEither, blBig},
-    {"Flag", nullptr, false, true, false, shEither, blSmall},
-    {"Weed", nullptr, true, true, false, shEither, blNone},
-    {"Fisher", nullptr, false, true, false, shEither, blBig},
-    {"ShipRight", nullptr, false, true, false, shEither, blBig},
-    {"BridgeBigLeft", nullptr, false, false, false, shEither, blBig},
-    {"Duck", nullptr, false, true, false, shEither, blSmall},
-    {"BoxLeft", "Bonus10", false, true, false, shEither, blSmall},
-    {"BoxLeft", "Bonus20", false, true, false, shEither, blSmall},
-    {"BoxLeft", "Bonus50", false, true, false, shEither, blSmall},
-    {"BoxLeft", "Bonus100", false, true, false, shEither, blSmall},
-    {"BoxLeft", "Gun", false, true, false, shEither, blSmall},
-    {"BoxLeft", "Shield", false, true, false, shEither, blSmall},
-    {"BoxLeft", "Engine", false, true, false, shEither, blSmall},
-    {"BoxLeft", "Life", false, true, false, shEither, blSmall},
-    {"UmbrellaRed", nullptr, false, true, true, shEither, blNone},
-    {"UmbrellaGreen", nullptr, false, true, true, shEither, blNone},
-    {"UmbrellaBlue", nullptr, false, true, true, shEither, blNone},
-    {"BedLeft", nullptr, false, true, true, shLeft, blNone},
-    {"BedRight", nullptr, false, true, true, shRight, blNone},
-    {"RoomBlue", nullptr, false, true, true, shEither, blNone},
-    {"RoomRed", nullptr, false, true, true, shEither, blNone},
-    {"Boat4", nullptr, false, true, false, shEither, blBig},
-    {"Boat4_Inv", nullptr, false, true, false, shEither, blBig},
-    {"Boat5", nullptr, false, true, false, shEither, blBig},
-    {"Boat5_Inv", nullptr, false, true, false, shEither, blBig},
-    {"Boat6", nullptr, false, true, false, shEither, blBig},
-    {"Boat6_Inv", nullptr, false, true, false, shEither, blBig},
-    {"Boat7", nullptr, false, true, false, shEither, blBig},
-    {"Boat7_Inv", nullptr, false, true, false, shEither, blBig},
-    {"Boat8", nullptr, false, true, false, shEither, blBig},
-    {"Boat8_Inv", nullptr, false, true, false, shEither, blBig},
-    {"Boat9", nullptr, false, true, false, shEither, blBig},
-    {"Boat9_Inv", nullptr, false, true, false, shEither, blBig},
-    {"FinishLine", nullptr, true, false, false, shEither, blNone},
+    {PictureName::Tree, nullptr, true, true, false, shEither, blNone},
+    {PictureName::Tramplin, nullptr, false, true, false, shEither, blBig},
+    {PictureName::Flag, nullptr, false, true, false, shEither, blSmall},
+    {PictureName::Weed, nullptr, true, true, false, shEither, blNone},
+    {PictureName::Fisher, nullptr, false, true, false, shEither, blBig},
+    {PictureName::ShipRight, nullptr, false, true, false, shEither, blBig},
+    {PictureName::BridgeBigLeft, nullptr, false, false, false, shEither, blBig},
+    {PictureName::Duck, nullptr, false, true, false, shEither, blSmall},
+    {PictureName::BoxLeft, PictureName::Bonus10, false, true, false, shEither, blSmall},
+    {PictureName::BoxLeft, PictureName::Bonus20, false, true, false, shEither, blSmall},
+    {PictureName::BoxLeft, PictureName::Bonus50, false, true, false, shEither, blSmall},
+    {PictureName::BoxLeft, PictureName::Bonus100, false, true, false, shEither, blSmall},
+    {PictureName::BoxLeft, PictureName::Gun, false, true, false, shEither, blSmall},
+    {PictureName::BoxLeft, PictureName::Shield, false, true, false, shEither, blSmall},
+    {PictureName::BoxLeft, PictureName::Engine, false, true, false, shEither, blSmall},
+    {PictureName::BoxLeft, PictureName::Life, false, true, false, shEither, blSmall},
+    {PictureName::UmbrellaRed, nullptr, false, true, true, shEither, blNone},
+    {PictureName::UmbrellaGreen, nullptr, false, true, true, shEither, blNone},
+    {PictureName::UmbrellaBlue, nullptr, false, true, true, shEither, blNone},
+    {PictureName::BedLeft, nullptr, false, true, true, shLeft, blNone},
+    {PictureName::BedRight, nullptr, false, true, true, shRight, blNone},
+    {PictureName::RoomBlue, nullptr, false, true, true, shEither, blNone},
+    {PictureName::RoomRed, nullptr, false, true, true, shEither, blNone},
+    {PictureName::Boat4, nullptr, false, true, false, shEither, blBig},
+    {PictureName::Boat4_Inv, nullptr, false, true, false, shEither, blBig},
+    {PictureName::Boat5, nullptr, false, true, false, shEither, blBig},
+    {PictureName::Boat5_Inv, nullptr, false, true, false, shEither, blBig},
+    {PictureName::Boat6, nullptr, false, true, false, shEither, blBig},
+    {PictureName::Boat6_Inv, nullptr, false, true, false, shEither, blBig},
+    {PictureName::Boat7, nullptr, false, true, false, shEither, blBig},
+    {PictureName::Boat7_Inv, nullptr, false, true, false, shEither, blBig},
+    {PictureName::Boat8, nullptr, false, true, false, shEither, blBig},
+    {PictureName::Boat8_Inv, nullptr, false, true, false, shEither, blBig},
+    {PictureName::Boat9, nullptr, false, true, false, shEither, blBig},
+    {PictureName::Boat9_Inv, nullptr, false, true, false, shEither, blBig},
+    {PictureName::FinishLine, nullptr, true, false, false, shEither, blNone},
 }};
 
 constexpr double kShipDrift = 10.0 / 7;
@@ -113,12 +114,12 @@ const char* TWallSprite::ApplyKindSettings() {
         // A coin toss: sailing right or left, facing its way.
         const bool right = m_race.Random(2) == 0;
         DriftX = right ? kShipDrift : -kShipDrift;
-        picture = right ? "ShipRight" : "ShipLeft";
+        picture = right ? PictureName::ShipRight : PictureName::ShipLeft;
         SetZ(kDepthMoving);
     } else if (Kind == wkBridge) {
         const bool left = m_race.Random(2) == 0;
         X = left ? kBridgeLeftX : kBridgeRightX;
-        picture = left ? "BridgeBigLeft" : "BridgeBigRight";
+        picture = left ? PictureName::BridgeBigLeft : PictureName::BridgeBigRight;
     } else if (IsTrafficKind(Kind)) {
         Moving = true;
         SameWay = IsSameWayTraffic(Kind);
@@ -186,12 +187,12 @@ void TWallSprite::StepShip() {
     if (X + Width > kShipRight) {
         X = kShipRight - Width;
         DriftX = -DriftX;
-        SetWallPicture("ShipLeft");
+        SetWallPicture(PictureName::ShipLeft);
     }
     if (X < kShipLeft) {
         X = kShipLeft;
         DriftX = -DriftX;
-        SetWallPicture("ShipRight");
+        SetWallPicture(PictureName::ShipRight);
     }
 }
 
@@ -251,7 +252,7 @@ void TWallSprite::HitByBoat(TMyCarSprite& boat) {
 void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
     switch (Kind) {
     case wkTree:
-        m_race.PlaySound("Tree");
+        m_race.PlaySound(SoundName::Tree);
         boat.SlowHardTo(boat.Speed / 2);
         break;
     case wkRamp:
@@ -260,11 +261,11 @@ void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
             boat.StartJump();
         break;
     case wkFlag:
-        m_race.PlaySound("Flag");
+        m_race.PlaySound(SoundName::Flag);
         boat.SlowHardTo(boat.Speed > kFlagSlowDown ? boat.Speed - kFlagSlowDown : 0);
         break;
     case wkWeed:
-        m_race.PlaySound("Weed");
+        m_race.PlaySound(SoundName::Weed);
         boat.DriftSlowingTo(m_race.Random(2) == 0, kWeedDriftMs,
                             boat.Speed > kWeedSlowDown ? boat.Speed - kWeedSlowDown : 0);
         break;
@@ -281,7 +282,7 @@ void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
             boat.Wreck();
         break;
     case wkDuck:
-        m_race.PlaySound("Duck");
+        m_race.PlaySound(SoundName::Duck);
         boat.SubtractScore(kDuckPenalty);
         Collected = true;
         break;
@@ -290,7 +291,7 @@ void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
     case wkBox50:
     case wkBox100: {
         static constexpr uint16_t kPoints[] = {10, 20, 50, 100};
-        m_race.PlaySound("Money");
+        m_race.PlaySound(SoundName::Money);
         boat.AddScore(kPoints[Kind - wkBox10]);
         Collected = true;
         break;
@@ -308,7 +309,7 @@ void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
         Collected = true;
         break;
     case wkBoxLife:
-        m_race.PlaySound("Bonus");
+        m_race.PlaySound(SoundName::Bonus);
         m_race.Lives += 1;
         Collected = true;
         break;
@@ -340,17 +341,17 @@ void TWallSprite::ApplyEffect(TMyCarSprite& boat) {
 
 void TWallSprite::Explode() {
     if (m_race.PlayerBoat->BoatState == bsRacing)
-        m_race.PlaySound("WallExplosion");
+        m_race.PlaySound(SoundName::WallExplosion);
     const int oldWidth = Width;
     const int oldHeight = Height;
     switch (BlastSize) {
     case blNone:
         break;
     case blSmall:
-        SetWallPicture("ExplosionSmall");
+        SetWallPicture(PictureName::ExplosionSmall);
         break;
     case blBig:
-        SetWallPicture("ExplosionBig");
+        SetWallPicture(PictureName::ExplosionBig);
         break;
     }
     Width = Image->Width();

@@ -1,6 +1,6 @@
 // Checks the built archives against the names the game looks up and the
 // picture geometry its drawing code relies on.
-#include "app/DataNames.h"
+#include "context/DataNames.h"
 #include "engine/archive/ImageArchive.h"
 #include "engine/archive/WaveArchive.h"
 
