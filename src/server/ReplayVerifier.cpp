@@ -1,0 +1,178 @@
+#include "server/ReplayVerifier.h"
+
+#include "app/ReplayVerify.h"
+#include "server/Log.h"
+#include "server/ReplayUpload.h"
+
+#include <algorithm>
+
+namespace {
+// Results the game's submission would carry for the same race: a later submission of it is then a resend.
+constexpr std::int64_t kMatchAfterSeconds = 60;
+} // namespace
+
+TReplayVerifier::TReplayVerifier(IReplayStore& store, TVerifierOptions options)
+    : m_store(store), m_options(std::move(options)) {
+    const TRaceBuild build = RaceBuildOf(m_options.GameData);
+    m_raceVersion = build.GameVersion;
+    m_dataHash = build.DataHash;
+    m_figures.Buckets.assign(kSecondsBuckets.size() + 1, 0);
+    for (int i = 0; i < m_options.Workers; ++i)
+        m_workers.emplace_back([this] { Work(); });
+}
+
+TReplayVerifier::~TReplayVerifier() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    for (std::thread& worker : m_workers)
+        worker.join();
+}
+
+bool TReplayVerifier::Reserve() {
+    std::lock_guard lock(m_mutex);
+    if (m_reserved >= m_options.QueueCap)
+        return false;
+    ++m_reserved;
+    return true;
+}
+
+void TReplayVerifier::Release() {
+    std::lock_guard lock(m_mutex);
+    if (m_reserved > 0)
+        --m_reserved;
+    m_idle.notify_all();
+}
+
+void TReplayVerifier::Queue(std::string id, std::string bytes) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back({std::move(id), std::move(bytes)});
+    }
+    m_wake.notify_one();
+}
+
+void TReplayVerifier::Resume() {
+    std::vector<std::string> ids;
+    try {
+        ids = m_store.QueuedReplays();
+    } catch (const std::exception& e) {
+        Log(TLogLevel::Warning, std::string("queued replays not taken up: ") + e.what());
+        return;
+    }
+    std::size_t taken = 0;
+    for (const std::string& id : ids) {
+        if (!Reserve())
+            break;
+        std::optional<std::string> bytes;
+        try {
+            bytes = m_store.ReplayBytes(id);
+        } catch (const std::exception&) {
+        }
+        if (!bytes) {
+            Release();
+            continue;
+        }
+        Queue(id, std::move(*bytes));
+        ++taken;
+    }
+    if (!ids.empty())
+        Log(TLogLevel::Info, std::to_string(taken) + " of " + std::to_string(ids.size()) +
+                                 " replays left queued are re-run now" +
+                                 (taken < ids.size() ? "; the others at a later start" : ""));
+}
+
+TVerifierFigures TReplayVerifier::Figures() const {
+    std::lock_guard lock(m_mutex);
+    TVerifierFigures figures = m_figures;
+    figures.Queued = m_queue.size();
+    figures.Busy = m_busy;
+    return figures;
+}
+
+void TReplayVerifier::WaitIdle() {
+    std::unique_lock lock(m_mutex);
+    m_idle.wait(lock, [this] { return m_reserved == 0 && m_busy == 0; });
+}
+
+void TReplayVerifier::Work() {
+    for (;;) {
+        TJob job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+            if (m_stopping)
+                return;
+            job = std::move(m_queue.front());
+            m_queue.pop_front();
+            ++m_busy;
+        }
+        const auto started = std::chrono::steady_clock::now();
+        Verify(job);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        {
+            std::lock_guard lock(m_mutex);
+            --m_busy;
+            --m_reserved;
+            std::size_t bucket = 0;
+            while (bucket < kSecondsBuckets.size() && seconds > kSecondsBuckets[bucket])
+                ++bucket;
+            ++m_figures.Buckets[bucket];
+            m_figures.Seconds += seconds;
+        }
+        m_idle.notify_all();
+    }
+}
+
+void TReplayVerifier::Verify(const TJob& job) {
+    TReplayOutcome outcome;
+    outcome.Id = job.Id;
+    outcome.MatchBeforeSeconds = m_options.MatchWindowSeconds;
+    outcome.MatchAfterSeconds = kMatchAfterSeconds;
+    try {
+        TReplayCheckOptions check;
+        check.DataDir = m_options.GameData;
+        check.MaxTicks = m_options.MaxTicks;
+        check.Deadline = std::chrono::steady_clock::now() + m_options.MaxTime;
+        const TReplayVerdict verdict = VerifyReplay(job.Bytes, check);
+        outcome.Reproduced = verdict.Matches;
+        outcome.Reason = verdict.Mismatch;
+        if (verdict.Replay.Claim) {
+            const std::int32_t score = verdict.Replay.Claim->Score;
+            outcome.NewEntryState = score > m_options.ScoreCeiling ? TEntryState::Held : TEntryState::Shown;
+            outcome.NewEntryDigest = SubmissionDigest(verdict.Replay.Name.value_or(""), score,
+                                                      verdict.Replay.Crew.value_or(""));
+        }
+    } catch (const EReplayError& e) {
+        outcome.Reproduced = false;
+        outcome.Reason = e.what();
+    } catch (const std::exception& e) {
+        // The server's own trouble (its data unreadable): the replay stays queued for the next start.
+        Log(TLogLevel::Error, "replay " + job.Id + " not re-run: " + e.what());
+        return;
+    }
+    try {
+        const TReplayRecord recorded = m_store.RecordOutcome(outcome);
+        Log(recorded.Status == TReplayStatus::Verified ? TLogLevel::Info : TLogLevel::Warning,
+            "replay " + recorded.Id + " from " + recorded.Client + ": " + std::string(ReplayStatusName(recorded.Status)) +
+                (recorded.EntryId ? ", entry " + std::to_string(recorded.EntryId) : std::string()) +
+                (recorded.Reason.empty() ? std::string() : " (" + recorded.Reason + ")"));
+        std::lock_guard lock(m_mutex);
+        switch (recorded.Status) {
+        case TReplayStatus::Verified:
+            ++m_figures.Verified;
+            break;
+        case TReplayStatus::Copy:
+            ++m_figures.Copies;
+            break;
+        default:
+            ++m_figures.Failed;
+            break;
+        }
+    } catch (const std::exception& e) {
+        Log(TLogLevel::Error, "replay " + job.Id + ": its outcome could not be recorded (" + e.what() +
+                                  "); it is re-run at the next start");
+    }
+}
