@@ -15,6 +15,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -56,12 +57,12 @@ std::string Field(const std::string& json, const std::string& name) {
     return "(missing)";
 }
 
-class TReplayTest : public ::testing::Test {
+class TReplayTest : public ::testing::TestWithParam<TStoreKind> {
   protected:
     void Start(const std::function<void(TServerConfig&)>& adjust = {}) {
         m_app.reset();
         if (!m_db)
-            m_db = std::make_unique<TTestDatabase>(TStoreKind::Sqlite);
+            m_db = std::make_unique<TTestDatabase>(GetParam());
         TServerConfig config;
         config.Db = m_db->Target();
         config.Http.Port = 0;
@@ -101,7 +102,7 @@ class TReplayTest : public ::testing::Test {
     std::unique_ptr<TScoreServerApp> m_app;
 };
 
-TEST_F(TReplayTest, EveryBadUploadGetsItsOwnAnswerAndNothingIsStoredWrongly) {
+TEST_P(TReplayTest, EveryBadUploadGetsItsOwnAnswerAndNothingIsStoredWrongly) {
     Start([](TServerConfig& c) { c.Verify.MaxTicks = 3000; });
     const std::string good = GameOver().Encode();
     TReplay noClaim = GameOver();
@@ -154,7 +155,7 @@ TEST_F(TReplayTest, EveryBadUploadGetsItsOwnAnswerAndNothingIsStoredWrongly) {
     EXPECT_EQ(m_app->Store().CountShown(0), 0);
 }
 
-TEST_F(TReplayTest, WrongMethodsAndUnknownIdsAreRefused) {
+TEST_P(TReplayTest, WrongMethodsAndUnknownIdsAreRefused) {
     Start();
     struct TCase {
         const char* Method;
@@ -185,7 +186,7 @@ TEST_F(TReplayTest, WrongMethodsAndUnknownIdsAreRefused) {
     EXPECT_EQ(c.Read().Status, 411);
 }
 
-TEST_F(TReplayTest, AReplayVerifiesTheEntryItsScoreRequestMade) {
+TEST_P(TReplayTest, AReplayVerifiesTheEntryItsScoreRequestMade) {
     Start();
     SendScore("ACE", 20);
     SendScore("BOB", 500); // a forged request: no replay ever comes
@@ -231,7 +232,7 @@ TEST_F(TReplayTest, AReplayVerifiesTheEntryItsScoreRequestMade) {
     EXPECT_EQ(verifiedPage.Body.find("BOB"), std::string::npos);
 }
 
-TEST_F(TReplayTest, AReplayWithoutItsScoreRequestMakesTheEntry) {
+TEST_P(TReplayTest, AReplayWithoutItsScoreRequestMakesTheEntry) {
     Start();
     EXPECT_EQ(Field(UploadAndWait(GameOver().Encode()).Body, "status"), "verified");
     const std::string all = Scores();
@@ -242,7 +243,7 @@ TEST_F(TReplayTest, AReplayWithoutItsScoreRequestMakesTheEntry) {
     EXPECT_EQ(Field(Scores(), "total"), "1");
 }
 
-TEST_F(TReplayTest, AReplayThatDoesNotReproduceFailsWithItsReason) {
+TEST_P(TReplayTest, AReplayThatDoesNotReproduceFailsWithItsReason) {
     Start();
     TReplay otherScore = GameOver();
     otherScore.Claim->Score = 999;
@@ -267,7 +268,7 @@ TEST_F(TReplayTest, AReplayThatDoesNotReproduceFailsWithItsReason) {
     EXPECT_EQ(Field(Scores("?verified=1"), "total"), "0");
 }
 
-TEST_F(TReplayTest, OneRaceVerifiesOneEntryWhateverNameItClaims) {
+TEST_P(TReplayTest, OneRaceVerifiesOneEntryWhateverNameItClaims) {
     Start();
     ASSERT_EQ(Field(UploadAndWait(GameOver("ACE").Encode()).Body, "status"), "verified");
     // Downloaded and sent again under another name, from elsewhere.
@@ -278,7 +279,7 @@ TEST_F(TReplayTest, OneRaceVerifiesOneEntryWhateverNameItClaims) {
     EXPECT_EQ(Scores().find("CHEAT"), std::string::npos);
 }
 
-TEST_F(TReplayTest, AnUploadNeverVerifiesAnotherSendersEntry) {
+TEST_P(TReplayTest, AnUploadNeverVerifiesAnotherSendersEntry) {
     Start();
     SendScore("ACE", 20, "127.0.0.2");
     ASSERT_EQ(Field(UploadAndWait(GameOver().Encode()).Body, "status"), "verified");
@@ -289,7 +290,7 @@ TEST_F(TReplayTest, AnUploadNeverVerifiesAnotherSendersEntry) {
     EXPECT_EQ(Field(Scores("?verified=1"), "total"), "1");
 }
 
-TEST_F(TReplayTest, FloodsAndAFullQueueAreToldWhenToComeBack) {
+TEST_P(TReplayTest, FloodsAndAFullQueueAreToldWhenToComeBack) {
     Start([](TServerConfig& c) {
         c.Uploads.PerMinute = 2;
         c.Verify.Workers = 0; // nothing leaves the queue
@@ -310,14 +311,14 @@ TEST_F(TReplayTest, FloodsAndAFullQueueAreToldWhenToComeBack) {
     EXPECT_EQ(Field(Scores("?verified=1"), "total"), "1");
 }
 
-TEST_F(TReplayTest, AReRunPastItsTimeIsStoppedAndFails) {
+TEST_P(TReplayTest, AReRunPastItsTimeIsStoppedAndFails) {
     Start([](TServerConfig& c) { c.Verify.MaxTime = std::chrono::milliseconds(1); });
     TTestConnection::TReply r = UploadAndWait(Fixture("boat2_three_levels").Encode());
     EXPECT_EQ(Field(r.Body, "status"), "failed");
     EXPECT_NE(Field(r.Body, "reason").find("longer than the time allowed"), std::string::npos) << r.Body;
 }
 
-TEST_F(TReplayTest, VerifiedOnlyShowsNothingElseAnywhere) {
+TEST_P(TReplayTest, VerifiedOnlyShowsNothingElseAnywhere) {
     Start([](TServerConfig& c) { c.Service.VerifiedOnly = true; });
     SendScore("BOB", 500);
     ASSERT_EQ(Field(UploadAndWait(GameOver().Encode()).Body, "status"), "verified");
@@ -334,7 +335,7 @@ TEST_F(TReplayTest, VerifiedOnlyShowsNothingElseAnywhere) {
     EXPECT_EQ(Field(rank.Body, "total"), "1");
 }
 
-TEST_F(TReplayTest, TheServerSaysWhatItVerifiesAndCountsItsWork) {
+TEST_P(TReplayTest, TheServerSaysWhatItVerifiesAndCountsItsWork) {
     Start();
     const TRaceBuild build = RaceBuildOf(DefaultGameData());
     TTestConnection::TReply version = HttpRequest(Port(), "/api/v1/version");
@@ -354,5 +355,37 @@ TEST_F(TReplayTest, TheServerSaysWhatItVerifiesAndCountsItsWork) {
                              "spraydash_replay_queue_length 0", "spraydash_replay_verification_seconds_count 2"})
         EXPECT_NE(metrics.find(line), std::string::npos) << line;
 }
+
+TEST_P(TReplayTest, WhatOneServerVerifiesEveryServerOnTheDatabaseShows) {
+    if (GetParam() != TStoreKind::Postgres)
+        GTEST_SKIP() << "one SQLite file is one server's";
+    Start();
+    TServerConfig other;
+    other.Db = m_db->Target();
+    other.Http.Port = 0;
+    other.Http.Threads = 1;
+    other.SpoolLimit = 0;
+    TScoreServerApp second(std::move(other));
+    second.Start();
+    // The page of the second is read before, so that it is cached when the first verifies.
+    const std::string page = "/cgi/version.pl?prg=Spraydash&show&type=0";
+    EXPECT_EQ(HttpRequest(second.Port(), page).Body.find("ACE"), std::string::npos);
+    ASSERT_EQ(Field(UploadAndWait(GameOver().Encode()).Body, "status"), "verified");
+    const std::string replay = ReplayUploadId(GameOver().Encode());
+    std::string seen;
+    for (int i = 0; i < 100 && seen.find(replay) == std::string::npos; ++i) {
+        seen = HttpRequest(second.Port(), page).Body;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_NE(seen.find("href=\"../api/v1/replays/" + replay + "\""), std::string::npos);
+    // And its own upload of the same race is a copy.
+    TTestConnection::TReply copy = Post(second.Port(), kUploads, GameOver("OTHER").Encode());
+    EXPECT_EQ(copy.Status, 202);
+    second.Verifier()->WaitIdle();
+    EXPECT_EQ(Field(Post(second.Port(), kUploads, GameOver("OTHER").Encode()).Body, "status"), "copy");
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, TReplayTest, ::testing::Values(TStoreKind::Sqlite, TStoreKind::Postgres),
+                         StoreKindName);
 
 } // namespace
