@@ -3,8 +3,9 @@
 
 #include "app/ReplayVerify.h"
 #include "replay/Replay.h"
-#include "server/ServerApp.h"
 #include "server/HttpTestClient.h"
+#include "server/Log.h"
+#include "server/ServerApp.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,7 +23,8 @@ const char* const kFixtures[] = {"boat1_game_over", "boat2_shot_jump", "boat2_th
                                  "boat3_pause_and_questions"};
 
 std::string Fixture(int index, const std::string& name) {
-    std::ifstream in(std::string(SPRAYDASH_SOURCE_DIR "/tests/replay/fixtures/") + kFixtures[index] + ".sdreplay",
+    std::ifstream in(std::string(SPRAYDASH_SOURCE_DIR "/tests/replay/fixtures/") + kFixtures[index] +
+                         ".sdreplay",
                      std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
@@ -45,8 +47,8 @@ void BM_VerifyReplay(benchmark::State& state) {
     }
     state.SetLabel(kFixtures[state.range(0)]);
     // Seconds of play re-run per second: the multiple of real time.
-    state.counters["x_real_time"] =
-        benchmark::Counter(ticks * kTickSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["x_real_time"] = benchmark::Counter(
+        ticks * kTickSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_VerifyReplay)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -60,9 +62,13 @@ double ResidentMb() {
 }
 
 struct TServerUnderTest {
-    explicit TServerUnderTest(int workers) : Dir(std::filesystem::temp_directory_path() / "spraydash-verify-bench") {
+    explicit TServerUnderTest(int workers)
+        : Dir(std::filesystem::temp_directory_path() / "spraydash-verify-bench") {
         std::filesystem::remove_all(Dir);
         std::filesystem::create_directories(Dir);
+        TLogOptions quiet; // a line per replay would drown the figures
+        quiet.Level = TLogLevel::Error;
+        ConfigureLog(quiet);
         TServerConfig config;
         config.Db = (Dir / "scores.db").string();
         config.Http.Port = 0;
@@ -124,12 +130,14 @@ struct TServerUnderTest {
         ms.reserve(static_cast<std::size_t>(requests));
         for (int i = 0; i < requests; ++i) {
             // Pages 1 to 5 in turn: a mix of cached and rebuilt answers as the list changes.
-            const std::string target = "/cgi/version.pl?prg=Spraydash&show&type=0&page=" + std::to_string(1 + i % 5);
+            const std::string target =
+                "/cgi/version.pl?prg=Spraydash&show&type=0&page=" + std::to_string(1 + i % 5);
             const auto start = std::chrono::steady_clock::now();
             c.Send("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
             if (c.Read().Status != 200)
                 return -1;
-            ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            ms.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
             if (peakMb && i % 50 == 0)
                 *peakMb = std::max(*peakMb, ResidentMb());
         }
@@ -182,7 +190,13 @@ void BM_MemoryAllWorkersBusy(benchmark::State& state) {
     state.counters["busy_mb"] = peak;
     state.counters["above_idle_mb"] = peak - idle;
 }
-BENCHMARK(BM_MemoryAllWorkersBusy)->Arg(1)->Arg(2)->Arg(4)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MemoryAllWorkersBusy)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

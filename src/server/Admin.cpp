@@ -53,11 +53,12 @@ int AdminList(IScoreAdmin& admin, std::optional<TEntryState> state, std::int64_t
     return 0;
 }
 
-int AdminReplays(IReplayStore& replays, std::optional<TReplayStatus> status, std::int64_t limit, std::ostream& out) {
+int AdminReplays(IReplayStore& replays, std::optional<TReplayStatus> status, std::int64_t limit,
+                 std::ostream& out) {
     std::vector<TReplayRecord> list = replays.ListReplays(status, limit);
-    out << Padded("replay", 12) << "  " << Padded("received (UTC)", 20) << "  " << Padded("status", 13) << "  "
-        << RightAligned("entry", 8) << "  " << RightAligned("score", 11) << "  " << Padded("name", 12) << "  "
-        << Padded("crew", 12) << "  " << Padded("client", 16) << "  race version, data: reason\n";
+    out << Padded("replay", 12) << "  " << Padded("received (UTC)", 20) << "  " << Padded("status", 13)
+        << "  " << RightAligned("entry", 8) << "  " << RightAligned("score", 11) << "  " << Padded("name", 12)
+        << "  " << Padded("crew", 12) << "  " << Padded("client", 16) << "  race version, data: reason\n";
     for (const TReplayRecord& r : list) {
         out << Padded(r.Id.substr(0, 12), 12) << "  " << Padded(FormatIsoUtc(r.Received), 20) << "  "
             << Padded(std::string(ReplayStatusName(r.Status)), 13) << "  "

@@ -3,8 +3,8 @@
 
 #include "server/ClientAddress.h"
 #include "server/ConnectionTable.h"
-#include "server/HttpWire.h"
 #include "server/HttpShared.h"
+#include "server/HttpWire.h"
 #include "server/Metrics.h"
 #include "server/ReplayUpload.h"
 #include "server/ScoreService.h"

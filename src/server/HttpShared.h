@@ -58,7 +58,8 @@ struct TShared {
 // client gets a moment to read it and hang up first.
 class TRefusal : public std::enable_shared_from_this<TRefusal> {
   public:
-    TRefusal(boost::asio::ip::tcp::socket socket, TShared& shared) : m_stream(std::move(socket)), m_shared(shared) {
+    TRefusal(boost::asio::ip::tcp::socket socket, TShared& shared)
+        : m_stream(std::move(socket)), m_shared(shared) {
         m_shared.Refusing.fetch_add(1);
     }
     ~TRefusal() { m_shared.Refusing.fetch_sub(1); }
@@ -67,13 +68,14 @@ class TRefusal : public std::enable_shared_from_this<TRefusal> {
         m_reply = BusyReply();
         m_stream.expires_after(kRefusalLinger);
         boost::asio::async_write(m_stream, boost::asio::buffer(m_reply),
-                          [self = shared_from_this()](boost::beast::error_code ec, std::size_t) {
-                              if (ec)
-                                  return;
-                              boost::beast::error_code ignored;
-                              self->m_stream.socket().shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
-                              self->Drain();
-                          });
+                                 [self = shared_from_this()](boost::beast::error_code ec, std::size_t) {
+                                     if (ec)
+                                         return;
+                                     boost::beast::error_code ignored;
+                                     self->m_stream.socket().shutdown(
+                                         boost::asio::ip::tcp::socket::shutdown_send, ignored);
+                                     self->Drain();
+                                 });
     }
 
   private:

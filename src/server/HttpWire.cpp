@@ -11,9 +11,9 @@
 
 #include <array>
 #include <charconv>
-#include <stdexcept>
 #include <cstdlib>
 #include <ctime>
+#include <stdexcept>
 #include <string>
 
 namespace beast = boost::beast;

@@ -45,7 +45,7 @@ std::string ScoresJson(TPeriod period, std::int64_t since, std::int64_t offset, 
         out += ",\"verification\":";
         AppendString(out, e.Verification == TVerification::Verified ? "verified"
                           : e.Verification == TVerification::Failed ? "failed"
-                                                                      : "none");
+                                                                    : "none");
         out += ",\"replay\":";
         if (e.ReplayId.empty())
             out += "null";

@@ -30,7 +30,8 @@ TReplayRecord ReadReplay(const pqxx::row& row) {
 }
 
 std::optional<TReplayRecord> Find(pqxx::transaction_base& tx, const std::string& id, bool lock = false) {
-    pqxx::result r = tx.exec_params(std::string(kReplayColumns) + "WHERE id = $1" + (lock ? " FOR UPDATE" : ""), id);
+    pqxx::result r =
+        tx.exec_params(std::string(kReplayColumns) + "WHERE id = $1" + (lock ? " FOR UPDATE" : ""), id);
     if (r.empty())
         return std::nullopt;
     return ReadReplay(r[0]);
@@ -56,13 +57,14 @@ std::string FromHex(std::string_view hex) {
     return out;
 }
 
-std::int64_t MatchingEntry(pqxx::transaction_base& tx, const TReplayRecord& replay, const TReplayOutcome& outcome) {
-    pqxx::result r = tx.exec_params("SELECT id FROM scores WHERE client = $1 AND name = $2 AND score = $3 AND crew = $4 "
-                                    "AND received BETWEEN $5 AND $6 AND verified <> 1 "
-                                    "ORDER BY abs(received - $7), id LIMIT 1 FOR UPDATE",
-                                    replay.Client, replay.Name, replay.Score, replay.Crew,
-                                    replay.Received - outcome.MatchBeforeSeconds,
-                                    replay.Received + outcome.MatchAfterSeconds, replay.Received);
+std::int64_t MatchingEntry(pqxx::transaction_base& tx, const TReplayRecord& replay,
+                           const TReplayOutcome& outcome) {
+    pqxx::result r = tx.exec_params(
+        "SELECT id FROM scores WHERE client = $1 AND name = $2 AND score = $3 AND crew = $4 "
+        "AND received BETWEEN $5 AND $6 AND verified <> 1 "
+        "ORDER BY abs(received - $7), id LIMIT 1 FOR UPDATE",
+        replay.Client, replay.Name, replay.Score, replay.Crew, replay.Received - outcome.MatchBeforeSeconds,
+        replay.Received + outcome.MatchAfterSeconds, replay.Received);
     return r.empty() ? 0 : r[0][0].as<std::int64_t>();
 }
 
@@ -73,7 +75,8 @@ TReplayRecord TPostgresStore::AddReplay(const TReplayRecord& replay, std::string
     OnAdmin([&](pqxx::connection_base& db) {
         pqxx::work tx(db);
         pqxx::result r = tx.exec_params(
-            "INSERT INTO replays (id, race_key, bytes, client, received, name, score, crew, game_version, data_hash, "
+            "INSERT INTO replays (id, race_key, bytes, client, received, name, score, crew, game_version, "
+            "data_hash, "
             "status, reason) VALUES ($1, $2, decode($3, 'hex'), $4, $5, $6, $7, $8, $9, $10, $11, $12) "
             "ON CONFLICT (id) DO NOTHING RETURNING id",
             replay.Id, replay.RaceKey, Hex(bytes), replay.Client, replay.Received, replay.Name, replay.Score,
@@ -139,11 +142,12 @@ TReplayRecord TPostgresStore::RecordOutcome(const TReplayOutcome& outcome) {
         } else {
             std::int64_t entry = MatchingEntry(tx, replay, outcome);
             if (entry == 0) {
-                entry = tx.exec_params("INSERT INTO scores (name, score, crew, received, client, digest, state, "
-                                       "verified, replay) VALUES ($1, $2, $3, $4, $5, $6, $7, 1, $8) RETURNING id",
-                                       replay.Name, replay.Score, replay.Crew, replay.Received, replay.Client,
-                                       static_cast<std::int64_t>(outcome.NewEntryDigest),
-                                       static_cast<int>(outcome.NewEntryState), replay.Id)[0][0]
+                entry = tx.exec_params(
+                              "INSERT INTO scores (name, score, crew, received, client, digest, state, "
+                              "verified, replay) VALUES ($1, $2, $3, $4, $5, $6, $7, 1, $8) RETURNING id",
+                              replay.Name, replay.Score, replay.Crew, replay.Received, replay.Client,
+                              static_cast<std::int64_t>(outcome.NewEntryDigest),
+                              static_cast<int>(outcome.NewEntryState), replay.Id)[0][0]
                             .as<std::int64_t>();
             } else {
                 tx.exec_params("UPDATE scores SET verified = 1, replay = $1 WHERE id = $2", replay.Id, entry);
@@ -156,16 +160,17 @@ TReplayRecord TPostgresStore::RecordOutcome(const TReplayOutcome& outcome) {
     return replay;
 }
 
-std::vector<TReplayRecord> TPostgresStore::ListReplays(std::optional<TReplayStatus> status, std::int64_t limit) {
+std::vector<TReplayRecord> TPostgresStore::ListReplays(std::optional<TReplayStatus> status,
+                                                       std::int64_t limit) {
     std::vector<TReplayRecord> replays;
     OnAdmin([&](pqxx::connection_base& db) {
         pqxx::read_transaction tx(db);
         replays.clear();
-        for (const pqxx::row& row :
-             tx.exec_params(std::string(kReplayColumns) + "WHERE $1::integer < 0 OR status = $1::integer "
-                                                          "ORDER BY received DESC, id "
-                                                          "LIMIT CASE WHEN $2::bigint > 0 THEN $2::bigint END",
-                            status ? static_cast<int>(*status) : -1, limit))
+        for (const pqxx::row& row : tx.exec_params(std::string(kReplayColumns) +
+                                                       "WHERE $1::integer < 0 OR status = $1::integer "
+                                                       "ORDER BY received DESC, id "
+                                                       "LIMIT CASE WHEN $2::bigint > 0 THEN $2::bigint END",
+                                                   status ? static_cast<int>(*status) : -1, limit))
             replays.push_back(ReadReplay(row));
     });
     return replays;
@@ -187,11 +192,12 @@ TScorePage TPostgresStore::TopVerified(std::int64_t since, std::int64_t offset, 
     OnAdmin([&](pqxx::connection_base& db) {
         pqxx::transaction<pqxx::isolation_level::repeatable_read, pqxx::readwrite_policy::read_only> tx(db);
         page = {};
-        page.Total = tx.exec_params("SELECT count(*) " + std::string(kVerifiedSince), since)[0][0].as<std::int64_t>();
-        for (const pqxx::row& row : tx.exec_params("SELECT id, name, score, crew, received, coalesce(replay, '') " +
-                                                       std::string(kVerifiedSince) +
-                                                       " ORDER BY score DESC, received, id LIMIT $2 OFFSET $3",
-                                                   since, limit, offset)) {
+        page.Total =
+            tx.exec_params("SELECT count(*) " + std::string(kVerifiedSince), since)[0][0].as<std::int64_t>();
+        for (const pqxx::row& row : tx.exec_params(
+                 "SELECT id, name, score, crew, received, coalesce(replay, '') " +
+                     std::string(kVerifiedSince) + " ORDER BY score DESC, received, id LIMIT $2 OFFSET $3",
+                 since, limit, offset)) {
             TRankedEntry e;
             e.Id = row[0].as<std::int64_t>();
             e.Name = row[1].as<std::string>();
@@ -208,10 +214,10 @@ TScorePage TPostgresStore::TopVerified(std::int64_t since, std::int64_t offset, 
             else if (i > 0)
                 page.Entries[i].Rank = offset + static_cast<std::int64_t>(i) + 1;
             else
-                page.Entries[i].Rank = 1 + tx.exec_params("SELECT count(*) " + std::string(kVerifiedSince) +
-                                                              " AND score > $2",
-                                                          since, page.Entries[i].Score)[0][0]
-                                               .as<std::int64_t>();
+                page.Entries[i].Rank =
+                    1 + tx.exec_params("SELECT count(*) " + std::string(kVerifiedSince) + " AND score > $2",
+                                       since, page.Entries[i].Score)[0][0]
+                            .as<std::int64_t>();
         }
         tx.commit();
     });
@@ -222,7 +228,8 @@ std::int64_t TPostgresStore::RankOfVerified(std::int32_t score, std::int64_t sin
     std::int64_t higher = 0;
     OnAdmin([&](pqxx::connection_base& db) {
         pqxx::read_transaction tx(db);
-        higher = tx.exec_params("SELECT count(*) " + std::string(kVerifiedSince) + " AND score > $2", since, score)[0][0]
+        higher = tx.exec_params("SELECT count(*) " + std::string(kVerifiedSince) + " AND score > $2", since,
+                                score)[0][0]
                      .as<std::int64_t>();
     });
     return 1 + higher;
@@ -232,7 +239,8 @@ std::int64_t TPostgresStore::CountVerified(std::int64_t since) {
     std::int64_t count = 0;
     OnAdmin([&](pqxx::connection_base& db) {
         pqxx::read_transaction tx(db);
-        count = tx.exec_params("SELECT count(*) " + std::string(kVerifiedSince), since)[0][0].as<std::int64_t>();
+        count =
+            tx.exec_params("SELECT count(*) " + std::string(kVerifiedSince), since)[0][0].as<std::int64_t>();
     });
     return count;
 }

@@ -32,9 +32,10 @@ constexpr std::string_view kWriteTimeout = "30s";
 constexpr std::string_view kCountAllSql =
     "SELECT coalesce(sum(entries), 0) FROM score_counts WHERE state = 0";
 constexpr std::string_view kCountSinceSql = "SELECT count(*) FROM scores WHERE state = 0 AND received >= $1";
-constexpr std::string_view kTopSql = "SELECT name, score, crew, received, verified, coalesce(replay, '') FROM scores "
-                                     "WHERE state = 0 AND received >= $1 "
-                                     "ORDER BY score DESC, received, id LIMIT $2 OFFSET $3";
+constexpr std::string_view kTopSql =
+    "SELECT name, score, crew, received, verified, coalesce(replay, '') FROM scores "
+    "WHERE state = 0 AND received >= $1 "
+    "ORDER BY score DESC, received, id LIMIT $2 OFFSET $3";
 constexpr std::string_view kHigherSql =
     "SELECT count(*) FROM scores WHERE state = 0 AND received >= $1 AND score > $2";
 constexpr std::string_view kLockDigestsSql =
@@ -466,9 +467,10 @@ std::vector<TRankedEntry> TPostgresStore::ShownEntries(const std::vector<std::in
     return Read([&](pqxx::connection& db) {
         pqxx::read_transaction tx(db);
         std::vector<TRankedEntry> entries;
-        for (const pqxx::row& row : tx.exec_params("SELECT id, name, score, crew, received, verified, coalesce(replay, '') "
-                                                   "FROM scores WHERE id = ANY($1::bigint[]) AND state = 0",
-                                                   list)) {
+        for (const pqxx::row& row :
+             tx.exec_params("SELECT id, name, score, crew, received, verified, coalesce(replay, '') "
+                            "FROM scores WHERE id = ANY($1::bigint[]) AND state = 0",
+                            list)) {
             TRankedEntry e;
             e.Id = row[0].as<std::int64_t>();
             e.Name = row[1].as<std::string>();
@@ -544,7 +546,6 @@ const std::string& TPostgresStore::ShownTarget() const {
 void TPostgresStore::OnAdmin(const std::function<void(pqxx::connection_base&)>& work) {
     Admin([&](pqxx::connection& db) { work(db); });
 }
-
 
 TStoreFigures TPostgresStore::Figures() {
     TStoreFigures figures = m_writer ? m_writer->Figures() : TStoreFigures{};

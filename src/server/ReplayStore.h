@@ -62,7 +62,8 @@ class IReplayStore {
     // matching entry, if any, marked as failed verification). Returns the replay as it now stands.
     virtual TReplayRecord RecordOutcome(const TReplayOutcome& outcome) = 0;
     // Newest first; every status when none is given; limit 0 for no limit.
-    virtual std::vector<TReplayRecord> ListReplays(std::optional<TReplayStatus> status, std::int64_t limit) = 0;
+    virtual std::vector<TReplayRecord> ListReplays(std::optional<TReplayStatus> status,
+                                                   std::int64_t limit) = 0;
     // Ids still waiting for their re-run, oldest first (a server that stopped left them).
     virtual std::vector<std::string> QueuedReplays() = 0;
     // Verified shown entries received at or after since, best first, ranked among themselves.

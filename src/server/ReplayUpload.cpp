@@ -55,7 +55,8 @@ TServiceReply Answer(int status, std::string_view state, const std::string& reas
 
 // Where a replay already uploaded stands: 200 with its status, or 409 again for another version.
 TServiceReply Standing(const TReplayRecord& r) {
-    return Answer(r.Status == TReplayStatus::OtherVersion ? 409 : 200, ReplayStatusName(r.Status), r.Reason, r.Id);
+    return Answer(r.Status == TReplayStatus::OtherVersion ? 409 : 200, ReplayStatusName(r.Status), r.Reason,
+                  r.Id);
 }
 
 bool IsUploadId(std::string_view id) {
@@ -86,8 +87,8 @@ std::string_view ReplayStatusName(TReplayStatus status) {
 }
 
 std::optional<TReplayStatus> ParseReplayStatus(std::string_view name) {
-    for (auto status : {TReplayStatus::Queued, TReplayStatus::Verified, TReplayStatus::Failed, TReplayStatus::Copy,
-                        TReplayStatus::OtherVersion})
+    for (auto status : {TReplayStatus::Queued, TReplayStatus::Verified, TReplayStatus::Failed,
+                        TReplayStatus::Copy, TReplayStatus::OtherVersion})
         if (ReplayStatusName(status) == name)
             return status;
     return std::nullopt;
@@ -224,7 +225,8 @@ TServiceReply TReplayUploads::Upload(const TServiceRequest& request) {
 
 bool TReplayUploads::Serves(std::string_view path) {
     return path == kUploadPath || path == kVersionPath ||
-           (path.size() > kUploadPath.size() && path.substr(0, kUploadPath.size() + 1) == std::string(kUploadPath) + "/");
+           (path.size() > kUploadPath.size() &&
+            path.substr(0, kUploadPath.size() + 1) == std::string(kUploadPath) + "/");
 }
 
 TServiceReply TReplayUploads::Handle(const TServiceRequest& request, std::string_view path) {
@@ -234,8 +236,8 @@ TServiceReply TReplayUploads::Handle(const TServiceRequest& request, std::string
         refused.Status = 405;
         refused.Route = TRoute::Replays;
         refused.ContentType = "text/plain; charset=utf-8";
-        refused.Body = std::make_shared<const std::string>(path == kUploadPath ? "a replay is sent with POST\n"
-                                                                               : "only GET and HEAD are served\n");
+        refused.Body = std::make_shared<const std::string>(
+            path == kUploadPath ? "a replay is sent with POST\n" : "only GET and HEAD are served\n");
         refused.Headers.emplace_back("Allow", path == kUploadPath ? "POST" : "GET, HEAD");
         return refused;
     }

@@ -111,7 +111,8 @@ void TReplayVerifier::Work() {
         }
         const auto started = std::chrono::steady_clock::now();
         Verify(job);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         {
             std::lock_guard lock(m_mutex);
             --m_busy;
@@ -142,8 +143,8 @@ void TReplayVerifier::Verify(const TJob& job) {
         if (verdict.Replay.Claim) {
             const std::int32_t score = verdict.Replay.Claim->Score;
             outcome.NewEntryState = score > m_options.ScoreCeiling ? TEntryState::Held : TEntryState::Shown;
-            outcome.NewEntryDigest = SubmissionDigest(verdict.Replay.Name.value_or(""), score,
-                                                      verdict.Replay.Crew.value_or(""));
+            outcome.NewEntryDigest =
+                SubmissionDigest(verdict.Replay.Name.value_or(""), score, verdict.Replay.Crew.value_or(""));
         }
     } catch (const EReplayError& e) {
         outcome.Reproduced = false;
@@ -156,7 +157,8 @@ void TReplayVerifier::Verify(const TJob& job) {
     try {
         const TReplayRecord recorded = m_store.RecordOutcome(outcome);
         Log(recorded.Status == TReplayStatus::Verified ? TLogLevel::Info : TLogLevel::Warning,
-            "replay " + recorded.Id + " from " + recorded.Client + ": " + std::string(ReplayStatusName(recorded.Status)) +
+            "replay " + recorded.Id + " from " + recorded.Client + ": " +
+                std::string(ReplayStatusName(recorded.Status)) +
                 (recorded.EntryId ? ", entry " + std::to_string(recorded.EntryId) : std::string()) +
                 (recorded.Reason.empty() ? std::string() : " (" + recorded.Reason + ")"));
         std::lock_guard lock(m_mutex);

@@ -5,9 +5,9 @@
 #include "server/OpenApi.h"
 #include "server/Period.h"
 #include "server/QueryParams.h"
+#include "server/ReadyReply.h"
 #include "server/ReplayStore.h"
 #include "server/ReplayUpload.h"
-#include "server/ReadyReply.h"
 #include "server/ScoreCodec.h"
 #include "server/Spool.h"
 #include "server/TextEscape.h"
@@ -432,7 +432,8 @@ TServiceReply TScoreService::PageReply(TWorldPageView view) {
     return reply;
 }
 
-TServiceReply TScoreService::VerifiedPage(const TServiceRequest& request, TWorldPageView view, std::int64_t since) {
+TServiceReply TScoreService::VerifiedPage(const TServiceRequest& request, TWorldPageView view,
+                                          std::int64_t since) {
     view.Verified = true;
     std::string key = "verified/" + std::string(PeriodName(view.Period)) + "/" + std::to_string(view.Page);
     if (view.Search)
@@ -491,8 +492,8 @@ TServiceReply TScoreService::ApiScores(const TServiceRequest& request, std::stri
         limit = *n;
     }
     std::int64_t since = PeriodStart(*period, m_options.Clock());
-    std::string key = std::string(*verified ? "api-verified/" : "api/") + std::string(PeriodName(*period)) + "/" +
-                      std::to_string(offset) + "/" + std::to_string(limit);
+    std::string key = std::string(*verified ? "api-verified/" : "api/") + std::string(PeriodName(*period)) +
+                      "/" + std::to_string(offset) + "/" + std::to_string(limit);
     return Cached(request, key, since, [&] {
         const int count = static_cast<int>(limit);
         return JsonReply(TRoute::ApiScores,
@@ -523,8 +524,9 @@ TServiceReply TScoreService::ApiRank(std::string_view query) {
     std::int64_t since = PeriodStart(*period, m_options.Clock());
     auto value = static_cast<std::int32_t>(*score);
     if (*verified)
-        return JsonReply(TRoute::ApiRank, RankJson(*period, since, value, m_replays->RankOfVerified(value, since),
-                                                   m_replays->CountVerified(since)));
+        return JsonReply(TRoute::ApiRank,
+                         RankJson(*period, since, value, m_replays->RankOfVerified(value, since),
+                                  m_replays->CountVerified(since)));
     // From the list's order in memory: a binary search, whatever score is asked for.
     if (std::shared_ptr<const TRankIndex::TSnapshot> list = m_rank.Get(since))
         return JsonReply(TRoute::ApiRank,

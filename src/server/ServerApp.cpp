@@ -52,7 +52,8 @@ TScoreServerApp::TScoreServerApp(TServerConfig config) {
     config.Service.MetricsSeparate = !config.Http.MetricsAddress.empty();
     auto* replays = dynamic_cast<IReplayStore*>(m_store.get());
     if (config.Replays && !replays) {
-        Log(TLogLevel::Warning, "this store keeps no replays: uploads are answered 404 and nothing is verified");
+        Log(TLogLevel::Warning,
+            "this store keeps no replays: uploads are answered 404 and nothing is verified");
     }
     if (config.Service.VerifiedOnly && (!config.Replays || !replays))
         throw std::runtime_error("--verified-only needs replays, which this server does not take");
@@ -76,9 +77,10 @@ TScoreServerApp::TScoreServerApp(TServerConfig config) {
             };
         m_uploads = std::make_unique<TReplayUploads>(*replays, *m_verifier, config.Uploads, clock, steady);
         TReplayVerifier* verifier = m_verifier.get();
-        m_metrics.AddSource([verifier](std::string& out) { RenderVerifierMetrics(out, verifier->Figures()); });
-        Log(TLogLevel::Info, "verifying replays of race version " + verifier->RaceVersion() + " on the data in " +
-                                 config.Verify.GameData);
+        m_metrics.AddSource(
+            [verifier](std::string& out) { RenderVerifierMetrics(out, verifier->Figures()); });
+        Log(TLogLevel::Info, "verifying replays of race version " + verifier->RaceVersion() +
+                                 " on the data in " + config.Verify.GameData);
     }
     m_service =
         std::make_unique<TScoreService>(*m_store, m_metrics, std::move(config.Service), m_spool.get());

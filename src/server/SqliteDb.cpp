@@ -94,7 +94,8 @@ std::int64_t TSqliteStatement::Int(int column) const {
 std::string TSqliteStatement::Blob(int column) const {
     const void* bytes = sqlite3_column_blob(m_stmt, column);
     int size = sqlite3_column_bytes(m_stmt, column);
-    return bytes ? std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(size)) : std::string();
+    return bytes ? std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(size))
+                 : std::string();
 }
 
 std::string TSqliteStatement::Text(int column) const {

@@ -61,8 +61,12 @@ std::int64_t MatchingEntry(TSqliteDb& db, const TReplayRecord& replay, const TRe
                                "WHERE client = ?1 AND name = ?2 AND score = ?3 AND crew = ?4 "
                                "AND received BETWEEN ?5 AND ?6 AND verified <> 1 "
                                "ORDER BY abs(received - ?7), id LIMIT 1");
-    match.Bind(1, replay.Client).Bind(2, replay.Name).Bind(3, std::int64_t{replay.Score}).Bind(4, replay.Crew);
-    match.Bind(5, replay.Received - outcome.MatchBeforeSeconds).Bind(6, replay.Received + outcome.MatchAfterSeconds);
+    match.Bind(1, replay.Client)
+        .Bind(2, replay.Name)
+        .Bind(3, std::int64_t{replay.Score})
+        .Bind(4, replay.Crew);
+    match.Bind(5, replay.Received - outcome.MatchBeforeSeconds)
+        .Bind(6, replay.Received + outcome.MatchAfterSeconds);
     match.Bind(7, replay.Received);
     return match.Step() ? match.Int(0) : 0;
 }
@@ -77,12 +81,18 @@ TReplayRecord TSqliteStore::AddReplay(const TReplayRecord& replay, std::string_v
         isNew = false;
         return *known;
     }
-    TSqliteStatement insert(db, "INSERT INTO replays (id, race_key, bytes, client, received, name, score, crew, "
-                                "game_version, data_hash, status, reason) "
-                                "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
+    TSqliteStatement insert(db,
+                            "INSERT INTO replays (id, race_key, bytes, client, received, name, score, crew, "
+                            "game_version, data_hash, status, reason) "
+                            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
     insert.Bind(1, replay.Id).Bind(2, replay.RaceKey).BindBlob(3, bytes).Bind(4, replay.Client);
-    insert.Bind(5, replay.Received).Bind(6, replay.Name).Bind(7, std::int64_t{replay.Score}).Bind(8, replay.Crew);
-    insert.Bind(9, replay.GameVersion).Bind(10, replay.DataHash).Bind(11, static_cast<std::int64_t>(replay.Status));
+    insert.Bind(5, replay.Received)
+        .Bind(6, replay.Name)
+        .Bind(7, std::int64_t{replay.Score})
+        .Bind(8, replay.Crew);
+    insert.Bind(9, replay.GameVersion)
+        .Bind(10, replay.DataHash)
+        .Bind(11, static_cast<std::int64_t>(replay.Status));
     insert.Bind(12, replay.Reason);
     insert.Step();
     tx.Commit();
@@ -143,14 +153,15 @@ TReplayRecord TSqliteStore::RecordOutcome(const TReplayOutcome& outcome) {
             const std::string original = same.Text(0);
             const std::int64_t entry = same.Int(1);
             setReplay(TReplayStatus::Copy,
-                      "the same race as replay " + original + ", which verified entry " + std::to_string(entry),
+                      "the same race as replay " + original + ", which verified entry " +
+                          std::to_string(entry),
                       entry);
         } else {
             std::int64_t entry = MatchingEntry(db, replay, outcome);
             if (entry == 0) {
-                TSqliteStatement insert(
-                    db, "INSERT INTO scores (name, score, crew, received, client, digest, state, verified, replay) "
-                        "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, 1, ?8)");
+                TSqliteStatement insert(db, "INSERT INTO scores (name, score, crew, received, client, "
+                                            "digest, state, verified, replay) "
+                                            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, 1, ?8)");
                 insert.Bind(1, replay.Name).Bind(2, std::int64_t{replay.Score}).Bind(3, replay.Crew);
                 insert.Bind(4, replay.Received).Bind(5, replay.Client);
                 insert.Bind(6, static_cast<std::int64_t>(outcome.NewEntryDigest));
@@ -168,7 +179,8 @@ TReplayRecord TSqliteStore::RecordOutcome(const TReplayOutcome& outcome) {
     return replay;
 }
 
-std::vector<TReplayRecord> TSqliteStore::ListReplays(std::optional<TReplayStatus> status, std::int64_t limit) {
+std::vector<TReplayRecord> TSqliteStore::ListReplays(std::optional<TReplayStatus> status,
+                                                     std::int64_t limit) {
     std::lock_guard lock(m_replayMutex);
     TSqliteStatement rows(*m_replayDb, std::string(kReplayColumns) + (status ? "WHERE status = ?1 " : "") +
                                            "ORDER BY received DESC, id LIMIT ?2");
@@ -240,8 +252,9 @@ TScorePage TSqliteStore::TopVerified(std::int64_t since, std::int64_t offset, in
 
 std::int64_t TSqliteStore::RankOfVerified(std::int32_t score, std::int64_t since) {
     std::lock_guard lock(m_replayMutex);
-    TSqliteStatement higher(*m_replayDb, "SELECT count(*) FROM scores INDEXED BY scores_verified_by_place "
-                                         "WHERE verified = 1 AND state = 0 AND score > ?2 AND received >= ?1");
+    TSqliteStatement higher(*m_replayDb,
+                            "SELECT count(*) FROM scores INDEXED BY scores_verified_by_place "
+                            "WHERE verified = 1 AND state = 0 AND score > ?2 AND received >= ?1");
     higher.Bind(1, since).Bind(2, std::int64_t{score});
     return 1 + (higher.Step() ? higher.Int(0) : 0);
 }

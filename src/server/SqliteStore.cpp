@@ -94,14 +94,14 @@ CREATE INDEX replays_by_status ON replays (status, received);
 // The list is read along one of two indexes, chosen for the period rather than left to the
 // planner (which, without statistics, would sort the whole list for every page): along the
 // places for the whole list and long periods, along time (then sorted) for short ones.
-constexpr std::string_view kTopWalkSql =
-    "SELECT name, score, crew, received, verified, coalesce(replay, '') FROM scores INDEXED BY scores_by_place "
-    "WHERE state = 0 AND received >= ?1 "
-    "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3";
-constexpr std::string_view kTopSortSql =
-    "SELECT name, score, crew, received, verified, coalesce(replay, '') FROM scores INDEXED BY scores_by_time "
-    "WHERE state = 0 AND received >= ?1 "
-    "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3";
+constexpr std::string_view kTopWalkSql = "SELECT name, score, crew, received, verified, coalesce(replay, '') "
+                                         "FROM scores INDEXED BY scores_by_place "
+                                         "WHERE state = 0 AND received >= ?1 "
+                                         "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3";
+constexpr std::string_view kTopSortSql = "SELECT name, score, crew, received, verified, coalesce(replay, '') "
+                                         "FROM scores INDEXED BY scores_by_time "
+                                         "WHERE state = 0 AND received >= ?1 "
+                                         "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3";
 constexpr std::string_view kHigherWalkSql = "SELECT count(*) FROM scores INDEXED BY scores_by_place WHERE "
                                             "state = 0 AND score > ?2 AND received >= ?1";
 constexpr std::string_view kHigherSortSql =

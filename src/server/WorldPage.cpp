@@ -230,7 +230,9 @@ std::string TWorldPage::Link(TPeriod period, std::int64_t page, bool verified) {
 
 std::string TWorldPage::Render(const TWorldPageView& view) const {
     const bool verifiedView = view.Verified && view.VerifiedChoice;
-    auto link = [verifiedView](TPeriod period, std::int64_t page) { return Link(period, page, verifiedView); };
+    auto link = [verifiedView](TPeriod period, std::int64_t page) {
+        return Link(period, page, verifiedView);
+    };
     std::string out;
     out.reserve(m_head.size() + 2048 + view.Scores.Entries.size() * 260);
     out += m_head;
@@ -297,7 +299,8 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
             "</caption>\n<thead><tr><th scope=\"col\" class=\"place\">Place</th><th scope=\"col\">Name</th>"
             "<th scope=\"col\" class=\"score\">Score</th><th scope=\"col\">Crew</th>"
             "<th scope=\"col\" class=\"date\">Date (UTC)</th>"
-            "<th scope=\"col\" class=\"check\"><span class=\"sr\">Verified</span></th></tr></thead>\n<tbody>\n";
+            "<th scope=\"col\" class=\"check\"><span "
+            "class=\"sr\">Verified</span></th></tr></thead>\n<tbody>\n";
         bool marked = false;
         for (const TRankedEntry& e : view.Scores.Entries) {
             constexpr std::array<std::string_view, 4> medals = {"", " gold", " silver", " bronze"};

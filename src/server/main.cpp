@@ -133,7 +133,8 @@ int main(int argc, char** argv) {
     bool noReplays = false;
     app.add_flag("--no-replays", noReplays,
                  "Take no replays: POST /api/v1/replays answers 404, as a server from before replays");
-    app.add_option("--verify-workers", config.Verify.Workers, "Threads re-running replays (0: keep them queued)")
+    app.add_option("--verify-workers", config.Verify.Workers,
+                   "Threads re-running replays (0: keep them queued)")
         ->capture_default_str()
         ->check(CLI::Range(0, 64));
     app.add_option("--verify-queue", config.Verify.QueueCap,
@@ -219,8 +220,9 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"csv", "jsonl"}));
     std::string input;
     std::string replayStatus = "all";
-    CLI::App* replays = admin->add_subcommand("replays", "List uploaded replays, newest first, with their status and "
-                                                         "reason (failed, copy, other version)");
+    CLI::App* replays =
+        admin->add_subcommand("replays", "List uploaded replays, newest first, with their status and "
+                                         "reason (failed, copy, other version)");
     replays->add_option("--status", replayStatus, "queued, verified, failed, copy, other-version or all")
         ->capture_default_str()
         ->check(CLI::IsMember({"queued", "verified", "failed", "copy", "other-version", "all"}));

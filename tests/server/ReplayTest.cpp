@@ -1,11 +1,11 @@
 // Uploaded replays over real sockets: every answer the game may get, what re-running them does
 // to the entries, and what the page and the API then show.
 
+#include "replay/Replay.h"
 #include "HttpTestClient.h"
 #include "TestDatabase.h"
 #include "app/ReplayVerify.h"
 #include "menus/ScoreSubmission.h"
-#include "replay/Replay.h"
 #include "replay/ReplayFiles.h"
 #include "server/ReplayUpload.h"
 #include "server/ServerApp.h"
@@ -125,7 +125,8 @@ TEST_P(TReplayTest, EveryBadUploadGetsItsOwnAnswerAndNothingIsStoredWrongly) {
         {"not a replay", "GET / HTTP/1.1 and other junk", 400, "not a replay"},
         {"empty", "", 400, "not a replay"},
         {"truncated", good.substr(0, good.size() / 2), 400, "not a replay"},
-        {"one byte flipped", good.substr(0, 20) + char(good[20] ^ 0x40) + good.substr(21), 400, "not a replay"},
+        {"one byte flipped", good.substr(0, 20) + char(good[20] ^ 0x40) + good.substr(21), 400,
+         "not a replay"},
         {"oversized", std::string(300 * 1024, 'x'), 413, ""},
         {"claims no result", noClaim.Encode(), 422, "claims no result"},
         {"names no player", noName.Encode(), 422, "names no player"},
@@ -182,7 +183,8 @@ TEST_P(TReplayTest, WrongMethodsAndUnknownIdsAreRefused) {
     EXPECT_EQ(r.Status, 405);
     // Chunked bodies are not taken: the game sends a length.
     TTestConnection c(Port());
-    c.Send("POST /api/v1/replays HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n");
+    c.Send("POST /api/v1/replays HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: "
+           "chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n");
     EXPECT_EQ(c.Read().Status, 411);
 }
 
@@ -217,8 +219,9 @@ TEST_P(TReplayTest, AReplayVerifiesTheEntryItsScoreRequestMade) {
     EXPECT_EQ(file.Status, 200);
     EXPECT_EQ(file.Body, bytes);
     EXPECT_EQ(file.Headers["content-type"], "application/octet-stream");
-    EXPECT_EQ(file.Headers["content-disposition"],
-              "attachment; filename=\"spraydash-" + ReplayUploadId(bytes).substr(0, 12) + kReplayExtension + "\"");
+    EXPECT_EQ(file.Headers["content-disposition"], "attachment; filename=\"spraydash-" +
+                                                       ReplayUploadId(bytes).substr(0, 12) +
+                                                       kReplayExtension + "\"");
 
     // The page marks it (with words for screen readers) and links the replay; the view of
     // verified entries leaves the forged one out.
@@ -303,7 +306,8 @@ TEST_P(TReplayTest, FloodsAndAFullQueueAreToldWhenToComeBack) {
     TTestConnection::TReply flood = Upload(GameOver("C").Encode());
     EXPECT_EQ(flood.Status, 429);
     EXPECT_FALSE(flood.Headers["retry-after"].empty());
-    EXPECT_EQ(Upload(GameOver("C").Encode(), "127.0.0.2").Status, 503) << "another address has its own allowance";
+    EXPECT_EQ(Upload(GameOver("C").Encode(), "127.0.0.2").Status, 503)
+        << "another address has its own allowance";
 
     // What was queued when the server stopped is re-run at its next start.
     Start();
@@ -350,9 +354,10 @@ TEST_P(TReplayTest, TheServerSaysWhatItVerifiesAndCountsItsWork) {
     bad.Claim->Score = 1;
     UploadAndWait(bad.Encode());
     const std::string metrics = HttpRequest(Port(), "/metrics").Body;
-    for (const char* line : {"spraydash_replay_verifications_total{outcome=\"verified\"} 1",
-                             "spraydash_replay_verifications_total{outcome=\"failed\"} 1",
-                             "spraydash_replay_queue_length 0", "spraydash_replay_verification_seconds_count 2"})
+    for (const char* line :
+         {"spraydash_replay_verifications_total{outcome=\"verified\"} 1",
+          "spraydash_replay_verifications_total{outcome=\"failed\"} 1", "spraydash_replay_queue_length 0",
+          "spraydash_replay_verification_seconds_count 2"})
         EXPECT_NE(metrics.find(line), std::string::npos) << line;
 }
 
