@@ -219,7 +219,7 @@ TServiceReply TReplayUploads::Upload(const TServiceRequest& request) {
         m_verifier.Release();
         return Standing(stored);
     }
-    m_verifier.Queue(id, std::string(bytes));
+    m_verifier.Queue(id);
     return Answer(202, "queued", "", id);
 }
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 namespace {
-// Results the game's submission would carry for the same race: a later submission of it is then a resend.
+// An entry received this long after the upload still matches: several servers' clocks differ a little.
 constexpr std::int64_t kMatchAfterSeconds = 60;
 } // namespace
 
@@ -46,10 +46,10 @@ void TReplayVerifier::Release() {
     m_idle.notify_all();
 }
 
-void TReplayVerifier::Queue(std::string id, std::string bytes) {
+void TReplayVerifier::Queue(std::string id) {
     {
         std::lock_guard lock(m_mutex);
-        m_queue.push_back({std::move(id), std::move(bytes)});
+        m_queue.push_back(std::move(id));
     }
     m_wake.notify_one();
 }
@@ -66,16 +66,7 @@ void TReplayVerifier::Resume() {
     for (const std::string& id : ids) {
         if (!Reserve())
             break;
-        std::optional<std::string> bytes;
-        try {
-            bytes = m_store.ReplayBytes(id);
-        } catch (const std::exception&) {
-        }
-        if (!bytes) {
-            Release();
-            continue;
-        }
-        Queue(id, std::move(*bytes));
+        Queue(id);
         ++taken;
     }
     if (!ids.empty())
@@ -99,18 +90,18 @@ void TReplayVerifier::WaitIdle() {
 
 void TReplayVerifier::Work() {
     for (;;) {
-        TJob job;
+        std::string id;
         {
             std::unique_lock lock(m_mutex);
             m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
             if (m_stopping)
                 return;
-            job = std::move(m_queue.front());
+            id = std::move(m_queue.front());
             m_queue.pop_front();
             ++m_busy;
         }
         const auto started = std::chrono::steady_clock::now();
-        Verify(job);
+        Verify(id);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         {
@@ -127,9 +118,18 @@ void TReplayVerifier::Work() {
     }
 }
 
-void TReplayVerifier::Verify(const TJob& job) {
+void TReplayVerifier::Verify(const std::string& id) {
+    std::optional<std::string> bytes;
+    try {
+        bytes = m_store.ReplayBytes(id);
+    } catch (const std::exception& e) {
+        Log(TLogLevel::Error, "replay " + id + " not re-run: " + e.what() + "; it is re-run at the next start");
+        return;
+    }
+    if (!bytes)
+        return; // deleted meanwhile
     TReplayOutcome outcome;
-    outcome.Id = job.Id;
+    outcome.Id = id;
     outcome.MatchBeforeSeconds = m_options.MatchWindowSeconds;
     outcome.MatchAfterSeconds = kMatchAfterSeconds;
     try {
@@ -137,7 +137,7 @@ void TReplayVerifier::Verify(const TJob& job) {
         check.DataDir = m_options.GameData;
         check.MaxTicks = m_options.MaxTicks;
         check.Deadline = std::chrono::steady_clock::now() + m_options.MaxTime;
-        const TReplayVerdict verdict = VerifyReplay(job.Bytes, check);
+        const TReplayVerdict verdict = VerifyReplay(*bytes, check);
         outcome.Reproduced = verdict.Matches;
         outcome.Reason = verdict.Mismatch;
         if (verdict.Replay.Claim) {
@@ -151,7 +151,7 @@ void TReplayVerifier::Verify(const TJob& job) {
         outcome.Reason = e.what();
     } catch (const std::exception& e) {
         // The server's own trouble (its data unreadable): the replay stays queued for the next start.
-        Log(TLogLevel::Error, "replay " + job.Id + " not re-run: " + e.what());
+        Log(TLogLevel::Error, "replay " + id + " not re-run: " + e.what());
         return;
     }
     try {
@@ -174,7 +174,7 @@ void TReplayVerifier::Verify(const TJob& job) {
             break;
         }
     } catch (const std::exception& e) {
-        Log(TLogLevel::Error, "replay " + job.Id + ": its outcome could not be recorded (" + e.what() +
+        Log(TLogLevel::Error, "replay " + id + ": its outcome could not be recorded (" + e.what() +
                                   "); it is re-run at the next start");
     }
 }

@@ -38,8 +38,9 @@ struct TVerifierFigures {
 };
 
 // Re-runs uploaded replays on a bounded pool of worker threads and records what they came to.
-// The queue holds ids and bytes; the store holds everything else, so replays still queued when
-// the server stops are taken up again at its next start.
+// The queue holds ids only and a worker reads the bytes from the store when it starts on one, so
+// a full queue of the largest replays costs no memory; replays still queued when the server stops
+// are taken up again at its next start.
 class TReplayVerifier {
   public:
     static constexpr std::array<double, 8> kSecondsBuckets = {0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 1.0, 10.0};
@@ -60,8 +61,8 @@ class TReplayVerifier {
     bool Reserve();
     // Gives back a place that Reserve took and that Queue will not use.
     void Release();
-    // Queues a replay into a place that Reserve took.
-    void Queue(std::string id, std::string bytes);
+    // Queues a stored replay into a place that Reserve took.
+    void Queue(std::string id);
     // Queues the replays the store still holds as queued, as far as there is room; the others
     // wait for the next start.
     void Resume();
@@ -71,12 +72,8 @@ class TReplayVerifier {
     void WaitIdle();
 
   private:
-    struct TJob {
-        std::string Id;
-        std::string Bytes;
-    };
     void Work();
-    void Verify(const TJob& job);
+    void Verify(const std::string& id);
 
     IReplayStore& m_store;
     TVerifierOptions m_options;
@@ -85,7 +82,7 @@ class TReplayVerifier {
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake, m_idle;
-    std::deque<TJob> m_queue;
+    std::deque<std::string> m_queue; // ids
     std::size_t m_reserved = 0; // places taken, queued or about to be
     std::size_t m_busy = 0;
     bool m_stopping = false;
