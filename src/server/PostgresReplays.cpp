@@ -187,6 +187,18 @@ std::vector<std::string> TPostgresStore::QueuedReplays() {
     return ids;
 }
 
+bool TPostgresStore::RequeueOtherVersion(const std::string& id) {
+    bool changed = false;
+    OnAdmin([&](pqxx::connection_base& db) {
+        pqxx::work tx(db);
+        changed =
+            tx.exec_params("UPDATE replays SET status = 0, reason = '' WHERE id = $1 AND status = 4", id)
+                .affected_rows() > 0;
+        tx.commit();
+    });
+    return changed;
+}
+
 TScorePage TPostgresStore::TopVerified(std::int64_t since, std::int64_t offset, int limit) {
     TScorePage page;
     OnAdmin([&](pqxx::connection_base& db) {

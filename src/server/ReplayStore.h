@@ -66,6 +66,9 @@ class IReplayStore {
                                                    std::int64_t limit) = 0;
     // Ids still waiting for their re-run, oldest first (a server that stopped left them).
     virtual std::vector<std::string> QueuedReplays() = 0;
+    // Puts a replay kept for another race version back in the queue (for a server that has that
+    // version); false when it is not such a replay.
+    virtual bool RequeueOtherVersion(const std::string& id) = 0;
     // Verified shown entries received at or after since, best first, ranked among themselves.
     virtual TScorePage TopVerified(std::int64_t since, std::int64_t offset, int limit) = 0;
     // The place a score would take among them, and how many there are.

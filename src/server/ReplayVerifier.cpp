@@ -5,6 +5,7 @@
 #include "server/ReplayUpload.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 // An entry received this long after the upload still matches: several servers' clocks differ a little.
@@ -57,6 +58,16 @@ void TReplayVerifier::Queue(std::string id) {
 void TReplayVerifier::Resume() {
     std::vector<std::string> ids;
     try {
+        // Replays kept by a server of another race version that this one re-runs join the queue.
+        char hash[17];
+        std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(m_dataHash));
+        std::size_t adopted = 0;
+        for (const TReplayRecord& r : m_store.ListReplays(TReplayStatus::OtherVersion, 0))
+            if (r.GameVersion == m_raceVersion && r.DataHash == hash && m_store.RequeueOtherVersion(r.Id))
+                ++adopted;
+        if (adopted > 0)
+            Log(TLogLevel::Info, std::to_string(adopted) + " replays kept for race version " + m_raceVersion +
+                                     " are queued for their re-run");
         ids = m_store.QueuedReplays();
     } catch (const std::exception& e) {
         Log(TLogLevel::Warning, std::string("queued replays not taken up: ") + e.what());
@@ -123,7 +134,8 @@ void TReplayVerifier::Verify(const std::string& id) {
     try {
         bytes = m_store.ReplayBytes(id);
     } catch (const std::exception& e) {
-        Log(TLogLevel::Error, "replay " + id + " not re-run: " + e.what() + "; it is re-run at the next start");
+        Log(TLogLevel::Error,
+            "replay " + id + " not re-run: " + e.what() + "; it is re-run at the next start");
         return;
     }
     if (!bytes)

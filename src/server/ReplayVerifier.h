@@ -83,7 +83,7 @@ class TReplayVerifier {
     mutable std::mutex m_mutex;
     std::condition_variable m_wake, m_idle;
     std::deque<std::string> m_queue; // ids
-    std::size_t m_reserved = 0; // places taken, queued or about to be
+    std::size_t m_reserved = 0;      // places taken, queued or about to be
     std::size_t m_busy = 0;
     bool m_stopping = false;
     TVerifierFigures m_figures;

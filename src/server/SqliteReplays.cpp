@@ -203,6 +203,14 @@ std::vector<std::string> TSqliteStore::QueuedReplays() {
     return ids;
 }
 
+bool TSqliteStore::RequeueOtherVersion(const std::string& id) {
+    std::lock_guard lock(m_replayMutex);
+    TSqliteStatement update(*m_replayDb,
+                            "UPDATE replays SET status = 0, reason = '' WHERE id = ?1 AND status = 4");
+    update.Bind(1, id).Step();
+    return sqlite3_changes(m_replayDb->Handle()) > 0;
+}
+
 TScorePage TSqliteStore::TopVerified(std::int64_t since, std::int64_t offset, int limit) {
     std::lock_guard lock(m_replayMutex);
     TSqliteDb& db = *m_replayDb;

@@ -68,6 +68,7 @@ class TSqliteStore final : public IScoreDatabase, public IReplayStore {
     TReplayRecord RecordOutcome(const TReplayOutcome& outcome) override;
     std::vector<TReplayRecord> ListReplays(std::optional<TReplayStatus> status, std::int64_t limit) override;
     std::vector<std::string> QueuedReplays() override;
+    bool RequeueOtherVersion(const std::string& id) override;
     TScorePage TopVerified(std::int64_t since, std::int64_t offset, int limit) override;
     std::int64_t RankOfVerified(std::int32_t score, std::int64_t since) override;
     std::int64_t CountVerified(std::int64_t since) override;

@@ -315,6 +315,37 @@ TEST_P(TReplayTest, FloodsAndAFullQueueAreToldWhenToComeBack) {
     EXPECT_EQ(Field(Scores("?verified=1"), "total"), "1");
 }
 
+TEST_P(TReplayTest, AReplayKeptForAnotherVersionIsVerifiedByAServerThatHasIt) {
+    Start();
+    // As a server of another race version keeps it: this server's version, unknown to that one.
+    const std::string bytes = GameOver().Encode();
+    const TReplay replay = TReplay::Decode(bytes);
+    TReplayRecord kept;
+    kept.Id = ReplayUploadId(bytes);
+    kept.RaceKey = ReplayRaceKey(replay);
+    kept.Client = "127.0.0.1";
+    kept.Received = 1772638220;
+    kept.Name = "ACE";
+    kept.Score = 20;
+    kept.Crew = "_______";
+    kept.GameVersion = replay.GameVersion;
+    char hash[17];
+    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(replay.DataHash));
+    kept.DataHash = hash;
+    kept.Status = TReplayStatus::OtherVersion;
+    kept.Reason = "race version " + replay.GameVersion + ": not verified here";
+    bool isNew = false;
+    dynamic_cast<IReplayStore&>(m_app->Store()).AddReplay(kept, bytes, isNew);
+    ASSERT_TRUE(isNew);
+    EXPECT_EQ(Upload(bytes).Status, 409) << "this server, started before, left it alone";
+
+    Start(); // the next start takes it up
+    m_app->Verifier()->WaitIdle();
+    TTestConnection::TReply now = Upload(bytes);
+    EXPECT_EQ(now.Status, 200);
+    EXPECT_EQ(Field(now.Body, "status"), "verified");
+}
+
 TEST_P(TReplayTest, AReRunPastItsTimeIsStoppedAndFails) {
     Start([](TServerConfig& c) { c.Verify.MaxTime = std::chrono::milliseconds(1); });
     TTestConnection::TReply r = UploadAndWait(Fixture("boat2_three_levels").Encode());
