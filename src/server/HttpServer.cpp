@@ -195,6 +195,21 @@ class TSession : public std::enable_shared_from_this<TSession> {
                 std::size_t take = std::min(m_requestBody.size(), m_buffer.size());
                 asio::buffer_copy(asio::buffer(m_requestBody.data(), take), m_buffer.data());
                 m_buffer.consume(take);
+                // A client that asks first (curl does for larger bodies) is told to go on.
+                auto expect = request.find(http::field::expect);
+                if (expect != request.end() && beast::iequals(expect->value(), "100-continue") &&
+                    take < m_requestBody.size()) {
+                    static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+                    m_stream.expires_at(m_deadline);
+                    asio::async_write(m_stream, asio::buffer(kContinue.data(), kContinue.size()),
+                                      [self = shared_from_this(), take](beast::error_code ec, std::size_t) {
+                                          if (ec)
+                                              self->Dropped(ec);
+                                          else
+                                              self->ReadBody(take);
+                                      });
+                    return;
+                }
                 ReadBody(take);
                 return;
             }

@@ -117,12 +117,16 @@ std::string ReplayRaceKey(const TReplay& replay) {
     return ReplayUploadId(race.Encode());
 }
 
-std::uint64_t SubmissionDigest(std::string_view name, std::int32_t score, std::string_view crew) {
+std::string SubmissionPayload(std::string_view name, std::int32_t score, std::string_view crew) {
     std::string payload = "type=0|name=" + std::string(name) + "|score=" + std::to_string(score) +
                           "|key=Q|p=|add=" + std::string(crew) + "|z=";
     while (payload.size() % 5 != 0)
         payload += '0';
-    return PayloadDigest(payload);
+    return payload;
+}
+
+std::uint64_t SubmissionDigest(std::string_view name, std::int32_t score, std::string_view crew) {
+    return PayloadDigest(SubmissionPayload(name, score, crew));
 }
 
 std::string ReplayFileName(std::string_view id) {
@@ -168,10 +172,8 @@ TServiceReply TReplayUploads::Upload(const TServiceRequest& request) {
     // The same rules as for the game's own submission of the result: a name or crew text it
     // would refuse there cannot become an entry here.
     std::string error;
-    std::string payload = "type=0|name=" + *replay.Name + "|score=" + std::to_string(replay.Claim->Score) +
-                          "|key=Q|p=|add=" + replay.Crew.value_or("") + "|z=";
-    while (payload.size() % 5 != 0)
-        payload += '0';
+    const std::string payload =
+        SubmissionPayload(*replay.Name, replay.Claim->Score, replay.Crew.value_or(""));
     if (!ParseScorePayload(payload, error))
         return Answer(422, "refused", "the replay's result cannot be listed: " + error, id);
     if (replay.TickCount() > m_verifier.Options().MaxTicks)

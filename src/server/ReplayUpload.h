@@ -17,7 +17,9 @@ std::string ReplayUploadId(std::string_view bytes);
 // The race's identity: its start (boat, seed, data, game version) and its inputs, without the
 // name, crew text, claimed result or picture its header carries.
 std::string ReplayRaceKey(const TReplay& replay);
-// The digest the game's own submission of this result carries (texts as Windows-1252 bytes).
+// The result text the game's own submission of this result carries, and its digest (texts as
+// Windows-1252 bytes).
+std::string SubmissionPayload(std::string_view name, std::int32_t score, std::string_view crew);
 std::uint64_t SubmissionDigest(std::string_view name, std::int32_t score, std::string_view crew);
 // "spraydash-<first 12 of the id>.sdreplay"
 std::string ReplayFileName(std::string_view id);

@@ -235,6 +235,17 @@ TEST_P(TReplayTest, AReplayVerifiesTheEntryItsScoreRequestMade) {
     EXPECT_EQ(verifiedPage.Body.find("BOB"), std::string::npos);
 }
 
+TEST_P(TReplayTest, AClientThatAsksBeforeSendingTheBodyIsToldToGoOn) {
+    Start();
+    const std::string bytes = GameOver().Encode();
+    TTestConnection c(Port());
+    c.Send("POST /api/v1/replays HTTP/1.1\r\nHost: 127.0.0.1\r\nExpect: 100-continue\r\nContent-Length: " +
+           std::to_string(bytes.size()) + "\r\n\r\n");
+    EXPECT_EQ(c.Read().Status, 100);
+    c.Send(bytes);
+    EXPECT_EQ(c.Read().Status, 202);
+}
+
 TEST_P(TReplayTest, AReplayWithoutItsScoreRequestMakesTheEntry) {
     Start();
     EXPECT_EQ(Field(UploadAndWait(GameOver().Encode()).Body, "status"), "verified");
