@@ -156,7 +156,9 @@ TReplayRecord TPostgresStore::RecordOutcome(const TReplayOutcome& outcome) {
         }
         tx.commit();
     });
-    m_changes.fetch_add(1);
+    // Only a verified or failed mark changes what the list shows; a copy changes nothing there.
+    if (replay.EntryId != 0 && replay.Status != TReplayStatus::Copy)
+        m_changes.fetch_add(1);
     return replay;
 }
 

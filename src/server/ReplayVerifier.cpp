@@ -4,12 +4,16 @@
 #include "server/Log.h"
 #include "server/ReplayUpload.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 
 namespace {
 // An entry received this long after the upload still matches: several servers' clocks differ a little.
 constexpr std::int64_t kMatchAfterSeconds = 60;
+constexpr int kWorkerNice = 10;
 } // namespace
 
 TReplayVerifier::TReplayVerifier(IReplayStore& store, TVerifierOptions options)
@@ -100,6 +104,9 @@ void TReplayVerifier::WaitIdle() {
 }
 
 void TReplayVerifier::Work() {
+    // Re-runs can wait; the pages and the score requests cannot: on a busy machine the workers
+    // give way to the threads serving them.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWorkerNice);
     for (;;) {
         std::string id;
         {

@@ -175,7 +175,9 @@ TReplayRecord TSqliteStore::RecordOutcome(const TReplayOutcome& outcome) {
         }
     }
     tx.Commit();
-    m_localChanges.fetch_add(1);
+    // Only a verified or failed mark changes what the list shows; a copy changes nothing there.
+    if (replay.EntryId != 0 && replay.Status != TReplayStatus::Copy)
+        m_localChanges.fetch_add(1);
     return replay;
 }
 
