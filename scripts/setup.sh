@@ -12,18 +12,20 @@ if [ "${1:-}" = "--server" ]; then
     shift
 fi
 
-# The score server: its libraries, sqlite3 for the backups, PostgreSQL for its tests, the
-# test and benchmark libraries, and what the load runs under bench/server use.
+# The score server: its libraries, sqlite3 for the backups, PostgreSQL for its tests, what builds
+# the race's pictures it re-runs replays on (librsvg, cairo, libpng), the test and benchmark
+# libraries, and what the load runs under bench/server use.
 server_packages=(
     build-essential cmake pkg-config python3
     libboost-dev libsqlite3-dev sqlite3 libcli11-dev libpqxx-dev zlib1g-dev postgresql
+    librsvg2-dev libcairo2-dev libpng-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     wrk nginx haproxy
 )
 packages=(
     "${server_packages[@]}"
     clang libclang-rt-14-dev clang-format
-    libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libxmp-dev libpng-dev librsvg2-dev libcairo2-dev
+    libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libxmp-dev
     fonts-liberation2 fonts-dseg fonts-dejavu-core
     xvfb xdotool x11-utils imagemagick openmpt123 librsvg2-bin
     wmctrl desktop-file-utils openbox

@@ -24,8 +24,10 @@ TScorePage SamplePage() {
     TScorePage page;
     page.Total = kEntries;
     for (int i = 0; i < 100; ++i)
-        page.Entries.push_back(
-            {i + 1, i + 1, "Player <" + std::to_string(i) + ">", 20000 - i * 7, "Lake crew", 1772638220});
+        page.Entries.push_back({i + 1, i + 1, "Player <" + std::to_string(i) + ">", 20000 - i * 7,
+                                "Lake crew", 1772638220,
+                                i % 2 == 0 ? TVerification::Verified : TVerification::Unverified,
+                                i % 2 == 0 ? std::string(40, 'a') : std::string()}); // half with a replay
     return page;
 }
 

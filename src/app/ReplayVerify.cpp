@@ -3,9 +3,11 @@
 #include "app/MForm.h"
 #include "app/RaceReplays.h"
 #include "context/Frame.h"
+#include "engine/display/GameImageList.h"
 #include "engine/gfx/Cp1252.h"
 #include "engine/platform/HeadlessPlatform.h"
 #include "race/Race.h"
+#include "race/RaceData.h"
 
 #include <cstdio>
 
@@ -79,6 +81,12 @@ std::string MismatchOf(const TReplayVerdict& v) {
 TReplayVerdict VerifyReplay(std::string_view bytes, const TReplayCheckOptions& options) {
     TReplayVerdict verdict;
     verdict.Replay = TReplay::Decode(bytes);
+    if (options.MaxTicks != 0 && verdict.Replay.TickCount() > options.MaxTicks) {
+        verdict.Capped = true;
+        verdict.Mismatch = "the replay holds " + std::to_string(verdict.Replay.TickCount()) +
+                           " ticks, more than the " + std::to_string(options.MaxTicks) + " re-run here";
+        return verdict;
+    }
     THeadlessPlatform platform;
     if (options.Pictures) {
         std::string error;
@@ -88,10 +96,21 @@ TReplayVerdict VerifyReplay(std::string_view bytes, const TReplayCheckOptions& o
     config.DataDir = options.DataDir;
     TMForm form(platform, config);
     form.StartReplayRun(verdict.Replay, options.Pictures);
+    // The clock is read every so many ticks only: a tick takes microseconds.
+    constexpr uint32_t kTicksPerClockRead = 256;
+    uint32_t ticks = 0;
     while (!form.ReplayRunOver()) {
         form.ReplayRunTick();
         if (options.AfterTick && form.Race().SpritesBuilt())
             options.AfterTick(form.Race());
+        if (options.Deadline && ++ticks % kTicksPerClockRead == 0 &&
+            std::chrono::steady_clock::now() > *options.Deadline) {
+            verdict.Capped = true;
+            verdict.TicksRun = form.Player()->TicksRun();
+            verdict.Mismatch = "the re-run was stopped after " + std::to_string(verdict.TicksRun) +
+                               " ticks: it took longer than the time allowed";
+            return verdict;
+        }
     }
     const TReplayPlayer& player = *form.Player();
     verdict.Reproduced = player.Result();
@@ -128,4 +147,16 @@ std::string VerdictJson(const TReplayVerdict& v) {
     if (!v.Matches)
         json += ",\"reason\":" + JsonText(v.Mismatch);
     return json + "}";
+}
+
+TRaceBuild RaceBuildOf(const std::string& dataDir) {
+    const std::string path = dataDir + "/Res/Res3.dxg";
+    TGameImageList pictures;
+    try {
+        pictures.Items.LoadFromFile(path);
+    } catch (const std::exception& e) {
+        const std::string what = e.what();
+        throw std::runtime_error(what.find(path) != std::string::npos ? what : "\"" + path + "\": " + what);
+    }
+    return {SPRAYDASH_VERSION, RaceOutcomeDataHash(pictures.Items)};
 }

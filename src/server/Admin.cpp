@@ -53,6 +53,25 @@ int AdminList(IScoreAdmin& admin, std::optional<TEntryState> state, std::int64_t
     return 0;
 }
 
+int AdminReplays(IReplayStore& replays, std::optional<TReplayStatus> status, std::int64_t limit,
+                 std::ostream& out) {
+    std::vector<TReplayRecord> list = replays.ListReplays(status, limit);
+    out << Padded("replay", 12) << "  " << Padded("received (UTC)", 20) << "  " << Padded("status", 13)
+        << "  " << RightAligned("entry", 8) << "  " << RightAligned("score", 11) << "  " << Padded("name", 12)
+        << "  " << Padded("crew", 12) << "  " << Padded("client", 16) << "  race version, data: reason\n";
+    for (const TReplayRecord& r : list) {
+        out << Padded(r.Id.substr(0, 12), 12) << "  " << Padded(FormatIsoUtc(r.Received), 20) << "  "
+            << Padded(std::string(ReplayStatusName(r.Status)), 13) << "  "
+            << RightAligned(r.EntryId ? std::to_string(r.EntryId) : "-", 8) << "  "
+            << RightAligned(std::to_string(r.Score), 11) << "  " << Padded(TerminalSafe(r.Name), 12) << "  "
+            << Padded(TerminalSafe(r.Crew), 12) << "  " << Padded(TerminalSafe(r.Client), 16) << "  "
+            << TerminalSafe(r.GameVersion) << ", " << r.DataHash << (r.Reason.empty() ? "" : ": ")
+            << TerminalSafe(r.Reason) << "\n";
+    }
+    out << list.size() << (list.size() == 1 ? " replay\n" : " replays\n");
+    return 0;
+}
+
 int AdminSetState(IScoreAdmin& admin, const std::vector<std::int64_t>& ids, TEntryState state,
                   std::ostream& out, std::ostream& err) {
     int status = 0;

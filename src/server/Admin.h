@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/ReplayStore.h"
 #include "server/ScoreStore.h"
 
 #include <cstdint>
@@ -19,6 +20,9 @@ std::string_view EntryStateName(TEntryState state);
 
 // Newest first, as an aligned table.
 int AdminList(IScoreAdmin& admin, std::optional<TEntryState> state, std::int64_t limit, std::ostream& out);
+// Uploaded replays, newest first, with where each stands and why (failed, copy, other version).
+int AdminReplays(IReplayStore& replays, std::optional<TReplayStatus> status, std::int64_t limit,
+                 std::ostream& out);
 // Show also approves a held entry; hide takes an entry off the list without deleting it.
 int AdminSetState(IScoreAdmin& admin, const std::vector<std::int64_t>& ids, TEntryState state,
                   std::ostream& out, std::ostream& err);

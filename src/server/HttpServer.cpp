@@ -3,8 +3,10 @@
 
 #include "server/ClientAddress.h"
 #include "server/ConnectionTable.h"
+#include "server/HttpShared.h"
 #include "server/HttpWire.h"
 #include "server/Metrics.h"
+#include "server/ReplayUpload.h"
 #include "server/ScoreService.h"
 
 #include <boost/asio/dispatch.hpp>
@@ -40,80 +42,10 @@ namespace {
 constexpr std::size_t kMaxHead = 8 * 1024;
 constexpr std::size_t kBufferLimit = 16 * 1024;
 constexpr std::size_t kFirstRead = 4 * 1024;
+constexpr std::size_t kMaxBody = TUploadOptions{}.MaxBytes;
 constexpr std::chrono::milliseconds kAcceptRetry{100};
-constexpr std::chrono::milliseconds kRefusalLinger{1000};
 constexpr std::size_t kMaxRefusing = 64; // past this, connections over the cap are closed outright
-constexpr std::size_t kMetricsConnections = 16;
-constexpr std::string_view kBusyBody = "too many connections; try again shortly\n";
 constexpr std::string_view kHeadEnd = "\r\n\r\n";
-
-std::string BusyReply() {
-    return "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
-           std::to_string(kBusyBody.size()) + "\r\nRetry-After: 5\r\nConnection: close\r\n\r\n" +
-           std::string(kBusyBody);
-}
-
-TConnectionLimits LimitsFor(const THttpOptions& options) {
-    TConnectionLimits limits;
-    limits.Max = std::max<std::size_t>(1, options.MaxConnections);
-    limits.PerAddress = options.MaxConnectionsPerAddress > 0 ? options.MaxConnectionsPerAddress
-                                                             : std::max<std::size_t>(8, limits.Max / 16);
-    limits.Reserve = limits.Max / 10;
-    return limits;
-}
-
-// What connections share: the service, the counts and the settings.
-struct TShared {
-    TShared(THttpOptions options, TScoreService& service, TMetrics& metrics)
-        : Options(std::move(options)), Service(service), Metrics(metrics), Clients(Options.TrustedProxies),
-          Table(LimitsFor(Options)),
-          MetricsTable({kMetricsConnections, kMetricsConnections, 0, kMetricsConnections}) {}
-    THttpOptions Options;
-    TScoreService& Service;
-    TMetrics& Metrics;
-    TClientAddress Clients;
-    TConnectionTable Table;
-    TConnectionTable MetricsTable; // connections to the metrics address, apart from the public's
-    std::atomic<std::size_t> Refusing{0};
-};
-
-// A connection over the cap: it is told so and closed. Closing at once, with the client's
-// request still unread, would reset the connection and could lose the answer on its way, so the
-// client gets a moment to read it and hang up first.
-class TRefusal : public std::enable_shared_from_this<TRefusal> {
-  public:
-    TRefusal(tcp::socket socket, TShared& shared) : m_stream(std::move(socket)), m_shared(shared) {
-        m_shared.Refusing.fetch_add(1);
-    }
-    ~TRefusal() { m_shared.Refusing.fetch_sub(1); }
-
-    void Start() {
-        m_reply = BusyReply();
-        m_stream.expires_after(kRefusalLinger);
-        asio::async_write(m_stream, asio::buffer(m_reply),
-                          [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                              if (ec)
-                                  return;
-                              beast::error_code ignored;
-                              self->m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
-                              self->Drain();
-                          });
-    }
-
-  private:
-    void Drain() {
-        m_stream.async_read_some(asio::buffer(m_sink),
-                                 [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                                     if (!ec)
-                                         self->Drain();
-                                 });
-    }
-
-    beast::tcp_stream m_stream;
-    TShared& m_shared;
-    std::string m_reply;
-    std::array<char, 1024> m_sink{};
-};
 
 class TSession : public std::enable_shared_from_this<TSession> {
   public:
@@ -248,12 +180,72 @@ class TSession : public std::enable_shared_from_this<TSession> {
             return;
         }
         if (!m_parser->is_done()) {
-            // A body follows; the server reads none, so the connection cannot go on.
+            // Only an uploaded replay carries a body; any other request's cannot be read past,
+            // so the connection cannot go on.
+            if (request.method() == http::verb::post && TReplayUploads::Serves(PathOf(request.target()))) {
+                if (m_parser->chunked() || !m_parser->content_length()) {
+                    Refuse(411, "a replay is sent with a Content-Length, not in chunks");
+                    return;
+                }
+                if (*m_parser->content_length() > kMaxBody) {
+                    Refuse(413, "a replay may take " + std::to_string(kMaxBody) + " bytes at most");
+                    return;
+                }
+                m_requestBody.assign(static_cast<std::size_t>(*m_parser->content_length()), '\0');
+                std::size_t take = std::min(m_requestBody.size(), m_buffer.size());
+                asio::buffer_copy(asio::buffer(m_requestBody.data(), take), m_buffer.data());
+                m_buffer.consume(take);
+                // A client that asks first (curl does for larger bodies) is told to go on.
+                auto expect = request.find(http::field::expect);
+                if (expect != request.end() && beast::iequals(expect->value(), "100-continue") &&
+                    take < m_requestBody.size()) {
+                    static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+                    m_stream.expires_at(m_deadline);
+                    asio::async_write(m_stream, asio::buffer(kContinue.data(), kContinue.size()),
+                                      [self = shared_from_this(), take](beast::error_code ec, std::size_t) {
+                                          if (ec)
+                                              self->Dropped(ec);
+                                          else
+                                              self->ReadBody(take);
+                                      });
+                    return;
+                }
+                ReadBody(take);
+                return;
+            }
             bool readable = request.method() == http::verb::get || m_head;
             Refuse(readable ? 400 : 405,
                    readable ? "a GET or HEAD request carries no body" : "only GET and HEAD are served");
             return;
         }
+        m_requestBody.clear();
+        Dispatch();
+    }
+
+    static std::string_view PathOf(beast::string_view target) {
+        std::string_view path(target.data(), target.size());
+        return path.substr(0, path.find('?'));
+    }
+
+    // Reads the rest of a body, within the request's own time limit.
+    void ReadBody(std::size_t got) {
+        if (got == m_requestBody.size()) {
+            Dispatch();
+            return;
+        }
+        m_stream.expires_at(m_deadline);
+        m_stream.async_read_some(asio::buffer(m_requestBody.data() + got, m_requestBody.size() - got),
+                                 [self = shared_from_this(), got](beast::error_code ec, std::size_t n) {
+                                     if (ec) {
+                                         self->Dropped(ec);
+                                         return;
+                                     }
+                                     self->ReadBody(got + n);
+                                 });
+    }
+
+    void Dispatch() {
+        const auto& request = m_parser->get();
         m_keepAlive = m_keepAlive && request.keep_alive();
 
         std::string forwarded;
@@ -277,6 +269,7 @@ class TSession : public std::enable_shared_from_this<TSession> {
         serviceRequest.IfNoneMatch = field(http::field::if_none_match);
         serviceRequest.IfModifiedSince = field(http::field::if_modified_since);
         serviceRequest.AcceptsGzip = AcceptsGzip(field(http::field::accept_encoding));
+        serviceRequest.Body = m_requestBody;
         if (AccessLogEnabled()) {
             m_client = serviceRequest.Client;
             m_method = serviceRequest.Method;
@@ -414,6 +407,7 @@ class TSession : public std::enable_shared_from_this<TSession> {
     std::chrono::steady_clock::time_point m_started;
     bool m_watching = false;
     std::string m_client, m_method, m_target; // for the access log
+    std::string m_requestBody;
 
     bool m_keepAlive = true;
     bool m_idle = false;
@@ -424,29 +418,6 @@ class TSession : public std::enable_shared_from_this<TSession> {
 };
 
 } // namespace
-
-std::pair<std::string, unsigned short> ParseListenAddress(std::string_view text) {
-    std::size_t colon = text.rfind(':');
-    if (colon == std::string_view::npos)
-        throw std::invalid_argument("listen address \"" + std::string(text) + "\" lacks \":port\"");
-    std::string_view host = text.substr(0, colon);
-    std::string_view port = text.substr(colon + 1);
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
-        host = host.substr(1, host.size() - 2);
-    unsigned value = 0;
-    auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
-    if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value > 65535)
-        throw std::invalid_argument("listen address \"" + std::string(text) + "\": \"" + std::string(port) +
-                                    "\" is not a port number");
-    if (host.empty())
-        host = "0.0.0.0";
-    boost::system::error_code bad;
-    asio::ip::make_address(std::string(host), bad);
-    if (bad)
-        throw std::invalid_argument("listen address \"" + std::string(text) + "\": \"" + std::string(host) +
-                                    "\" is not an IP address");
-    return {std::string(host), static_cast<unsigned short>(value)};
-}
 
 struct THttpServer::TImpl {
     TImpl(THttpOptions options, TScoreService& service, TMetrics& metrics)

@@ -35,8 +35,9 @@ struct THttpOptions {
 // "host:port", "[v6]:port" or ":port"; throws std::invalid_argument saying what is wrong.
 std::pair<std::string, unsigned short> ParseListenAddress(std::string_view text);
 
-// HTTP/1.1 in front of the service: GET and HEAD only, request heads of at most 8 KiB, time
-// limits on every read and write, caps on open connections in all and per address.
+// HTTP/1.1 in front of the service: GET and HEAD (and POST with a length-bounded body for a replay upload),
+// request heads of at most 8 KiB, time limits on every read and write, caps on open connections in all and
+// per address.
 class THttpServer {
   public:
     // Binds and listens at once; throws std::runtime_error naming the address on failure.

@@ -1,4 +1,5 @@
 #include "server/HttpWire.h"
+#include "server/HttpServer.h"
 
 #include "server/ScoreService.h"
 
@@ -9,8 +10,10 @@
 #include <sys/ioctl.h>
 
 #include <array>
+#include <charconv>
 #include <cstdlib>
 #include <ctime>
+#include <stdexcept>
 #include <string>
 
 namespace beast = boost::beast;
@@ -109,4 +112,27 @@ std::string ReplyFields(const TServiceReply& reply) {
         fields += "\r\n";
     }
     return fields;
+}
+
+std::pair<std::string, unsigned short> ParseListenAddress(std::string_view text) {
+    std::size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos)
+        throw std::invalid_argument("listen address \"" + std::string(text) + "\" lacks \":port\"");
+    std::string_view host = text.substr(0, colon);
+    std::string_view port = text.substr(colon + 1);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    unsigned value = 0;
+    auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
+    if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value > 65535)
+        throw std::invalid_argument("listen address \"" + std::string(text) + "\": \"" + std::string(port) +
+                                    "\" is not a port number");
+    if (host.empty())
+        host = "0.0.0.0";
+    boost::system::error_code bad;
+    boost::asio::ip::make_address(std::string(host), bad);
+    if (bad)
+        throw std::invalid_argument("listen address \"" + std::string(text) + "\": \"" + std::string(host) +
+                                    "\" is not an IP address");
+    return {std::string(host), static_cast<unsigned short>(value)};
 }

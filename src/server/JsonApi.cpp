@@ -41,6 +41,16 @@ std::string ScoresJson(TPeriod period, std::int64_t since, std::int64_t offset, 
         AppendString(out, e.Crew);
         out += ",\"time\":";
         AppendString(out, FormatIsoUtc(e.Received));
+        out += e.Verification == TVerification::Verified ? ",\"verified\":true" : ",\"verified\":false";
+        out += ",\"verification\":";
+        AppendString(out, e.Verification == TVerification::Verified ? "verified"
+                          : e.Verification == TVerification::Failed ? "failed"
+                                                                    : "none");
+        out += ",\"replay\":";
+        if (e.ReplayId.empty())
+            out += "null";
+        else
+            AppendString(out, "/api/v1/replays/" + e.ReplayId);
         out += '}';
     }
     out += "]}\n";

@@ -30,7 +30,7 @@ std::string Number(double value) {
 
 std::string_view TMetrics::RouteName(TRoute route) {
     constexpr std::array<std::string_view, kRoutes> names = {"submit",  "page",    "api_scores", "api_rank",
-                                                             "healthz", "metrics", "other"};
+                                                             "healthz", "metrics", "replays",    "other"};
     return names[static_cast<std::size_t>(route)];
 }
 

@@ -12,7 +12,7 @@
 // What the server has answered, for /metrics in the Prometheus text format. Counting is lock-free.
 class TMetrics {
   public:
-    enum class TRoute { Submit, Page, ApiScores, ApiRank, Health, Metrics, Other, Count };
+    enum class TRoute { Submit, Page, ApiScores, ApiRank, Health, Metrics, Replays, Other, Count };
     enum class TRefusal { Malformed, RateLimited, Unavailable, Count };
 
     static std::string_view RouteName(TRoute route);
@@ -40,8 +40,8 @@ class TMetrics {
     std::string Render() const;
 
   private:
-    static constexpr std::array<int, 13> kStatuses = {200, 204, 304, 400, 404, 405, 408,
-                                                      413, 429, 431, 500, 503, 0 /* other */};
+    static constexpr std::array<int, 16> kStatuses = {200, 202, 204, 304, 400, 404, 405, 408,
+                                                      409, 413, 422, 429, 431, 500, 503, 0 /* other */};
     static constexpr std::array<double, 12> kBuckets = {0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025,
                                                         0.05,   0.1,   0.25,   0.5,   1.0,  2.5};
     static constexpr std::size_t kRoutes = static_cast<std::size_t>(TRoute::Count);

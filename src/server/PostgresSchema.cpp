@@ -16,7 +16,7 @@ constexpr int kMigrationLockId = 1;
 
 // Each step brings the schema from version (index) to version (index + 1). Steps are only ever
 // appended: a database written by an older server is brought forward when a newer one starts.
-constexpr std::array<std::string_view, 2> kMigrations = {
+constexpr std::array<std::string_view, 3> kMigrations = {
     R"sql(
 CREATE TABLE scores (
     id       bigint   GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
@@ -104,6 +104,32 @@ BEGIN
     END IF;
     RETURN (1 - have) / rate / 1000.0;
 END $$;
+)sql",
+    R"sql(
+-- Replays: every upload kept with its bytes, and each entry marked by what its replay showed.
+ALTER TABLE scores ADD COLUMN verified smallint NOT NULL DEFAULT 0  -- 0 none yet, 1 verified, 2 failed
+    CHECK (verified IN (0, 1, 2));
+ALTER TABLE scores ADD COLUMN replay text;                          -- the replay that verified it
+CREATE INDEX scores_verified_by_place ON scores (verified, state, score DESC, received, id);
+CREATE INDEX scores_by_sender ON scores (client, name, score);
+CREATE TABLE replays (
+    id           text     PRIMARY KEY,      -- hash of the bytes, lowercase hex
+    race_key     text     NOT NULL,         -- the race's identity: seed, boat, data, inputs
+    bytes        bytea    NOT NULL,
+    client       text     NOT NULL,
+    received     bigint   NOT NULL,
+    name         text     NOT NULL,
+    score        integer  NOT NULL,
+    crew         text     NOT NULL,
+    game_version text     NOT NULL,
+    data_hash    text     NOT NULL,
+    status       smallint NOT NULL          -- 0 queued, 1 verified, 2 failed, 3 copy, 4 other version
+                 CHECK (status BETWEEN 0 AND 4),
+    reason       text     NOT NULL DEFAULT '',
+    entry        bigint   NOT NULL DEFAULT 0
+);
+CREATE INDEX replays_by_race ON replays (race_key, status);
+CREATE INDEX replays_by_status ON replays (status, received);
 )sql",
 };
 

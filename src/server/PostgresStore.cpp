@@ -29,13 +29,13 @@ constexpr std::chrono::seconds kLearnOutcomeFor{10};
 constexpr int kConnectTimeoutSeconds = 5;
 constexpr std::string_view kReadTimeout = "10s";
 constexpr std::string_view kWriteTimeout = "30s";
-constexpr std::int64_t kEntriesPerFetch = 1000;
 constexpr std::string_view kCountAllSql =
     "SELECT coalesce(sum(entries), 0) FROM score_counts WHERE state = 0";
 constexpr std::string_view kCountSinceSql = "SELECT count(*) FROM scores WHERE state = 0 AND received >= $1";
-constexpr std::string_view kTopSql = "SELECT name, score, crew, received FROM scores "
-                                     "WHERE state = 0 AND received >= $1 "
-                                     "ORDER BY score DESC, received, id LIMIT $2 OFFSET $3";
+constexpr std::string_view kTopSql =
+    "SELECT name, score, crew, received, verified, coalesce(replay, '') FROM scores "
+    "WHERE state = 0 AND received >= $1 "
+    "ORDER BY score DESC, received, id LIMIT $2 OFFSET $3";
 constexpr std::string_view kHigherSql =
     "SELECT count(*) FROM scores WHERE state = 0 AND received >= $1 AND score > $2";
 constexpr std::string_view kLockDigestsSql =
@@ -46,8 +46,6 @@ constexpr std::string_view kInsertSql =
     "INSERT INTO scores (name, score, crew, received, client, digest, state) "
     "SELECT $1, $2, $3, $4, $5, $6, $7 WHERE NOT EXISTS "
     "(SELECT 1 FROM scores WHERE digest = $6 AND client = $5 AND received >= $8) RETURNING id";
-constexpr std::string_view kEntryColumns =
-    "SELECT id, name, score, crew, received, client, state, digest FROM scores ";
 
 std::int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -61,19 +59,6 @@ std::string OneLine(std::string text) {
         text.pop_back();
     std::replace(text.begin(), text.end(), '\n', ' ');
     return text;
-}
-
-TStoredEntry ReadEntry(const pqxx::row& row) {
-    TStoredEntry e;
-    e.Id = row[0].as<std::int64_t>();
-    e.Name = row[1].as<std::string>();
-    e.Score = row[2].as<std::int32_t>();
-    e.Crew = row[3].as<std::string>();
-    e.Received = row[4].as<std::int64_t>();
-    e.Client = row[5].as<std::string>();
-    e.State = static_cast<TEntryState>(row[6].as<int>());
-    e.Digest = static_cast<std::uint64_t>(row[7].as<std::int64_t>());
-    return e;
 }
 
 enum class TRole { Reader, Writer, Other };
@@ -433,6 +418,8 @@ TScorePage TPostgresStore::Top(std::int64_t since, std::int64_t offset, int limi
             e.Score = row[1].as<std::int32_t>();
             e.Crew = row[2].as<std::string>();
             e.Received = row[3].as<std::int64_t>();
+            e.Verification = static_cast<TVerification>(row[4].as<int>());
+            e.ReplayId = row[5].as<std::string>();
             page.Entries.push_back(std::move(e));
         }
         if (page.Entries.empty())
@@ -480,15 +467,18 @@ std::vector<TRankedEntry> TPostgresStore::ShownEntries(const std::vector<std::in
     return Read([&](pqxx::connection& db) {
         pqxx::read_transaction tx(db);
         std::vector<TRankedEntry> entries;
-        for (const pqxx::row& row : tx.exec_params("SELECT id, name, score, crew, received FROM scores WHERE "
-                                                   "id = ANY($1::bigint[]) AND state = 0",
-                                                   list)) {
+        for (const pqxx::row& row :
+             tx.exec_params("SELECT id, name, score, crew, received, verified, coalesce(replay, '') "
+                            "FROM scores WHERE id = ANY($1::bigint[]) AND state = 0",
+                            list)) {
             TRankedEntry e;
             e.Id = row[0].as<std::int64_t>();
             e.Name = row[1].as<std::string>();
             e.Score = row[2].as<std::int32_t>();
             e.Crew = row[3].as<std::string>();
             e.Received = row[4].as<std::int64_t>();
+            e.Verification = static_cast<TVerification>(row[5].as<int>());
+            e.ReplayId = row[6].as<std::string>();
             entries.push_back(std::move(e));
         }
         return entries;
@@ -500,7 +490,8 @@ std::vector<TRankedEntry> TPostgresStore::FindByName(std::int64_t since, const s
         pqxx::read_transaction tx(db);
         std::vector<TRankedEntry> entries;
         for (const pqxx::row& row : tx.exec_params(
-                 "SELECT id, name, score, crew, received FROM scores WHERE state = 0 AND received >= $1 "
+                 "SELECT id, name, score, crew, received, verified, coalesce(replay, '') FROM scores "
+                 "WHERE state = 0 AND received >= $1 "
                  "AND strpos(lower(name), lower($2)) > 0 ORDER BY score DESC, received, id LIMIT $3",
                  since, text, limit)) {
             TRankedEntry e;
@@ -509,6 +500,8 @@ std::vector<TRankedEntry> TPostgresStore::FindByName(std::int64_t since, const s
             e.Score = row[2].as<std::int32_t>();
             e.Crew = row[3].as<std::string>();
             e.Received = row[4].as<std::int64_t>();
+            e.Verification = static_cast<TVerification>(row[5].as<int>());
+            e.ReplayId = row[6].as<std::string>();
             entries.push_back(std::move(e));
         }
         return entries;
@@ -546,74 +539,12 @@ bool TPostgresStore::Healthy() {
     }
 }
 
-std::vector<TStoredEntry> TPostgresStore::List(std::optional<TEntryState> state, std::int64_t limit) {
-    return Admin([&](pqxx::connection& db) {
-        pqxx::read_transaction tx(db);
-        std::vector<TStoredEntry> entries;
-        for (const pqxx::row& row : tx.exec_params(
-                 std::string(kEntryColumns) + "WHERE $1::integer < 0 OR state = $1::integer ORDER BY id DESC "
-                                              "LIMIT CASE WHEN $2::bigint > 0 THEN $2::bigint END",
-                 state ? static_cast<int>(*state) : -1, limit))
-            entries.push_back(ReadEntry(row));
-        return entries;
-    });
+const std::string& TPostgresStore::ShownTarget() const {
+    return m_primary->Shown();
 }
 
-bool TPostgresStore::SetState(std::int64_t id, TEntryState state) {
-    bool changed = Admin([&](pqxx::connection& db) {
-        pqxx::work tx(db);
-        pqxx::result r =
-            tx.exec_params("UPDATE scores SET state = $1 WHERE id = $2", static_cast<int>(state), id);
-        tx.commit();
-        return r.affected_rows() > 0;
-    });
-    m_changes.fetch_add(1);
-    return changed;
-}
-
-bool TPostgresStore::Delete(std::int64_t id) {
-    bool changed = Admin([&](pqxx::connection& db) {
-        pqxx::work tx(db);
-        pqxx::result r = tx.exec_params("DELETE FROM scores WHERE id = $1", id);
-        tx.commit();
-        return r.affected_rows() > 0;
-    });
-    m_changes.fetch_add(1);
-    return changed;
-}
-
-void TPostgresStore::ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) {
-    bool visited = false;
-    Admin([&](pqxx::connection& db) {
-        if (visited)
-            throw EStoreUnavailable(m_primary->Shown() + ": the connection broke while reading the entries");
-        // One snapshot, fetched a thousand at a time.
-        TReadOnly tx(db);
-        tx.exec("DECLARE every_entry NO SCROLL CURSOR FOR " + std::string(kEntryColumns) + "ORDER BY id");
-        for (;;) {
-            pqxx::result rows = tx.exec("FETCH " + std::to_string(kEntriesPerFetch) + " FROM every_entry");
-            for (const pqxx::row& row : rows) {
-                visited = true;
-                visit(ReadEntry(row));
-            }
-            if (static_cast<std::int64_t>(rows.size()) < kEntriesPerFetch)
-                break;
-        }
-        tx.commit();
-    });
-}
-
-void TPostgresStore::Import(const std::vector<TStoredEntry>& entries) {
-    Admin([&](pqxx::connection& db) {
-        pqxx::work tx(db);
-        for (const TStoredEntry& e : entries)
-            tx.exec_params("INSERT INTO scores (name, score, crew, received, client, digest, state) "
-                           "VALUES ($1, $2, $3, $4, $5, $6, $7)",
-                           e.Name, e.Score, e.Crew, e.Received, e.Client, static_cast<std::int64_t>(e.Digest),
-                           static_cast<int>(e.State));
-        tx.commit();
-    });
-    m_changes.fetch_add(1);
+void TPostgresStore::OnAdmin(const std::function<void(pqxx::connection_base&)>& work) {
+    Admin([&](pqxx::connection& db) { work(db); });
 }
 
 TStoreFigures TPostgresStore::Figures() {

@@ -114,3 +114,30 @@ void RenderStoreMetrics(std::string& out, const TStoreFigures& figures) {
                "Entries above the score ceiling waiting for an operator.",
                std::to_string(figures.HeldEntries));
 }
+
+void RenderVerifierMetrics(std::string& out, const TVerifierFigures& figures) {
+    out += "# HELP spraydash_replay_verifications_total Uploaded replays re-run, by what they came to.\n"
+           "# TYPE spraydash_replay_verifications_total counter\n";
+    out += "spraydash_replay_verifications_total{outcome=\"verified\"} " + std::to_string(figures.Verified) +
+           "\n";
+    out +=
+        "spraydash_replay_verifications_total{outcome=\"failed\"} " + std::to_string(figures.Failed) + "\n";
+    out += "spraydash_replay_verifications_total{outcome=\"copy\"} " + std::to_string(figures.Copies) + "\n";
+    Metric(out, "spraydash_replay_queue_length", "gauge", "Replays waiting for a worker.",
+           std::to_string(figures.Queued));
+    Metric(out, "spraydash_replay_workers_busy", "gauge", "Workers re-running a replay right now.",
+           std::to_string(figures.Busy));
+    out += "# HELP spraydash_replay_verification_seconds Time one re-run took.\n"
+           "# TYPE spraydash_replay_verification_seconds histogram\n";
+    std::uint64_t cumulative = 0;
+    for (std::size_t i = 0; i < figures.Buckets.size(); ++i) {
+        cumulative += figures.Buckets[i];
+        const std::string le = i < TReplayVerifier::kSecondsBuckets.size()
+                                   ? Number(TReplayVerifier::kSecondsBuckets[i])
+                                   : "+Inf";
+        out += "spraydash_replay_verification_seconds_bucket{le=\"" + le + "\"} " +
+               std::to_string(cumulative) + "\n";
+    }
+    out += "spraydash_replay_verification_seconds_sum " + Number(figures.Seconds) + "\n";
+    out += "spraydash_replay_verification_seconds_count " + std::to_string(cumulative) + "\n";
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/ReplayVerifier.h"
 #include "server/ScoreStore.h"
 
 #include <string>
@@ -15,3 +16,6 @@ void RenderProcessMetrics(std::string& out);
 // spraydash_store_queued_submissions, spraydash_store_commits_total,
 // spraydash_store_commit_seconds_total, spraydash_store_held_entries.
 void RenderStoreMetrics(std::string& out, const TStoreFigures& figures);
+// spraydash_replay_verifications_total{outcome}, spraydash_replay_queue_length,
+// spraydash_replay_workers_busy, spraydash_replay_verification_seconds (histogram).
+void RenderVerifierMetrics(std::string& out, const TVerifierFigures& figures);

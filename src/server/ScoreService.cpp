@@ -4,7 +4,10 @@
 #include "server/JsonApi.h"
 #include "server/OpenApi.h"
 #include "server/Period.h"
+#include "server/QueryParams.h"
 #include "server/ReadyReply.h"
+#include "server/ReplayStore.h"
+#include "server/ReplayUpload.h"
 #include "server/ScoreCodec.h"
 #include "server/Spool.h"
 #include "server/TextEscape.h"
@@ -28,7 +31,6 @@ constexpr std::string_view kPageLocation = "/cgi/version.pl?prg=Spraydash&show&t
 constexpr int kPageSize = 100;
 constexpr int kApiMaxLimit = 100;
 constexpr std::int64_t kMaxOffset = 100000000;
-constexpr std::size_t kMaxCached = 256;
 constexpr std::int64_t kDirectPages = 10;
 constexpr std::size_t kMaxSearch = 40;
 constexpr std::string_view kRetryAfterUnavailable = "5";
@@ -38,59 +40,6 @@ constexpr std::string_view kHtmlType = "text/html; charset=utf-8";
 constexpr std::string_view kJsonType = "application/json";
 constexpr std::string_view kPageSecurity = "default-src 'none'; style-src 'unsafe-inline'; img-src data:; "
                                            "base-uri 'none'; form-action 'self'; frame-ancestors 'none'";
-
-struct TParam {
-    std::string_view Key;
-    std::string_view Value;
-    bool HasValue = false;
-};
-
-std::vector<TParam> SplitQuery(std::string_view query) {
-    std::vector<TParam> params;
-    while (!query.empty()) {
-        std::size_t amp = query.find('&');
-        std::string_view part = query.substr(0, amp);
-        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
-        if (part.empty())
-            continue;
-        std::size_t eq = part.find('=');
-        if (eq == std::string_view::npos)
-            params.push_back({part, {}, false});
-        else
-            params.push_back({part.substr(0, eq), part.substr(eq + 1), true});
-    }
-    return params;
-}
-
-// A query value as sent by a form: "+" for a space, "%XX" for a byte.
-std::optional<std::string> PercentDecoded(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '+') {
-            out += ' ';
-        } else if (text[i] == '%') {
-            unsigned value = 0;
-            if (i + 2 >= text.size())
-                return std::nullopt;
-            auto [end, ec] = std::from_chars(text.data() + i + 1, text.data() + i + 3, value, 16);
-            if (ec != std::errc() || end != text.data() + i + 3)
-                return std::nullopt;
-            out += static_cast<char>(value);
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-std::optional<std::int64_t> ParseInt(std::string_view text, std::int64_t min, std::int64_t max) {
-    std::int64_t value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < min || value > max)
-        return std::nullopt;
-    return value;
-}
 
 TServiceReply Text(int status, std::string text, TRoute route) {
     TServiceReply reply;
@@ -115,41 +64,6 @@ TServiceReply JsonReply(TRoute route, std::string json) {
     reply.Headers.emplace_back("Access-Control-Allow-Origin", "*");
     reply.Headers.emplace_back("Cache-Control", "no-cache");
     return reply;
-}
-
-// Checks the parameters of an API call: every one known, none given twice.
-bool KnownParams(const std::vector<TParam>& params, std::initializer_list<std::string_view> known,
-                 std::string& error) {
-    for (std::size_t i = 0; i < params.size(); ++i) {
-        bool ok = false;
-        for (std::string_view k : known)
-            ok = ok || params[i].Key == k;
-        if (!ok) {
-            error = "unknown parameter \"" + std::string(params[i].Key) + "\"";
-            return false;
-        }
-        for (std::size_t j = 0; j < i; ++j) {
-            if (params[j].Key == params[i].Key) {
-                error = "parameter \"" + std::string(params[i].Key) + "\" given twice";
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-const TParam* Find(const std::vector<TParam>& params, std::string_view key) {
-    const TParam* found = nullptr;
-    for (const TParam& p : params)
-        if (p.Key == key)
-            found = &p;
-    return found;
-}
-
-// A parameter given with a value; an empty one (period=&limit=) counts as not given.
-const TParam* Given(const std::vector<TParam>& params, std::string_view key) {
-    const TParam* p = Find(params, key);
-    return p && !p->Value.empty() ? p : nullptr;
 }
 
 std::optional<TPeriod> PeriodParam(const std::vector<TParam>& params, std::string& error) {
@@ -220,6 +134,17 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
         return;
     }
 
+    if (TReplayUploads::Serves(path)) {
+        try {
+            reply(m_uploads ? m_uploads->Handle(request, path)
+                            : Text(404, "this server takes no replays", TRoute::Replays));
+        } catch (const EStoreUnavailable& e) {
+            m_unavailableLog.Write(e.what());
+            reply(Unavailable(TRoute::Replays));
+        }
+        return;
+    }
+
     if (request.Method != "GET" && request.Method != "HEAD") {
         TServiceReply refused = Text(405, "only GET and HEAD are served", route);
         refused.Headers.emplace_back("Allow", "GET, HEAD");
@@ -269,6 +194,7 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
         case TRoute::Metrics:
             reply(MetricsText());
             return;
+        case TRoute::Replays:
         case TRoute::Other:
         case TRoute::Count:
             break;
@@ -285,6 +211,26 @@ void TScoreService::Handle(const TServiceRequest& request, std::function<void(TS
         m_unavailableLog.Write(e.what());
         reply(Unavailable(route));
     }
+}
+
+void TScoreService::TakeReplays(TReplayUploads& uploads, IReplayStore& store) {
+    m_uploads = &uploads;
+    m_replays = &store;
+}
+
+std::optional<bool> TScoreService::VerifiedOnly(std::string_view value, std::string& error) const {
+    bool asked = false;
+    if (value == "1" || value == "true")
+        asked = true;
+    else if (!value.empty() && value != "0" && value != "false") {
+        error = "verified must be 1 (true) or 0 (false)";
+        return std::nullopt;
+    }
+    if ((asked || m_options.VerifiedOnly) && !m_replays) {
+        error = "this server verifies no results";
+        return std::nullopt;
+    }
+    return asked || m_options.VerifiedOnly;
 }
 
 bool TScoreService::AllowSubmission(const std::string& sender, int& retryAfter) {
@@ -409,7 +355,21 @@ TServiceReply TScoreService::Page(const TServiceRequest& request, std::string_vi
         score = static_cast<std::int32_t>(*n);
     }
 
+    const TParam* verifiedParam = Given(params, "verified");
+    std::optional<bool> verified = VerifiedOnly(verifiedParam ? verifiedParam->Value : "", error);
+    if (!verified)
+        return Text(400, error, TRoute::Page);
+
     std::int64_t since = PeriodStart(*period, m_options.Clock());
+    if (*verified) {
+        TWorldPageView view;
+        view.Period = *period;
+        view.Page = page;
+        view.PageSize = kPageSize;
+        view.Search = search;
+        view.Score = score;
+        return VerifiedPage(request, std::move(view), since);
+    }
     std::int64_t scoreRank = 0;
     std::shared_ptr<const TRankIndex::TSnapshot> list;
     if (score || search)
@@ -428,16 +388,7 @@ TServiceReply TScoreService::Page(const TServiceRequest& request, std::string_vi
         view.Search = search;
         view.Score = score;
         view.ScoreRank = scoreRank;
-        TServiceReply reply;
-        reply.Route = TRoute::Page;
-        reply.ContentType = kHtmlType;
-        // A page past the end of the list is no page: it says so, with a way to the last one.
-        reply.Status = view.Scores.Entries.empty() && page > 1 && !search ? 404 : 200;
-        reply.Body = std::make_shared<const std::string>(m_page.Render(view));
-        reply.Headers.emplace_back("Content-Security-Policy", kPageSecurity);
-        reply.Headers.emplace_back("Referrer-Policy", "no-referrer");
-        reply.Headers.emplace_back("Cache-Control", "no-cache");
-        return reply;
+        return PageReply(std::move(view));
     };
     if (search) {
         std::string key = "find/" + std::string(PeriodName(*period)) + "/" + *search;
@@ -467,10 +418,59 @@ TServiceReply TScoreService::Page(const TServiceRequest& request, std::string_vi
     return Cached(request, key, since, [&] { return render(m_store.Top(since, offset, kPageSize)); });
 }
 
+TServiceReply TScoreService::PageReply(TWorldPageView view) {
+    view.VerifiedChoice = m_replays && !m_options.VerifiedOnly;
+    TServiceReply reply;
+    reply.Route = TRoute::Page;
+    reply.ContentType = kHtmlType;
+    // A page past the end of the list is no page: it says so, with a way to the last one.
+    reply.Status = view.Scores.Entries.empty() && view.Page > 1 && !view.Search ? 404 : 200;
+    reply.Body = std::make_shared<const std::string>(m_page.Render(view));
+    reply.Headers.emplace_back("Content-Security-Policy", kPageSecurity);
+    reply.Headers.emplace_back("Referrer-Policy", "no-referrer");
+    reply.Headers.emplace_back("Cache-Control", "no-cache");
+    return reply;
+}
+
+TServiceReply TScoreService::VerifiedPage(const TServiceRequest& request, TWorldPageView view,
+                                          std::int64_t since) {
+    view.Verified = true;
+    std::string key = "verified/" + std::string(PeriodName(view.Period)) + "/" + std::to_string(view.Page);
+    if (view.Search)
+        key += "/find/" + *view.Search;
+    if (view.Score)
+        key += "/score/" + std::to_string(*view.Score);
+    return Cached(request, key, since, [&] {
+        if (view.Score) {
+            view.ScoreRank = m_replays->RankOfVerified(*view.Score, since);
+            view.Page = (view.ScoreRank - 1) / kPageSize + 1;
+        }
+        if (view.Search) {
+            // Verified entries are a part of the list: a name is looked for among all, then kept
+            // when verified.
+            for (TRankedEntry& e : m_store.FindByName(since, *view.Search, kPageSize * 4)) {
+                if (e.Verification != TVerification::Verified ||
+                    view.Scores.Entries.size() >= static_cast<std::size_t>(kPageSize))
+                    continue;
+                e.Rank = m_replays->RankOfVerified(e.Score, since);
+                view.Scores.Entries.push_back(std::move(e));
+            }
+            view.Scores.Total = m_replays->CountVerified(since);
+        } else {
+            view.Scores = m_replays->TopVerified(since, (view.Page - 1) * kPageSize, kPageSize);
+        }
+        return PageReply(std::move(view));
+    });
+}
+
 TServiceReply TScoreService::ApiScores(const TServiceRequest& request, std::string_view query) {
     std::vector<TParam> params = SplitQuery(query);
     std::string error;
-    if (!KnownParams(params, {"period", "offset", "limit"}, error))
+    if (!KnownParams(params, {"period", "offset", "limit", "verified"}, error))
+        return Text(400, error, TRoute::ApiScores);
+    const TParam* verifiedParam = Given(params, "verified");
+    std::optional<bool> verified = VerifiedOnly(verifiedParam ? verifiedParam->Value : "", error);
+    if (!verified)
         return Text(400, error, TRoute::ApiScores);
     std::optional<TPeriod> period = PeriodParam(params, error);
     if (!period)
@@ -492,18 +492,25 @@ TServiceReply TScoreService::ApiScores(const TServiceRequest& request, std::stri
         limit = *n;
     }
     std::int64_t since = PeriodStart(*period, m_options.Clock());
-    std::string key = "api/" + std::string(PeriodName(*period)) + "/" + std::to_string(offset) + "/" +
-                      std::to_string(limit);
+    std::string key = std::string(*verified ? "api-verified/" : "api/") + std::string(PeriodName(*period)) +
+                      "/" + std::to_string(offset) + "/" + std::to_string(limit);
     return Cached(request, key, since, [&] {
-        return JsonReply(TRoute::ApiScores, ScoresJson(*period, since, offset, static_cast<int>(limit),
-                                                       m_store.Top(since, offset, static_cast<int>(limit))));
+        const int count = static_cast<int>(limit);
+        return JsonReply(TRoute::ApiScores,
+                         ScoresJson(*period, since, offset, count,
+                                    *verified ? m_replays->TopVerified(since, offset, count)
+                                              : m_store.Top(since, offset, count)));
     });
 }
 
 TServiceReply TScoreService::ApiRank(std::string_view query) {
     std::vector<TParam> params = SplitQuery(query);
     std::string error;
-    if (!KnownParams(params, {"score", "period"}, error))
+    if (!KnownParams(params, {"score", "period", "verified"}, error))
+        return Text(400, error, TRoute::ApiRank);
+    const TParam* verifiedParam = Given(params, "verified");
+    std::optional<bool> verified = VerifiedOnly(verifiedParam ? verifiedParam->Value : "", error);
+    if (!verified)
         return Text(400, error, TRoute::ApiRank);
     std::optional<TPeriod> period = PeriodParam(params, error);
     if (!period)
@@ -516,6 +523,10 @@ TServiceReply TScoreService::ApiRank(std::string_view query) {
         return Text(400, "score must be a 32-bit whole number", TRoute::ApiRank);
     std::int64_t since = PeriodStart(*period, m_options.Clock());
     auto value = static_cast<std::int32_t>(*score);
+    if (*verified)
+        return JsonReply(TRoute::ApiRank,
+                         RankJson(*period, since, value, m_replays->RankOfVerified(value, since),
+                                  m_replays->CountVerified(since)));
     // From the list's order in memory: a binary search, whatever score is asked for.
     if (std::shared_ptr<const TRankIndex::TSnapshot> list = m_rank.Get(since))
         return JsonReply(TRoute::ApiRank,
@@ -543,65 +554,4 @@ TServiceReply TScoreService::MetricsText() {
     reply.Body = std::make_shared<const std::string>(m_metrics.Render());
     reply.Headers.emplace_back("Cache-Control", "no-store");
     return reply;
-}
-
-TServiceReply TScoreService::Cached(const TServiceRequest& request, const std::string& key,
-                                    std::int64_t since, const std::function<TServiceReply()>& make) {
-    // Read before building, so a change that lands while building makes the result stale.
-    std::uint64_t generation = m_store.Generation();
-    {
-        std::shared_lock lock(m_cacheMutex);
-        auto it = m_cache.find(key);
-        if (it != m_cache.end() && it->second.Generation == generation && it->second.Since == since) {
-            it->second.LastUse->store(m_useClock.fetch_add(1, std::memory_order_relaxed),
-                                      std::memory_order_relaxed);
-            return it->second.Reply->For(request);
-        }
-    }
-    std::shared_ptr<const TReadyReply> previous;
-    {
-        std::unique_lock lock(m_cacheMutex);
-        auto it = m_cache.find(key);
-        if (it != m_cache.end() && it->second.Since == since) {
-            if (it->second.Generation == generation)
-                return it->second.Reply->For(request);
-            // Under load every change would send every reader of a page to the store at once:
-            // one request rebuilds it, and the others meanwhile get the copy from just before
-            // the change (a few milliseconds behind).
-            if (it->second.Rebuilding)
-                return it->second.Reply->For(request);
-            it->second.Rebuilding = true;
-            previous = it->second.Reply;
-        }
-    }
-    auto giveUp = [this, &key] {
-        std::unique_lock lock(m_cacheMutex);
-        auto it = m_cache.find(key);
-        if (it != m_cache.end())
-            it->second.Rebuilding = false;
-    };
-    std::shared_ptr<const TReadyReply> built;
-    try {
-        built = MakeReady(make(), m_options.Clock());
-    } catch (const EStoreUnavailable&) {
-        giveUp();
-        // While the store is away, readers get the last copy built rather than an error.
-        if (previous)
-            return previous->For(request);
-        throw;
-    } catch (...) {
-        giveUp();
-        throw;
-    }
-    std::unique_lock lock(m_cacheMutex);
-    if (m_cache.size() >= kMaxCached && m_cache.find(key) == m_cache.end()) {
-        // The answer used longest ago makes room; the busy ones (the first page) stay.
-        auto oldest = std::min_element(m_cache.begin(), m_cache.end(), [](const auto& a, const auto& b) {
-            return a.second.LastUse->load() < b.second.LastUse->load();
-        });
-        m_cache.erase(oldest);
-    }
-    m_cache[key] = TCached{generation, since, built, false,
-                           std::make_shared<std::atomic<std::uint64_t>>(m_useClock.fetch_add(1))};
-    return built->For(request);
 }

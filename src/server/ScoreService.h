@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
@@ -31,6 +32,8 @@ struct TServiceOptions {
     std::function<std::int64_t()> SteadyMs;
     // /metrics is served only on its own address (--metrics-listen), not to the public.
     bool MetricsSeparate = false;
+    // Only entries a replay has verified appear, on the page and in the API.
+    bool VerifiedOnly = false;
 };
 
 // One request as the service needs it; the HTTP layer has parsed and checked the rest.
@@ -44,6 +47,7 @@ struct TServiceRequest {
     bool AcceptsGzip = false;
     std::string_view IfNoneMatch;
     std::string_view IfModifiedSince;
+    std::string_view Body; // what a POST carried
 };
 
 struct TServiceReply {
@@ -63,8 +67,11 @@ std::string ReplyFields(const TServiceReply& reply);
 
 // What the server answers, independent of how requests arrive: the game's submission, the
 // world page, the JSON API, health and metrics.
+class IReplayStore;
+class TReplayUploads;
 class TSpool;
 struct TReadyReply;
+struct TWorldPageView;
 
 class TScoreService {
   public:
@@ -74,6 +81,9 @@ class TScoreService {
     // reply runs exactly once: at once for most requests, from the store's thread for a
     // submission (after its commit).
     void Handle(const TServiceRequest& request, std::function<void(TServiceReply)> reply);
+    // Takes replays (POST /api/v1/replays and the rest) and offers the verified view; without
+    // this the replay addresses answer 404, as on a server from before replays.
+    void TakeReplays(TReplayUploads& uploads, IReplayStore& store);
 
   private:
     struct TCached {
@@ -89,6 +99,12 @@ class TScoreService {
     void Submit(const TServiceRequest& request, std::string_view symbols,
                 std::function<void(TServiceReply)>& reply);
     TServiceReply Page(const TServiceRequest& request, std::string_view query);
+    // The page or search of verified entries only.
+    TServiceReply VerifiedPage(const TServiceRequest& request, TWorldPageView view, std::int64_t since);
+    TServiceReply PageReply(TWorldPageView view);
+    // Whether a request asks for verified entries only (or the server shows no others); error
+    // when its verified parameter is neither 1/true nor 0/false.
+    std::optional<bool> VerifiedOnly(std::string_view value, std::string& error) const;
     TServiceReply ApiScores(const TServiceRequest& request, std::string_view query);
     TServiceReply ApiRank(std::string_view query);
     TServiceReply Health();
@@ -112,4 +128,6 @@ class TScoreService {
     std::unordered_map<std::string, TCached> m_cache;
     std::atomic<std::uint64_t> m_useClock{0};
     TRankIndex m_rank;
+    TReplayUploads* m_uploads = nullptr;
+    IReplayStore* m_replays = nullptr;
 };

@@ -25,6 +25,10 @@ class EStoreError : public std::runtime_error {
 // Hidden: taken off the list by an operator.
 enum class TEntryState { Shown = 0, Held = 1, Hidden = 2 };
 
+// Whether a replay has shown the entry was really played: none came yet, one reproduced it, or
+// the one that came did not.
+enum class TVerification { Unverified = 0, Verified = 1, Failed = 2 };
+
 // A result on its way into the store. Texts are UTF-8.
 struct TNewScore {
     std::string Name;
@@ -53,6 +57,8 @@ struct TRankedEntry {
     std::int32_t Score = 0;
     std::string Crew;
     std::int64_t Received = 0;
+    TVerification Verification = TVerification::Unverified;
+    std::string ReplayId; // the replay that verified it; empty: none
 };
 
 // Where an entry stands in the list's order: score (best first), then received, then id.

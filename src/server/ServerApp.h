@@ -2,6 +2,8 @@
 
 #include "server/HttpServer.h"
 #include "server/Metrics.h"
+#include "server/ReplayUpload.h"
+#include "server/ReplayVerifier.h"
 #include "server/ScoreService.h"
 
 #include <memory>
@@ -22,7 +24,15 @@ struct TServerConfig {
     std::size_t SpoolLimit = 100000;
     THttpOptions Http;
     TServiceOptions Service;
+    // Replays: taken and re-run unless off; the game data must then be readable.
+    bool Replays = true;
+    TVerifierOptions Verify;
+    TUploadOptions Uploads;
 };
+
+// Where the race's data is looked for when --game-data is not given: installed beside the
+// program (<prefix>/share/spraydash-scores), else the build's own Data folder.
+std::string DefaultGameData();
 
 // The whole server: the store, the service and the HTTP front, taken down in the order that
 // lets every accepted result finish its commit.
@@ -48,11 +58,15 @@ class TScoreServerApp {
     IScoreDatabase& Store() { return *m_store; }
     // Null without one.
     TSpool* Spool() { return m_spool.get(); }
+    // Null when replays are not taken.
+    TReplayVerifier* Verifier() { return m_verifier.get(); }
 
   private:
     TMetrics m_metrics;
     std::unique_ptr<IScoreDatabase> m_store;
     std::unique_ptr<TSpool> m_spool;
+    std::unique_ptr<TReplayVerifier> m_verifier;
+    std::unique_ptr<TReplayUploads> m_uploads;
     std::unique_ptr<TScoreService> m_service;
     std::unique_ptr<THttpServer> m_http;
 };

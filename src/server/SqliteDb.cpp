@@ -66,6 +66,13 @@ TSqliteStatement& TSqliteStatement::Bind(int index, std::string_view text) {
     return *this;
 }
 
+TSqliteStatement& TSqliteStatement::BindBlob(int index, std::string_view bytes) {
+    if (sqlite3_bind_blob(m_stmt, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT) !=
+        SQLITE_OK)
+        m_db.Fail("cannot bind bytes");
+    return *this;
+}
+
 bool TSqliteStatement::Step() {
     int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
@@ -82,6 +89,13 @@ void TSqliteStatement::Reset() {
 
 std::int64_t TSqliteStatement::Int(int column) const {
     return sqlite3_column_int64(m_stmt, column);
+}
+
+std::string TSqliteStatement::Blob(int column) const {
+    const void* bytes = sqlite3_column_blob(m_stmt, column);
+    int size = sqlite3_column_bytes(m_stmt, column);
+    return bytes ? std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(size))
+                 : std::string();
 }
 
 std::string TSqliteStatement::Text(int column) const {

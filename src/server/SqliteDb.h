@@ -38,11 +38,13 @@ class TSqliteStatement {
 
     TSqliteStatement& Bind(int index, std::int64_t value);
     TSqliteStatement& Bind(int index, std::string_view text);
+    TSqliteStatement& BindBlob(int index, std::string_view bytes);
     // True while a row is available; false when done.
     bool Step();
     void Reset();
     std::int64_t Int(int column) const;
     std::string Text(int column) const;
+    std::string Blob(int column) const;
 
   private:
     TSqliteDb& m_db;

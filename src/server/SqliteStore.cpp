@@ -24,7 +24,7 @@ constexpr std::chrono::milliseconds kStartRetry{100};
 
 // Each step brings the schema from version (index) to version (index + 1). Steps are only ever
 // appended: a file written by an older server is brought forward when a newer one opens it.
-constexpr std::array<std::string_view, 2> kMigrations = {
+constexpr std::array<std::string_view, 3> kMigrations = {
     R"sql(
 CREATE TABLE scores (
     id       INTEGER PRIMARY KEY,
@@ -63,19 +63,45 @@ CREATE TRIGGER scores_counted_on_update AFTER UPDATE OF state ON scores WHEN OLD
         ON CONFLICT (state) DO UPDATE SET entries = entries + 1;
 END;
 )sql",
+    R"sql(
+-- Replays: every upload kept with its bytes, and each entry marked by what its replay showed.
+ALTER TABLE scores ADD COLUMN verified INTEGER NOT NULL DEFAULT 0  -- 0 none yet, 1 verified, 2 failed
+    CHECK (verified IN (0, 1, 2));
+ALTER TABLE scores ADD COLUMN replay TEXT;                          -- the replay that verified it
+CREATE INDEX scores_verified_by_place ON scores (verified, state, score DESC, received);
+CREATE INDEX scores_by_sender ON scores (client, name, score);
+CREATE TABLE replays (
+    id           TEXT    PRIMARY KEY,       -- hash of the bytes, lowercase hex
+    race_key     TEXT    NOT NULL,          -- the race's identity: seed, boat, data, inputs
+    bytes        BLOB    NOT NULL,
+    client       TEXT    NOT NULL,
+    received     INTEGER NOT NULL,
+    name         TEXT    NOT NULL,
+    score        INTEGER NOT NULL,
+    crew         TEXT    NOT NULL,
+    game_version TEXT    NOT NULL,
+    data_hash    TEXT    NOT NULL,
+    status       INTEGER NOT NULL           -- 0 queued, 1 verified, 2 failed, 3 copy, 4 other version
+                 CHECK (status BETWEEN 0 AND 4),
+    reason       TEXT    NOT NULL DEFAULT '',
+    entry        INTEGER NOT NULL DEFAULT 0
+);
+CREATE INDEX replays_by_race ON replays (race_key, status);
+CREATE INDEX replays_by_status ON replays (status, received);
+)sql",
 };
 
 // The list is read along one of two indexes, chosen for the period rather than left to the
 // planner (which, without statistics, would sort the whole list for every page): along the
 // places for the whole list and long periods, along time (then sorted) for short ones.
-constexpr std::string_view kTopWalkSql =
-    "SELECT name, score, crew, received FROM scores INDEXED BY scores_by_place "
-    "WHERE state = 0 AND received >= ?1 "
-    "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3";
-constexpr std::string_view kTopSortSql =
-    "SELECT name, score, crew, received FROM scores INDEXED BY scores_by_time "
-    "WHERE state = 0 AND received >= ?1 "
-    "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3";
+constexpr std::string_view kTopWalkSql = "SELECT name, score, crew, received, verified, coalesce(replay, '') "
+                                         "FROM scores INDEXED BY scores_by_place "
+                                         "WHERE state = 0 AND received >= ?1 "
+                                         "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3";
+constexpr std::string_view kTopSortSql = "SELECT name, score, crew, received, verified, coalesce(replay, '') "
+                                         "FROM scores INDEXED BY scores_by_time "
+                                         "WHERE state = 0 AND received >= ?1 "
+                                         "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3";
 constexpr std::string_view kHigherWalkSql = "SELECT count(*) FROM scores INDEXED BY scores_by_place WHERE "
                                             "state = 0 AND score > ?2 AND received >= ?1";
 constexpr std::string_view kHigherSortSql =
@@ -224,6 +250,8 @@ TSqliteStore::TSqliteStore(TSqliteOptions options) : m_options(std::move(options
         for (int i = 0; i < std::max(1, m_options.ReadConnections); ++i)
             m_readers.push_back(std::make_unique<TReader>(m_options.Path, m_options.SortAtMost));
         m_pollDb = std::make_unique<TSqliteDb>(m_options.Path, kOpenFlags);
+        m_replayDb = std::make_unique<TSqliteDb>(m_options.Path, kOpenFlags);
+        m_replayDb->Exec("PRAGMA synchronous = FULL");
         m_lastDataVersion = m_pollDb->QueryInt("PRAGMA data_version");
     } catch (const EStoreUnavailable& e) {
         throw EStoreError(e.what());
@@ -348,6 +376,8 @@ TScorePage TSqliteStore::Top(std::int64_t since, std::int64_t offset, int limit)
             e.Score = static_cast<std::int32_t>(rows->Int(1));
             e.Crew = rows->Text(2);
             e.Received = rows->Int(3);
+            e.Verification = static_cast<TVerification>(rows->Int(4));
+            e.ReplayId = rows->Text(5);
             page.Entries.push_back(std::move(e));
         }
     }
@@ -390,7 +420,8 @@ std::optional<std::vector<TListKey>> TSqliteStore::ListKeys(std::int64_t since) 
 std::vector<TRankedEntry> TSqliteStore::ShownEntries(const std::vector<std::int64_t>& ids) {
     TLease reader = Lease();
     TSqliteStatement row(reader->Db,
-                         "SELECT id, name, score, crew, received FROM scores WHERE id = ?1 AND state = 0");
+                         "SELECT id, name, score, crew, received, verified, coalesce(replay, '') FROM scores "
+                         "WHERE id = ?1 AND state = 0");
     std::vector<TRankedEntry> entries;
     entries.reserve(ids.size());
     TReadTransaction snapshot(reader->Db);
@@ -403,6 +434,8 @@ std::vector<TRankedEntry> TSqliteStore::ShownEntries(const std::vector<std::int6
             e.Score = static_cast<std::int32_t>(row.Int(2));
             e.Crew = row.Text(3);
             e.Received = row.Int(4);
+            e.Verification = static_cast<TVerification>(row.Int(5));
+            e.ReplayId = row.Text(6);
             entries.push_back(std::move(e));
         }
         row.Reset();
@@ -413,7 +446,8 @@ std::vector<TRankedEntry> TSqliteStore::ShownEntries(const std::vector<std::int6
 std::vector<TRankedEntry> TSqliteStore::FindByName(std::int64_t since, const std::string& text, int limit) {
     TLease reader = Lease();
     TSqliteStatement rows(reader->Db,
-                          "SELECT id, name, score, crew, received FROM scores INDEXED BY scores_by_place "
+                          "SELECT id, name, score, crew, received, verified, coalesce(replay, '') "
+                          "FROM scores INDEXED BY scores_by_place "
                           "WHERE state = 0 AND received >= ?1 AND instr(lower(name), lower(?2)) > 0 "
                           "ORDER BY score DESC, received, id LIMIT ?3");
     rows.Bind(1, since).Bind(2, text).Bind(3, std::int64_t{limit});
@@ -425,6 +459,8 @@ std::vector<TRankedEntry> TSqliteStore::FindByName(std::int64_t since, const std
         e.Score = static_cast<std::int32_t>(rows.Int(2));
         e.Crew = rows.Text(3);
         e.Received = rows.Int(4);
+        e.Verification = static_cast<TVerification>(rows.Int(5));
+        e.ReplayId = rows.Text(6);
         entries.push_back(std::move(e));
     }
     return entries;

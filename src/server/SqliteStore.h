@@ -2,6 +2,7 @@
 
 #include "server/GroupCommit.h"
 #include "server/LogThrottle.h"
+#include "server/ReplayStore.h"
 #include "server/ScoreStore.h"
 
 #include <atomic>
@@ -31,7 +32,7 @@ struct TSqliteOptions {
 // it takes every submission waiting at that moment and commits them in one transaction, so a
 // crowd of senders shares one sync instead of queueing for one each. Readers use connections
 // of their own and never wait for the writer.
-class TSqliteStore final : public IScoreDatabase {
+class TSqliteStore final : public IScoreDatabase, public IReplayStore {
   public:
     // Opens (creating when missing) and brings the schema up to date; throws EStoreError.
     explicit TSqliteStore(TSqliteOptions options);
@@ -60,6 +61,17 @@ class TSqliteStore final : public IScoreDatabase {
     void Import(const std::vector<TStoredEntry>& entries) override;
 
     std::uint64_t CommittedBatches() const override { return m_batches.load(); }
+
+    TReplayRecord AddReplay(const TReplayRecord& replay, std::string_view bytes, bool& isNew) override;
+    std::optional<TReplayRecord> FindReplay(const std::string& id) override;
+    std::optional<std::string> ReplayBytes(const std::string& id) override;
+    TReplayRecord RecordOutcome(const TReplayOutcome& outcome) override;
+    std::vector<TReplayRecord> ListReplays(std::optional<TReplayStatus> status, std::int64_t limit) override;
+    std::vector<std::string> QueuedReplays() override;
+    bool RequeueOtherVersion(const std::string& id) override;
+    TScorePage TopVerified(std::int64_t since, std::int64_t offset, int limit) override;
+    std::int64_t RankOfVerified(std::int32_t score, std::int64_t since) override;
+    std::int64_t CountVerified(std::int64_t since) override;
     TStoreFigures Figures() override;
 
   private:
@@ -91,6 +103,10 @@ class TSqliteStore final : public IScoreDatabase {
     std::unique_ptr<TSqliteDb> m_pollDb;
     std::int64_t m_lastDataVersion = 0;
     std::atomic<std::int64_t> m_nextPollMs{0};
+    // Replays are read and written on a connection of their own, one use at a time: they are
+    // few next to the pages, and each use is short.
+    std::mutex m_replayMutex;
+    std::unique_ptr<TSqliteDb> m_replayDb;
     // Last, so it stops (committing what is queued) before anything it commits through goes.
     std::unique_ptr<TGroupCommit> m_writer;
 };

@@ -44,6 +44,8 @@ text-transform:uppercase;padding:8px}
 td{padding:7px 8px;border-top:1px solid #b9d7f0;vertical-align:middle}
 tbody tr:nth-child(even){background:#d8ecfb}
 .place{width:4.2em;text-align:center;font-weight:bold}
+.check{width:2em;text-align:center}.ok{color:#1a7f37;font-weight:bold;text-decoration:none}.bad{color:#a33}
+.views{margin-top:4px}
 .medal{display:inline-block;min-width:2em;padding:2px 4px;border-radius:1em;border:2px solid #0a1630}
 .gold .medal{background:#ffc928}.silver .medal{background:#c9d3dc}.bronze .medal{background:#d98a45}
 td.name{font-weight:bold;overflow-wrap:anywhere}
@@ -197,18 +199,40 @@ TWorldPage::TWorldPage() {
     m_head += "\n</header>\n";
 }
 
-std::string TWorldPage::Link(TPeriod period, std::int64_t page) {
+namespace {
+// A verified entry's mark links to its replay; the text beside it is for screen readers.
+void AppendVerification(std::string& out, const TRankedEntry& e) {
+    if (e.Verification == TVerification::Verified && !e.ReplayId.empty()) {
+        out += "<a class=\"ok\" href=\"../api/v1/replays/" + e.ReplayId +
+               "\" download title=\"Verified: re-run from its replay. Download the replay\">"
+               "<span aria-hidden=\"true\">\xE2\x9C\x93</span><span class=\"sr\">verified; download the "
+               "replay</span></a>";
+    } else if (e.Verification == TVerification::Failed) {
+        out += "<span class=\"bad\" title=\"Its replay did not reproduce this result\">"
+               "<span aria-hidden=\"true\">\xE2\x9C\x97</span><span class=\"sr\">its replay did not "
+               "reproduce this result</span></span>";
+    }
+}
+} // namespace
+
+std::string TWorldPage::Link(TPeriod period, std::int64_t page, bool verified) {
     std::string link = "?prg=Spraydash&amp;show&amp;type=0";
     if (period != TPeriod::All) {
         link += "&amp;period=";
         link += PeriodName(period);
     }
+    if (verified)
+        link += "&amp;verified=1";
     if (page > 1)
         link += "&amp;page=" + std::to_string(page);
     return link;
 }
 
 std::string TWorldPage::Render(const TWorldPageView& view) const {
+    const bool verifiedView = view.Verified && view.VerifiedChoice;
+    auto link = [verifiedView](TPeriod period, std::int64_t page) {
+        return Link(period, page, verifiedView);
+    };
     std::string out;
     out.reserve(m_head.size() + 2048 + view.Scores.Entries.size() * 260);
     out += m_head;
@@ -216,12 +240,20 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
            "<p class=\"sub\">the best on the river, worldwide</p></div>\n<nav class=\"tabs\">";
     for (TPeriod tab : kTabs) {
         out += "<a href=\"";
-        out += Link(tab, 1);
+        out += link(tab, 1);
         out += tab == view.Period ? "\" aria-current=\"page\">" : "\">";
         out += TabLabel(tab);
         out += "</a>";
     }
-    out += "</nav>\n<div class=\"sheet\">\n";
+    out += "</nav>\n";
+    if (view.VerifiedChoice) {
+        // The same list, or only the results whose race the server has re-run from its replay.
+        out += "<nav class=\"tabs views\"><a href=\"" + Link(view.Period, 1, false) +
+               (view.Verified ? "\">" : "\" aria-current=\"page\">") + "All results</a><a href=\"" +
+               Link(view.Period, 1, true) + (view.Verified ? "\" aria-current=\"page\">" : "\">") +
+               "Verified only</a></nav>\n";
+    }
+    out += "<div class=\"sheet\">\n";
 
     if (view.Search) {
         out += "<p class=\"note\">";
@@ -231,7 +263,7 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
                    ? " (the best " + Digits(view.PageSize) + ")"
                    : "";
         out += view.Scores.Entries.empty() ? "." : ":";
-        out += " <a href=\"" + Link(view.Period, 1) + "\">Back to the list</a></p>\n";
+        out += " <a href=\"" + link(view.Period, 1) + "\">Back to the list</a></p>\n";
     }
     if (view.Score) {
         out += "<p class=\"note\">A score of " + Digits(*view.Score) + " takes place " +
@@ -244,8 +276,8 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
         out += "<p class=\"empty\">There is no page " + Digits(view.Page) + ": the list ";
         out +=
             view.Scores.Total > 0
-                ? "ends on <a href=\"" + Link(view.Period, lastPage) + "\">page " + Digits(lastPage) + "</a>."
-                : "is empty; <a href=\"" + Link(view.Period, 1) + "\">back to its start</a>.";
+                ? "ends on <a href=\"" + link(view.Period, lastPage) + "\">page " + Digits(lastPage) + "</a>."
+                : "is empty; <a href=\"" + link(view.Period, 1) + "\">back to its start</a>.";
         out += "</p>\n";
     } else if (view.Scores.Entries.empty() && !view.Search) {
         out += "<p class=\"empty\">";
@@ -266,7 +298,9 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
         out +=
             "</caption>\n<thead><tr><th scope=\"col\" class=\"place\">Place</th><th scope=\"col\">Name</th>"
             "<th scope=\"col\" class=\"score\">Score</th><th scope=\"col\">Crew</th>"
-            "<th scope=\"col\" class=\"date\">Date (UTC)</th></tr></thead>\n<tbody>\n";
+            "<th scope=\"col\" class=\"date\">Date (UTC)</th>"
+            "<th scope=\"col\" class=\"check\"><span "
+            "class=\"sr\">Verified</span></th></tr></thead>\n<tbody>\n";
         bool marked = false;
         for (const TRankedEntry& e : view.Scores.Entries) {
             constexpr std::array<std::string_view, 4> medals = {"", " gold", " silver", " bronze"};
@@ -294,6 +328,8 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
                 AppendHtml(out, e.Crew);
             out += "</td><td class=\"date\">";
             out += FormatMinuteUtc(e.Received);
+            out += "</td><td class=\"check\">";
+            AppendVerification(out, e);
             out += "</td></tr>\n";
         }
         out += "</tbody>\n</table>\n";
@@ -314,12 +350,12 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
         out += "<nav class=\"pages\">";
         if (previous) {
             std::int64_t prevFirst = std::max<std::int64_t>(1, first - view.PageSize);
-            out += "<a href=\"" + Link(view.Period, view.Page - 1) + "\" rel=\"prev\">\xE2\x80\xB9 Places " +
+            out += "<a href=\"" + link(view.Period, view.Page - 1) + "\" rel=\"prev\">\xE2\x80\xB9 Places " +
                    Digits(prevFirst) + "\xE2\x80\x93" + Digits(prevFirst + view.PageSize - 1) + "</a>";
         }
         if (next) {
             std::int64_t nextLast = std::min(view.Scores.Total, last + view.PageSize);
-            out += "<a href=\"" + Link(view.Period, view.Page + 1) + "\" rel=\"next\">Places " +
+            out += "<a href=\"" + link(view.Period, view.Page + 1) + "\" rel=\"next\">Places " +
                    Digits(last + 1) + "\xE2\x80\x93" + Digits(nextLast) + " \xE2\x80\xBA</a>";
         }
         out += "</nav>\n";
@@ -330,6 +366,8 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
     if (view.Period != TPeriod::All)
         hidden +=
             "<input type=\"hidden\" name=\"period\" value=\"" + std::string(PeriodName(view.Period)) + "\">";
+    if (verifiedView)
+        hidden += "<input type=\"hidden\" name=\"verified\" value=\"1\">";
     out += "<div class=\"find\"><form method=\"get\" action=\"\" role=\"search\">" + hidden +
            "<label>Name <input name=\"name\" maxlength=\"40\" autocomplete=\"off\"></label>"
            "<button>Find</button></form><form method=\"get\" action=\"\">" +
@@ -337,7 +375,9 @@ std::string TWorldPage::Render(const TWorldPageView& view) const {
            "<label>Where would a score stand? <input name=\"score\" type=\"number\" "
            "inputmode=\"numeric\"></label>"
            "<button>Show</button></form></div>\n";
-    out += "</section>\n</main>\n<footer>Results sent from the game after a race. Days, weeks and months "
+    out += "</section>\n</main>\n<footer>Results sent from the game after a race; \xE2\x9C\x93 marks a "
+           "result the server has re-run from the race's replay, which the mark downloads (open it with "
+           "spraydash --replay). Days, weeks and months "
            "count in UTC. For other sites: <a href=\"../api/v1/scores?period=";
     out += PeriodName(view.Period);
     out += "\">the same list as JSON</a>.</footer>\n</body>\n</html>\n";

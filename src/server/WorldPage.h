@@ -18,6 +18,10 @@ struct TWorldPageView {
     // "Where am I": the place this score would take, marked on its page.
     std::optional<std::int32_t> Score;
     std::int64_t ScoreRank = 0;
+    // Only entries a replay has verified, ranked among themselves.
+    bool Verified = false;
+    // Whether the page offers the choice (not when the server lists verified results only).
+    bool VerifiedChoice = true;
 };
 
 // A whole number with thousands separators: 1,234,567.
@@ -32,7 +36,7 @@ class TWorldPage {
     std::string Render(const TWorldPageView& view) const;
 
     // The address of a page, relative to the page itself.
-    static std::string Link(TPeriod period, std::int64_t page);
+    static std::string Link(TPeriod period, std::int64_t page, bool verified = false);
 
   private:
     std::string m_head; // up to and including the header band

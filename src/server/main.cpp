@@ -1,5 +1,6 @@
 // spraydash-scores: the world score server, and its operator's commands.
 
+#include "app/ReplayVerify.h"
 #include "server/Admin.h"
 #include "server/BuildInfo.h"
 #include "server/HttpServer.h"
@@ -119,6 +120,54 @@ int main(int argc, char** argv) {
                    "Results the spool keeps at most; past it they are answered 503 (0: no spool)")
         ->capture_default_str()
         ->check(CLI::Range(std::size_t{0}, std::size_t{100000000}));
+    config.Verify.GameData = DefaultGameData();
+    app.add_option("--game-data", config.Verify.GameData,
+                   "Folder holding the race's data (Res/Res3.dxg) that uploaded replays are re-run on")
+        ->envname("SPRAYDASH_SCORES_GAME_DATA")
+        ->type_name("DIR")
+        ->capture_default_str();
+    app.add_flag("--verified-only", config.Service.VerifiedOnly,
+                 "List only results whose replay the server has re-run and found to match, on the page\n"
+                 "and in the API (recommended for a public server)")
+        ->envname("SPRAYDASH_SCORES_VERIFIED_ONLY");
+    bool noReplays = false;
+    app.add_flag("--no-replays", noReplays,
+                 "Take no replays: POST /api/v1/replays answers 404, as a server from before replays");
+    app.add_option("--verify-workers", config.Verify.Workers,
+                   "Threads re-running replays (0: keep them queued)")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 64));
+    app.add_option("--verify-queue", config.Verify.QueueCap,
+                   "Replays waiting for a worker at most; past it uploads are answered 503")
+        ->capture_default_str()
+        ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
+    app.add_option("--verify-max-ticks", config.Verify.MaxTicks,
+                   "Longest race re-run, in 15 ms ticks; longer replays are answered 422")
+        ->capture_default_str()
+        ->check(CLI::Range(1u, 5760000u));
+    double verifySeconds = 10;
+    app.add_option("--verify-max-seconds", verifySeconds,
+                   "Time one re-run may take; a replay that takes longer fails verification")
+        ->type_name("SECONDS")
+        ->capture_default_str()
+        ->check(CLI::Range(0.01, 3600.0));
+    app.add_option("--replay-rate-limit", config.Uploads.PerMinute,
+                   "Replays accepted per sender address and minute (0: no limit)")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 1000000));
+    // What this build verifies, read from the game data when --help is shown.
+    app.footer([&config] {
+        try {
+            TRaceBuild build = RaceBuildOf(config.Verify.GameData);
+            char hash[17];
+            std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(build.DataHash));
+            return "Verifies replays of race version " + build.GameVersion + " with data hash " + hash +
+                   " (from " + config.Verify.GameData + "); /api/v1/version says the same.";
+        } catch (const std::exception& e) {
+            return "Verifies replays of race version " + std::string(kServerVersion) +
+                   "; its data cannot be read now: " + e.what();
+        }
+    });
     TLogOptions logOptions;
     std::string logLevel = "info";
     app.add_option("--log-level", logLevel, "debug, info, warning or error")
@@ -170,6 +219,14 @@ int main(int argc, char** argv) {
         ->capture_default_str()
         ->check(CLI::IsMember({"csv", "jsonl"}));
     std::string input;
+    std::string replayStatus = "all";
+    CLI::App* replays =
+        admin->add_subcommand("replays", "List uploaded replays, newest first, with their status and "
+                                         "reason (failed, copy, other version)");
+    replays->add_option("--status", replayStatus, "queued, verified, failed, copy, other-version or all")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"queued", "verified", "failed", "copy", "other-version", "all"}));
+    replays->add_option("--limit", limit, "Replays at most (0: all)")->capture_default_str();
     CLI::App* import = admin->add_subcommand(
         "import", "Add every entry of a JSON-lines export (admin export --format jsonl), all or none;\n"
                   "the entries get new ids");
@@ -188,6 +245,14 @@ int main(int argc, char** argv) {
             IScoreAdmin& store = *database;
             if (list->parsed())
                 return AdminList(store, ParseEntryState(stateName), limit, std::cout);
+            if (replays->parsed()) {
+                auto* kept = dynamic_cast<IReplayStore*>(database.get());
+                if (!kept) {
+                    std::cerr << "spraydash-scores: this store keeps no replays\n";
+                    return 1;
+                }
+                return AdminReplays(*kept, ParseReplayStatus(replayStatus), limit, std::cout);
+            }
             if (hide->parsed())
                 return AdminSetState(store, ids, TEntryState::Hidden, std::cout, std::cerr);
             if (show->parsed())
@@ -223,6 +288,8 @@ int main(int argc, char** argv) {
 
         ParseLogLevel(logLevel, logOptions.Level);
         ConfigureLog(logOptions);
+        config.Replays = !noReplays;
+        config.Verify.MaxTime = Millis(verifySeconds);
         auto [host, port] = ParseListenAddress(listen);
         config.Http.Address = host;
         config.Http.Port = port;

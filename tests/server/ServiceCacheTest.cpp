@@ -24,7 +24,8 @@ class TSlowStore final : public IScoreStore {
         std::this_thread::sleep_for(50ms);
         TScorePage page;
         page.Total = 1;
-        page.Entries.push_back({1, 1, "Gen" + std::to_string(Changes.load()), 100, "crew", 1772638220});
+        page.Entries.push_back({1, 1, "Gen" + std::to_string(Changes.load()), 100, "crew", 1772638220,
+                                TVerification::Unverified, ""});
         return page;
     }
     std::int64_t RankOf(std::int32_t, std::int64_t) override { return 1; }

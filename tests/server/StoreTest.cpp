@@ -279,6 +279,10 @@ TEST_F(TSqliteFileTest, AFileOfTheFirstVersionIsBroughtForward) {
 
     EXPECT_EQ(Store().CountShown(0), 2);
     EXPECT_EQ(Places(0), (TPlaces{{1, "B"}, {2, "A"}}));
+    for (const TRankedEntry& e : Store().Top(0, 0, 10).Entries) {
+        EXPECT_EQ(e.Verification, TVerification::Unverified) << e.Name << ": no replay has come for it";
+        EXPECT_EQ(e.ReplayId, "");
+    }
     Add("D", 5);
     EXPECT_EQ(Store().CountShown(0), 3);
     EXPECT_EQ(Store().List(std::nullopt, 0).size(), 4u);

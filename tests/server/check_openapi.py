@@ -64,9 +64,12 @@ def validate(doc, schema, value, where="$"):
     return faults
 
 
-def get(base, target):
+def get(base, target, body=None):
+    request = urllib.request.Request(base + target, data=body, method="POST" if body is not None else "GET")
+    if body is not None:
+        request.add_header("Content-Type", "application/octet-stream")
     try:
-        with urllib.request.urlopen(base + target, timeout=10) as reply:
+        with urllib.request.urlopen(request, timeout=10) as reply:
             return reply.status, reply.headers.get("Content-Type", ""), reply.read()
     except urllib.error.HTTPError as e:
         return e.code, e.headers.get("Content-Type", ""), e.read()
@@ -101,19 +104,26 @@ def main():
             "/api/v1/scores?limit=101", "/api/v1/scores?offset=-1", "/api/v1/scores?period=year",
             "/api/v1/scores?sort=name", "/api/v1/rank?score=850", "/api/v1/rank?score=-2147483648&period=today",
             "/api/v1/rank", "/api/v1/rank?score=x", "/api/v1/rank?score=1&period=week&extra=1",
+            "/api/v1/scores?verified=1", "/api/v1/scores?verified=maybe", "/api/v1/rank?score=1&verified=true",
+            "/api/v1/version", "/api/v1/replays/" + "0" * 40,
+            ("/api/v1/replays", b"not a replay"), ("/api/v1/replays", b"x" * 300000),
         ]
         for target in requests:
+            target, upload = target if isinstance(target, tuple) else (target, None)
             path, _, query = target.partition("?")
-            operation = doc["paths"].get(path, {}).get("get")
+            templated = re.sub(r"/[0-9a-f]{40}$", "/{id}", path)
+            operation = doc["paths"].get(templated, {}).get("post" if upload is not None else "get")
             if operation is None:
                 faults.append("%s is not described" % path)
                 continue
-            status, kind, body = get(base, target)
+            status, kind, body = get(base, target, upload)
             response = operation["responses"].get(str(status))
             if response is None:
                 faults.append("%s: status %d is not described" % (target, status))
                 continue
             response = resolve(doc, response)
+            if not response.get("content"):
+                continue
             media = kind.split(";")[0].strip()
             if media not in response.get("content", {}):
                 faults.append("%s: %s is not described for %d" % (target, media, status))
@@ -121,14 +131,16 @@ def main():
             value = json.loads(body) if media == "application/json" else body.decode()
             faults += ["%s: %s" % (target, f) for f in validate(doc, response["content"][media]["schema"], value)]
             # The parameters given must be described, and a described one must be taken (200).
-            described = {resolve(doc, p)["name"] for p in operation.get("parameters", [])}
+            described = {resolve(doc, p)["name"] for p in operation.get("parameters", []) if resolve(doc, p)["in"] == "query"}
             given = {pair.split("=")[0] for pair in query.split("&") if pair}
             if status == 200 and not given <= described:
                 faults.append("%s: answered 200 to parameters not described: %s" % (target, given - described))
         # Every described parameter is one the server takes.
         for path, item in doc["paths"].items():
-            for p in item["get"].get("parameters", []):
+            for p in item.get("get", {}).get("parameters", []):
                 p = resolve(doc, p)
+                if p["in"] != "query":
+                    continue
                 example = {"integer": "1", "string": (p["schema"].get("enum") or ["x"])[0]}[p["schema"]["type"]]
                 target = path + "?" + p["name"] + "=" + example + ("&score=1" if path.endswith("rank") and p["name"] != "score" else "")
                 status, _, _ = get(base, target)

@@ -1,0 +1,101 @@
+// The operator's work on a PostgreSQL store: listing, hiding, deleting, export and import.
+#include "server/PostgresStore.h"
+
+#include <pqxx/pqxx>
+
+namespace {
+
+using TReadOnly =
+    pqxx::transaction<pqxx::isolation_level::repeatable_read, pqxx::readwrite_policy::read_only>;
+
+constexpr std::int64_t kEntriesPerFetch = 1000;
+constexpr std::string_view kEntryColumns =
+    "SELECT id, name, score, crew, received, client, state, digest FROM scores ";
+
+TStoredEntry ReadEntry(const pqxx::row& row) {
+    TStoredEntry e;
+    e.Id = row[0].as<std::int64_t>();
+    e.Name = row[1].as<std::string>();
+    e.Score = row[2].as<std::int32_t>();
+    e.Crew = row[3].as<std::string>();
+    e.Received = row[4].as<std::int64_t>();
+    e.Client = row[5].as<std::string>();
+    e.State = static_cast<TEntryState>(row[6].as<int>());
+    e.Digest = static_cast<std::uint64_t>(row[7].as<std::int64_t>());
+    return e;
+}
+
+} // namespace
+
+std::vector<TStoredEntry> TPostgresStore::List(std::optional<TEntryState> state, std::int64_t limit) {
+    std::vector<TStoredEntry> entries;
+    OnAdmin([&](pqxx::connection_base& db) {
+        pqxx::read_transaction tx(db);
+        entries.clear();
+        for (const pqxx::row& row : tx.exec_params(
+                 std::string(kEntryColumns) + "WHERE $1::integer < 0 OR state = $1::integer ORDER BY id DESC "
+                                              "LIMIT CASE WHEN $2::bigint > 0 THEN $2::bigint END",
+                 state ? static_cast<int>(*state) : -1, limit))
+            entries.push_back(ReadEntry(row));
+    });
+    return entries;
+}
+
+bool TPostgresStore::SetState(std::int64_t id, TEntryState state) {
+    bool changed = false;
+    OnAdmin([&](pqxx::connection_base& db) {
+        pqxx::work tx(db);
+        pqxx::result r =
+            tx.exec_params("UPDATE scores SET state = $1 WHERE id = $2", static_cast<int>(state), id);
+        tx.commit();
+        changed = r.affected_rows() > 0;
+    });
+    m_changes.fetch_add(1);
+    return changed;
+}
+
+bool TPostgresStore::Delete(std::int64_t id) {
+    bool changed = false;
+    OnAdmin([&](pqxx::connection_base& db) {
+        pqxx::work tx(db);
+        pqxx::result r = tx.exec_params("DELETE FROM scores WHERE id = $1", id);
+        tx.commit();
+        changed = r.affected_rows() > 0;
+    });
+    m_changes.fetch_add(1);
+    return changed;
+}
+
+void TPostgresStore::ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) {
+    bool visited = false;
+    OnAdmin([&](pqxx::connection_base& db) {
+        if (visited)
+            throw EStoreUnavailable(ShownTarget() + ": the connection broke while reading the entries");
+        // One snapshot, fetched a thousand at a time.
+        TReadOnly tx(db);
+        tx.exec("DECLARE every_entry NO SCROLL CURSOR FOR " + std::string(kEntryColumns) + "ORDER BY id");
+        for (;;) {
+            pqxx::result rows = tx.exec("FETCH " + std::to_string(kEntriesPerFetch) + " FROM every_entry");
+            for (const pqxx::row& row : rows) {
+                visited = true;
+                visit(ReadEntry(row));
+            }
+            if (static_cast<std::int64_t>(rows.size()) < kEntriesPerFetch)
+                break;
+        }
+        tx.commit();
+    });
+}
+
+void TPostgresStore::Import(const std::vector<TStoredEntry>& entries) {
+    OnAdmin([&](pqxx::connection_base& db) {
+        pqxx::work tx(db);
+        for (const TStoredEntry& e : entries)
+            tx.exec_params("INSERT INTO scores (name, score, crew, received, client, digest, state) "
+                           "VALUES ($1, $2, $3, $4, $5, $6, $7)",
+                           e.Name, e.Score, e.Crew, e.Received, e.Client, static_cast<std::int64_t>(e.Digest),
+                           static_cast<int>(e.State));
+        tx.commit();
+    });
+    m_changes.fetch_add(1);
+}
