@@ -34,7 +34,13 @@ const std::map<std::string, std::set<std::string>> kMayInclude = {
     {"net", {"engine"}},
     {"replay", {"engine"}},
     {"app", {"context", "engine", "net", "race", "menus", "replay"}},
-    {"server", {}},
+    {"server", {"replay"}},
+};
+
+// Single headers a library may include from a folder it may not: the server re-runs races
+// through the one call the game's own --verify-replay uses, and sees nothing else of the game.
+const std::map<std::string, std::set<std::string>> kMayIncludeHeaders = {
+    {"server", {"app/ReplayVerify.h"}},
 };
 
 // The only files that may see SDL: the SDL back-end, and the text renderer, which draws with
@@ -85,6 +91,9 @@ TEST(IncludeRules, EveryFileKeepsToItsLibrarysWalls) {
         const std::string to = TopFolder(inc.Target);
         if (from.empty() || to.empty() || to == from)
             continue; // main.cpp, and headers generated into the build's own folders
+        if (const auto headers = kMayIncludeHeaders.find(from);
+            headers != kMayIncludeHeaders.end() && headers->second.count(inc.Target))
+            continue;
         const auto rule = kMayInclude.find(from);
         ASSERT_NE(rule, kMayInclude.end()) << "src/" << from << "/ has no include rule: add one to this test";
         EXPECT_TRUE(rule->second.count(to)) << inc.File << " includes \"" << inc.Target << "\", but " << from
