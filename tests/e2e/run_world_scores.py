@@ -22,6 +22,8 @@ import run_score_submission as flow
 NAME = "<i>Ann|=7"
 PAGE_PATH = "/cgi/version.pl?prg=Spraydash&show&type=0"
 VIEW_HS = (148 + 125, 530 + 18)   # the middle of the high-score screen's world-list button
+REPLAY_MARK = (300, 4, 200, 30)  # the REPLAY mark, top middle of the river
+REPLAY_ORANGE = (255, 180, 27)
 FINISH_YES = (307 + 40, 340 + 22)  # the middle of "Finish race?"'s yes button
 
 
@@ -52,6 +54,11 @@ class ScoreServer:
     def get(self, path):
         with urllib.request.urlopen(self.base + path, timeout=10) as reply:
             return reply.read().decode("utf-8")
+
+    def log_text(self):
+        self.log.flush()
+        with open(self.log.name, "rb") as f:
+            return f.read().decode(errors="replace")
 
     def close(self):
         if self.proc.poll() is None:
@@ -153,6 +160,42 @@ def verify_page(server, workdir):
     print("world page lists %r with %d (crew %r)" % (NAME, entry["score"], flow.ADD_INFO))
 
 
+def wait_verified(server, workdir):
+    """The replay the game uploaded after its score request verifies the entry within seconds;
+    the page marks it and links the replay, which downloads as the game's own file."""
+    deadline = time.time() + 20
+    entry = None
+    while time.time() < deadline:
+        entry = json.loads(server.get("/api/v1/scores"))["entries"][0]
+        if entry["verification"] != "none":
+            break
+        time.sleep(0.25)
+    e2e.check(entry["verified"] is True, "the entry is not verified: %r\n%s" % (entry, server.log_text()))
+    e2e.check(entry["replay"], "a verified entry with no replay address: %r" % entry)
+    only = json.loads(server.get("/api/v1/scores?verified=1"))
+    e2e.check([e["name"] for e in only["entries"]] == [NAME], "verified only: %r" % only)
+    page = server.get(PAGE_PATH)
+    e2e.check(entry["replay"] in page, "the world page does not link the replay %s" % entry["replay"])
+    with urllib.request.urlopen(server.base + entry["replay"], timeout=10) as reply:
+        body = reply.read()
+        disposition = reply.headers.get("Content-Disposition", "")
+    with open(os.path.join(workdir, "Data", "Save", "replays", "last.sdreplay"), "rb") as f:
+        e2e.check(body == f.read(), "the downloaded replay is not the race's")
+    e2e.check(".sdreplay" in disposition, "Content-Disposition: %r" % disposition)
+    path = os.path.join(workdir, "downloaded.sdreplay")
+    with open(path, "wb") as f:
+        f.write(body)
+    print("verified: %s (%d bytes)" % (entry["replay"], len(body)))
+    return path
+
+
+def watch_downloaded(session, replay):
+    """The replay as downloaded plays in spraydash --replay."""
+    game = session.start_game(argv=[os.path.join(e2e.build_dir(), "src", "spraydash"), "--replay", replay])
+    game.wait_for(lambda s: s.count_near(REPLAY_ORANGE, *REPLAY_MARK) > 40, "the REPLAY mark", timeout=15)
+    game.keys("Escape")
+
+
 def main():
     e2e.require_tools("Xvfb", "xdotool", "import", "convert", "xdg-open")
 
@@ -171,6 +214,8 @@ def main():
         flow.tap(game, "y")
         e2e.check(game.wait_exit(10) == 0, "the game did not end with status 0")
         verify_page(server, workdir)
+        replay = wait_verified(server, workdir)
+        watch_downloaded(session, replay)
 
     return e2e.run_session(test, workdir_parent=os.path.join(e2e.build_dir(), "e2e-world-scores"))
 
