@@ -132,7 +132,10 @@ int AdminImport(IScoreAdmin& admin, std::istream& in, const std::string& source,
         err << source << ": reading failed; nothing imported\n";
         return 1;
     }
-    admin.Import(entries);
-    out << entries.size() << (entries.size() == 1 ? " entry imported\n" : " entries imported\n");
+    const std::size_t added = admin.Import(entries);
+    out << added << (added == 1 ? " entry imported" : " entries imported");
+    if (added < entries.size())
+        out << ", " << entries.size() - added << " already there";
+    out << '\n';
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,3 +39,18 @@ class TLogThrottle {
     std::atomic<std::int64_t> m_nextMs{0};
     std::atomic<std::uint64_t> m_held{0};
 };
+
+// What a store says when a batch of results could not be written. They are not lost for that:
+// the spool keeps them when there is one, and otherwise their senders are answered 503.
+inline std::string NotWritten(std::size_t count, std::string_view why) {
+    return "writing " + std::to_string(count) +
+           " results to the database failed (kept in the spool if there is one, else answered 503): " +
+           std::string(why);
+}
+
+// The first batch written after failures says so, so an outage's end is in the log as its start is.
+inline void WritesWork(bool& failing) {
+    if (failing)
+        Log(TLogLevel::Info, "the database takes results again");
+    failing = false;
+}

@@ -87,15 +87,27 @@ void TPostgresStore::ForEachEntry(const std::function<void(const TStoredEntry&)>
     });
 }
 
-void TPostgresStore::Import(const std::vector<TStoredEntry>& entries) {
+std::size_t TPostgresStore::Import(const std::vector<TStoredEntry>& entries) {
+    std::size_t added = 0;
     OnAdmin([&](pqxx::connection_base& db) {
+        added = 0;
         pqxx::work tx(db);
-        for (const TStoredEntry& e : entries)
+        for (const TStoredEntry& e : entries) {
+            const auto digest = static_cast<std::int64_t>(e.Digest);
+            // An entry already stored (found through the fingerprint's index) is not added again.
+            const pqxx::result held = tx.exec_params(
+                "SELECT 1 FROM scores WHERE digest = $1 AND client = $2 AND received = $3 AND name = $4 "
+                "AND score = $5 AND crew = $6 LIMIT 1",
+                digest, e.Client, e.Received, e.Name, e.Score, e.Crew);
+            if (!held.empty())
+                continue;
             tx.exec_params("INSERT INTO scores (name, score, crew, received, client, digest, state) "
                            "VALUES ($1, $2, $3, $4, $5, $6, $7)",
-                           e.Name, e.Score, e.Crew, e.Received, e.Client, static_cast<std::int64_t>(e.Digest),
-                           static_cast<int>(e.State));
+                           e.Name, e.Score, e.Crew, e.Received, e.Client, digest, static_cast<int>(e.State));
+            ++added;
+        }
         tx.commit();
     });
     m_changes.fetch_add(1);
+    return added;
 }

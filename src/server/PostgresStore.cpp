@@ -296,6 +296,7 @@ void TPostgresStore::CommitBatch(std::vector<TPending>& batch) {
             committing = true;
             tx.commit();
             m_batches.fetch_add(1);
+            WritesWork(m_writesFailing);
             break;
         } catch (const std::exception& e) {
             m_writerDb.reset();
@@ -309,8 +310,8 @@ void TPostgresStore::CommitBatch(std::vector<TPending>& batch) {
             }
             // Also when the commit's outcome could not be learned: the sender hears 503 and sends
             // again, and a resend of a stored result is recognised.
-            m_failureLog.Write(std::to_string(batch.size()) +
-                               " submissions not stored: " + OneLine(e.what()));
+            m_failureLog.Write(NotWritten(batch.size(), OneLine(e.what())));
+            m_writesFailing = true;
             outcomes.assign(batch.size(), TSubmitOutcome::Failed);
             inserted = false;
             break;

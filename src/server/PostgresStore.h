@@ -70,7 +70,7 @@ class TPostgresStore final : public IScoreDatabase, public IReplayStore {
     bool SetState(std::int64_t id, TEntryState state) override;
     bool Delete(std::int64_t id) override;
     void ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) override;
-    void Import(const std::vector<TStoredEntry>& entries) override;
+    std::size_t Import(const std::vector<TStoredEntry>& entries) override;
 
     std::uint64_t CommittedBatches() const override { return m_batches.load(); }
 
@@ -118,6 +118,7 @@ class TPostgresStore final : public IScoreDatabase, public IReplayStore {
     std::unique_ptr<TConnection> m_writerDb;
     std::atomic<std::uint64_t> m_batches{0};
     TLogThrottle m_failureLog;
+    bool m_writesFailing = false; // on the writer thread only: to say when they work again
 
     std::mutex m_readersMutex;
     std::condition_variable m_readerFree;

@@ -152,8 +152,11 @@ class IScoreAdmin {
     // Every entry, oldest first, without holding them all in memory.
     virtual void ForEachEntry(const std::function<void(const TStoredEntry&)>& visit) = 0;
     // Adds entries exactly as given (all but the id, which the store gives), in one transaction:
-    // all of them or, on failure (EStoreUnavailable), none.
-    virtual void Import(const std::vector<TStoredEntry>& entries) = 0;
+    // all of them or, on failure (EStoreUnavailable), none. An entry the store already holds (the
+    // same name, score, crew text, time, sender and fingerprint, whatever its id) is not added
+    // again, so importing a file twice, or after a partial copy, stores each entry once. Returns
+    // how many were added.
+    virtual std::size_t Import(const std::vector<TStoredEntry>& entries) = 0;
 };
 
 // How a store is doing, for /metrics.

@@ -274,5 +274,7 @@ bool TSpool::HandOver() {
     }
     m_handedOver += scores.size();
     m_held = 0;
+    Log(TLogLevel::Info, m_options.Path + ": " + std::to_string(scores.size()) +
+                             " results kept during the outage are now in the database");
     return true;
 }

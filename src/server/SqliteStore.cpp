@@ -114,6 +114,10 @@ constexpr std::string_view kEntryColumns =
     "SELECT id, name, score, crew, received, client, state, digest FROM scores ";
 constexpr std::string_view kResendSql =
     "SELECT 1 FROM scores WHERE digest = ?1 AND client = ?2 AND received >= ?3 LIMIT 1";
+// An imported entry already stored: found through the fingerprint's index.
+constexpr std::string_view kHeldSql =
+    "SELECT 1 FROM scores WHERE digest = ?1 AND client = ?2 AND received = ?3 "
+    "AND name = ?4 AND score = ?5 AND crew = ?6 LIMIT 1";
 constexpr std::string_view kInsertSql =
     "INSERT INTO scores (name, score, crew, received, client, digest, state) "
     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)";
@@ -313,8 +317,10 @@ void TSqliteStore::CommitBatch(std::vector<TPending>& batch) {
         }
         db.Exec("COMMIT");
         m_batches.fetch_add(1);
+        WritesWork(m_writesFailing);
     } catch (const std::exception& e) {
-        m_failureLog.Write(std::to_string(batch.size()) + " submissions not stored: " + e.what());
+        m_failureLog.Write(NotWritten(batch.size(), e.what()));
+        m_writesFailing = true;
         sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
         outcomes.assign(batch.size(), TSubmitOutcome::Failed);
         inserted = false;
@@ -537,18 +543,27 @@ void TSqliteStore::ForEachEntry(const std::function<void(const TStoredEntry&)>& 
         visit(ReadEntry(rows));
 }
 
-void TSqliteStore::Import(const std::vector<TStoredEntry>& entries) {
+std::size_t TSqliteStore::Import(const std::vector<TStoredEntry>& entries) {
     TLease reader = Lease();
     TSqliteDb& db = reader->Db;
+    TSqliteStatement held(db, kHeldSql);
     TSqliteStatement insert(db, kInsertSql);
+    std::size_t added = 0;
     db.Exec("BEGIN IMMEDIATE");
     try {
         for (const TStoredEntry& e : entries) {
+            held.Bind(1, static_cast<std::int64_t>(e.Digest)).Bind(2, e.Client).Bind(3, e.Received);
+            held.Bind(4, e.Name).Bind(5, std::int64_t{e.Score}).Bind(6, e.Crew);
+            const bool there = held.Step();
+            held.Reset();
+            if (there)
+                continue;
             insert.Bind(1, e.Name).Bind(2, std::int64_t{e.Score}).Bind(3, e.Crew).Bind(4, e.Received);
             insert.Bind(5, e.Client).Bind(6, static_cast<std::int64_t>(e.Digest));
             insert.Bind(7, static_cast<std::int64_t>(e.State));
             insert.Step();
             insert.Reset();
+            ++added;
         }
         db.Exec("COMMIT");
     } catch (...) {
@@ -556,6 +571,7 @@ void TSqliteStore::Import(const std::vector<TStoredEntry>& entries) {
         throw;
     }
     m_localChanges.fetch_add(1);
+    return added;
 }
 
 TStoreFigures TSqliteStore::Figures() {

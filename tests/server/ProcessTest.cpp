@@ -228,6 +228,15 @@ TEST_P(TStoreMoveTest, EveryEntryArrivesExactly) {
     EXPECT_EQ(
         WithoutIds(RunScoresCommand("--db " + quoted(to.Target()) + " admin export --format jsonl").second),
         WithoutIds(original));
+
+    // The same file again (an operator repeating a move that seemed to fail) adds nothing.
+    auto [againStatus, againSaid] =
+        RunScoresCommand("--db " + quoted(to.Target()) + " admin import " + exported);
+    EXPECT_EQ(againStatus, 0) << againSaid;
+    EXPECT_NE(againSaid.find("0 entries imported, 32 already there"), std::string::npos) << againSaid;
+    EXPECT_EQ(
+        WithoutIds(RunScoresCommand("--db " + quoted(to.Target()) + " admin export --format jsonl").second),
+        WithoutIds(original));
 }
 
 INSTANTIATE_TEST_SUITE_P(Moves, TStoreMoveTest,
