@@ -4,7 +4,7 @@
 //   server_bench_data urls FILE N   N distinct submission addresses as the game builds them
 
 #include "menus/ScoreSubmission.h"
-#include "server/StoreTarget.h"
+#include "server/store/StoreTarget.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,11 +1,11 @@
 // What one request costs inside the server, without the network.
 
 #include "menus/ScoreSubmission.h"
-#include "server/JsonApi.h"
-#include "server/Period.h"
-#include "server/ScoreCodec.h"
-#include "server/SqliteStore.h"
-#include "server/WorldPage.h"
+#include "server/service/JsonApi.h"
+#include "server/service/Period.h"
+#include "server/service/ScoreCodec.h"
+#include "server/store/SqliteStore.h"
+#include "server/service/WorldPage.h"
 
 #include <benchmark/benchmark.h>
 

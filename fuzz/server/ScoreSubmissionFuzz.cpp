@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the submission decoder twice: once as the encoded symbols, once as
 // an already decoded result text. Whatever is accepted must round-trip through its fields.
 
-#include "server/ScoreCodec.h"
+#include "server/service/ScoreCodec.h"
 #include "server/TextEscape.h"
 
 #include <cstdint>

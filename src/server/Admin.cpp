@@ -1,7 +1,7 @@
 #include "server/Admin.h"
 
 #include "server/EntryLines.h"
-#include "server/Period.h"
+#include "server/service/Period.h"
 #include "server/TextEscape.h"
 
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "server/ReplayStore.h"
-#include "server/ScoreStore.h"
+#include "server/store/ReplayStore.h"
+#include "server/store/ScoreStore.h"
 
 #include <cstdint>
 #include <istream>

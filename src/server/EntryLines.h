@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/ScoreStore.h"
+#include "server/store/ScoreStore.h"
 
 #include <optional>
 #include <string>

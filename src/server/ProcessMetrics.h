@@ -1,7 +1,7 @@
 #pragma once
 
-#include "server/ReplayVerifier.h"
-#include "server/ScoreStore.h"
+#include "server/service/ReplayVerifier.h"
+#include "server/store/ScoreStore.h"
 
 #include <string>
 #include <string_view>

@@ -2,8 +2,8 @@
 
 #include "server/Log.h"
 #include "server/ProcessMetrics.h"
-#include "server/Spool.h"
-#include "server/StoreTarget.h"
+#include "server/store/Spool.h"
+#include "server/store/StoreTarget.h"
 
 #include <chrono>
 #include <filesystem>

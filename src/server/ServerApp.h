@@ -1,10 +1,10 @@
 #pragma once
 
-#include "server/HttpServer.h"
+#include "server/http/HttpServer.h"
 #include "server/Metrics.h"
-#include "server/ReplayUpload.h"
-#include "server/ReplayVerifier.h"
-#include "server/ScoreService.h"
+#include "server/service/ReplayUpload.h"
+#include "server/service/ReplayVerifier.h"
+#include "server/service/ScoreService.h"
 
 #include <memory>
 #include <string>

@@ -3,10 +3,10 @@
 #include "app/ReplayVerify.h"
 #include "server/Admin.h"
 #include "server/BuildInfo.h"
-#include "server/HttpServer.h"
+#include "server/http/HttpServer.h"
 #include "server/Log.h"
 #include "server/ServerApp.h"
-#include "server/StoreTarget.h"
+#include "server/store/StoreTarget.h"
 
 #include <CLI/CLI.hpp>
 

@@ -17,10 +17,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The first folder under src/ a path or an include names ("engine/gfx/Surface.h" → "engine").
+// The library a path under src/ or an include belongs to: its first folder ("engine/gfx/Surface.h"
+// → "engine"), except in the server, whose layers are libraries of their own
+// ("server/store/Spool.h" → "server/store"; "server/Log.h" → "server").
 std::string TopFolder(const std::string& path) {
     const auto slash = path.find('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+    if (slash == std::string::npos)
+        return {};
+    const std::string top = path.substr(0, slash);
+    const auto second = path.find('/', slash + 1);
+    if (top == "server" && second != std::string::npos)
+        return path.substr(0, second);
+    return top;
 }
 
 // What each library may include besides itself. The engine knows no game; context/ is what race/
@@ -34,13 +42,20 @@ const std::map<std::string, std::set<std::string>> kMayInclude = {
     {"net", {"engine"}},
     {"replay", {"engine"}},
     {"app", {"context", "engine", "net", "race", "menus", "replay"}},
-    {"server", {"replay"}},
+    // The server's layers: transport (http/) hands requests to the service (service/), which
+    // keeps its results in the store (store/); what all of them use (the log, the metrics, text
+    // escaping) and the program that puts them together lie at the top of server/.
+    {"server", {"server/http", "server/service", "server/store", "replay"}},
+    {"server/http", {"server", "server/service"}},
+    {"server/service", {"server", "server/store", "replay"}},
+    {"server/store", {"server"}},
 };
 
 // Single headers a library may include from a folder it may not: the server re-runs races
 // through the one call the game's own --verify-replay uses, and sees nothing else of the game.
 const std::map<std::string, std::set<std::string>> kMayIncludeHeaders = {
     {"server", {"app/ReplayVerify.h"}},
+    {"server/service", {"app/ReplayVerify.h"}},
 };
 
 // The only files that may see SDL: the SDL back-end, and the text renderer, which draws with

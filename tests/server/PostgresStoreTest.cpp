@@ -1,9 +1,9 @@
 // What only a shared database has: several servers on it, a database that goes away and comes
 // back, a separate database for reading; and the addresses the operator gives.
 
-#include "server/PostgresStore.h"
+#include "server/store/PostgresStore.h"
 #include "TestDatabase.h"
-#include "server/StoreTarget.h"
+#include "server/store/StoreTarget.h"
 
 #include <gtest/gtest.h>
 

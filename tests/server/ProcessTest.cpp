@@ -5,7 +5,7 @@
 #include "ServerProcess.h"
 #include "TestDatabase.h"
 #include "menus/ScoreSubmission.h"
-#include "server/StoreTarget.h"
+#include "server/store/StoreTarget.h"
 #include "server/TextEscape.h"
 
 #include <gtest/gtest.h>

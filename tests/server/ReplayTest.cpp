@@ -7,7 +7,7 @@
 #include "app/ReplayVerify.h"
 #include "menus/ScoreSubmission.h"
 #include "replay/ReplayFiles.h"
-#include "server/ReplayUpload.h"
+#include "server/service/ReplayUpload.h"
 #include "server/ServerApp.h"
 
 #include <gtest/gtest.h>

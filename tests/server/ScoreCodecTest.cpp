@@ -1,6 +1,6 @@
 // The server's decoder against the game's own encoder.
 
-#include "server/ScoreCodec.h"
+#include "server/service/ScoreCodec.h"
 #include "menus/ScoreSubmission.h"
 
 #include <gtest/gtest.h>

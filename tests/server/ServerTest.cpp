@@ -4,10 +4,10 @@
 #include "HttpTestClient.h"
 #include "TestDatabase.h"
 #include "menus/ScoreSubmission.h"
-#include "server/ScoreStore.h"
+#include "server/store/ScoreStore.h"
 #include "server/ServerApp.h"
-#include "server/Spool.h"
-#include "server/WorldPage.h"
+#include "server/store/Spool.h"
+#include "server/service/WorldPage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The service's cache of pages in front of a store: one rebuild per change, however many readers.
 
-#include "server/ScoreService.h"
+#include "server/service/ScoreService.h"
 
 #include <gtest/gtest.h>
 

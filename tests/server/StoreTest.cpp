@@ -2,8 +2,8 @@
 // places, periods, resends, group commit, schema versions, changes made elsewhere.
 
 #include "TestDatabase.h"
-#include "server/PostgresStore.h"
-#include "server/SqliteStore.h"
+#include "server/store/PostgresStore.h"
+#include "server/store/SqliteStore.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

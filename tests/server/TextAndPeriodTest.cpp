@@ -1,10 +1,10 @@
 // The small pieces the server's answers are made of: conversions, escapes, periods, addresses.
 
 #include "engine/gfx/Cp1252.h"
-#include "server/ClientAddress.h"
-#include "server/HttpServer.h"
-#include "server/Period.h"
-#include "server/RateLimiter.h"
+#include "server/service/ClientAddress.h"
+#include "server/http/HttpServer.h"
+#include "server/service/Period.h"
+#include "server/service/RateLimiter.h"
 #include "server/TextEscape.h"
 
 #include <gtest/gtest.h>
