@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""A full-throttle race's CPU at 1 ×, 2 × and 3 ×, side by side in one run: the real game under Xvfb
+"""A full-throttle race's CPU (or, with --idle, the main menu's) at 1 ×, 2 × and 3 ×, side by side in one run: the real game under Xvfb
 on a 3840 × 2160 screen (so that 3 × fits), the window scale set in the comforts file, the first
 boat, Up held for the measured stretch. The figure is the game process's user and system time over
 wall time, in % of one core; the scales take turns (1, 2, 3, 1, 2, 3, ...) so that other load on
@@ -27,7 +27,7 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS  # utime, stime
 
 
-def measure(server, scale, seconds):
+def measure(server, scale, seconds, idle=False):
     workdir = e2e.make_workdir("spraydash-race-cpu-")
     with open(os.path.join(workdir, "Data", "Save", "settings"), "w") as f:
         f.write("window-scale = %d\n" % scale)
@@ -39,18 +39,20 @@ def measure(server, scale, seconds):
             e2e.check(time.time() < deadline, "the window is %dx%d at %d ×" % (game.geometry()[2:] + (scale,)))
             time.sleep(0.2)
         time.sleep(8)  # the intro
-        game.keys("Return")  # "Start game"
-        time.sleep(1.5)
-        game.keys("Return")  # the first boat
-        time.sleep(3.5)  # the level banner
-        game.key_down("Up")
-        time.sleep(1)
+        if not idle:
+            game.keys("Return")  # "Start game"
+            time.sleep(1.5)
+            game.keys("Return")  # the first boat
+            time.sleep(3.5)  # the level banner
+            game.key_down("Up")
+            time.sleep(1)
         cpu0, wall0 = cpu_seconds(game.proc.pid), time.monotonic()
         time.sleep(seconds)
         cpu = cpu_seconds(game.proc.pid) - cpu0
         wall = time.monotonic() - wall0
-        game.key_up("Up")
-        e2e.check(game.alive(), "the game ended during the race:\n" + game.log_text())
+        if not idle:
+            game.key_up("Up")
+        e2e.check(game.alive(), "the game ended during the run:\n" + game.log_text())
         return 100.0 * cpu / wall
     finally:
         game.stop()
@@ -61,6 +63,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--turns", type=int, default=2)
     parser.add_argument("--seconds", type=float, default=10)
+    parser.add_argument("--idle", action="store_true", help="the main menu after the intro instead of a race")
     args = parser.parse_args()
     if os.environ.get("SPRAYDASH_BUILD_DIR"):
         os.environ["SPRAYDASH_BUILD_DIR"] = os.path.abspath(os.environ["SPRAYDASH_BUILD_DIR"])
@@ -70,10 +73,11 @@ def main():
     try:
         for _ in range(args.turns):
             for scale in figures:
-                figures[scale].append(measure(server, scale, args.seconds))
+                figures[scale].append(measure(server, scale, args.seconds, args.idle))
     finally:
         server.close()
-    print("full-throttle race, %% of one core (%d turns of %g s each):" % (args.turns, args.seconds))
+    what = "idle on the main menu" if args.idle else "full-throttle race"
+    print("%s, %% of one core (%d turns of %g s each):" % (what, args.turns, args.seconds))
     for scale, values in figures.items():
         print("  %d ×: %.2f  (turns: %s)" % (scale, sum(values) / len(values),
                                             ", ".join("%.2f" % v for v in values)))
