@@ -124,6 +124,18 @@ const std::vector<TPresentRect>& TPresentedFrame::Update(const uint16_t* pixels,
 const std::vector<TPresentRect>& TPresentedFrame::TakeParts(const uint16_t* pixels, int width, int height,
                                                             int pitch,
                                                             const std::vector<TPresentRect>& parts) {
+    return Parts(pixels, width, height, pitch, parts, true);
+}
+
+const std::vector<TPresentRect>& TPresentedFrame::PassParts(const uint16_t* pixels, int width, int height,
+                                                            int pitch,
+                                                            const std::vector<TPresentRect>& parts) {
+    return Parts(pixels, width, height, pitch, parts, false);
+}
+
+const std::vector<TPresentRect>& TPresentedFrame::Parts(const uint16_t* pixels, int width, int height,
+                                                        int pitch, const std::vector<TPresentRect>& parts,
+                                                        bool keep) {
     if (m_forgotten || width != m_width || height != m_height || !pixels) {
         return Update(pixels, width, height, pitch);
     }
@@ -135,28 +147,14 @@ const std::vector<TPresentRect>& TPresentedFrame::TakeParts(const uint16_t* pixe
             continue;
         }
         m_changed.push_back(TPresentRect{l, t, r - l, b - t});
+        if (!keep) {
+            m_stale = true;
+            continue;
+        }
         for (int y = t; y < b; ++y) {
             std::memcpy(m_pixels.data() + static_cast<size_t>(y) * width + l,
                         pixels + static_cast<size_t>(y) * pitch + l,
                         static_cast<size_t>(r - l) * sizeof(uint16_t));
-        }
-    }
-    return m_changed;
-}
-
-const std::vector<TPresentRect>& TPresentedFrame::PassParts(const uint16_t* pixels, int width, int height,
-                                                            int pitch,
-                                                            const std::vector<TPresentRect>& parts) {
-    if (m_forgotten || width != m_width || height != m_height || !pixels) {
-        return Update(pixels, width, height, pitch);
-    }
-    m_changed.clear();
-    for (const TPresentRect& part : parts) {
-        const int l = std::max(part.X, 0), t = std::max(part.Y, 0);
-        const int r = std::min(part.X + part.Width, width), b = std::min(part.Y + part.Height, height);
-        if (l < r && t < b) {
-            m_changed.push_back(TPresentRect{l, t, r - l, b - t});
-            m_stale = true;
         }
     }
     return m_changed;

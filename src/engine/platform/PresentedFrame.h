@@ -66,6 +66,10 @@ class TPresentedFrame {
     const std::vector<TPresentRect>& Changed() const { return m_changed; }
 
   private:
+    // TakeParts (keep: copied) and PassParts (not copied) alike.
+    const std::vector<TPresentRect>& Parts(const uint16_t* pixels, int width, int height, int pitch,
+                                           const std::vector<TPresentRect>& parts, bool keep);
+
     int m_width = 0;
     int m_height = 0;
     bool m_forgotten = true;
