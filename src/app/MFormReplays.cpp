@@ -274,22 +274,7 @@ void TMForm::WatchReplay(TReplay replay) {
         ShowWarning("The replay cannot be played: it was recorded with other game data.");
         return;
     }
-    switch (m_shell.GameScreen) {
-    case gsOptions:
-        m_menus->CloseOptionsScreen();
-        break;
-    case gsHighScores:
-        m_menus->CloseHighScoreScreen();
-        break;
-    case gsHelp:
-        m_menus->CloseHelpScreen();
-        break;
-    case gsBoatSelect:
-        m_menus->CloseBoatScreen();
-        break;
-    default:
-        break;
-    }
+    m_menus->CloseScreen();
     m_screens->FreeMainMenu();
     m_recorder->Abandon();
     const int32_t boat = replay.Boat;
