@@ -182,7 +182,7 @@ void TMForm::FormCreate() {
     m_shell.NoPressed = m_shell.NoPrev = false;
 
     m_scrollBack = new TScrollBackground(*this, PictureName::MMBackground);
-    m_screens->BuildMainMenu(true, fuNone);
+    m_menus->BuildMainMenu(true, fuNone);
     if (!sound) {
         std::fprintf(stderr, "%s: no sound device could be opened; the game plays without sound.\n", kTitle);
         m_menus->ShowNotice("No sound device: the game plays without sound.");
@@ -212,11 +212,11 @@ void TMForm::OpenMessage(TMessageMode mode) {
 }
 
 void TMForm::BuildMainMenu(bool full, TMenuFollowUp followUp) {
-    m_screens->BuildMainMenu(full, followUp);
+    m_menus->BuildMainMenu(full, followUp);
 }
 
 void TMForm::FreeMainMenu() {
-    m_screens->FreeMainMenu();
+    m_menus->FreeMainMenu();
 }
 
 void TMForm::StartRace(int32_t boat) {

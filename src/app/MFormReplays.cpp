@@ -275,7 +275,7 @@ void TMForm::WatchReplay(TReplay replay) {
         return;
     }
     m_menus->CloseScreen();
-    m_screens->FreeMainMenu();
+    m_menus->FreeMainMenu();
     m_recorder->Abandon();
     const int32_t boat = replay.Boat;
     m_player = std::make_unique<TReplayPlayer>(*this, std::move(replay), true);
@@ -334,7 +334,7 @@ void TMForm::StopWatching() {
     m_input->Restore();
     if (m_race->SpritesBuilt())
         m_screens->TearDownRace();
-    m_screens->BuildMainMenu(true, fuHighScores);
+    m_menus->BuildMainMenu(true, fuHighScores);
 }
 
 bool TMForm::HandleWatchEvent(const TPlatformEvent& event) {

@@ -7,11 +7,17 @@
 #include "context/GameText.h"
 #include "context/InterfaceSprites.h"
 #include "context/ScreenState.h"
+#include "engine/display/GameImageList.h"
+#include "engine/gfx/ImageList.h"
 
-// The main menu: its opening slide, the caption of the highlighted button, the notice at its foot
-// and what its buttons open.
+// The main menu: how it is built and freed, its opening slide, the caption of the highlighted button, the
+// notice at its foot and what its buttons open.
 
 namespace {
+constexpr int kMenuButtonStartX = kScreenWidth; // just off the right edge
+constexpr int kMenuButtonY[ScreenSlot::LastMainButton + 1] = {0, 114, 174, 237, 299, 361, 423};
+constexpr int kTitleCaptionX = 27;
+constexpr int kTitleCaptionY = 190;
 constexpr double kUpperPanelStep = 1.75;
 constexpr double kLowerPanelStep = 1.1666666666666667;
 constexpr double kColumnStep = 4;
@@ -22,6 +28,54 @@ constexpr const char* kMenuCaptions[ScreenSlot::LastMainButton + 1] = {
     PictureName::HSC,  PictureName::HelpC,  PictureName::VisitWWWC,
     PictureName::ExitC};
 } // namespace
+
+void TMenus::BuildMainMenu(bool full, TMenuFollowUp followUp) {
+    auto& shell = m_context.Shell();
+    auto& s = m_context.Screen();
+    auto& sprites = s.ScreenSprites;
+    shell.GameScreen = gsMainMenu;
+    MuteNextHighlight = followUp == fuHighScores;
+    s.ButtonCount = ScreenSlot::LastMainButton;
+    s.FirstButton = ScreenSlot::FirstMainButton;
+    s.LastButton = ScreenSlot::LastMainButton;
+    s.MenuFollowUp = followUp;
+    if (full) {
+        m_context.Audio().PlayScreenMusic();
+        s.ActiveButton = followUp == fuHighScores ? ScreenSlot::HighScores : ScreenSlot::Start;
+        s.MenuIntroPhase = ipPanels;
+        m_context.ScrollBack().Image = &m_context.MImageList().Items.Find(PictureName::MMBackground);
+        sprites.TitleCaption = new TCaptionSprite(m_context, PictureName::NullCaption);
+        sprites.TitleCaption->X = kTitleCaptionX;
+        sprites.TitleCaption->Y = kTitleCaptionY;
+        // The panels wait just off the top and bottom edges, the buttons off the right edge.
+        sprites.UpperPanel = new TCaptionSprite(m_context, PictureName::UpPanel);
+        sprites.UpperPanel->X = 0;
+        sprites.UpperPanel->Y = -sprites.UpperPanel->Height;
+        sprites.LowerPanel = new TCaptionSprite(m_context, PictureName::DownPanel);
+        sprites.LowerPanel->X = kScreenWidth - sprites.LowerPanel->Width;
+        sprites.LowerPanel->Y = kScreenHeight;
+        // The five entries are frames of one strip; the exit button has its own pictures.
+        for (int32_t slot = ScreenSlot::Start; slot < ScreenSlot::Exit; ++slot) {
+            sprites.Buttons[slot] =
+                new TMenuButton(m_context, PictureName::MMB_Active, PictureName::MMB_Inactive, slot - 1,
+                                slot - 1, kMenuButtonStartX, kMenuButtonY[slot]);
+        }
+        sprites.Buttons[ScreenSlot::Exit] =
+            new TMenuButton(m_context, PictureName::MM_ExitActive, PictureName::MM_ExitInactive, 0, 0,
+                            kMenuButtonStartX, kMenuButtonY[ScreenSlot::Exit]);
+    }
+    sprites.TitleCaption->Visible = true;
+    m_context.SetTimerEnabled(true);
+}
+
+void TMenus::FreeMainMenu() {
+    TScreenState& s = m_context.Screen();
+    s.FreeButtons();
+    TScreenState::FreeCaption(s.ScreenSprites.TitleCaption);
+    TScreenState::FreeCaption(s.ScreenSprites.UpperPanel);
+    TScreenState::FreeCaption(s.ScreenSprites.LowerPanel);
+    m_context.SetTimerEnabled(false);
+}
 
 void TMenus::MainMenuTick(int lagCount) {
     auto& s = m_context.Screen();

@@ -6,6 +6,7 @@
 
 #include "context/Comforts.h"
 #include "context/GameState.h"
+#include "context/ScreenState.h"
 #include "menus/HighScores.h"
 #include "menus/SaveFolder.h"
 #include "net/ScoreRequest.h"
@@ -41,6 +42,10 @@ class TMenus {
     // The open sub-screen goes without a way back to the main menu (a replay is starting).
     void CloseScreen();
 
+    // The main menu. In full, with its music, background, panels and button column sliding in;
+    // otherwise back from a sub-screen to the menu that stayed built under it.
+    void BuildMainMenu(bool full, TMenuFollowUp followUp);
+    void FreeMainMenu();
     void MainMenuTick(int lagCount);
     void MainMenuClick(bool fromKeyboard);
     bool MainMenuEscape();
