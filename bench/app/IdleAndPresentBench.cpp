@@ -2,11 +2,11 @@
 // SDL back-end. Needs a display (run under Xvfb); reports an error otherwise. The CPU figures
 // are the whole process's (user and system time), so run it on a quiet machine.
 #include "app/MForm.h"
-#include "app/Screens.h"
 #include "context/Frame.h"
 #include "engine/display/GameDraw.h"
 #include "engine/display/GameTimer.h"
 #include "engine/platform/Platform.h"
+#include "menus/Menus.h"
 #include "race/Race.h"
 
 #include <benchmark/benchmark.h>
@@ -104,7 +104,7 @@ void BM_ResidentMemory(benchmark::State& state) {
         state.counters["rss_menu_mb"] = ResidentMb();
         state.counters["target_menu_mb"] = kMenuTargetMb;
         // Into a race as the boat buttons take the game there.
-        form.Screens().FreeMainMenu();
+        form.Menus().FreeMainMenu();
         form.Race().SelectedBoat = 2;
         form.Race().StartRace();
         pumpFor(4000);

@@ -3,12 +3,12 @@
 // this thread's CPU time, so other work on a shared machine disturbs the ratio little.
 #include "BenchGame.h"
 #include "app/MForm.h"
-#include "app/Screens.h"
 #include "context/Frame.h"
 #include "context/InterfaceSprites.h"
 #include "engine/display/GameDraw.h"
 #include "engine/display/GameImageList.h"
 #include "engine/platform/HeadlessPlatform.h"
+#include "menus/Menus.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"
 #include "race/RaceTestContext.h"
@@ -96,7 +96,7 @@ struct TRaceWith30Walls {
                 error = e.what();
                 return false;
             }
-            Form->Screens().FreeMainMenu();
+            Form->Menus().FreeMainMenu();
             context = Form.get();
             Race = &Form->Race();
         } else {

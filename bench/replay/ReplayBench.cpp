@@ -14,8 +14,8 @@
 #include "app/MForm.h"
 #include "app/RaceReplays.h"
 #include "app/ReplayVerify.h"
-#include "app/Screens.h"
 #include "context/GameState.h"
+#include "menus/Menus.h"
 #include "race/PlayerBoat.h"
 #include "race/Race.h"
 #include "soak/SoakPlayer.h"
@@ -157,7 +157,7 @@ void BM_RaceTick(benchmark::State& state) {
     }
     TMForm& form = *game->Form;
     form.Shell().GameOptions.SoundOn = false;
-    form.Screens().FreeMainMenu();
+    form.Menus().FreeMainMenu();
     form.StartRace(2);
     if (state.range(0) == 0)
         form.Recorder().Abandon();

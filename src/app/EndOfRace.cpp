@@ -106,7 +106,7 @@ uint32_t TEndOfRace::SendingForMs() const {
 
 void TEndOfRace::BackToMenu() {
     m_form.Screens().TearDownRace();
-    m_form.Screens().BuildMainMenu(true, fuHighScores);
+    m_form.Menus().BuildMainMenu(true, fuHighScores);
     m_form.ActOnRequestsHeldWhileBusy();
 }
 

@@ -182,7 +182,7 @@ void TMForm::FormCreate() {
     m_shell.NoPressed = m_shell.NoPrev = false;
 
     m_scrollBack = new TScrollBackground(*this, PictureName::MMBackground);
-    m_screens->BuildMainMenu(true, fuNone);
+    m_menus->BuildMainMenu(true, fuNone);
     if (!sound) {
         std::fprintf(stderr, "%s: no sound device could be opened; the game plays without sound.\n", kTitle);
         m_menus->ShowNotice("No sound device: the game plays without sound.");
@@ -212,11 +212,11 @@ void TMForm::OpenMessage(TMessageMode mode) {
 }
 
 void TMForm::BuildMainMenu(bool full, TMenuFollowUp followUp) {
-    m_screens->BuildMainMenu(full, followUp);
+    m_menus->BuildMainMenu(full, followUp);
 }
 
 void TMForm::FreeMainMenu() {
-    m_screens->FreeMainMenu();
+    m_menus->FreeMainMenu();
 }
 
 void TMForm::StartRace(int32_t boat) {
@@ -438,35 +438,18 @@ void TMForm::DispatchTick(int lagCount) {
         m_messages->DrawMessages(lagCount);
         return;
     }
-    switch (m_shell.GameScreen) {
-    case gsMainMenu:
-        m_menus->MainMenuTick(lagCount);
-        break;
-    case gsRace:
-        // An open overlay draws the frame over the standing race, and may end the race.
-        if (m_shell.MessageMode != msgNone) {
-            m_messages->DrawMessages(lagCount);
-            if (m_shell.GameScreen == gsRace) {
-                m_race->RaceTickAfterFrame();
-            }
-        } else {
-            m_race->RaceTick(lagCount);
+    if (m_shell.GameScreen != gsRace) {
+        m_menus->ScreenTick(lagCount);
+        return;
+    }
+    // An open overlay draws the frame over the standing race, and may end the race.
+    if (m_shell.MessageMode != msgNone) {
+        m_messages->DrawMessages(lagCount);
+        if (m_shell.GameScreen == gsRace) {
+            m_race->RaceTickAfterFrame();
         }
-        break;
-    case gsOptions:
-        m_menus->OptionsTick(lagCount);
-        break;
-    case gsHighScores:
-        m_menus->HighScoreTick(lagCount);
-        break;
-    case gsHelp:
-        m_menus->HelpTick(lagCount);
-        break;
-    case gsBoatSelect:
-        m_menus->BoatSelectTick(lagCount);
-        break;
-    case gsStartup:
-        break;
+    } else {
+        m_race->RaceTick(lagCount);
     }
 }
 
@@ -483,22 +466,7 @@ void TMForm::ButtonClick(bool fromKeyboard) {
         m_messages->AnswerMessage();
         return;
     }
-    switch (m_shell.GameScreen) {
-    case gsMainMenu:
-        if (m_screen.MenuIntroPhase != 0) {
-            return;
-        }
-        [[fallthrough]];
-    case gsOptions:
-    case gsHighScores:
-    case gsHelp:
-    case gsBoatSelect:
-        m_menus->MenuButtonClick(fromKeyboard);
-        return;
-    case gsRace:
-    case gsStartup:
-        return;
-    }
+    m_menus->MenuButtonClick(fromKeyboard);
 }
 
 void TMForm::FormKeyPress(char key) {
@@ -528,7 +496,7 @@ void TMForm::FormKeyPress(char key) {
             ButtonClick(false);
         }
         if (code == vk::Escape) {
-            m_screen.ActiveButton = ScreenSlot::Options;
+            m_menus->ScreenEscape();
             ButtonClick(false);
             return;
         }
@@ -537,22 +505,8 @@ void TMForm::FormKeyPress(char key) {
         }
         return;
     }
-    if (code == vk::Escape) {
-        switch (m_shell.GameScreen) {
-        case gsHighScores:
-            m_screen.ActiveButton = ScreenSlot::HighScores;
-            break;
-        case gsHelp:
-            m_screen.ActiveButton = ScreenSlot::Help;
-            break;
-        case gsBoatSelect:
-            m_screen.ActiveButton = ScreenSlot::Start;
-            break;
-        case gsMainMenu:
-            return;
-        default:
-            break;
-        }
+    if (code == vk::Escape && !m_menus->ScreenEscape()) {
+        return;
     }
     ButtonClick(true);
 }

@@ -274,23 +274,8 @@ void TMForm::WatchReplay(TReplay replay) {
         ShowWarning("The replay cannot be played: it was recorded with other game data.");
         return;
     }
-    switch (m_shell.GameScreen) {
-    case gsOptions:
-        m_menus->CloseOptionsScreen();
-        break;
-    case gsHighScores:
-        m_menus->CloseHighScoreScreen();
-        break;
-    case gsHelp:
-        m_menus->CloseHelpScreen();
-        break;
-    case gsBoatSelect:
-        m_menus->CloseBoatScreen();
-        break;
-    default:
-        break;
-    }
-    m_screens->FreeMainMenu();
+    m_menus->CloseScreen();
+    m_menus->FreeMainMenu();
     m_recorder->Abandon();
     const int32_t boat = replay.Boat;
     m_player = std::make_unique<TReplayPlayer>(*this, std::move(replay), true);
@@ -349,7 +334,7 @@ void TMForm::StopWatching() {
     m_input->Restore();
     if (m_race->SpritesBuilt())
         m_screens->TearDownRace();
-    m_screens->BuildMainMenu(true, fuHighScores);
+    m_menus->BuildMainMenu(true, fuHighScores);
 }
 
 bool TMForm::HandleWatchEvent(const TPlatformEvent& event) {

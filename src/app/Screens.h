@@ -12,15 +12,13 @@
 
 class TMForm;
 
-// The screen state machine: the main menu's builder, the race's tear-down, and the mouse
-// pointer that the race hides and the questions show.
+// The race's tear-down, and the mouse pointer that the race hides and the questions show. The
+// main menu builds and frees itself (TMenus).
 class TScreens {
   public:
     explicit TScreens(TMForm& form) : m_form(form) {}
 
-    void BuildMainMenu(bool full, TMenuFollowUp followUp);
     void TearDownRace();
-    void FreeMainMenu();
     void ShowMouseCursor();
     void HideMouseCursor();
 

@@ -6,6 +6,7 @@
 
 #include "context/Comforts.h"
 #include "context/GameState.h"
+#include "context/ScreenState.h"
 #include "menus/HighScores.h"
 #include "menus/SaveFolder.h"
 #include "net/ScoreRequest.h"
@@ -28,26 +29,52 @@ class TMenus {
     explicit TMenus(TGameContext& context);
     ~TMenus();
 
-    // Screen ticks, dispatched by the frame tick.
+    // The menu screens (main menu, options, high scores, help, boat choice) each keep their
+    // opening, tick, click and Esc in a file of their own; the form reaches the open one through
+    // these, which look it up in one table. The start and the race are no menu screens: nothing.
+    static bool IsMenuScreen(TGameScreen screen);
+    void ScreenTick(int lagCount);
+    // What a click does on the open menu screen (ActiveButton).
+    void MenuButtonClick(bool fromKeyboard);
+    // Esc on the open screen: the active button becomes the one Esc stands for, and the caller
+    // clicks it. False where Esc does nothing (the main menu).
+    bool ScreenEscape();
+    // The open sub-screen goes without a way back to the main menu (a replay is starting).
+    void CloseScreen();
+
+    // The main menu. In full, with its music, background, panels and button column sliding in;
+    // otherwise back from a sub-screen to the menu that stayed built under it.
+    void BuildMainMenu(bool full, TMenuFollowUp followUp);
+    void FreeMainMenu();
     void MainMenuTick(int lagCount);
-    void OptionsTick(int lagCount);
-    void HighScoreTick(int lagCount);
-    void HelpTick(int lagCount);
-    void BoatSelectTick(int lagCount);
+    void MainMenuClick(bool fromKeyboard);
+    bool MainMenuEscape();
 
     void OpenOptionsScreen();
     void CloseOptionsScreen();
-    void OpenHighScoreScreen();
-    void CloseHighScoreScreen();
-    void OpenHelpScreen();
-    void CloseHelpScreen();
-    void OpenBoatScreen();
-    void CloseBoatScreen();
-
-    // What a click does on the menu screens (ActiveButton by screen).
-    void MenuButtonClick(bool fromKeyboard);
+    void OptionsTick(int lagCount);
+    void OptionsClick(bool fromKeyboard);
+    bool OptionsEscape();
     // A typed character on the options screen while its text field is being edited.
     void OptionsKeyPress(char key);
+
+    void OpenHighScoreScreen();
+    void CloseHighScoreScreen();
+    void HighScoreTick(int lagCount);
+    void HighScoreClick(bool fromKeyboard);
+    bool HighScoreEscape();
+
+    void OpenHelpScreen();
+    void CloseHelpScreen();
+    void HelpTick(int lagCount);
+    void HelpClick(bool fromKeyboard);
+    bool HelpEscape();
+
+    void OpenBoatScreen();
+    void CloseBoatScreen();
+    void BoatSelectTick(int lagCount);
+    void BoatSelectClick(bool fromKeyboard);
+    bool BoatSelectEscape();
 
     // Highlight and keyboard stepping, shared with the overlays.
     void UpdateButtonHighlight();
@@ -136,6 +163,7 @@ class TMenus {
     static constexpr int kSubScreenY = 106;
     static constexpr int kSubScreenZ = 2;
 
+    static bool IsMainButton(int32_t slot);
     TMenuButton* Button(int32_t slot);
     // A sub-screen's frame (its title picture) in its place beside the main menu.
     TCaptionSprite* NewSubScreenTitle(const std::string& imageName);

@@ -158,3 +158,39 @@ void TMenus::OptionsKeyPress(char key) {
         text = AppendChar(text, key, kAddInfoMax);
     }
 }
+
+void TMenus::OptionsClick(bool) {
+    const int32_t active = m_context.Screen().ActiveButton;
+    switch (active) {
+    case ScreenSlot::FullScreen:
+        ToggleFullScreen();
+        break;
+    case ScreenSlot::Music:
+        m_context.Audio().ToggleMusic();
+        break;
+    case ScreenSlot::Sound:
+        m_context.Audio().ToggleSound();
+        break;
+    case ScreenSlot::TextLine:
+        if (TextEditing) {
+            StopTextEditing();
+        } else {
+            StartTextEditing();
+        }
+        break;
+    default:
+        break;
+    }
+    if (active != ScreenSlot::TextLine) {
+        StopTextEditing();
+    }
+    if (active == ScreenSlot::Options) {
+        CloseOptionsScreen();
+        BackToMainMenu();
+    }
+}
+
+bool TMenus::OptionsEscape() {
+    m_context.Screen().ActiveButton = ScreenSlot::Options;
+    return true;
+}

@@ -151,4 +151,90 @@ TEST_F(MenuRequestsTest, SteppingPastTheLastHelpPageClicksTheHighlightedButton) 
         << "Next is the last button: stepping on clicks it";
 }
 
+TEST_F(MenuRequestsTest, EscOnASubScreenClicksItsOwnMainButtonAndGoesBack) {
+    struct Case {
+        void (TMenus::*Open)();
+        int32_t Own;
+    };
+    const Case cases[] = {
+        {&TMenus::OpenOptionsScreen, ScreenSlot::Options},
+        {&TMenus::OpenHighScoreScreen, ScreenSlot::HighScores},
+        {&TMenus::OpenHelpScreen, ScreenSlot::Help},
+        {&TMenus::OpenBoatScreen, ScreenSlot::Start},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Own);
+        Fresh();
+        (menus.get()->*c.Open)();
+        context->Requests.clear();
+        ASSERT_TRUE(menus->ScreenEscape()) << "Esc goes on as a click";
+        EXPECT_EQ(context->Screen().ActiveButton, c.Own);
+        menus->MenuButtonClick(true);
+        EXPECT_EQ(context->Requests, Requests{"BuildMainMenu partial 0"});
+        EXPECT_FALSE(context->TimerEnabled);
+        EXPECT_EQ(menus->SubScreenTitle, nullptr);
+        EXPECT_EQ(context->Screen().ScreenSprites.BoatTitle, nullptr);
+    }
+}
+
+TEST_F(MenuRequestsTest, EscOnTheMainMenuAndOffTheMenusLeavesTheActiveButton) {
+    struct Case {
+        TGameScreen Screen;
+        bool Clicks;
+    };
+    const Case cases[] = {{gsMainMenu, false}, {gsStartup, true}, {gsRace, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Screen);
+        Fresh();
+        context->Shell().GameScreen = c.Screen;
+        context->Screen().ActiveButton = ScreenSlot::Exit;
+        EXPECT_EQ(menus->ScreenEscape(), c.Clicks);
+        EXPECT_EQ(context->Screen().ActiveButton, ScreenSlot::Exit);
+        EXPECT_EQ(TMenus::IsMenuScreen(c.Screen), c.Screen == gsMainMenu);
+    }
+}
+
+TEST_F(MenuRequestsTest, OffTheMenusTicksAndClicksAskNothing) {
+    for (TGameScreen screen : {gsStartup, gsRace}) {
+        SCOPED_TRACE(screen);
+        Fresh();
+        context->Shell().GameScreen = screen;
+        context->Requests.clear();
+        menus->ScreenTick(1);
+        EXPECT_EQ(Click(ScreenSlot::Exit), Requests{});
+        menus->CloseScreen();
+        EXPECT_EQ(context->Requests, Requests{});
+    }
+}
+
+TEST_F(MenuRequestsTest, TheMainMenuIgnoresClicksWhileItSlidesIn) {
+    context->Shell().GameScreen = gsMainMenu;
+    for (TMenuIntroPhase phase : {ipPanels, ipButtons}) {
+        SCOPED_TRACE(phase);
+        context->Screen().MenuIntroPhase = phase;
+        EXPECT_EQ(Click(ScreenSlot::Exit), Requests{});
+        EXPECT_EQ(context->Shell().GameScreen, gsMainMenu);
+    }
+}
+
+TEST_F(MenuRequestsTest, ClosingTheOpenSubScreenForAReplayLeavesNoWayBack) {
+    const std::vector<void (TMenus::*)()> opens = {&TMenus::OpenOptionsScreen, &TMenus::OpenHighScoreScreen,
+                                                   &TMenus::OpenHelpScreen, &TMenus::OpenBoatScreen};
+    for (auto open : opens) {
+        Fresh();
+        (menus.get()->*open)();
+        context->Requests.clear();
+        menus->CloseScreen();
+        for (const std::string& asked : context->Requests) {
+            EXPECT_EQ(asked.find("BuildMainMenu"), std::string::npos) << asked;
+        }
+        EXPECT_FALSE(context->TimerEnabled);
+        EXPECT_EQ(menus->SubScreenTitle, nullptr);
+        EXPECT_EQ(context->Screen().ScreenSprites.BoatTitle, nullptr);
+        for (int32_t slot = ScreenSlot::FirstBoat; slot <= ScreenSlot::TextLine; ++slot) {
+            EXPECT_EQ(Button(slot), nullptr) << slot;
+        }
+    }
+}
+
 } // namespace

@@ -2,7 +2,6 @@
 #include "menus/Menus.h"
 #include "app/GameFixture.h"
 #include "app/Messages.h"
-#include "app/Screens.h"
 #include "context/InterfaceSprites.h"
 #include "engine/gfx/ImageList.h"
 #include "engine/platform/KeyCodes.h"
@@ -368,8 +367,8 @@ TEST_F(MenusTest, OptionRowsToggleAndEscapeCloses) {
 TEST_F(MenusTest, FollowUpThreeHighlightsHighScoresSilentlyAndOpensTheTable) {
     FinishIntro();
     // What the end of a race does, without the race.
-    Game.Screens().FreeMainMenu();
-    Game.Screens().BuildMainMenu(true, fuHighScores);
+    Game.Menus().FreeMainMenu();
+    Game.Menus().BuildMainMenu(true, fuHighScores);
     EXPECT_EQ(Game.Screen().ActiveButton, 3);
     EXPECT_EQ(Game.Screen().MenuIntroPhase, 1);
     Game.SilenceSound("B_Act");
