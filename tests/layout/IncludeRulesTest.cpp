@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -70,8 +69,26 @@ struct TInclude {
     bool System = false;
 };
 
+// The include a line makes, if it makes one: `#include "x"` or `#include <x>`, spaces allowed.
+bool ParseInclude(const std::string& line, std::string& target, bool& system) {
+    size_t i = line.find_first_not_of(" \t");
+    if (i == std::string::npos || line[i] != '#')
+        return false;
+    i = line.find_first_not_of(" \t", i + 1);
+    if (i == std::string::npos || line.compare(i, 7, "include") != 0)
+        return false;
+    i = line.find_first_not_of(" \t", i + 7);
+    if (i == std::string::npos || (line[i] != '"' && line[i] != '<'))
+        return false;
+    system = line[i] == '<';
+    const size_t end = line.find(system ? '>' : '"', i + 1);
+    if (end == std::string::npos)
+        return false;
+    target = line.substr(i + 1, end - i - 1);
+    return true;
+}
+
 std::vector<TInclude> AllIncludes() {
-    const std::regex include(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
     std::vector<TInclude> found;
     const fs::path src(SPRAYDASH_SRC);
     for (const auto& entry : fs::recursive_directory_iterator(src)) {
@@ -82,9 +99,9 @@ std::vector<TInclude> AllIncludes() {
         std::ifstream in(entry.path());
         std::string line;
         while (std::getline(in, line)) {
-            std::smatch m;
-            if (std::regex_search(line, m, include))
-                found.push_back(TInclude{file, m[2], m[1] == "<"});
+            TInclude inc{file, {}, false};
+            if (ParseInclude(line, inc.Target, inc.System))
+                found.push_back(inc);
         }
     }
     return found;
