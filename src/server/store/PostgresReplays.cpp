@@ -209,17 +209,11 @@ TScorePage TPostgresStore::TopVerified(std::int64_t since, std::int64_t offset, 
         page.Total =
             tx.exec_params("SELECT count(*) " + std::string(kVerifiedSince), since)[0][0].as<std::int64_t>();
         for (const pqxx::row& row : tx.exec_params(
-                 "SELECT id, name, score, crew, received, coalesce(replay, '') " +
+                 "SELECT id, name, score, crew, received, verified, coalesce(replay, '') " +
                      std::string(kVerifiedSince) + " ORDER BY score DESC, received, id LIMIT $2 OFFSET $3",
                  since, limit, offset)) {
-            TRankedEntry e;
+            TRankedEntry e = RankedEntry(row, 1);
             e.Id = row[0].as<std::int64_t>();
-            e.Name = row[1].as<std::string>();
-            e.Score = row[2].as<std::int32_t>();
-            e.Crew = row[3].as<std::string>();
-            e.Received = row[4].as<std::int64_t>();
-            e.Verification = TVerification::Verified;
-            e.ReplayId = row[5].as<std::string>();
             page.Entries.push_back(std::move(e));
         }
         for (std::size_t i = 0; i < page.Entries.size(); ++i) {

@@ -1,8 +1,8 @@
 #include "server/store/PostgresStore.h"
 #include "server/Log.h"
 
-#include "server/store/PostgresSchema.h"
 #include "server/store/DatabaseAddress.h"
+#include "server/store/PostgresSchema.h"
 
 #include <libpq-fe.h>
 #include <pqxx/pqxx>
@@ -405,6 +405,17 @@ std::uint64_t TPostgresStore::Generation() {
     return m_changes.load();
 }
 
+TRankedEntry TPostgresStore::RankedEntry(const pqxx::row& row, int first) {
+    TRankedEntry e;
+    e.Name = row[first].as<std::string>();
+    e.Score = row[first + 1].as<std::int32_t>();
+    e.Crew = row[first + 2].as<std::string>();
+    e.Received = row[first + 3].as<std::int64_t>();
+    e.Verification = static_cast<TVerification>(row[first + 4].as<int>());
+    e.ReplayId = row[first + 5].as<std::string>();
+    return e;
+}
+
 TScorePage TPostgresStore::Top(std::int64_t since, std::int64_t offset, int limit) {
     return Read([&](pqxx::connection& db) {
         // One snapshot for the rows, the total and the places, whatever commits meanwhile.
@@ -414,14 +425,7 @@ TScorePage TPostgresStore::Top(std::int64_t since, std::int64_t offset, int limi
             (since <= 0 ? tx.exec_prepared("count_all") : tx.exec_prepared("count_since", since))[0][0]
                 .as<std::int64_t>();
         for (const pqxx::row& row : tx.exec_prepared("top", since, limit, offset)) {
-            TRankedEntry e;
-            e.Name = row[0].as<std::string>();
-            e.Score = row[1].as<std::int32_t>();
-            e.Crew = row[2].as<std::string>();
-            e.Received = row[3].as<std::int64_t>();
-            e.Verification = static_cast<TVerification>(row[4].as<int>());
-            e.ReplayId = row[5].as<std::string>();
-            page.Entries.push_back(std::move(e));
+            page.Entries.push_back(RankedEntry(row, 0));
         }
         if (page.Entries.empty())
             return page;
@@ -472,14 +476,8 @@ std::vector<TRankedEntry> TPostgresStore::ShownEntries(const std::vector<std::in
              tx.exec_params("SELECT id, name, score, crew, received, verified, coalesce(replay, '') "
                             "FROM scores WHERE id = ANY($1::bigint[]) AND state = 0",
                             list)) {
-            TRankedEntry e;
+            TRankedEntry e = RankedEntry(row, 1);
             e.Id = row[0].as<std::int64_t>();
-            e.Name = row[1].as<std::string>();
-            e.Score = row[2].as<std::int32_t>();
-            e.Crew = row[3].as<std::string>();
-            e.Received = row[4].as<std::int64_t>();
-            e.Verification = static_cast<TVerification>(row[5].as<int>());
-            e.ReplayId = row[6].as<std::string>();
             entries.push_back(std::move(e));
         }
         return entries;
@@ -495,14 +493,8 @@ std::vector<TRankedEntry> TPostgresStore::FindByName(std::int64_t since, const s
                  "WHERE state = 0 AND received >= $1 "
                  "AND strpos(lower(name), lower($2)) > 0 ORDER BY score DESC, received, id LIMIT $3",
                  since, text, limit)) {
-            TRankedEntry e;
+            TRankedEntry e = RankedEntry(row, 1);
             e.Id = row[0].as<std::int64_t>();
-            e.Name = row[1].as<std::string>();
-            e.Score = row[2].as<std::int32_t>();
-            e.Crew = row[3].as<std::string>();
-            e.Received = row[4].as<std::int64_t>();
-            e.Verification = static_cast<TVerification>(row[5].as<int>());
-            e.ReplayId = row[6].as<std::string>();
             entries.push_back(std::move(e));
         }
         return entries;

@@ -59,6 +59,7 @@ class TStatementUse {
     TStatementUse(const TStatementUse&) = delete;
     TStatementUse& operator=(const TStatementUse&) = delete;
     TSqliteStatement* operator->() { return &m_statement; }
+    TSqliteStatement& operator*() { return m_statement; }
 
   private:
     TSqliteStatement& m_statement;

@@ -223,20 +223,15 @@ TScorePage TSqliteStore::TopVerified(std::int64_t since, std::int64_t offset, in
                                    "WHERE verified = 1 AND state = 0 AND received >= ?1");
         count.Bind(1, since);
         page.Total = count.Step() ? count.Int(0) : 0;
-        TSqliteStatement rows(db, "SELECT id, name, score, crew, received, coalesce(replay, '') FROM scores "
-                                  "INDEXED BY scores_verified_by_place "
-                                  "WHERE verified = 1 AND state = 0 AND received >= ?1 "
-                                  "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3");
+        TSqliteStatement rows(
+            db, "SELECT id, name, score, crew, received, verified, coalesce(replay, '') FROM scores "
+                "INDEXED BY scores_verified_by_place "
+                "WHERE verified = 1 AND state = 0 AND received >= ?1 "
+                "ORDER BY score DESC, received, id LIMIT ?2 OFFSET ?3");
         rows.Bind(1, since).Bind(2, std::int64_t{limit}).Bind(3, offset);
         while (rows.Step()) {
-            TRankedEntry e;
+            TRankedEntry e = RankedEntry(rows, 1);
             e.Id = rows.Int(0);
-            e.Name = rows.Text(1);
-            e.Score = static_cast<std::int32_t>(rows.Int(2));
-            e.Crew = rows.Text(3);
-            e.Received = rows.Int(4);
-            e.Verification = TVerification::Verified;
-            e.ReplayId = rows.Text(5);
             page.Entries.push_back(std::move(e));
         }
         TSqliteStatement higher(db, "SELECT count(*) FROM scores INDEXED BY scores_verified_by_place "

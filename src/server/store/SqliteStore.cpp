@@ -367,6 +367,17 @@ void TSqliteStore::Return(std::unique_ptr<TReader> reader) {
     m_readerFree.notify_one();
 }
 
+TRankedEntry TSqliteStore::RankedEntry(const TSqliteStatement& row, int first) {
+    TRankedEntry e;
+    e.Name = row.Text(first);
+    e.Score = static_cast<std::int32_t>(row.Int(first + 1));
+    e.Crew = row.Text(first + 2);
+    e.Received = row.Int(first + 3);
+    e.Verification = static_cast<TVerification>(row.Int(first + 4));
+    e.ReplayId = row.Text(first + 5);
+    return e;
+}
+
 TScorePage TSqliteStore::Top(std::int64_t since, std::int64_t offset, int limit) {
     TLease reader = Lease();
     // One snapshot for the rows, the total and the places, whatever commits meanwhile.
@@ -377,14 +388,7 @@ TScorePage TSqliteStore::Top(std::int64_t since, std::int64_t offset, int limit)
         TStatementUse rows(reader->Rows(since, page.Total));
         rows->Bind(1, since).Bind(2, std::int64_t{limit}).Bind(3, offset);
         while (rows->Step()) {
-            TRankedEntry e;
-            e.Name = rows->Text(0);
-            e.Score = static_cast<std::int32_t>(rows->Int(1));
-            e.Crew = rows->Text(2);
-            e.Received = rows->Int(3);
-            e.Verification = static_cast<TVerification>(rows->Int(4));
-            e.ReplayId = rows->Text(5);
-            page.Entries.push_back(std::move(e));
+            page.Entries.push_back(RankedEntry(*rows, 0));
         }
     }
     if (page.Entries.empty())
@@ -434,14 +438,8 @@ std::vector<TRankedEntry> TSqliteStore::ShownEntries(const std::vector<std::int6
     for (std::int64_t id : ids) {
         row.Bind(1, id);
         if (row.Step()) {
-            TRankedEntry e;
+            TRankedEntry e = RankedEntry(row, 1);
             e.Id = row.Int(0);
-            e.Name = row.Text(1);
-            e.Score = static_cast<std::int32_t>(row.Int(2));
-            e.Crew = row.Text(3);
-            e.Received = row.Int(4);
-            e.Verification = static_cast<TVerification>(row.Int(5));
-            e.ReplayId = row.Text(6);
             entries.push_back(std::move(e));
         }
         row.Reset();
@@ -459,14 +457,8 @@ std::vector<TRankedEntry> TSqliteStore::FindByName(std::int64_t since, const std
     rows.Bind(1, since).Bind(2, text).Bind(3, std::int64_t{limit});
     std::vector<TRankedEntry> entries;
     while (rows.Step()) {
-        TRankedEntry e;
+        TRankedEntry e = RankedEntry(rows, 1);
         e.Id = rows.Int(0);
-        e.Name = rows.Text(1);
-        e.Score = static_cast<std::int32_t>(rows.Int(2));
-        e.Crew = rows.Text(3);
-        e.Received = rows.Int(4);
-        e.Verification = static_cast<TVerification>(rows.Int(5));
-        e.ReplayId = rows.Text(6);
         entries.push_back(std::move(e));
     }
     return entries;

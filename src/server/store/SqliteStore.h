@@ -1,7 +1,7 @@
 #pragma once
 
-#include "server/store/GroupCommit.h"
 #include "server/LogThrottle.h"
+#include "server/store/GroupCommit.h"
 #include "server/store/ReplayStore.h"
 #include "server/store/ScoreStore.h"
 
@@ -12,6 +12,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+class TSqliteStatement;
 
 class TSqliteDb;
 
@@ -75,6 +77,10 @@ class TSqliteStore final : public IScoreDatabase, public IReplayStore {
     TStoreFigures Figures() override;
 
   private:
+    // An entry of the list from the statement's current row, whose columns from first on are
+    // name, score, crew, received, verified and replay (the id, where there is one, is the caller's).
+    static TRankedEntry RankedEntry(const TSqliteStatement& row, int first);
+
     struct TReader;
     using TPending = TGroupCommit::TPending;
     class TLease;
