@@ -55,6 +55,12 @@ if [ ! -s "$work/display" ]; then
     exit 1
 fi
 export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+# A new server can turn a client away for a moment after it has named its display: wait until
+# one gets through, or the game would find no display.
+for _ in $(seq 100); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
 
 mkdir -p "$work/run/Data/Save"
 ln -s "$data/Res" "$work/run/Data/Res"
