@@ -1,16 +1,19 @@
 #include "app/EndOfRace.h"
 #include "context/DataNames.h"
 
-#include "app/MForm.h"
 #include "app/Messages.h"
 #include "app/RaceReplays.h"
 #include "app/Screens.h"
+#include "app/Seat.h"
 #include "context/Frame.h"
 #include "context/GameAudio.h"
 #include "context/GameText.h"
 #include "context/InterfaceSprites.h"
+#include "engine/platform/KeyCodes.h"
 #include "engine/platform/Platform.h"
+#include "menus/HighScores.h"
 #include "menus/Menus.h"
+#include "menus/TextEdit.h"
 #include "race/Race.h"
 
 #include <string>
@@ -20,25 +23,28 @@ constexpr int kGameOverMs = 2000;
 constexpr int kNameCursorX = 217;
 constexpr int kNameCursorY = 363;
 constexpr int kNameCursorZ = 7;
+// Typing stops at 12 characters; a name from the table's file may be longer, up to its bound.
+constexpr int kPlayerNameTypedLimit = 12;
+constexpr size_t kPlayerNameMax = THighScoreTable::kNameMax;
 
 // The race's questions use the first two button slots; the race has no buttons of its own.
 constexpr TYesNoQuestion::TButtons kFinishButtons{ScreenSlot::RaceYes, -93, 14, 340};
 constexpr TYesNoQuestion::TButtons kSendButtons{ScreenSlot::RaceYes, -85, 22, 344};
 
 // Shows the pointer and makes the buttons; highlighted is the slot lit at opening.
-void OpenRaceQuestion(TMForm& form, int highlighted) {
-    form.Audio().StopSound(SoundName::Engine);
-    form.Screens().ShowMouseCursor();
-    TScreenState& s = form.Screen();
+void OpenRaceQuestion(const TSeat& seat, int highlighted) {
+    seat.Context.Audio().StopSound(SoundName::Engine);
+    seat.Context.ShowMouseCursor();
+    TScreenState& s = seat.Context.Screen();
     s.ButtonCount = ScreenSlot::RaceNo;
     s.ActiveButton = highlighted;
     s.FirstButton = ScreenSlot::RaceYes;
     s.LastButton = ScreenSlot::RaceNo;
 }
 
-void CloseRaceQuestion(TMForm& form) {
-    form.Screen().FreeButtons();
-    form.Screens().HideMouseCursor();
+void CloseRaceQuestion(const TSeat& seat) {
+    seat.Context.Screen().FreeButtons();
+    seat.Context.HideMouseCursor();
 }
 } // namespace
 
@@ -46,75 +52,74 @@ void CloseRaceQuestion(TMForm& form) {
 
 void TEndOfRace::RaceOver() {
     // The replay keeps the result; a race played from a replay ends here.
-    if (!m_form.RaceOver()) {
+    if (!m_seat.Form.RaceOver()) {
         return;
     }
-    if (m_form.Menus().QualifiesForTable(m_form.Race().Score)) {
-        m_form.OpenMessage(msgEnterName);
+    if (m_seat.Menus.QualifiesForTable(m_seat.Race.Score)) {
+        m_seat.Context.OpenMessage(msgEnterName);
     } else {
         BackToMenu();
     }
 }
 
 void TEndOfRace::NameEntered() {
-    m_form.Menus().CommitNameEntry(m_form.Race().Score);
-    m_form.NameEntered();
-    m_form.Messages().CloseMessage();
-    m_form.OpenMessage(msgSendResult);
+    m_seat.Menus.CommitNameEntry(m_seat.Race.Score);
+    m_seat.Form.NameEntered();
+    m_messages.CloseMessage();
+    m_seat.Context.OpenMessage(msgSendResult);
 }
 
 void TEndOfRace::SendResult() {
-    TMessages& messages = m_form.Messages();
-    messages.CloseMessage();
-    messages.OpenMessage(msgSending);
-    m_sendStartMs = m_form.Platform().Ticks();
+    m_messages.CloseMessage();
+    m_messages.OpenMessage(msgSending);
+    m_sendStartMs = m_seat.Platform.Ticks();
     PaintSending();
     // The request blocks the game's ticks and input; the window goes on painting meanwhile.
-    TScoreRequestOutcome outcome = m_form.Menus().SubmitScore(m_form.Race().Score, [this] {
-        if (!m_form.PumpWhileBusy()) {
+    TScoreRequestOutcome outcome = m_seat.Menus.SubmitScore(m_seat.Race.Score, [this] {
+        if (!m_seat.Context.PumpWhileBusy()) {
             return false;
         }
         PaintSending();
         return true;
     });
     // The replay follows the request, whatever its answer; it is sent in the background.
-    if (m_form.Recorder().Replay().Claim) {
-        m_form.Menus().UploadReplay(m_form.Recorder().Replay().Encode(),
-                                    outcome.Result != TScoreRequestOutcome::TResult::Abandoned);
+    if (m_seat.Form.RecordedRace().Claim) {
+        m_seat.Menus.UploadReplay(m_seat.Form.RecordedRace().Encode(),
+                                  outcome.Result != TScoreRequestOutcome::TResult::Abandoned);
     }
     if (outcome.Result == TScoreRequestOutcome::TResult::Abandoned) {
         return; // the game is ending; the entry is already on disk, the replay queued for the next start
     }
     // A display switch asked for meanwhile happens now; a close waits for the menu.
-    m_form.ActOnRequestsHeldWhileBusy();
+    m_seat.Form.ActOnRequestsHeldWhileBusy();
     // The player learns how it went; the notice then closes by itself, and the menu follows.
-    messages.Sending().ShowOutcome(outcome);
+    m_messages.Sending().ShowOutcome(outcome);
 }
 
 void TEndOfRace::PaintSending() {
-    TRace& race = m_form.Race();
-    m_form.Messages().DrawMessages(1);
+    TRace& race = m_seat.Race;
+    m_messages.DrawMessages(1);
     race.DrawSpeedNeedle();
     race.DrawRaceHud();
     race.DrawPowerUpPanel();
-    m_form.Frame().PresentFrame();
+    m_seat.Context.Frame().PresentFrame();
 }
 
 uint32_t TEndOfRace::SendingForMs() const {
-    return m_form.Platform().Ticks() - m_sendStartMs;
+    return m_seat.Platform.Ticks() - m_sendStartMs;
 }
 
 void TEndOfRace::BackToMenu() {
-    m_form.Screens().TearDownRace();
-    m_form.Menus().BuildMainMenu(true, fuHighScores);
-    m_form.ActOnRequestsHeldWhileBusy();
+    TearDownRace(m_seat);
+    m_seat.Menus.BuildMainMenu(true, fuHighScores);
+    m_seat.Form.ActOnRequestsHeldWhileBusy();
 }
 
 // ---- Game over -----------------------------------------------------------------------------
 
 void TGameOverNotice::Open() {
-    m_form.Audio().StopSound(SoundName::Engine);
-    m_form.Audio().PlaySound(SoundName::GameOver);
+    m_seat.Context.Audio().StopSound(SoundName::Engine);
+    m_seat.Context.Audio().PlaySound(SoundName::GameOver);
     m_messages.MessageTimer = kGameOverMs;
 }
 
@@ -124,8 +129,8 @@ void TGameOverNotice::Draw(int lagCount) {
         m_messages.CloseMessage();
         return;
     }
-    m_messages.MessageTimer -= m_form.Shell().TickMs;
-    m_form.Race().AnimateExplosions(lagCount);
+    m_messages.MessageTimer -= m_seat.Context.Shell().TickMs;
+    m_seat.Race.AnimateExplosions(lagCount);
 }
 
 void TGameOverNotice::AfterClose() {
@@ -134,26 +139,26 @@ void TGameOverNotice::AfterClose() {
 
 // ---- "Finish race?" ------------------------------------------------------------------------
 
-TFinishRaceQuestion::TFinishRaceQuestion(TMForm& form, TMessages& messages)
-    : TYesNoQuestion(form, messages, msgFinishRace, kFinishButtons) {}
+TFinishRaceQuestion::TFinishRaceQuestion(const TSeat& seat, TMessages& messages)
+    : TYesNoQuestion(seat, messages, msgFinishRace, kFinishButtons) {}
 
 bool TFinishRaceQuestion::ResumesFire() const {
-    return m_form.Screen().ActiveButton == NoSlot();
+    return m_seat.Context.Screen().ActiveButton == NoSlot();
 }
 
 void TFinishRaceQuestion::Open() {
     TYesNoQuestion::Open();
     // Asked over the pause (the close box while paused): a no goes back to the pause, not on racing.
     m_overPause = m_messages.OpenedOver() == msgPause;
-    OpenRaceQuestion(m_form, NoSlot());
+    OpenRaceQuestion(m_seat, NoSlot());
     CreateButtons();
 }
 
 void TFinishRaceQuestion::Draw(int lagCount) {
-    m_form.Menus().UpdateButtonHighlight();
+    m_seat.Menus.UpdateButtonHighlight();
     StepButtons(lagCount);
     CentredText(kQuestionFont, "Finish race?", 257);
-    if (m_form.Shell().EscPressed) {
+    if (m_seat.Context.Shell().EscPressed) {
         Resume();
         return;
     }
@@ -162,7 +167,7 @@ void TFinishRaceQuestion::Draw(int lagCount) {
 
 void TFinishRaceQuestion::Answer() {
     // Whatever was clicked closes the question; only yes ends the race, else it resumes.
-    if (m_form.Screen().ActiveButton == YesSlot()) {
+    if (m_seat.Context.Screen().ActiveButton == YesSlot()) {
         m_messages.CloseMessage();
         m_messages.EndOfRace().RaceOver();
     } else {
@@ -179,31 +184,31 @@ void TFinishRaceQuestion::Resume() {
 }
 
 void TFinishRaceQuestion::Close() {
-    CloseRaceQuestion(m_form);
+    CloseRaceQuestion(m_seat);
 }
 
 // ---- The name entry ------------------------------------------------------------------------
 
 void TNameEntry::Open() {
-    m_form.Audio().StopSound(SoundName::Engine);
-    TCaptionSprite* cursor = new TCaptionSprite(m_form, PictureName::Cursor);
+    m_seat.Context.Audio().StopSound(SoundName::Engine);
+    TCaptionSprite* cursor = new TCaptionSprite(m_seat.Context, PictureName::Cursor);
     cursor->X = kNameCursorX;
     cursor->Y = kNameCursorY;
     cursor->SetZ(kNameCursorZ);
     cursor->Visible = false;
     m_messages.TextCursor = cursor;
     m_messages.CursorBlinkMs = 0;
-    m_form.IgnoreTextOfKeysPressedSoFar();
+    m_seat.Form.IgnoreTextOfKeysPressedSoFar();
 }
 
 void TNameEntry::Draw(int) {
-    const std::string& name = m_form.Shell().PlayerName;
-    CentredText(kNameEntryFont, "Your score is " + std::to_string(m_form.Race().Score), 248);
+    const std::string& name = m_seat.Context.Shell().PlayerName;
+    CentredText(kNameEntryFont, "Your score is " + std::to_string(m_seat.Race.Score), 248);
     CentredText(kNameEntryFont, "Please, enter your name:", 290);
     CentredText(kNameEntryFont, name, 335);
     if (TCaptionSprite* cursor = m_messages.TextCursor) {
         // Just right of the centred name.
-        cursor->X = m_form.Text().TextWidth(name) / 2.0 + kCentreX;
+        cursor->X = m_seat.Context.Text().TextWidth(name) / 2.0 + kCentreX;
         m_messages.CursorBlinkMs -= kFrameTickMs;
         if (m_messages.CursorBlinkMs <= 0) {
             cursor->Visible = !cursor->Visible;
@@ -216,6 +221,17 @@ void TNameEntry::Answer() {
     m_messages.EndOfRace().NameEntered();
 }
 
+void TNameEntry::TypeKey(char key) {
+    std::string& name = m_seat.Context.Shell().PlayerName;
+    const int code = static_cast<unsigned char>(key);
+    if (code == vk::Back) {
+        name = DeleteLastChar(name);
+    }
+    if (static_cast<int>(name.size()) < kPlayerNameTypedLimit && code >= 32) {
+        name = AppendChar(name, key, kPlayerNameMax);
+    }
+}
+
 void TNameEntry::Close() {
     delete m_messages.TextCursor;
     m_messages.TextCursor = nullptr;
@@ -223,17 +239,17 @@ void TNameEntry::Close() {
 
 // ---- The send question ---------------------------------------------------------------------
 
-TSendQuestion::TSendQuestion(TMForm& form, TMessages& messages)
-    : TYesNoQuestion(form, messages, msgSendResult, kSendButtons) {}
+TSendQuestion::TSendQuestion(const TSeat& seat, TMessages& messages)
+    : TYesNoQuestion(seat, messages, msgSendResult, kSendButtons) {}
 
 void TSendQuestion::Open() {
     TYesNoQuestion::Open();
-    OpenRaceQuestion(m_form, YesSlot());
+    OpenRaceQuestion(m_seat, YesSlot());
     CreateButtons();
 }
 
 void TSendQuestion::Draw(int lagCount) {
-    m_form.Menus().UpdateButtonHighlight();
+    m_seat.Menus.UpdateButtonHighlight();
     StepButtons(lagCount);
     // Three lines of bold text: a little more than its height apart.
     CentredText(kNameEntryFont, "Send the result", 222);
@@ -243,7 +259,7 @@ void TSendQuestion::Draw(int lagCount) {
 }
 
 void TSendQuestion::Answer() {
-    const int active = m_form.Screen().ActiveButton;
+    const int active = m_seat.Context.Screen().ActiveButton;
     if (active == YesSlot()) {
         m_messages.EndOfRace().SendResult();
     } else if (active == NoSlot()) {
@@ -253,7 +269,7 @@ void TSendQuestion::Answer() {
 }
 
 void TSendQuestion::Close() {
-    CloseRaceQuestion(m_form);
+    CloseRaceQuestion(m_seat);
 }
 
 // ---- "Sending..." --------------------------------------------------------------------------
@@ -291,7 +307,7 @@ void TSendingNotice::Draw(int) {
         CentredText(kQuestionFont, "Not sent:", 250);
         CentredText(kReasonFont, m_outcome->Reason + ".", 300);
     }
-    if (m_form.Shell().EscPressed) {
+    if (m_seat.Context.Shell().EscPressed) {
         m_messages.CloseMessage();
         return;
     }

@@ -13,7 +13,7 @@
 // opens on the high-score table once its intro is over.
 class TEndOfRace {
   public:
-    explicit TEndOfRace(TMForm& form) : m_form(form) {}
+    TEndOfRace(const TSeat& seat, TMessages& messages) : m_seat(seat), m_messages(messages) {}
 
     // The race is over: the name entry if the score enters the table, else back to the menu.
     void RaceOver();
@@ -32,14 +32,15 @@ class TEndOfRace {
     // One frame of the standing race with "Sending..." over it.
     void PaintSending();
 
-    TMForm& m_form;
+    const TSeat& m_seat;
+    TMessages& m_messages;
     uint32_t m_sendStartMs = 0;
 };
 
 // "Game over" for 2000 ms while the explosions play on; then the end of the race.
 class TGameOverNotice : public TOverlay {
   public:
-    TGameOverNotice(TMForm& form, TMessages& messages) : TOverlay(form, messages, msgGameOver) {}
+    TGameOverNotice(const TSeat& seat, TMessages& messages) : TOverlay(seat, messages, msgGameOver) {}
     bool IsNotice() const override { return true; }
     bool IsRaceStep() const override { return true; }
     void Open() override;
@@ -51,7 +52,7 @@ class TGameOverNotice : public TOverlay {
 // (no, Esc, a click beside the buttons) resumes it.
 class TFinishRaceQuestion : public TYesNoQuestion {
   public:
-    TFinishRaceQuestion(TMForm& form, TMessages& messages);
+    TFinishRaceQuestion(const TSeat& seat, TMessages& messages);
     bool ResumesFire() const override;
     void Open() override;
     void Draw(int lagCount) override;
@@ -67,18 +68,19 @@ class TFinishRaceQuestion : public TYesNoQuestion {
 // "Your score is …": the player types a name; Enter or a click commits it.
 class TNameEntry : public TOverlay {
   public:
-    TNameEntry(TMForm& form, TMessages& messages) : TOverlay(form, messages, msgEnterName) {}
+    TNameEntry(const TSeat& seat, TMessages& messages) : TOverlay(seat, messages, msgEnterName) {}
     bool IsRaceStep() const override { return true; }
     void Open() override;
     void Draw(int lagCount) override;
     void Answer() override;
+    void TypeKey(char key) override;
     void Close() override;
 };
 
 // "Send the result to the World's Highscores page?", yes highlighted.
 class TSendQuestion : public TYesNoQuestion {
   public:
-    TSendQuestion(TMForm& form, TMessages& messages);
+    TSendQuestion(const TSeat& seat, TMessages& messages);
     bool IsRaceStep() const override { return true; }
     void Open() override;
     void Draw(int lagCount) override;
@@ -89,7 +91,7 @@ class TSendQuestion : public TYesNoQuestion {
 // "Sending..." while the score request runs, then briefly how it went: "Sent." or why not.
 class TSendingNotice : public TOverlay {
   public:
-    TSendingNotice(TMForm& form, TMessages& messages) : TOverlay(form, messages, msgSending) {}
+    TSendingNotice(const TSeat& seat, TMessages& messages) : TOverlay(seat, messages, msgSending) {}
     bool IsRaceStep() const override { return true; }
     void Open() override;
     void Draw(int lagCount) override;

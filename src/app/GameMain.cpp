@@ -1,5 +1,7 @@
 #include "app/GameMain.h"
 
+#include "app/GameTitle.h"
+#include "app/MForm.h"
 #include "context/Frame.h"
 
 #include "engine/platform/Platform.h"
@@ -9,7 +11,7 @@
 #include <exception>
 
 namespace {
-constexpr const char* kTitle = TMForm::kTitle;
+constexpr const char* kTitle = kGameTitle;
 } // namespace
 
 std::string ScoreServerAddress(const std::string& builtIn, const char* fromEnvironment) {

@@ -6,7 +6,7 @@
 #error "race/ and menus/ reach the game through TGameContext (context/GameContext.h), not the form"
 #endif
 
-#include "app/MForm.h"
+#include "context/GameContext.h"
 
 #include <string>
 

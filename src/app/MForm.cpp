@@ -2,6 +2,7 @@
 #include "context/DataNames.h"
 
 #include "app/InternetShortcut.h"
+#include "app/KeyAssignment.h"
 #include "app/Messages.h"
 #include "app/RaceReplays.h"
 #include "app/Screens.h"
@@ -24,7 +25,6 @@
 #include "engine/platform/Platform.h"
 #include "engine/sprite/Sprite.h"
 #include "menus/Menus.h"
-#include "menus/TextEdit.h"
 #include "net/HttpClient.h"
 #include "race/Race.h"
 #include "race/RaceData.h"
@@ -38,42 +38,7 @@
 
 namespace {
 constexpr double kSpeedScale = 0.5;
-constexpr int kPlayerNameTypedLimit = 12;
-constexpr size_t kPlayerNameMax = THighScoreTable::kNameMax;
 constexpr const char* kPlayUrlFile = "play.url";
-
-// The form's keyboard assignment: state → up to three virtual keys. The race's keys may be
-// rebound in the comforts' file: a rebound key takes the state's slots alone.
-void AssignKeys(TGameKeyboard& keyboard, const TComforts& comforts) {
-    keyboard.Assigns = {};
-    keyboard.Assigns[isUp] = {vk::Up, 0, vk::Numpad8};
-    keyboard.Assigns[isDown] = {vk::Down, 0, 0};
-    keyboard.Assigns[isLeft] = {vk::Left, 0, 0};
-    keyboard.Assigns[isRight] = {vk::Right, 0, 0};
-    keyboard.Assigns[InputButton(1)] = {'Z', 0, 0};
-    keyboard.Assigns[InputButton(2)] = {'X', 0, 0};
-    keyboard.Assigns[InputButton(3)] = {'C', 0, 0};
-    keyboard.Assigns[InputButton(4)] = {'P', 0, 0};
-    keyboard.Assigns[InputButton(5)] = {vk::Escape, 0, 0};
-    keyboard.Assigns[InputButton(6)] = {'Y', 0, 0};
-    keyboard.Assigns[InputButton(7)] = {'N', 0, 0};
-    keyboard.Assigns[InputButton(8)] = {vk::Space, 0, 0};
-    keyboard.Assigns[InputButton(9)] = {vk::Return, 0, 0};
-    const int rebound[TComforts::kRaceKeys] = {isUp, isDown, isLeft, isRight, InputButton(8)};
-    for (int k = 0; k < TComforts::kRaceKeys; ++k) {
-        if (int key = comforts.RaceKeys[static_cast<size_t>(k)]) {
-            keyboard.Assigns[rebound[k]] = {key, 0, 0};
-        }
-    }
-}
-
-// Comfort keys, on every screen: window size, full-screen scaling, volumes.
-constexpr int kEffectsDown = vk::F1 + 6; // F7
-constexpr int kEffectsUp = vk::F1 + 7;   // F8
-constexpr int kMusicDown = vk::F1 + 8;   // F9
-constexpr int kMusicUp = vk::F1 + 9;     // F10
-constexpr uint32_t kNoticeShownMs = 1500;
-constexpr int kNoticeY = 6;
 
 bool IsFullScreenChord(const TPlatformEvent& event) {
     return (event.VirtualKey == vk::Return && event.Alt) || event.VirtualKey == vk::F11;
@@ -112,11 +77,11 @@ TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), 
     m_text = std::make_unique<TGameText>(*m_draw);
 
     m_audio = std::make_unique<TGameAudio>(*m_waveList, *m_music, m_shell.GameOptions, m_shell.GameScreen);
-    m_screens = std::make_unique<TScreens>(*this);
-    m_messages = std::make_unique<TMessages>(*this);
     m_menus = std::make_unique<TMenus>(*this);
     m_race = std::make_unique<TRace>(*this);
-    m_recorder = std::make_unique<TRaceRecorder>(*this);
+    m_seat = std::make_unique<TSeat>(TSeat{*this, m_platform, *m_menus, *m_race, *this});
+    m_messages = std::make_unique<TMessages>(*m_seat);
+    m_recorder = std::make_unique<TRaceRecorder>(*m_seat);
 }
 
 TMForm::~TMForm() {
@@ -232,11 +197,11 @@ void TMForm::StartRace(int32_t boat) {
 }
 
 void TMForm::ShowMouseCursor() {
-    m_screens->ShowMouseCursor();
+    ::ShowMouseCursor(m_platform);
 }
 
 void TMForm::HideMouseCursor() {
-    m_screens->HideMouseCursor();
+    ::HideMouseCursor(m_platform);
 }
 
 void TMForm::ShowWarning(const std::string& text) {
@@ -480,14 +445,8 @@ void TMForm::FormKeyPress(char key) {
     if (m_shell.GameScreen == gsRace) {
         if (code == vk::Return) {
             ButtonClick(false);
-        }
-        if (m_shell.MessageMode == msgEnterName) {
-            if (code == vk::Back) {
-                m_shell.PlayerName = DeleteLastChar(m_shell.PlayerName);
-            }
-            if (static_cast<int>(m_shell.PlayerName.size()) < kPlayerNameTypedLimit && code >= 32) {
-                m_shell.PlayerName = AppendChar(m_shell.PlayerName, key, kPlayerNameMax);
-            }
+        } else {
+            m_messages->TypeKey(key);
         }
         return;
     }
@@ -606,84 +565,6 @@ void TMForm::ShutDown() {
         }
     }
     m_terminated = true;
-}
-
-void TMForm::ApplyComforts() {
-    const TComforts& c = m_menus->Comforts;
-    {
-        TMixerLock lock(m_sound->Mixer());
-        m_sound->Mixer().SetLevel(TMixerGroup::Music, c.MusicVolume);
-        m_sound->Mixer().SetLevel(TMixerGroup::Effects, c.EffectsVolume);
-    }
-    AssignKeys(m_input->Keyboard, c);
-    m_platform.SetSharpFullScreen(c.SharpFullScreen);
-    m_platform.SetWindowScale(c.WindowScale);
-    m_frame->BeforePresent = [this] {
-        if (m_player) {
-            m_player->DrawMark();
-        }
-        DrawComfortNotice();
-    };
-}
-
-bool TMForm::ComfortKey(const TPlatformEvent& event) {
-    if (!m_created || event.Repeat) {
-        return false;
-    }
-    TComforts& c = m_menus->Comforts;
-    auto step = [](int& volume, int by) { volume = std::clamp(volume + by, 0, 100); };
-    std::string notice;
-    switch (event.VirtualKey) {
-    case kEffectsDown:
-    case kEffectsUp:
-        step(c.EffectsVolume,
-             event.VirtualKey == kEffectsUp ? TComforts::kVolumeStep : -TComforts::kVolumeStep);
-        notice = "Effects " + std::to_string(c.EffectsVolume) + " %";
-        break;
-    case kMusicDown:
-    case kMusicUp:
-        step(c.MusicVolume, event.VirtualKey == kMusicUp ? TComforts::kVolumeStep : -TComforts::kVolumeStep);
-        notice = "Music " + std::to_string(c.MusicVolume) + " %";
-        break;
-    case '0':
-    case '1':
-    case '2':
-    case '3':
-        if (!event.Alt) {
-            return false;
-        }
-        if (event.VirtualKey == '0') {
-            c.SharpFullScreen = !c.SharpFullScreen;
-            notice = c.SharpFullScreen ? "Full screen: sharp pixels" : "Full screen: fit to the screen";
-        } else {
-            c.WindowScale = m_platform.SetWindowScale(event.VirtualKey - '0');
-            notice = "Window " + std::to_string(c.WindowScale) + " \xD7"; // ×
-        }
-        break;
-    default:
-        return false;
-    }
-    ApplyComforts();
-    ShowShortNotice(notice);
-    SaveQuietly([this] { m_menus->SaveComforts(); });
-    return true;
-}
-
-void TMForm::ShowShortNotice(const std::string& text) {
-    m_noticeText = text;
-    m_noticeUntil = m_platform.Ticks() + kNoticeShownMs;
-}
-
-void TMForm::DrawComfortNotice() {
-    if (m_noticeText.empty()) {
-        return;
-    }
-    if (static_cast<int32_t>(m_platform.Ticks() - m_noticeUntil) >= 0) {
-        m_noticeText.clear();
-        return;
-    }
-    m_text->SetTextFont(kShortNoticeFont);
-    m_text->DrawText(m_noticeText, kScreenWidth / 2, kNoticeY, true);
 }
 
 void TMForm::SaveBeforeTheDisplayGoes() {

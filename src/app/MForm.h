@@ -6,6 +6,8 @@
 #error "race/ and menus/ reach the game through TGameContext (context/GameContext.h), not the form"
 #endif
 
+#include "app/GameTitle.h"
+#include "app/Seat.h"
 #include "app/TypedTextGate.h"
 #include "context/GameContext.h"
 #include "context/GameRandom.h"
@@ -32,7 +34,6 @@ class THttpClient;
 class TGameAudio;
 class TGameText;
 class TFrame;
-class TScreens;
 class TMessages;
 class TMenus;
 class TRace;
@@ -44,10 +45,10 @@ struct TPlatformEvent;
 
 // The main form: owns the components, the game state and the screens, and carries
 // every event handler. It is the context the screens work in. Everything runs on one thread.
-class TMForm final : public TGameContext {
+class TMForm final : public TGameContext, public IFormRequests {
   public:
     // The application's name: the window's caption and the title of its dialogs.
-    static constexpr const char* kTitle = "Spraydash";
+    static constexpr const char* kTitle = kGameTitle;
     // The font of the short notices over every screen.
     static constexpr int kShortNoticeFont = 3;
 
@@ -69,7 +70,7 @@ class TMForm final : public TGameContext {
     // request) without ticks and without acting on input.
     bool PumpWhileBusy() override;
     // Acts on what PumpWhileBusy kept: a close request and a full-screen switch.
-    void ActOnRequestsHeldWhileBusy();
+    void ActOnRequestsHeldWhileBusy() override;
 
     // Form events.
     void FormCloseQuery(bool& canClose);
@@ -99,24 +100,23 @@ class TMForm final : public TGameContext {
     bool ReplayRunOver() const;
     // Runs one tick of a replay that is re-run rather than watched.
     void ReplayRunTick();
-    // The race is over: the recorder (or the player) learns its result. False when the race was
-    // a replay being played, which ends here instead of going on to the name entry.
-    bool RaceOver();
-    // The name entry has put the result into the table.
-    void NameEntered();
+    // What the application's parts ask of the form (their seat's requests).
+    bool RaceOver() override;
+    void NameEntered() override;
+    const TReplay& RecordedRace() const override;
     // The hash of the game data the race's outcome depends on (0 when the race pictures are missing).
-    uint64_t RaceDataHash();
-    std::string GameVersion() const;
+    uint64_t RaceDataHash() override;
+    std::string GameVersion() const override;
     // A played tick's inputs in place of the devices'.
-    void PlayInputs(uint16_t inputs);
-    void PlayEvent(const TReplayEvent& event);
+    void PlayInputs(uint16_t inputs) override;
+    void PlayEvent(const TReplayEvent& event) override;
 
     void ButtonClick(bool fromKeyboard) override;
     void ReadInputEdges();
     void ApplyDisplayMode() override;
     void OpenUrl(const std::string& url) override;
     void OpenPlayUrl();
-    void ExitGame();
+    void ExitGame() override;
     void ShutDown();
     // The display is going away under the game (log-out, a crashed display server): nothing more
     // can be shown, so the files are written now and what failed goes to stderr.
@@ -130,7 +130,7 @@ class TMForm final : public TGameContext {
     void HandleEvent(const TPlatformEvent& event);
     // Text still to come from keys pressed so far is not typing: the key that opened a text
     // field (Y answering "Finish race?") must not type its letter into it.
-    void IgnoreTextOfKeysPressedSoFar() { m_typedText.IgnorePressesSoFar(); }
+    void IgnoreTextOfKeysPressedSoFar() override { m_typedText.IgnorePressesSoFar(); }
     // The line shown briefly over every screen (a comfort changed, a controller came or went),
     // empty once it has gone.
     const std::string& ShortNotice() const { return m_noticeText; }
@@ -169,7 +169,6 @@ class TMForm final : public TGameContext {
     TModulePlayer& Music() { return *m_music; }
 
     // Game subsystems.
-    TScreens& Screens() { return *m_screens; }
     TMessages& Messages() { return *m_messages; }
     TMenus& Menus() { return *m_menus; }
     TRace& Race() { return *m_race; }
@@ -241,7 +240,8 @@ class TMForm final : public TGameContext {
     std::unique_ptr<TGameText> m_text;
 
     std::unique_ptr<TGameAudio> m_audio;
-    std::unique_ptr<TScreens> m_screens;
+    // What the form's parts below work with; made once the menus and the race are.
+    std::unique_ptr<TSeat> m_seat;
     std::unique_ptr<TMessages> m_messages;
     std::unique_ptr<TMenus> m_menus;
     std::unique_ptr<TRace> m_race;

@@ -148,6 +148,10 @@ void TMForm::RecordEvent(TReplayEventKind kind, int arg) {
         m_recorder->Event(kind, static_cast<uint32_t>(std::max(arg, 0)));
 }
 
+const TReplay& TMForm::RecordedRace() const {
+    return m_recorder->Replay();
+}
+
 bool TMForm::RaceOver() {
     TRaceResult result;
     result.Score = m_race->Score;
@@ -246,7 +250,7 @@ void TMForm::StartReplayRun(TReplay replay, bool pictures) {
     }
     m_scrollBack = new TScrollBackground(*this, PictureName::MMBackground);
     const int32_t boat = replay.Boat;
-    m_player = std::make_unique<TReplayPlayer>(*this, std::move(replay), false);
+    m_player = std::make_unique<TReplayPlayer>(*m_seat, std::move(replay), false);
     PrepareReplayedRace(m_shell, m_player->Replay());
     StartRace(boat);
 }
@@ -278,7 +282,7 @@ void TMForm::WatchReplay(TReplay replay) {
     m_menus->FreeMainMenu();
     m_recorder->Abandon();
     const int32_t boat = replay.Boat;
-    m_player = std::make_unique<TReplayPlayer>(*this, std::move(replay), true);
+    m_player = std::make_unique<TReplayPlayer>(*m_seat, std::move(replay), true);
     PrepareReplayedRace(m_shell, m_player->Replay());
     StartRace(boat);
 }
@@ -333,7 +337,7 @@ void TMForm::StopWatching() {
     // The menu must not take the replay's held keys for the player's.
     m_input->Restore();
     if (m_race->SpritesBuilt())
-        m_screens->TearDownRace();
+        TearDownRace(*m_seat);
     m_menus->BuildMainMenu(true, fuHighScores);
 }
 

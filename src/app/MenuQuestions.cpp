@@ -1,8 +1,8 @@
 #include "app/MenuQuestions.h"
 
-#include "app/MForm.h"
 #include "app/Messages.h"
 #include "app/Screens.h"
+#include "app/Seat.h"
 #include "context/Frame.h"
 #include "context/ScreenState.h"
 #include "menus/Menus.h"
@@ -13,17 +13,17 @@ constexpr TYesNoQuestion::TButtons kButtons{ScreenSlot::MenuYes, -85, 22, 344};
 constexpr int kMenuCentreX = 282;
 } // namespace
 
-TMenuQuestion::TMenuQuestion(TMForm& form, TMessages& messages, TMessageMode mode)
-    : TYesNoQuestion(form, messages, mode, kButtons) {}
+TMenuQuestion::TMenuQuestion(const TSeat& seat, TMessages& messages, TMessageMode mode)
+    : TYesNoQuestion(seat, messages, mode, kButtons) {}
 
 int TMenuQuestion::CentreX() const {
-    return m_form.Shell().GameScreen == gsRace ? kCentreX : kMenuCentreX;
+    return m_seat.Context.Shell().GameScreen == gsRace ? kCentreX : kMenuCentreX;
 }
 
 void TMenuQuestion::Open() {
     TYesNoQuestion::Open();
-    m_form.Screens().ShowMouseCursor();
-    TScreenState& s = m_form.Screen();
+    m_seat.Context.ShowMouseCursor();
+    TScreenState& s = m_seat.Context.Screen();
     s.SavedFirstButton = s.FirstButton;
     s.SavedLastButton = s.LastButton;
     s.SavedActiveButton = s.ActiveButton;
@@ -36,7 +36,7 @@ void TMenuQuestion::Open() {
 }
 
 void TMenuQuestion::Close() {
-    TScreenState& s = m_form.Screen();
+    TScreenState& s = m_seat.Context.Screen();
     s.FreeSelectableButtons();
     s.FirstButton = s.SavedFirstButton;
     s.LastButton = s.SavedLastButton;
@@ -46,13 +46,13 @@ void TMenuQuestion::Close() {
 
 void TMenuQuestion::DrawQuestion(int lagCount, int fontSlot,
                                  std::initializer_list<std::pair<const char*, int>> lines) {
-    m_form.Menus().UpdateOverlayHighlight();
+    m_seat.Menus.UpdateOverlayHighlight();
     StepButtons(lagCount);
-    m_form.Frame().DrawFrame(lagCount, false);
+    m_seat.Context.Frame().DrawFrame(lagCount, false);
     for (const auto& [text, y] : lines) {
         CentredText(fontSlot, text, y);
     }
-    m_form.Frame().PresentFrame();
+    m_seat.Context.Frame().PresentFrame();
     AnswerKeys();
 }
 
@@ -61,9 +61,9 @@ void TExitQuestion::Draw(int lagCount) {
 }
 
 void TExitQuestion::Answer() {
-    const int active = m_form.Screen().ActiveButton;
+    const int active = m_seat.Context.Screen().ActiveButton;
     if (active == YesSlot()) {
-        m_form.ExitGame();
+        m_seat.Form.ExitGame();
     } else if (active == NoSlot()) {
         m_messages.CloseMessage();
     }
@@ -72,8 +72,8 @@ void TExitQuestion::Answer() {
 void TExitQuestion::Close() {
     TMenuQuestion::Close();
     // Opened from the close box during a race, and then replaced by "Finish race?".
-    if (m_form.Shell().GameScreen == gsRace) {
-        m_form.Screens().HideMouseCursor();
+    if (m_seat.Context.Shell().GameScreen == gsRace) {
+        m_seat.Context.HideMouseCursor();
     }
 }
 
@@ -82,10 +82,10 @@ void TClearTableQuestion::Draw(int lagCount) {
 }
 
 void TClearTableQuestion::Answer() {
-    const int active = m_form.Screen().ActiveButton;
+    const int active = m_seat.Context.Screen().ActiveButton;
     if (active == YesSlot()) {
-        m_form.Menus().ResetHighScores();
-        m_form.Menus().SaveEarned();
+        m_seat.Menus.ResetHighScores();
+        m_seat.Menus.SaveEarned();
         m_messages.CloseMessage();
     } else if (active == NoSlot()) {
         m_messages.CloseMessage();

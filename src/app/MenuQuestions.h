@@ -10,7 +10,7 @@
 // had comes back when they close.
 class TMenuQuestion : public TYesNoQuestion {
   public:
-    TMenuQuestion(TMForm& form, TMessages& messages, TMessageMode mode);
+    TMenuQuestion(const TSeat& seat, TMessages& messages, TMessageMode mode);
     void Open() override;
     void Close() override;
     // Over the menus, on the sub-screens' middle: the main menu's column, icons and all, stays in
@@ -25,7 +25,7 @@ class TMenuQuestion : public TYesNoQuestion {
 // "Exit the game?" from the main menu's exit button or the close box: yes ends the game.
 class TExitQuestion : public TMenuQuestion {
   public:
-    TExitQuestion(TMForm& form, TMessages& messages) : TMenuQuestion(form, messages, msgExitGame) {}
+    TExitQuestion(const TSeat& seat, TMessages& messages) : TMenuQuestion(seat, messages, msgExitGame) {}
     void Draw(int lagCount) override;
     void Answer() override;
     void Close() override;
@@ -34,7 +34,8 @@ class TExitQuestion : public TMenuQuestion {
 // "Do you want to clear the High Score Table?": yes resets the table.
 class TClearTableQuestion : public TMenuQuestion {
   public:
-    TClearTableQuestion(TMForm& form, TMessages& messages) : TMenuQuestion(form, messages, msgClearTable) {}
+    TClearTableQuestion(const TSeat& seat, TMessages& messages)
+        : TMenuQuestion(seat, messages, msgClearTable) {}
     void Draw(int lagCount) override;
     void Answer() override;
 };

@@ -3,10 +3,10 @@
 
 #include "app/Backdrop.h"
 #include "app/EndOfRace.h"
-#include "app/MForm.h"
 #include "app/MenuQuestions.h"
 #include "app/Overlay.h"
 #include "app/RaceNotices.h"
+#include "app/Seat.h"
 #include "context/Frame.h"
 #include "context/GameAudio.h"
 #include "context/InterfaceSprites.h"
@@ -22,45 +22,46 @@ constexpr int kWindowZ = 5;
 constexpr TRect kRaceField{127, 0, 661, kScreenHeight};
 constexpr TRect kWholeScreen{0, 0, kScreenWidth, kScreenHeight};
 
-std::unique_ptr<TOverlay> MakeOverlay(TMessageMode mode, TMForm& form, TMessages& messages) {
+std::unique_ptr<TOverlay> MakeOverlay(TMessageMode mode, const TSeat& seat, TMessages& messages) {
     switch (mode) {
     case msgNone:
         return nullptr;
     case msgLevel:
-        return std::make_unique<TLevelBanner>(form, messages);
+        return std::make_unique<TLevelBanner>(seat, messages);
     case msgPause:
-        return std::make_unique<TPauseNotice>(form, messages);
+        return std::make_unique<TPauseNotice>(seat, messages);
     case msgTimeOver:
-        return std::make_unique<TTimeOverNotice>(form, messages);
+        return std::make_unique<TTimeOverNotice>(seat, messages);
     case msgFinishRace:
-        return std::make_unique<TFinishRaceQuestion>(form, messages);
+        return std::make_unique<TFinishRaceQuestion>(seat, messages);
     case msgEnterName:
-        return std::make_unique<TNameEntry>(form, messages);
+        return std::make_unique<TNameEntry>(seat, messages);
     case msgSendResult:
-        return std::make_unique<TSendQuestion>(form, messages);
+        return std::make_unique<TSendQuestion>(seat, messages);
     case msgSending:
         return nullptr; // made by the constructor
     case msgGameOver:
-        return std::make_unique<TGameOverNotice>(form, messages);
+        return std::make_unique<TGameOverNotice>(seat, messages);
     case msgExitGame:
-        return std::make_unique<TExitQuestion>(form, messages);
+        return std::make_unique<TExitQuestion>(seat, messages);
     case msgClearTable:
-        return std::make_unique<TClearTableQuestion>(form, messages);
+        return std::make_unique<TClearTableQuestion>(seat, messages);
     }
     return nullptr;
 }
 } // namespace
 
-TMessages::TMessages(TMForm& form) : m_form(form), m_endOfRace(std::make_unique<TEndOfRace>(form)) {
+TMessages::TMessages(const TSeat& seat)
+    : m_seat(seat), m_endOfRace(std::make_unique<TEndOfRace>(seat, *this)) {
     for (size_t mode = 0; mode < kModes; ++mode) {
         if (mode == msgSending) {
             // Kept by its own type too: the end of the race hands it the request's outcome.
-            auto sending = std::make_unique<TSendingNotice>(form, *this);
+            auto sending = std::make_unique<TSendingNotice>(seat, *this);
             m_sending = sending.get();
             m_overlays[mode] = std::move(sending);
             continue;
         }
-        m_overlays[mode] = MakeOverlay(static_cast<TMessageMode>(mode), form, *this);
+        m_overlays[mode] = MakeOverlay(static_cast<TMessageMode>(mode), seat, *this);
     }
 }
 
@@ -71,8 +72,8 @@ TSendingNotice& TMessages::Sending() {
 }
 
 void TMessages::OpenMessage(TMessageMode mode) {
-    TShellState& shell = m_form.Shell();
-    m_form.Audio().StopSound(SoundName::Shot);
+    TShellState& shell = m_seat.Context.Shell();
+    m_seat.Context.Audio().StopSound(SoundName::Shot);
     const TMessageMode openedOver = shell.MessageMode;
     if (shell.MessageMode != msgNone) {
         CloseMessage();
@@ -84,12 +85,12 @@ void TMessages::OpenMessage(TMessageMode mode) {
     }
     TOverlay& overlay = Overlay(mode);
     if (!overlay.IsNotice()) {
-        OverlayWindow = new TCaptionSprite(m_form, PictureName::Window);
+        OverlayWindow = new TCaptionSprite(m_seat.Context, PictureName::Window);
         OverlayWindow->X = overlay.CentreX() - OverlayWindow->Width / 2;
         OverlayWindow->Y = kWindowMiddleY - OverlayWindow->Height / 2;
         OverlayWindow->SetZ(kWindowZ);
         // At the window's depth and made after it, so drawn just before it.
-        Backdrop = new TBackdropShade(&m_form.MSpriteEngine().Engine(),
+        Backdrop = new TBackdropShade(&m_seat.Context.MSpriteEngine().Engine(),
                                       shell.GameScreen == gsRace ? kRaceField : kWholeScreen);
         Backdrop->SetZ(kWindowZ);
     }
@@ -97,14 +98,14 @@ void TMessages::OpenMessage(TMessageMode mode) {
 }
 
 void TMessages::CloseMessage() {
-    TShellState& shell = m_form.Shell();
+    TShellState& shell = m_seat.Context.Shell();
     const TMessageMode mode = shell.MessageMode;
     // Closing anything during a race lets the engine run again, and the gun if fire is still held.
     if (shell.GameScreen == gsRace) {
-        m_form.Audio().PlaySound(SoundName::Engine);
-        const TMyCarSprite* boat = m_form.Race().PlayerBoat;
+        m_seat.Context.Audio().PlaySound(SoundName::Engine);
+        const TMyCarSprite* boat = m_seat.Race.PlayerBoat;
         if (boat && boat->Firing && boat->HasGun && mode != msgNone && Overlay(mode).ResumesFire()) {
-            m_form.Audio().PlaySound(SoundName::Shot);
+            m_seat.Context.Audio().PlaySound(SoundName::Shot);
         }
     }
     if (mode == msgNone) {
@@ -124,7 +125,7 @@ void TMessages::CloseMessage() {
 
 bool TMessages::TimerStep() {
     if (MessageTimer > 0) {
-        MessageTimer -= m_form.Shell().TickMs;
+        MessageTimer -= m_seat.Context.Shell().TickMs;
         return false;
     }
     CloseMessage();
@@ -132,28 +133,35 @@ bool TMessages::TimerStep() {
 }
 
 void TMessages::DrawMessages(int lagCount) {
-    m_form.Frame().DrawFrame(lagCount, false);
-    if (m_form.Shell().GameScreen == gsRace) {
-        TRace& race = m_form.Race();
+    m_seat.Context.Frame().DrawFrame(lagCount, false);
+    if (m_seat.Context.Shell().GameScreen == gsRace) {
+        TRace& race = m_seat.Race;
         race.DrawSpeedNeedle();
         if (!race.PlayerBoat || !race.PlayerBoat->HasGun) {
-            m_form.Audio().StopSound(SoundName::Shot);
+            m_seat.Context.Audio().StopSound(SoundName::Shot);
         }
     }
-    const TMessageMode mode = m_form.Shell().MessageMode;
+    const TMessageMode mode = m_seat.Context.Shell().MessageMode;
     if (mode != msgNone) {
         Overlay(mode).Draw(lagCount);
     }
 }
 
 void TMessages::AnswerMessage() {
-    const TMessageMode mode = m_form.Shell().MessageMode;
+    const TMessageMode mode = m_seat.Context.Shell().MessageMode;
     if (mode != msgNone) {
         Overlay(mode).Answer();
     }
 }
 
+void TMessages::TypeKey(char key) {
+    const TMessageMode mode = m_seat.Context.Shell().MessageMode;
+    if (mode != msgNone) {
+        Overlay(mode).TypeKey(key);
+    }
+}
+
 bool TMessages::RaceStepUnderWay() const {
-    const TMessageMode mode = m_form.Shell().MessageMode;
+    const TMessageMode mode = m_seat.Context.Shell().MessageMode;
     return mode != msgNone && Overlay(mode).IsRaceStep();
 }

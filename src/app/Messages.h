@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <memory>
 
-class TMForm;
+struct TSeat;
 class TCaptionSprite;
 class TSprite;
 class TEndOfRace;
@@ -24,7 +24,7 @@ class TSendingNotice;
 // and answers whichever is open, with what they all share.
 class TMessages {
   public:
-    explicit TMessages(TMForm& form);
+    explicit TMessages(const TSeat& seat);
     ~TMessages();
     TMessages(const TMessages&) = delete;
     TMessages& operator=(const TMessages&) = delete;
@@ -36,6 +36,8 @@ class TMessages {
     void DrawMessages(int lagCount);
     // A click (mouse, Enter or Y/N) on the open overlay.
     void AnswerMessage();
+    // A character typed (or Backspace) while an overlay is open; only the name entry takes it.
+    void TypeKey(char key);
     // The open overlay is a step that restarts a level or ends the race.
     bool RaceStepUnderWay() const;
     // Counts a timed overlay down by one tick; once its time is up, closes it and returns true.
@@ -58,7 +60,7 @@ class TMessages {
 
     TOverlay& Overlay(TMessageMode mode) const { return *m_overlays[mode]; }
 
-    TMForm& m_form;
+    const TSeat& m_seat;
     TMessageMode m_openedOver = msgNone;
     std::unique_ptr<TEndOfRace> m_endOfRace;
     std::array<std::unique_ptr<TOverlay>, kModes> m_overlays; // none for msgNone

@@ -1,7 +1,7 @@
 #include "app/Overlay.h"
 #include "context/DataNames.h"
 
-#include "app/MForm.h"
+#include "app/Seat.h"
 #include "context/GameText.h"
 #include "context/InterfaceSprites.h"
 #include "context/ScreenState.h"
@@ -12,19 +12,19 @@ constexpr int kQuestionButtonZ = 6;
 } // namespace
 
 void TOverlay::CentredText(int fontSlot, std::string_view text, int y) {
-    TGameText& writer = m_form.Text();
+    TGameText& writer = m_seat.Context.Text();
     writer.SetTextFont(fontSlot);
     writer.DrawText(text, CentreX(), y, true);
 }
 
 void TYesNoQuestion::Open() {
-    m_form.Menus().NavReady = false;
+    m_seat.Menus.NavReady = false;
 }
 
 void TYesNoQuestion::CreateButtons() {
-    TScreenState& s = m_form.Screen();
+    TScreenState& s = m_seat.Context.Screen();
     auto create = [this](const char* image, int x, int y) {
-        auto* button = new TMenuButton(m_form, image, image, 0, 1, x, y);
+        auto* button = new TMenuButton(m_seat.Context, image, image, 0, 1, x, y);
         button->SetZ(kQuestionButtonZ);
         return button;
     };
@@ -35,22 +35,22 @@ void TYesNoQuestion::CreateButtons() {
 }
 
 void TYesNoQuestion::StepButtons(int lagCount) {
-    m_form.Menus().NavigateHorizontal(true);
+    m_seat.Menus.NavigateHorizontal(true);
     for (int slot : {YesSlot(), NoSlot()}) {
-        if (TMenuButton* button = m_form.Screen().ScreenSprites.Button(slot)) {
+        if (TMenuButton* button = m_seat.Context.Screen().ScreenSprites.Button(slot)) {
             button->Move(lagCount);
         }
     }
 }
 
 void TYesNoQuestion::AnswerKeys() {
-    const TShellState& shell = m_form.Shell();
+    const TShellState& shell = m_seat.Context.Shell();
     if (shell.YesPressed && shell.MessageMode == Mode()) {
-        m_form.Screen().ActiveButton = YesSlot();
-        m_form.ButtonClick(false);
+        m_seat.Context.Screen().ActiveButton = YesSlot();
+        m_seat.Context.ButtonClick(false);
     }
     if (shell.NoPressed && shell.MessageMode == Mode()) {
-        m_form.Screen().ActiveButton = NoSlot();
-        m_form.ButtonClick(false);
+        m_seat.Context.Screen().ActiveButton = NoSlot();
+        m_seat.Context.ButtonClick(false);
     }
 }

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string_view>
 
-class TMForm;
+struct TSeat;
 class TMessages;
 
 // One message overlay, everything about it in one place: what opening it does, what it draws
@@ -18,8 +18,8 @@ class TMessages;
 // TMessages keeps one of each, by MessageMode, and does what every overlay shares.
 class TOverlay {
   public:
-    TOverlay(TMForm& form, TMessages& messages, TMessageMode mode)
-        : m_form(form), m_messages(messages), m_mode(mode) {}
+    TOverlay(const TSeat& seat, TMessages& messages, TMessageMode mode)
+        : m_seat(seat), m_messages(messages), m_mode(mode) {}
     virtual ~TOverlay() = default;
     TOverlay(const TOverlay&) = delete;
     TOverlay& operator=(const TOverlay&) = delete;
@@ -39,6 +39,8 @@ class TOverlay {
     virtual void Draw(int lagCount) = 0;
     // A click (mouse, Enter, Y/N) on the overlay, acting on ActiveButton.
     virtual void Answer() {}
+    // A character typed, or Backspace, while it is open.
+    virtual void TypeKey(char) {}
     // Frees what it made itself; the window is freed after it.
     virtual void Close() {}
     // What follows once it is closed and MessageMode is msgNone again.
@@ -59,7 +61,7 @@ class TOverlay {
     // Text centred on the overlay's centre line, its top edge at y, in a font slot.
     void CentredText(int fontSlot, std::string_view text, int y);
 
-    TMForm& m_form;
+    const TSeat& m_seat;
     TMessages& m_messages;
 
   private:
@@ -77,8 +79,8 @@ class TYesNoQuestion : public TOverlay {
         int YesDx, NoDx, Y;
     };
 
-    TYesNoQuestion(TMForm& form, TMessages& messages, TMessageMode mode, TButtons buttons)
-        : TOverlay(form, messages, mode), m_buttons(buttons) {}
+    TYesNoQuestion(const TSeat& seat, TMessages& messages, TMessageMode mode, TButtons buttons)
+        : TOverlay(seat, messages, mode), m_buttons(buttons) {}
 
     // A racer nearly always holds an arrow: a direction already down when a question opens must
     // not step its highlight, so stepping waits until no direction is held.

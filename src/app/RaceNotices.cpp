@@ -1,8 +1,8 @@
 #include "app/RaceNotices.h"
 #include "context/DataNames.h"
 
-#include "app/MForm.h"
 #include "app/Messages.h"
+#include "app/Seat.h"
 #include "context/GameAudio.h"
 #include "race/Race.h"
 
@@ -18,24 +18,24 @@ void TLevelBanner::Open() {
 }
 
 void TLevelBanner::Draw(int) {
-    CentredText(kNoticeFont, "Level " + std::to_string(m_form.Race().Level), 268);
+    CentredText(kNoticeFont, "Level " + std::to_string(m_seat.Race.Level), 268);
     m_messages.TimerStep();
 }
 
 void TPauseNotice::Open() {
-    m_form.Audio().StopSound(SoundName::Engine);
+    m_seat.Context.Audio().StopSound(SoundName::Engine);
 }
 
 void TPauseNotice::Draw(int) {
     CentredText(kNoticeFont, "Pause", 268);
-    const TShellState& shell = m_form.Shell();
+    const TShellState& shell = m_seat.Context.Shell();
     if (shell.PausePressed || shell.EscPressed) {
         m_messages.CloseMessage();
     }
 }
 
 void TTimeOverNotice::Open() {
-    m_form.Audio().PlaySound(SoundName::TimeOver);
+    m_seat.Context.Audio().PlaySound(SoundName::TimeOver);
     m_messages.MessageTimer = kTimeOverMs;
 }
 
@@ -43,7 +43,7 @@ void TTimeOverNotice::Draw(int lagCount) {
     CentredText(kNoticeFont, "Your time is over.", 249);
     CentredText(kNoticeFont, "Try again, please!", 307);
     if (m_messages.TimerStep()) {
-        m_form.Race().OnTimeOverEnded();
+        m_seat.Race.OnTimeOverEnded();
     }
-    m_form.Race().AnimateExplosions(lagCount);
+    m_seat.Race.AnimateExplosions(lagCount);
 }

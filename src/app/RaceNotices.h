@@ -7,7 +7,7 @@
 // "Level n" for 2000 ms at the start of every level, while the race stands still.
 class TLevelBanner : public TOverlay {
   public:
-    TLevelBanner(TMForm& form, TMessages& messages) : TOverlay(form, messages, msgLevel) {}
+    TLevelBanner(const TSeat& seat, TMessages& messages) : TOverlay(seat, messages, msgLevel) {}
     bool IsNotice() const override { return true; }
     void Open() override;
     void Draw(int lagCount) override;
@@ -16,7 +16,7 @@ class TLevelBanner : public TOverlay {
 // "Pause", until P or Esc.
 class TPauseNotice : public TOverlay {
   public:
-    TPauseNotice(TMForm& form, TMessages& messages) : TOverlay(form, messages, msgPause) {}
+    TPauseNotice(const TSeat& seat, TMessages& messages) : TOverlay(seat, messages, msgPause) {}
     bool IsNotice() const override { return true; }
     bool ResumesFire() const override { return true; }
     void Open() override;
@@ -26,7 +26,7 @@ class TPauseNotice : public TOverlay {
 // "Your time is over." for 3000 ms, then the same level again; running explosions play on.
 class TTimeOverNotice : public TOverlay {
   public:
-    TTimeOverNotice(TMForm& form, TMessages& messages) : TOverlay(form, messages, msgTimeOver) {}
+    TTimeOverNotice(const TSeat& seat, TMessages& messages) : TOverlay(seat, messages, msgTimeOver) {}
     bool IsNotice() const override { return true; }
     bool IsRaceStep() const override { return true; }
     void Open() override;

@@ -1,6 +1,8 @@
 #include "app/RaceReplays.h"
 
-#include "app/MForm.h"
+#include "app/GameTitle.h"
+#include "app/Seat.h"
+#include "context/GameContext.h"
 #include "context/GameText.h"
 #include "menus/Menus.h"
 #include "replay/ReplayFiles.h"
@@ -20,7 +22,7 @@ constexpr int kMarkY = 8;
 // ---- Recording -----------------------------------------------------------------------------
 
 std::string TRaceRecorder::Folder() const {
-    return m_form.Config().DataDir + kReplayFolder;
+    return m_seat.Context.Config().DataDir + kReplayFolder;
 }
 
 std::string TRaceRecorder::TableEntryPath(const std::string& entryName, int32_t entryScore) const {
@@ -29,8 +31,8 @@ std::string TRaceRecorder::TableEntryPath(const std::string& entryName, int32_t 
 
 void TRaceRecorder::RaceStarted(uint32_t seed, int32_t boat, uint8_t edgesBefore) {
     m_replay = TReplay();
-    m_replay.GameVersion = m_form.GameVersion();
-    m_replay.DataHash = m_form.RaceDataHash();
+    m_replay.GameVersion = m_seat.Form.GameVersion();
+    m_replay.DataHash = m_seat.Form.RaceDataHash();
     m_replay.Boat = boat;
     m_replay.Seed = seed;
     m_replay.EdgesBefore = edgesBefore;
@@ -54,7 +56,7 @@ void TRaceRecorder::RaceOver(const TRaceResult& result, std::optional<uint32_t> 
         return;
     m_recording = false;
     m_replay.Claim = result;
-    m_replay.Crew = m_form.Shell().GameOptions.AddInfo;
+    m_replay.Crew = m_seat.Context.Shell().GameOptions.AddInfo;
     m_replay.PictureChecksum = pictureChecksum;
     Write(kLastRaceReplay);
 }
@@ -70,7 +72,7 @@ void TRaceRecorder::NameEntered(const std::string& name) {
 
 void TRaceRecorder::PruneTable() {
     std::vector<std::string> keep;
-    const THighScoreTable& table = m_form.Menus().Table;
+    const THighScoreTable& table = m_seat.Menus.Table;
     for (int n = 1; n <= THighScoreTable::kEntries; ++n)
         keep.push_back(TableReplayName(table.Entry(n).EntryName, table.Entry(n).EntryScore));
     PruneTableReplays(Folder(), keep);
@@ -80,14 +82,14 @@ void TRaceRecorder::Write(const std::string& fileName) {
     try {
         WriteReplayFile(Folder() + "/" + fileName, m_replay.Encode());
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: the replay was not kept: %s\n", TMForm::kTitle, e.what());
+        std::fprintf(stderr, "%s: the replay was not kept: %s\n", kGameTitle, e.what());
     }
 }
 
 // ---- Playing -------------------------------------------------------------------------------
 
-TReplayPlayer::TReplayPlayer(TMForm& form, TReplay replay, bool watched)
-    : m_form(form), m_replay(std::move(replay)), m_cursor(m_replay), m_watched(watched) {}
+TReplayPlayer::TReplayPlayer(const TSeat& seat, TReplay replay, bool watched)
+    : m_seat(seat), m_replay(std::move(replay)), m_cursor(m_replay), m_watched(watched) {}
 
 bool TReplayPlayer::BeginTick(int& lagCount) {
     m_cursor.TakeEvents([this](const TReplayEvent& e) { Apply(e); });
@@ -96,7 +98,7 @@ bool TReplayPlayer::BeginTick(int& lagCount) {
         return false;
     }
     const TReplayRun& run = m_cursor.Current();
-    m_form.PlayInputs(run.Inputs);
+    m_seat.Form.PlayInputs(run.Inputs);
     lagCount = static_cast<int>(run.LagCount);
     return true;
 }
@@ -105,7 +107,7 @@ void TReplayPlayer::Apply(const TReplayEvent& event) {
     // An event after the race's end has nothing left to act on.
     if (m_result)
         return;
-    m_form.PlayEvent(event);
+    m_seat.Form.PlayEvent(event);
 }
 
 void TReplayPlayer::RaceOver(const TRaceResult& result, std::optional<uint32_t> pictureChecksum) {
@@ -116,7 +118,7 @@ void TReplayPlayer::RaceOver(const TRaceResult& result, std::optional<uint32_t> 
 }
 
 void TReplayPlayer::DrawMark() {
-    TGameText& text = m_form.Text();
+    TGameText& text = m_seat.Context.Text();
     text.SetTextFont(kMarkFont);
     std::string mark = "REPLAY";
     if (Paused)

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-class TMForm;
+struct TSeat;
 
 // Records every race the player plays, from its start to its end, and keeps the replays under
 // Data/Save/replays: the last race's, and one for each entry of the local table. The form calls
@@ -18,7 +18,7 @@ class TMForm;
 // the race between ticks, and at the end of the race; the table never depends on it.
 class TRaceRecorder {
   public:
-    explicit TRaceRecorder(TMForm& form) : m_form(form) {}
+    explicit TRaceRecorder(const TSeat& seat) : m_seat(seat) {}
 
     void RaceStarted(uint32_t seed, int32_t boat, uint8_t edgesBefore);
     void Tick(uint16_t inputs, int lagCount);
@@ -43,7 +43,7 @@ class TRaceRecorder {
     // Writing a replay is never worth a failed race: a problem is reported once on stderr.
     void Write(const std::string& fileName);
 
-    TMForm& m_form;
+    const TSeat& m_seat;
     TReplay m_replay;
     bool m_recording = false;
 };
@@ -54,7 +54,7 @@ class TRaceRecorder {
 // to see what it comes to.
 class TReplayPlayer {
   public:
-    TReplayPlayer(TMForm& form, TReplay replay, bool watched);
+    TReplayPlayer(const TSeat& seat, TReplay replay, bool watched);
 
     const TReplay& Replay() const { return m_replay; }
     bool Watched() const { return m_watched; }
@@ -78,7 +78,7 @@ class TReplayPlayer {
   private:
     void Apply(const TReplayEvent& event);
 
-    TMForm& m_form;
+    const TSeat& m_seat;
     TReplay m_replay;
     TReplayCursor m_cursor;
     bool m_watched;

@@ -90,7 +90,7 @@ TReplayVerdict VerifyReplay(std::string_view bytes, const TReplayCheckOptions& o
     THeadlessPlatform platform;
     if (options.Pictures) {
         std::string error;
-        platform.OpenWindow(TMForm::kTitle, kScreenWidth, kScreenHeight, error);
+        platform.OpenWindow(kGameTitle, kScreenWidth, kScreenHeight, error);
     }
     TFormConfig config;
     config.DataDir = options.DataDir;

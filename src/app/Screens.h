@@ -1,27 +1,16 @@
 #pragma once
 
-// The race and the menus work through TGameContext; the form and its parts are the
-// application's own.
 #if defined(SPRAYDASH_RACE_LIBRARY) || defined(SPRAYDASH_MENUS_LIBRARY)
 #error "race/ and menus/ reach the game through TGameContext (context/GameContext.h), not the form"
 #endif
 
-#include "context/ScreenState.h"
+class IPlatform;
+struct TSeat;
 
-#include <cstdint>
-
-class TMForm;
-
-// The race's tear-down, and the mouse pointer that the race hides and the questions show. The
-// main menu builds and frees itself (TMenus).
-class TScreens {
-  public:
-    explicit TScreens(TMForm& form) : m_form(form) {}
-
-    void TearDownRace();
-    void ShowMouseCursor();
-    void HideMouseCursor();
-
-  private:
-    TMForm& m_form;
-};
+// The changes between screens that are the application's own: the race's tear-down on the way
+// back to the menu, and the mouse pointer that the race hides and the questions show. The main
+// menu builds and frees itself (TMenus), the race starts itself (TRace).
+void TearDownRace(const TSeat& seat);
+// The platform counts shows against hides; these bring it to shown or hidden whatever the count.
+void ShowMouseCursor(IPlatform& platform);
+void HideMouseCursor(IPlatform& platform);

@@ -92,9 +92,6 @@ TMenus& TGameFixture::Menus() {
 TMessages& TGameFixture::Messages() {
     return m_form->Messages();
 }
-TScreens& TGameFixture::Screens() {
-    return m_form->Screens();
-}
 
 void TGameFixture::Tick(int n) {
     for (int i = 0; i < n; ++i) {

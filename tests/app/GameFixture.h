@@ -15,7 +15,6 @@
 
 class TMenus;
 class TMessages;
-class TScreens;
 
 // A whole game on the headless platform, in a scratch working directory of its own:
 // Data/Res and Data/Music point at the data the build generates, Data/Save starts empty.
@@ -98,7 +97,6 @@ class TGameFixture {
     TScreenState& Screen() { return m_form->Screen(); }
     TMenus& Menus();
     TMessages& Messages();
-    TScreens& Screens();
 
   private:
     std::filesystem::path m_dir;

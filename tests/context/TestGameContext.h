@@ -59,8 +59,12 @@ class TTestGameContext : public TGameContext {
     THttpClient& MHttp() override { return m_http; }
 
     void OpenMessage(TMessageMode mode) override {
-        m_shell.MessageMode = mode;
         Requests.push_back("OpenMessage " + std::to_string(mode));
+        if (OnOpenMessage) {
+            OnOpenMessage(mode);
+        } else {
+            m_shell.MessageMode = mode;
+        }
     }
     void BuildMainMenu(bool full, TMenuFollowUp followUp) override {
         Requests.push_back(std::string("BuildMainMenu ") + (full ? "full " : "partial ") +
@@ -70,6 +74,9 @@ class TTestGameContext : public TGameContext {
     void StartRace(int32_t boat) override { Requests.push_back("StartRace " + std::to_string(boat)); }
     void ButtonClick(bool fromKeyboard) override {
         Requests.push_back(std::string("ButtonClick ") + (fromKeyboard ? "keyboard" : "mouse"));
+        if (OnButtonClick) {
+            OnButtonClick();
+        }
     }
     void ApplyDisplayMode() override { Requests.emplace_back("ApplyDisplayMode"); }
     void OpenUrl(const std::string& url) override { Requests.push_back("OpenUrl " + url); }
@@ -84,6 +91,10 @@ class TTestGameContext : public TGameContext {
     THeadlessPlatform& Platform() { return m_platform; }
     TGameInput& Input() { return m_input; }
     TGameDraw& MDraw() { return m_draw; }
+
+    // Where overlays and clicks go, for a test that has the game's overlays at hand.
+    std::function<void(TMessageMode)> OnOpenMessage;
+    std::function<void()> OnButtonClick;
 
     // The requests sent up, in order, with their arguments.
     std::vector<std::string> Requests;

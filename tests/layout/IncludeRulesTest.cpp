@@ -136,4 +136,19 @@ TEST(IncludeRules, EveryFileKeepsToItsLibrarysWalls) {
     }
 }
 
+// Inside app/, the whole form is seen only by the form's own files and the two ways into the
+// game (the window, and a replay re-run without one); the overlays, the end of the race and the
+// replays work from their seat (app/Seat.h).
+TEST(IncludeRules, OnlyTheFormAndTheGamesEntriesSeeTheForm) {
+    const std::set<std::string> mayIncludeForm = {"app/MForm.cpp",        "app/MFormPads.cpp",
+                                                  "app/MFormReplays.cpp", "app/MFormComforts.cpp",
+                                                  "app/GameMain.cpp",     "app/ReplayVerify.cpp"};
+    for (const TInclude& inc : AllIncludes()) {
+        if (inc.Target == "app/MForm.h" && !inc.System) {
+            EXPECT_TRUE(mayIncludeForm.count(inc.File))
+                << inc.File << " includes the form; give it a seat instead";
+        }
+    }
+}
+
 } // namespace
