@@ -129,7 +129,7 @@ void TGameOverNotice::Draw(int lagCount) {
         m_messages.CloseMessage();
         return;
     }
-    m_messages.MessageTimer -= m_seat.Context.Shell().TickMs;
+    m_messages.MessageTimer -= m_seat.Context.TickView().TickMs;
     m_seat.Race.AnimateExplosions(lagCount);
 }
 
@@ -158,7 +158,7 @@ void TFinishRaceQuestion::Draw(int lagCount) {
     m_seat.Menus.UpdateButtonHighlight();
     StepButtons(lagCount);
     CentredText(kQuestionFont, "Finish race?", 257);
-    if (m_seat.Context.Shell().EscPressed) {
+    if (m_seat.Context.TickView().EscPressed) {
         Resume();
         return;
     }
@@ -307,7 +307,7 @@ void TSendingNotice::Draw(int) {
         CentredText(kQuestionFont, "Not sent:", 250);
         CentredText(kReasonFont, m_outcome->Reason + ".", 300);
     }
-    if (m_seat.Context.Shell().EscPressed) {
+    if (m_seat.Context.TickView().EscPressed) {
         m_messages.CloseMessage();
         return;
     }

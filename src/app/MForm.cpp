@@ -76,11 +76,11 @@ TMForm::TMForm(IPlatform& platform, TFormConfig config) : m_platform(platform), 
     m_frame = std::make_unique<TFrame>(*m_draw, *m_spriteEngine);
     m_text = std::make_unique<TGameText>(*m_draw);
 
-    m_audio = std::make_unique<TGameAudio>(*m_waveList, *m_music, m_shell.GameOptions, m_shell.GameScreen);
+    m_audio = std::make_unique<TGameAudio>(*m_waveList, *m_music, m_shell.GameOptions, m_view.GameScreen);
     m_menus = std::make_unique<TMenus>(*this);
     m_race = std::make_unique<TRace>(*this);
     m_seat = std::make_unique<TSeat>(TSeat{*this, m_platform, *m_menus, *m_race, *this});
-    m_messages = std::make_unique<TMessages>(*m_seat);
+    m_messages = std::make_unique<TMessages>(*m_seat, m_view.MessageMode);
     m_recorder = std::make_unique<TRaceRecorder>(*m_seat);
 }
 
@@ -119,14 +119,14 @@ void TMForm::FormCreate() {
         throw std::runtime_error(m_menus->SaveFolderProblem());
     }
 
-    m_shell.GameScreen = gsStartup;
+    ChangeScreen(gsStartup);
     uint32_t seed = m_config.RandomSeed;
     if (seed == 0) {
         seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     }
     m_random.Seed(seed);
-    m_shell.TickMs = kFrameTickMs;
-    m_shell.SpeedScale = kSpeedScale;
+    m_view.TickMs = kFrameTickMs;
+    m_view.SpeedScale = kSpeedScale;
 
     m_menus->LoadHighScores();
     m_menus->LoadOptions();
@@ -141,10 +141,10 @@ void TMForm::FormCreate() {
     ApplyComforts();
     ApplyDisplayMode();
 
-    m_shell.PausePressed = m_shell.PausePrev = false;
-    m_shell.EscPressed = m_shell.EscPrev = false;
-    m_shell.YesPressed = m_shell.YesPrev = false;
-    m_shell.NoPressed = m_shell.NoPrev = false;
+    m_view.PausePressed = m_view.PausePrev = false;
+    m_view.EscPressed = m_view.EscPrev = false;
+    m_view.YesPressed = m_view.YesPrev = false;
+    m_view.NoPressed = m_view.NoPrev = false;
 
     m_scrollBack = new TScrollBackground(*this, PictureName::MMBackground);
     m_menus->BuildMainMenu(true, fuNone);
@@ -166,6 +166,10 @@ void TMForm::FormDestroy() {
         ShutDown();
     }
     m_draw->Finalize();
+}
+
+void TMForm::ChangeScreen(TGameScreen screen) {
+    m_view.GameScreen = screen;
 }
 
 void TMForm::SetTimerEnabled(bool enabled) {
@@ -369,13 +373,13 @@ void TMForm::MDrawFinalize() {
 }
 
 void TMForm::MDrawMouseMove(int x, int y) {
-    m_shell.MouseX = x;
-    m_shell.MouseY = y;
+    m_view.MouseX = x;
+    m_view.MouseY = y;
     const int lit = m_screen.ActiveButton;
-    if (m_shell.MessageMode != msgNone) {
-        HitTestOverlayButtons(m_shell, m_screen);
+    if (m_view.MessageMode != msgNone) {
+        HitTestOverlayButtons(m_view, m_screen);
     } else {
-        HitTestButtons(m_shell, m_screen);
+        HitTestButtons(m_view, m_screen);
     }
     if (m_screen.ActiveButton != lit) {
         RecordEvent(TReplayEventKind::Hover, m_screen.ActiveButton);
@@ -387,30 +391,30 @@ void TMForm::MDrawClick() {
 }
 
 void TMForm::ReadInputEdges() {
-    Edge(m_input->IsOn(InputButton(4)), m_shell.PausePressed, m_shell.PausePrev);
-    Edge(m_input->IsOn(InputButton(5)), m_shell.EscPressed, m_shell.EscPrev);
-    Edge(m_input->IsOn(InputButton(6)), m_shell.YesPressed, m_shell.YesPrev);
-    Edge(m_input->IsOn(InputButton(7)), m_shell.NoPressed, m_shell.NoPrev);
+    Edge(m_input->IsOn(InputButton(4)), m_view.PausePressed, m_view.PausePrev);
+    Edge(m_input->IsOn(InputButton(5)), m_view.EscPressed, m_view.EscPrev);
+    Edge(m_input->IsOn(InputButton(6)), m_view.YesPressed, m_view.YesPrev);
+    Edge(m_input->IsOn(InputButton(7)), m_view.NoPressed, m_view.NoPrev);
 }
 
 void TMForm::DispatchTick(int lagCount) {
     m_typedText.TickRead([this](int key) { return m_input->Keyboard.KeyDown(key); });
     ReadInputEdges();
-    if (!m_player && m_shell.GameScreen == gsRace) {
+    if (!m_player && m_view.GameScreen == gsRace) {
         m_recorder->Tick(RaceInputs() | (m_draw->CanDraw() ? 0 : riNoFrame), lagCount);
     }
-    if (m_shell.MessageMode == msgExitGame || m_shell.MessageMode == msgClearTable) {
+    if (m_view.MessageMode == msgExitGame || m_view.MessageMode == msgClearTable) {
         m_messages->DrawMessages(lagCount);
         return;
     }
-    if (m_shell.GameScreen != gsRace) {
+    if (m_view.GameScreen != gsRace) {
         m_menus->ScreenTick(lagCount);
         return;
     }
     // An open overlay draws the frame over the standing race, and may end the race.
-    if (m_shell.MessageMode != msgNone) {
+    if (m_view.MessageMode != msgNone) {
         m_messages->DrawMessages(lagCount);
-        if (m_shell.GameScreen == gsRace) {
+        if (m_view.GameScreen == gsRace) {
             m_race->RaceTickAfterFrame();
         }
     } else {
@@ -426,8 +430,8 @@ void TMForm::ButtonClick(bool fromKeyboard) {
     }
     // The exit and clear-table questions take the clicks over any screen; over the race, the open
     // overlay answers (or ignores) every click.
-    const TMessageMode mode = m_shell.MessageMode;
-    if (mode == msgExitGame || mode == msgClearTable || m_shell.GameScreen == gsRace) {
+    const TMessageMode mode = m_view.MessageMode;
+    if (mode == msgExitGame || mode == msgClearTable || m_view.GameScreen == gsRace) {
         m_messages->AnswerMessage();
         return;
     }
@@ -437,12 +441,12 @@ void TMForm::ButtonClick(bool fromKeyboard) {
 void TMForm::FormKeyPress(char key) {
     const int code = static_cast<unsigned char>(key);
     const bool control = code == vk::Return || code == vk::Escape || code == vk::Back;
-    const bool acts = (m_shell.GameScreen == gsRace && m_shell.MessageMode == msgEnterName) ||
-                      (m_shell.GameScreen == gsOptions && m_menus->TextEditing) || control;
+    const bool acts = (m_view.GameScreen == gsRace && m_view.MessageMode == msgEnterName) ||
+                      (m_view.GameScreen == gsOptions && m_menus->TextEditing) || control;
     if (!acts) {
         return;
     }
-    if (m_shell.GameScreen == gsRace) {
+    if (m_view.GameScreen == gsRace) {
         if (code == vk::Return) {
             ButtonClick(false);
         } else {
@@ -450,7 +454,7 @@ void TMForm::FormKeyPress(char key) {
         }
         return;
     }
-    if (m_shell.GameScreen == gsOptions) {
+    if (m_view.GameScreen == gsOptions) {
         if (code == vk::Return) {
             ButtonClick(false);
         }
@@ -472,7 +476,7 @@ void TMForm::FormKeyPress(char key) {
 
 void TMForm::FormKeyDown(int key, bool alt, bool) {
     if (key == vk::Control) {
-        m_shell.CtrlHeld = true;
+        m_view.CtrlHeld = true;
     }
     if (key == vk::Return && alt) {
         m_shell.GameOptions.FullScreen = !m_shell.GameOptions.FullScreen;
@@ -485,7 +489,7 @@ void TMForm::FormKeyDown(int key, bool alt, bool) {
 
 void TMForm::FormKeyUp(int key) {
     if (key == vk::Control) {
-        m_shell.CtrlHeld = false;
+        m_view.CtrlHeld = false;
     }
 }
 
@@ -494,7 +498,7 @@ void TMForm::FormCloseQuery(bool& canClose) {
     if (!TakesEvents()) {
         return;
     }
-    if (m_shell.GameScreen == gsRace && m_messages->RaceStepUnderWay()) {
+    if (m_view.GameScreen == gsRace && m_messages->RaceStepUnderWay()) {
         // Not dropped: asked once the name entry or the end of the race is through.
         if (!m_player) {
             m_heldWhileBusy.CloseRequest = true;
@@ -503,11 +507,11 @@ void TMForm::FormCloseQuery(bool& canClose) {
     }
     RecordEvent(TReplayEventKind::CloseRequest, 0);
     // In a race "Finish race?" stands in for the exit question straight away.
-    m_messages->OpenMessage(m_shell.GameScreen == gsRace ? msgFinishRace : msgExitGame);
+    m_messages->OpenMessage(m_view.GameScreen == gsRace ? msgFinishRace : msgExitGame);
 }
 
 void TMForm::SysCommandMinimize() {
-    if (TakesEvents() && m_shell.GameScreen == gsRace && !m_messages->RaceStepUnderWay()) {
+    if (TakesEvents() && m_view.GameScreen == gsRace && !m_messages->RaceStepUnderWay()) {
         RecordEvent(TReplayEventKind::Minimize, 0);
         m_messages->OpenMessage(msgPause);
     }

@@ -145,6 +145,8 @@ class TMForm final : public TGameContext, public IFormRequests {
     TGameText& Text() override { return *m_text; }
     TGameAudio& Audio() override { return *m_audio; }
     const TGameInput& MInput() override { return *m_input; }
+    const TTickView& TickView() const override { return m_view; }
+    void ChangeScreen(TGameScreen screen) override;
     TShellState& Shell() override { return m_shell; }
     TScreenState& Screen() override { return m_screen; }
     TGameRandom& Random() override { return m_random; }
@@ -210,6 +212,7 @@ class TMForm final : public TGameContext, public IFormRequests {
     IPlatform& m_platform;
     TFormConfig m_config;
     TGameRandom m_random;
+    TTickView m_view; // its GameScreen written by ChangeScreen alone
     TShellState m_shell;
     TScreenState m_screen;
     bool m_terminated = false;

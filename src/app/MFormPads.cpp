@@ -35,7 +35,7 @@ void TMForm::HandlePadEvent(const TPlatformEvent& event) {
         if (!TakesEvents() || !m_platform.HasFocus()) {
             return;
         }
-        if (const int key = PadKey(static_cast<TPadButton>(event.PadButton), m_shell)) {
+        if (const int key = PadKey(static_cast<TPadButton>(event.PadButton), m_view)) {
             FormKeyPress(static_cast<char>(key));
         }
         return;

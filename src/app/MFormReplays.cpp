@@ -102,17 +102,17 @@ void TMForm::MTimerTimer(int lagCount) {
 
 void TMForm::RunTick(int lagCount) {
     // A close asked for while the race was ending is answered once that is through.
-    if (m_heldWhileBusy.CloseRequest && !(m_shell.GameScreen == gsRace && m_messages->RaceStepUnderWay())) {
+    if (m_heldWhileBusy.CloseRequest && !(m_view.GameScreen == gsRace && m_messages->RaceStepUnderWay())) {
         m_heldWhileBusy.CloseRequest = false;
         bool canClose = false;
         FormCloseQuery(canClose);
     }
-    m_shell.FramesPerSecond = m_timer->FramesPerSecond();
+    m_view.FramesPerSecond = m_timer->FramesPerSecond();
     m_audio->MusicKeepAlive();
-    m_input->Pad.Binds = PadBinds(m_shell);
+    m_input->Pad.Binds = PadBinds(m_view);
     m_input->Update();
     // A played race's events come before its tick, as they came between the ticks.
-    const bool played = m_player && m_shell.GameScreen == gsRace;
+    const bool played = m_player && m_view.GameScreen == gsRace;
     if (played && !m_player->BeginTick(lagCount)) {
         return;
     }
@@ -133,18 +133,18 @@ uint16_t TMForm::RaceInputs() const {
         if (m_input->IsOn(s.State))
             inputs |= s.Bit;
     }
-    if (m_shell.CtrlHeld)
+    if (m_view.CtrlHeld)
         inputs |= riFire;
     return inputs;
 }
 
 uint8_t TMForm::EdgesBefore() const {
-    return (m_shell.PausePrev ? ebPause : 0) | (m_shell.EscPrev ? ebEsc : 0) | (m_shell.YesPrev ? ebYes : 0) |
-           (m_shell.NoPrev ? ebNo : 0);
+    return (m_view.PausePrev ? ebPause : 0) | (m_view.EscPrev ? ebEsc : 0) | (m_view.YesPrev ? ebYes : 0) |
+           (m_view.NoPrev ? ebNo : 0);
 }
 
 void TMForm::RecordEvent(TReplayEventKind kind, int arg) {
-    if (!m_player && !m_inTick && m_shell.GameScreen == gsRace)
+    if (!m_player && !m_inTick && m_view.GameScreen == gsRace)
         m_recorder->Event(kind, static_cast<uint32_t>(std::max(arg, 0)));
 }
 
@@ -166,7 +166,7 @@ bool TMForm::RaceOver() {
         result.Ticks = m_player->TicksRun() + (m_inTick ? 1 : 0);
         m_player->RaceOver(result, picture);
         // The played race ends here: the rest of this tick must not run it on.
-        m_shell.GameScreen = gsStartup;
+        ChangeScreen(gsStartup);
         return false;
     }
     result.Ticks = m_recorder->Replay().TickCount();
@@ -187,7 +187,7 @@ void TMForm::PlayInputs(uint16_t inputs) {
             states.set(static_cast<size_t>(s.State));
     }
     m_input->Replace(states);
-    m_shell.CtrlHeld = false;
+    m_view.CtrlHeld = false;
     m_frame->LeftOut = (inputs & riNoFrame) != 0;
 }
 
@@ -212,13 +212,13 @@ void TMForm::PlayEvent(const TReplayEvent& event) {
 }
 
 namespace {
-void PrepareReplayedRace(TShellState& shell, const TReplay& replay) {
-    shell.PausePrev = (replay.EdgesBefore & ebPause) != 0;
-    shell.EscPrev = (replay.EdgesBefore & ebEsc) != 0;
-    shell.YesPrev = (replay.EdgesBefore & ebYes) != 0;
-    shell.NoPrev = (replay.EdgesBefore & ebNo) != 0;
-    shell.CtrlHeld = false;
-    shell.MessageMode = msgNone;
+void PrepareReplayedRace(TTickView& view, const TReplay& replay) {
+    view.PausePrev = (replay.EdgesBefore & ebPause) != 0;
+    view.EscPrev = (replay.EdgesBefore & ebEsc) != 0;
+    view.YesPrev = (replay.EdgesBefore & ebYes) != 0;
+    view.NoPrev = (replay.EdgesBefore & ebNo) != 0;
+    view.CtrlHeld = false;
+    view.MessageMode = msgNone;
 }
 } // namespace
 
@@ -238,7 +238,7 @@ void TMForm::StartReplayRun(TReplay replay, bool pictures) {
     m_imageList3->Items.LoadFromFile(res + "Res3.dxg");
     m_shell.GameOptions.SoundOn = false;
     m_shell.GameOptions.MusicOn = false;
-    m_shell.TickMs = kFrameTickMs;
+    m_view.TickMs = kFrameTickMs;
     if (replay.DataHash != RaceDataHash())
         throw EReplayError("other game data: the replay was made with data " +
                            std::to_string(replay.DataHash) + ", this game has " +
@@ -251,7 +251,7 @@ void TMForm::StartReplayRun(TReplay replay, bool pictures) {
     m_scrollBack = new TScrollBackground(*this, PictureName::MMBackground);
     const int32_t boat = replay.Boat;
     m_player = std::make_unique<TReplayPlayer>(*m_seat, std::move(replay), false);
-    PrepareReplayedRace(m_shell, m_player->Replay());
+    PrepareReplayedRace(m_view, m_player->Replay());
     StartRace(boat);
 }
 
@@ -283,7 +283,7 @@ void TMForm::WatchReplay(TReplay replay) {
     m_recorder->Abandon();
     const int32_t boat = replay.Boat;
     m_player = std::make_unique<TReplayPlayer>(*m_seat, std::move(replay), true);
-    PrepareReplayedRace(m_shell, m_player->Replay());
+    PrepareReplayedRace(m_view, m_player->Replay());
     StartRace(boat);
 }
 
@@ -330,7 +330,7 @@ void TellWatchedResult(const TReplayPlayer& player) {
 void TMForm::StopWatching() {
     TellWatchedResult(*m_player);
     // Whatever the race had open goes with it; with the player still there nothing follows from it.
-    if (m_shell.MessageMode != msgNone && m_shell.MessageMode != msgExitGame)
+    if (m_view.MessageMode != msgNone && m_view.MessageMode != msgExitGame)
         m_messages->CloseMessage();
     m_player.reset();
     m_frame->LeftOut = false;
@@ -382,10 +382,10 @@ bool TMForm::HandleWatchEvent(const TPlatformEvent& event) {
 }
 
 bool TMForm::ClickOnHighScoreRow() {
-    if (m_shell.GameScreen != gsHighScores || m_shell.MessageMode != msgNone)
+    if (m_view.GameScreen != gsHighScores || m_view.MessageMode != msgNone)
         return false;
-    const int x = m_shell.MouseX;
-    const int y = m_shell.MouseY;
+    const int x = m_view.MouseX;
+    const int y = m_view.MouseY;
     if (x < kTableLeft || x > kTableRight || y < kTableFirstRowY)
         return false;
     const int row = (y - kTableFirstRowY) / kTableRowHeight + 1;

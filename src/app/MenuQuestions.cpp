@@ -17,7 +17,7 @@ TMenuQuestion::TMenuQuestion(const TSeat& seat, TMessages& messages, TMessageMod
     : TYesNoQuestion(seat, messages, mode, kButtons) {}
 
 int TMenuQuestion::CentreX() const {
-    return m_seat.Context.Shell().GameScreen == gsRace ? kCentreX : kMenuCentreX;
+    return m_seat.Context.TickView().GameScreen == gsRace ? kCentreX : kMenuCentreX;
 }
 
 void TMenuQuestion::Open() {
@@ -72,7 +72,7 @@ void TExitQuestion::Answer() {
 void TExitQuestion::Close() {
     TMenuQuestion::Close();
     // Opened from the close box during a race, and then replaced by "Finish race?".
-    if (m_seat.Context.Shell().GameScreen == gsRace) {
+    if (m_seat.Context.TickView().GameScreen == gsRace) {
         m_seat.Context.HideMouseCursor();
     }
 }

@@ -51,8 +51,8 @@ std::unique_ptr<TOverlay> MakeOverlay(TMessageMode mode, const TSeat& seat, TMes
 }
 } // namespace
 
-TMessages::TMessages(const TSeat& seat)
-    : m_seat(seat), m_endOfRace(std::make_unique<TEndOfRace>(seat, *this)) {
+TMessages::TMessages(const TSeat& seat, TMessageMode& messageMode)
+    : m_seat(seat), m_messageMode(messageMode), m_endOfRace(std::make_unique<TEndOfRace>(seat, *this)) {
     for (size_t mode = 0; mode < kModes; ++mode) {
         if (mode == msgSending) {
             // Kept by its own type too: the end of the race hands it the request's outcome.
@@ -72,14 +72,13 @@ TSendingNotice& TMessages::Sending() {
 }
 
 void TMessages::OpenMessage(TMessageMode mode) {
-    TShellState& shell = m_seat.Context.Shell();
     m_seat.Context.Audio().StopSound(SoundName::Shot);
-    const TMessageMode openedOver = shell.MessageMode;
-    if (shell.MessageMode != msgNone) {
+    const TMessageMode openedOver = m_messageMode;
+    if (m_messageMode != msgNone) {
         CloseMessage();
     }
     m_openedOver = openedOver;
-    shell.MessageMode = mode;
+    m_messageMode = mode;
     if (mode == msgNone) {
         return;
     }
@@ -90,18 +89,18 @@ void TMessages::OpenMessage(TMessageMode mode) {
         OverlayWindow->Y = kWindowMiddleY - OverlayWindow->Height / 2;
         OverlayWindow->SetZ(kWindowZ);
         // At the window's depth and made after it, so drawn just before it.
-        Backdrop = new TBackdropShade(&m_seat.Context.MSpriteEngine().Engine(),
-                                      shell.GameScreen == gsRace ? kRaceField : kWholeScreen);
+        Backdrop =
+            new TBackdropShade(&m_seat.Context.MSpriteEngine().Engine(),
+                               m_seat.Context.TickView().GameScreen == gsRace ? kRaceField : kWholeScreen);
         Backdrop->SetZ(kWindowZ);
     }
     overlay.Open();
 }
 
 void TMessages::CloseMessage() {
-    TShellState& shell = m_seat.Context.Shell();
-    const TMessageMode mode = shell.MessageMode;
+    const TMessageMode mode = m_messageMode;
     // Closing anything during a race lets the engine run again, and the gun if fire is still held.
-    if (shell.GameScreen == gsRace) {
+    if (m_seat.Context.TickView().GameScreen == gsRace) {
         m_seat.Context.Audio().PlaySound(SoundName::Engine);
         const TMyCarSprite* boat = m_seat.Race.PlayerBoat;
         if (boat && boat->Firing && boat->HasGun && mode != msgNone && Overlay(mode).ResumesFire()) {
@@ -119,13 +118,13 @@ void TMessages::CloseMessage() {
         delete Backdrop;
         Backdrop = nullptr;
     }
-    shell.MessageMode = msgNone;
+    m_messageMode = msgNone;
     overlay.AfterClose();
 }
 
 bool TMessages::TimerStep() {
     if (MessageTimer > 0) {
-        MessageTimer -= m_seat.Context.Shell().TickMs;
+        MessageTimer -= m_seat.Context.TickView().TickMs;
         return false;
     }
     CloseMessage();
@@ -134,34 +133,34 @@ bool TMessages::TimerStep() {
 
 void TMessages::DrawMessages(int lagCount) {
     m_seat.Context.Frame().DrawFrame(lagCount, false);
-    if (m_seat.Context.Shell().GameScreen == gsRace) {
+    if (m_seat.Context.TickView().GameScreen == gsRace) {
         TRace& race = m_seat.Race;
         race.DrawSpeedNeedle();
         if (!race.PlayerBoat || !race.PlayerBoat->HasGun) {
             m_seat.Context.Audio().StopSound(SoundName::Shot);
         }
     }
-    const TMessageMode mode = m_seat.Context.Shell().MessageMode;
+    const TMessageMode mode = m_seat.Context.TickView().MessageMode;
     if (mode != msgNone) {
         Overlay(mode).Draw(lagCount);
     }
 }
 
 void TMessages::AnswerMessage() {
-    const TMessageMode mode = m_seat.Context.Shell().MessageMode;
+    const TMessageMode mode = m_seat.Context.TickView().MessageMode;
     if (mode != msgNone) {
         Overlay(mode).Answer();
     }
 }
 
 void TMessages::TypeKey(char key) {
-    const TMessageMode mode = m_seat.Context.Shell().MessageMode;
+    const TMessageMode mode = m_seat.Context.TickView().MessageMode;
     if (mode != msgNone) {
         Overlay(mode).TypeKey(key);
     }
 }
 
 bool TMessages::RaceStepUnderWay() const {
-    const TMessageMode mode = m_seat.Context.Shell().MessageMode;
+    const TMessageMode mode = m_seat.Context.TickView().MessageMode;
     return mode != msgNone && Overlay(mode).IsRaceStep();
 }

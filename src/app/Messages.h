@@ -24,7 +24,8 @@ class TSendingNotice;
 // and answers whichever is open, with what they all share.
 class TMessages {
   public:
-    explicit TMessages(const TSeat& seat);
+    // messageMode is the game's MessageMode, which only the overlays write.
+    TMessages(const TSeat& seat, TMessageMode& messageMode);
     ~TMessages();
     TMessages(const TMessages&) = delete;
     TMessages& operator=(const TMessages&) = delete;
@@ -61,6 +62,7 @@ class TMessages {
     TOverlay& Overlay(TMessageMode mode) const { return *m_overlays[mode]; }
 
     const TSeat& m_seat;
+    TMessageMode& m_messageMode;
     TMessageMode m_openedOver = msgNone;
     std::unique_ptr<TEndOfRace> m_endOfRace;
     std::array<std::unique_ptr<TOverlay>, kModes> m_overlays; // none for msgNone

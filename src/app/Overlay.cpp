@@ -44,12 +44,12 @@ void TYesNoQuestion::StepButtons(int lagCount) {
 }
 
 void TYesNoQuestion::AnswerKeys() {
-    const TShellState& shell = m_seat.Context.Shell();
-    if (shell.YesPressed && shell.MessageMode == Mode()) {
+    const TTickView& view = m_seat.Context.TickView();
+    if (view.YesPressed && view.MessageMode == Mode()) {
         m_seat.Context.Screen().ActiveButton = YesSlot();
         m_seat.Context.ButtonClick(false);
     }
-    if (shell.NoPressed && shell.MessageMode == Mode()) {
+    if (view.NoPressed && view.MessageMode == Mode()) {
         m_seat.Context.Screen().ActiveButton = NoSlot();
         m_seat.Context.ButtonClick(false);
     }

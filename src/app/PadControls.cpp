@@ -15,34 +15,34 @@ constexpr int kFireState = InputButton(8); // Space
 // Names longer than this are cut: the notice has to fit across the screen.
 constexpr size_t kNoticeNameMax = 32;
 
-bool Racing(const TShellState& shell) {
-    return shell.GameScreen == gsRace && shell.MessageMode == msgNone;
+bool Racing(const TTickView& view) {
+    return view.GameScreen == gsRace && view.MessageMode == msgNone;
 }
 } // namespace
 
-std::array<int, kPadButtonCount> PadBinds(const TShellState& shell) {
+std::array<int, kPadButtonCount> PadBinds(const TTickView& view) {
     std::array<int, kPadButtonCount> binds = TGamePad::UnboundButtons();
     binds[pbStart] = kPauseState;
-    if (HasYesNoButtons(shell.MessageMode)) {
+    if (HasYesNoButtons(view.MessageMode)) {
         binds[pbA] = kYesState;
         binds[pbB] = kNoState;
-    } else if (shell.GameScreen == gsRace) {
+    } else if (view.GameScreen == gsRace) {
         // Over the race's notices Esc still acts (it resumes from the pause); A is Enter there.
-        binds[pbA] = Racing(shell) ? kFireState : TGamePad::kNoState;
+        binds[pbA] = Racing(view) ? kFireState : TGamePad::kNoState;
         binds[pbB] = kEscState;
     }
     return binds;
 }
 
-int PadKey(TPadButton button, const TShellState& shell) {
-    if (HasYesNoButtons(shell.MessageMode) || Racing(shell)) {
+int PadKey(TPadButton button, const TTickView& view) {
+    if (HasYesNoButtons(view.MessageMode) || Racing(view)) {
         return 0;
     }
     switch (button) {
     case pbA:
         return vk::Return;
     case pbB:
-        return shell.GameScreen == gsRace ? 0 : vk::Escape;
+        return view.GameScreen == gsRace ? 0 : vk::Escape;
     default:
         return 0;
     }

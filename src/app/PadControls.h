@@ -12,11 +12,11 @@
 // in a question; Start = P (pause). The d-pad and the left stick are the arrow keys everywhere.
 
 // The input state each button turns on while held (-1: none).
-std::array<int, kPadButtonCount> PadBinds(const TShellState& shell);
+std::array<int, kPadButtonCount> PadBinds(const TTickView& view);
 
 // The key a button's press stands for, acted on as that key's press (0: none; its input state,
 // if any, does the work).
-int PadKey(TPadButton button, const TShellState& shell);
+int PadKey(TPadButton button, const TTickView& view);
 
 // While a replay is watched, the keys that steer the watching.
 int PadWatchKey(TPadButton button);

@@ -28,8 +28,8 @@ void TPauseNotice::Open() {
 
 void TPauseNotice::Draw(int) {
     CentredText(kNoticeFont, "Pause", 268);
-    const TShellState& shell = m_seat.Context.Shell();
-    if (shell.PausePressed || shell.EscPressed) {
+    const TTickView& view = m_seat.Context.TickView();
+    if (view.PausePressed || view.EscPressed) {
         m_messages.CloseMessage();
     }
 }

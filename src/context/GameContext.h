@@ -46,7 +46,11 @@ class TGameContext {
     virtual TGameAudio& Audio() = 0;
     // The input states; the edges and the mouse are in the shell's state.
     virtual const TGameInput& MInput() = 0;
-    // State shared by the screens.
+    // What the screens read each tick; only the game writes it.
+    virtual const TTickView& TickView() const = 0;
+    // The one way the screen shown changes: the screens ask, the game writes GameScreen.
+    virtual void ChangeScreen(TGameScreen screen) = 0;
+    // What the game keeps for the whole run and the screens change: the player's name, the options.
     virtual TShellState& Shell() = 0;
     virtual TScreenState& Screen() = 0;
     virtual TGameRandom& Random() = 0;

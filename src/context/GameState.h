@@ -43,8 +43,10 @@ struct TGameOptions {
     std::string AddInfo = "_______"; // Windows-1252 bytes
 };
 
-// The shell's globals: one instance per game, owned by the main form.
-struct TShellState {
+// What every screen reads each tick and none of them writes: which screen shows and which overlay
+// is open, the tick's length, the pointer and this tick's key edges. The form writes it (the
+// screen only through its one screen change, the overlay only through the overlays).
+struct TTickView {
     TGameScreen GameScreen = gsStartup;
     TMessageMode MessageMode = msgNone;
     int32_t TickMs = kFrameTickMs;
@@ -59,7 +61,12 @@ struct TShellState {
     bool NoPressed = false, NoPrev = false;
     bool CtrlHeld = false;
 
+    int32_t FramesPerSecond = 0;
+};
+
+// What the game keeps for the whole run and the screens change: the player's name and the options.
+// One instance per game, owned by the main form.
+struct TShellState {
     std::string PlayerName; // Windows-1252 bytes, kept for the whole run
     TGameOptions GameOptions;
-    int32_t FramesPerSecond = 0;
 };

@@ -14,7 +14,7 @@ constexpr int kBackgroundZ = 1;
 constexpr double kScrollWrap = kScreenHeight;
 
 TGameImageList& CaptionImages(TGameContext& context) {
-    return context.Shell().GameScreen == gsRace ? context.MImageList3() : context.MImageList();
+    return context.TickView().GameScreen == gsRace ? context.MImageList3() : context.MImageList();
 }
 
 bool Contains(TSprite* sprite, int x, int y) {
@@ -89,7 +89,7 @@ TScrollBackground::TScrollBackground(TGameContext& context, const std::string& i
 
 void TScrollBackground::Step(int moveCount) {
     TBackgroundSprite::Step(moveCount);
-    if (m_context.Shell().GameScreen == gsRace && CourseScroll) {
+    if (m_context.TickView().GameScreen == gsRace && CourseScroll) {
         Y += CourseScroll();
         if (Y > kScrollWrap) {
             Y -= kScrollWrap;
@@ -97,22 +97,22 @@ void TScrollBackground::Step(int moveCount) {
     }
 }
 
-void HitTestButtons(const TShellState& shell, TScreenState& s) {
+void HitTestButtons(const TTickView& view, TScreenState& s) {
     for (int32_t i = 1; i <= s.ButtonCount; ++i) {
-        if (Contains(s.ScreenSprites.Button(i), shell.MouseX, shell.MouseY)) {
+        if (Contains(s.ScreenSprites.Button(i), view.MouseX, view.MouseY)) {
             s.ActiveButton = i;
             return;
         }
     }
 }
 
-void HitTestOverlayButtons(const TShellState& shell, TScreenState& s) {
+void HitTestOverlayButtons(const TTickView& view, TScreenState& s) {
     s.ActiveButton = ScreenSlot::NoButton;
-    if (!HasYesNoButtons(shell.MessageMode)) {
+    if (!HasYesNoButtons(view.MessageMode)) {
         return;
     }
     for (int32_t i = s.FirstButton; i <= s.LastButton; ++i) {
-        if (Contains(s.ScreenSprites.Button(i), shell.MouseX, shell.MouseY)) {
+        if (Contains(s.ScreenSprites.Button(i), view.MouseX, view.MouseY)) {
             s.ActiveButton = i;
             return;
         }

@@ -8,7 +8,7 @@
 
 class TGameContext;
 struct TScreenState;
-struct TShellState;
+struct TTickView;
 
 // A clickable button with an active and an inactive look (frames of menu-archive pictures).
 class TMenuButton : public TImageSprite {
@@ -60,5 +60,5 @@ class TScrollBackground : public TBackgroundSprite {
 };
 
 // Mouse position to ActiveButton, on mouse moves only.
-void HitTestButtons(const TShellState& shell, TScreenState& screen);
-void HitTestOverlayButtons(const TShellState& shell, TScreenState& screen);
+void HitTestButtons(const TTickView& view, TScreenState& screen);
+void HitTestOverlayButtons(const TTickView& view, TScreenState& screen);

@@ -42,7 +42,7 @@ void TMenus::HelpTick(int lagCount) {
     if (NavHitEnd) {
         m_context.ButtonClick(false);
         NavHitEnd = false;
-        if (m_context.Shell().GameScreen != gsHelp) {
+        if (m_context.TickView().GameScreen != gsHelp) {
             return;
         }
     }

@@ -30,10 +30,9 @@ constexpr const char* kMenuCaptions[ScreenSlot::LastMainButton + 1] = {
 } // namespace
 
 void TMenus::BuildMainMenu(bool full, TMenuFollowUp followUp) {
-    auto& shell = m_context.Shell();
     auto& s = m_context.Screen();
     auto& sprites = s.ScreenSprites;
-    shell.GameScreen = gsMainMenu;
+    m_context.ChangeScreen(gsMainMenu);
     MuteNextHighlight = followUp == fuHighScores;
     s.ButtonCount = ScreenSlot::LastMainButton;
     s.FirstButton = ScreenSlot::FirstMainButton;

@@ -66,25 +66,25 @@ bool TMenus::IsMenuScreen(TGameScreen screen) {
 }
 
 void TMenus::ScreenTick(int lagCount) {
-    if (const TMenuScreen* open = FindMenuScreen(m_context.Shell().GameScreen)) {
+    if (const TMenuScreen* open = FindMenuScreen(m_context.TickView().GameScreen)) {
         (this->*open->Tick)(lagCount);
     }
 }
 
 void TMenus::MenuButtonClick(bool fromKeyboard) {
-    if (const TMenuScreen* open = FindMenuScreen(m_context.Shell().GameScreen)) {
+    if (const TMenuScreen* open = FindMenuScreen(m_context.TickView().GameScreen)) {
         (this->*open->Click)(fromKeyboard);
     }
 }
 
 bool TMenus::ScreenEscape() {
-    const TMenuScreen* open = FindMenuScreen(m_context.Shell().GameScreen);
+    const TMenuScreen* open = FindMenuScreen(m_context.TickView().GameScreen);
     // Off the menus, Esc is an ordinary click that nothing answers.
     return open ? (this->*open->Escape)() : true;
 }
 
 void TMenus::CloseScreen() {
-    const TMenuScreen* open = FindMenuScreen(m_context.Shell().GameScreen);
+    const TMenuScreen* open = FindMenuScreen(m_context.TickView().GameScreen);
     if (open && open->Close) {
         (this->*open->Close)();
     }
@@ -95,7 +95,7 @@ void TMenus::CloseScreen() {
 void TMenus::SetSubScreen(TGameScreen screen, int32_t buttonCount, int32_t first, int32_t last,
                           int32_t active) {
     auto& s = m_context.Screen();
-    m_context.Shell().GameScreen = screen;
+    m_context.ChangeScreen(screen);
     s.ButtonCount = buttonCount;
     s.FirstButton = first;
     s.LastButton = last;

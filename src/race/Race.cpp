@@ -102,11 +102,11 @@ void TRace::OpenMessage(TMessageMode mode) {
 }
 
 int32_t TRace::TickMs() const {
-    return m_context.Shell().TickMs;
+    return m_context.TickView().TickMs;
 }
 
 double TRace::SpeedScale() const {
-    return m_context.Shell().SpeedScale;
+    return m_context.TickView().SpeedScale;
 }
 
 double TRace::ScrollStep() const {
@@ -149,7 +149,7 @@ void TRace::StartRace() {
     LoadPictures();
     TuneEngineSound(0);
     PlaySound(SoundName::Engine);
-    m_context.Shell().GameScreen = gsRace;
+    m_context.ChangeScreen(gsRace);
     m_context.Audio().PlayScreenMusic();
     m_context.Screen().ButtonCount = 0;
     m_context.HideMouseCursor();
@@ -228,23 +228,23 @@ void TRace::StartLevel(int32_t level) {
 }
 
 void TRace::RaceTick(int lagCount) {
-    const TShellState& shell = m_context.Shell();
-    if (shell.PausePressed)
+    const TTickView& view = m_context.TickView();
+    if (view.PausePressed)
         OpenMessage(msgPause);
-    if (shell.EscPressed)
+    if (view.EscPressed)
         OpenMessage(msgFinishRace);
     m_context.Frame().DrawFrame(lagCount, true);
     RaceTickAfterFrame();
 }
 
 void TRace::RaceTickAfterFrame() {
-    const TShellState& shell = m_context.Shell();
+    const TTickView& view = m_context.TickView();
     if (m_context.Frame().CanDraw()) {
         DrawSpeedNeedle();
         DrawRaceHud();
         DrawPowerUpPanel();
     }
-    if (shell.MessageMode == msgNone) {
+    if (view.MessageMode == msgNone) {
         TMyCarSprite& boat = *PlayerBoat;
         if (ProgressMarker->Y > kMarkerFinishY)
             ProgressMarker->Y = kMarkerStartY - boat.Distance * kMarkerTravel / TrackLength(Level);
@@ -310,7 +310,7 @@ void TRace::RunTimeBonus() {
 
 void TRace::ReadControls() {
     const TGameInput& input = m_context.MInput();
-    const bool fire = input.IsOn(InputButton(kFireButton)) || m_context.Shell().CtrlHeld;
+    const bool fire = input.IsOn(InputButton(kFireButton)) || m_context.TickView().CtrlHeld;
     PlayerBoat->HoldControls(input.IsOn(isUp), input.IsOn(isDown), input.IsOn(isLeft), input.IsOn(isRight),
                              fire);
 }

@@ -14,10 +14,10 @@ void StartRace(TGameFixture& game) {
     ASSERT_TRUE(game.RunUntil([&] { return game.Screen().MenuIntroPhase == 0; }, 1000));
     game.Tick();
     game.Click(560, 120);
-    ASSERT_EQ(game.Shell().GameScreen, gsBoatSelect);
+    ASSERT_EQ(game.TickView().GameScreen, gsBoatSelect);
     game.Tick();
     game.Click(40, 200);
-    ASSERT_EQ(game.Shell().GameScreen, gsRace);
+    ASSERT_EQ(game.TickView().GameScreen, gsRace);
 }
 
 } // namespace
@@ -26,7 +26,7 @@ TEST_F(GameTest, EngineHumRisesInPitchAndLevelWithTheBoatsSpeed) {
     StartRace(Game);
     TWaveCollectionItem& engine = Game.Form().MWaveList().Items().Find("Engine");
     TMyCarSprite& boat = *Game.Form().Race().PlayerBoat;
-    ASSERT_TRUE(Game.RunUntil([&] { return Game.Shell().MessageMode == msgNone; }, 300)) << "level banner";
+    ASSERT_TRUE(Game.RunUntil([&] { return Game.TickView().MessageMode == msgNone; }, 300)) << "level banner";
     ASSERT_TRUE(Game.SoundPlaying("Engine"));
 
     struct Heard {
@@ -53,10 +53,10 @@ TEST_F(GameTest, EngineHumRisesInPitchAndLevelWithTheBoatsSpeed) {
 
     // Paused, the engine stops; it comes back at the speed the boat still has.
     Game.TapKey('P');
-    ASSERT_EQ(Game.Shell().MessageMode, msgPause);
+    ASSERT_EQ(Game.TickView().MessageMode, msgPause);
     EXPECT_FALSE(Game.SoundPlaying("Engine"));
     Game.TapKey('P');
-    ASSERT_EQ(Game.Shell().MessageMode, msgNone);
+    ASSERT_EQ(Game.TickView().MessageMode, msgNone);
     EXPECT_TRUE(Game.SoundPlaying("Engine"));
     EXPECT_EQ(engine.MainBuffer()->Rate(), boosted.Rate);
 }

@@ -150,7 +150,7 @@ std::vector<std::vector<uint16_t>> PlaySession(TGameFixture& game) {
             break;
     }
     EXPECT_GT(window.Presented(), 600) << "most ticks presented a frame";
-    EXPECT_EQ(game.Shell().GameScreen, gsHighScores) << "the session ran its course, back to the table";
+    EXPECT_EQ(game.TickView().GameScreen, gsHighScores) << "the session ran its course, back to the table";
     return shown;
 }
 

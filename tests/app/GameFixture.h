@@ -94,6 +94,7 @@ class TGameFixture {
     THeadlessPlatform& Platform() { return *m_platform; }
     TMForm& Form() { return *m_form; }
     TShellState& Shell() { return m_form->Shell(); }
+    const TTickView& TickView() { return m_form->TickView(); }
     TScreenState& Screen() { return m_form->Screen(); }
     TMenus& Menus();
     TMessages& Messages();

@@ -21,11 +21,11 @@ class MessagesTest : public GameTest {
         ASSERT_TRUE(Game.RunUntil([&] { return Game.Screen().MenuIntroPhase == 0; }, 1000));
         Game.Tick();
         Game.Click(kColumnX, kStartButtonY);
-        ASSERT_EQ(Game.Shell().GameScreen, gsBoatSelect);
+        ASSERT_EQ(Game.TickView().GameScreen, gsBoatSelect);
         Game.Tick();
         Game.Click(40, 200);
-        ASSERT_EQ(Game.Shell().GameScreen, gsRace);
-        ASSERT_TRUE(Game.RunUntil([&] { return Game.Shell().MessageMode == msgNone; }, 400));
+        ASSERT_EQ(Game.TickView().GameScreen, gsRace);
+        ASSERT_TRUE(Game.RunUntil([&] { return Game.TickView().MessageMode == msgNone; }, 400));
     }
 };
 } // namespace

@@ -68,7 +68,7 @@ class OverlayTest : public ::testing::Test {
         menus = std::make_unique<TMenus>(*context);
         race = std::make_unique<TRace>(*context);
         seat = std::make_unique<TSeat>(TSeat{*context, context->Platform(), *menus, *race, form});
-        messages = std::make_unique<TMessages>(*seat);
+        messages = std::make_unique<TMessages>(*seat, context->MutableTickView().MessageMode);
         // As the form does: overlays open through the game's overlays, clicks answer the open one.
         context->OnOpenMessage = [this](TMessageMode mode) { messages->OpenMessage(mode); };
         context->OnButtonClick = [this] { messages->AnswerMessage(); };
@@ -108,17 +108,17 @@ class OverlayTest : public ::testing::Test {
         return false;
     }
 
-    TMessageMode Mode() { return context->Shell().MessageMode; }
+    TMessageMode Mode() { return context->TickView().MessageMode; }
 
     // One tick of the open overlay, with the given key edges.
     void Tick(bool pause = false, bool esc = false, bool yes = false, bool no = false) {
-        TShellState& shell = context->Shell();
-        shell.PausePressed = pause;
-        shell.EscPressed = esc;
-        shell.YesPressed = yes;
-        shell.NoPressed = no;
+        TTickView& view = context->MutableTickView();
+        view.PausePressed = pause;
+        view.EscPressed = esc;
+        view.YesPressed = yes;
+        view.NoPressed = no;
         messages->DrawMessages(1);
-        shell.PausePressed = shell.EscPressed = shell.YesPressed = shell.NoPressed = false;
+        view.PausePressed = view.EscPressed = view.YesPressed = view.NoPressed = false;
     }
 
     // A click on a button of the open overlay.
@@ -218,11 +218,11 @@ TEST_F(OverlayTest, GameOverEndsTheRaceOnceItsTimeIsUp) {
         Tick();
         ++ticks;
     }
-    const int expected = 2000 / context->Shell().TickMs;
+    const int expected = 2000 / context->TickView().TickMs;
     EXPECT_NEAR(ticks, expected, 2);
     EXPECT_EQ(form.Asked, (Requests{"RaceOver", "ActOnRequestsHeldWhileBusy"}));
     EXPECT_FALSE(race->SpritesBuilt()) << "the race is torn down";
-    EXPECT_EQ(context->Shell().GameScreen, gsMainMenu);
+    EXPECT_EQ(context->TickView().GameScreen, gsMainMenu);
 }
 
 // The name goes into the table, the send question follows with yes lit, and no to it goes back to
@@ -239,7 +239,7 @@ TEST_F(OverlayTest, NameEntryThenNoToSending) {
     EXPECT_TRUE(InTable("Ada", 4321));
     Tick(false, false, false, true); // N
     EXPECT_EQ(Mode(), msgNone);
-    EXPECT_EQ(context->Shell().GameScreen, gsMainMenu);
+    EXPECT_EQ(context->TickView().GameScreen, gsMainMenu);
     EXPECT_EQ(form.Asked,
               (Requests{"IgnoreTextOfKeysPressedSoFar", "NameEntered", "ActOnRequestsHeldWhileBusy"}));
 }
@@ -266,7 +266,7 @@ TEST_F(OverlayTest, OnlyTheNameEntryTakesTyping) {
 // The questions over a menu screen: no is lit, the screen's selection comes back after a no, and
 // yes does what was asked.
 TEST_F(OverlayTest, MenuQuestions) {
-    context->Shell().GameScreen = gsHighScores;
+    context->MutableTickView().GameScreen = gsHighScores;
     context->Screen().ActiveButton = ScreenSlot::ClearTable;
     context->Screen().ButtonCount = 3;
 

@@ -45,19 +45,19 @@ TEST(PadControls, EachButtonStandsForWhatTheKeyboardUsesWhereTheGameIs) {
         {"clear the table?", gsHighScores, msgClearTable, kYes, kNo, 0, 0},
     };
     for (const Case& c : cases) {
-        TShellState shell;
-        shell.GameScreen = c.screen;
-        shell.MessageMode = c.mode;
-        const auto binds = PadBinds(shell);
+        TTickView view;
+        view.GameScreen = c.screen;
+        view.MessageMode = c.mode;
+        const auto binds = PadBinds(view);
         EXPECT_EQ(binds[pbA], c.aState) << c.where;
         EXPECT_EQ(binds[pbB], c.bState) << c.where;
         EXPECT_EQ(binds[pbStart], kP) << c.where;
-        EXPECT_EQ(PadKey(pbA, shell), c.aKey) << c.where;
-        EXPECT_EQ(PadKey(pbB, shell), c.bKey) << c.where;
+        EXPECT_EQ(PadKey(pbA, view), c.aKey) << c.where;
+        EXPECT_EQ(PadKey(pbB, view), c.bKey) << c.where;
         // A button is never both a held state and a key press: it would act twice.
         for (int b = 0; b < kPadButtonCount; ++b) {
             EXPECT_FALSE(binds[static_cast<size_t>(b)] != kNone &&
-                         PadKey(static_cast<TPadButton>(b), shell) != 0)
+                         PadKey(static_cast<TPadButton>(b), view) != 0)
                 << c.where << ", button " << b;
         }
         EXPECT_EQ(binds[pbX], kNone) << c.where;
@@ -92,7 +92,7 @@ class PadGameTest : public GameTest {
         Press(button);
         Release(button);
     }
-    bool Shows(TGameScreen screen) { return Game.Shell().GameScreen == screen; }
+    bool Shows(TGameScreen screen) { return Game.TickView().GameScreen == screen; }
 };
 
 TEST_F(PadGameTest, APadThatComesAndGoesIsToldOfWithItsName) {
@@ -151,7 +151,7 @@ TEST_F(PadGameTest, APadPlaysThroughTheMenusAndARaceAndTheRaceReplays) {
     EXPECT_NE(chosen, first);
     Tap(pbA);
     ASSERT_TRUE(Shows(gsRace));
-    ASSERT_TRUE(Game.RunUntil([&] { return Game.Shell().MessageMode == msgNone; }, 300));
+    ASSERT_TRUE(Game.RunUntil([&] { return Game.TickView().MessageMode == msgNone; }, 300));
 
     // Throttle with the stick, steer with the d-pad, fire with A.
     Game.Platform().SetPadAxis(paLeftY, -30000);
@@ -168,21 +168,21 @@ TEST_F(PadGameTest, APadPlaysThroughTheMenusAndARaceAndTheRaceReplays) {
 
     // Start pauses and resumes.
     Tap(pbStart);
-    ASSERT_EQ(Game.Shell().MessageMode, msgPause);
+    ASSERT_EQ(Game.TickView().MessageMode, msgPause);
     Tap(pbStart);
-    ASSERT_EQ(Game.Shell().MessageMode, msgNone);
+    ASSERT_EQ(Game.TickView().MessageMode, msgNone);
     // B asks "Finish race?"; held on, it does not answer it too.
     Press(pbB);
-    ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+    ASSERT_EQ(Game.TickView().MessageMode, msgFinishRace);
     Game.Tick(10);
-    ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+    ASSERT_EQ(Game.TickView().MessageMode, msgFinishRace);
     Release(pbB);
     // B again: no, the race goes on.
     Tap(pbB);
-    ASSERT_EQ(Game.Shell().MessageMode, msgNone);
+    ASSERT_EQ(Game.TickView().MessageMode, msgNone);
     ASSERT_TRUE(Shows(gsRace));
     Tap(pbB);
-    ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+    ASSERT_EQ(Game.TickView().MessageMode, msgFinishRace);
     Game.Platform().SetPadAxis(paLeftY, 0);
     Tap(pbA); // yes
     ASSERT_TRUE(Game.RunUntil([&] { return !Shows(gsRace); }, 2000));

@@ -82,17 +82,17 @@ class PresentationTest : public GameTest {
         WaitForMenu();
         Game.Menus().OpenHighScoreScreen();
         Game.Tick();
-        ASSERT_EQ(Game.Shell().GameScreen, gsHighScores);
+        ASSERT_EQ(Game.TickView().GameScreen, gsHighScores);
     }
     // Start button, the first boat, the level banner gone: the race runs.
     void StartRace() {
         WaitForMenu();
         Game.Click(kColumnX + 4, kStartButtonY);
-        ASSERT_EQ(Game.Shell().GameScreen, gsBoatSelect);
+        ASSERT_EQ(Game.TickView().GameScreen, gsBoatSelect);
         Game.Tick();
         Game.Click(40, 200);
-        ASSERT_EQ(Game.Shell().GameScreen, gsRace);
-        ASSERT_TRUE(Game.RunUntil([&] { return Game.Shell().MessageMode == msgNone; }, 400));
+        ASSERT_EQ(Game.TickView().GameScreen, gsRace);
+        ASSERT_TRUE(Game.RunUntil([&] { return Game.TickView().MessageMode == msgNone; }, 400));
         Game.Tick();
     }
 };
@@ -138,7 +138,8 @@ TEST_F(PresentationTest, TheInfoFieldHoldsTenWideLettersAndTheCursor) {
     Game.Shell().GameOptions.AddInfo = "WWWWWWWWWW";
     TCaptionSprite* cursor = Game.Menus().OptionsCursor;
     ASSERT_NE(cursor, nullptr);
-    ASSERT_TRUE(Game.RunUntil([&] { return cursor->Visible && Game.Shell().GameScreen == gsOptions; }, 200));
+    ASSERT_TRUE(
+        Game.RunUntil([&] { return cursor->Visible && Game.TickView().GameScreen == gsOptions; }, 200));
     Game.Tick();
     ASSERT_TRUE(cursor->Visible);
     const TRgb field{6, 13, 31};
@@ -189,7 +190,7 @@ TEST_F(PresentationTest, TheClearQuestionHidesTheMedalsWithTheNames) {
     EXPECT_NE(medalPixels(1), medalPixels(5)) << "no medal on the first row";
     Game.Screen().ActiveButton = ScreenSlot::ClearTable;
     Game.Form().ButtonClick(false);
-    ASSERT_EQ(Game.Shell().MessageMode, msgClearTable);
+    ASSERT_EQ(Game.TickView().MessageMode, msgClearTable);
     Game.Tick();
     EXPECT_EQ(medalPixels(1), medalPixels(5));
 }

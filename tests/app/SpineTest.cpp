@@ -33,18 +33,18 @@ void FinishIntro(TGameFixture& game) {
 void StartRace(TGameFixture& game) {
     FinishIntro(game);
     game.Click(kColumnX, kButtonY[1]);
-    ASSERT_EQ(game.Shell().GameScreen, gsBoatSelect);
+    ASSERT_EQ(game.TickView().GameScreen, gsBoatSelect);
     game.Tick();
     game.Click(40, 200); // the first boat
-    ASSERT_EQ(game.Shell().GameScreen, gsRace);
+    ASSERT_EQ(game.TickView().GameScreen, gsRace);
 }
 } // namespace
 
 TEST_F(GameTest, StartUpShowsTheMainMenuAndPresentsFrames) {
     EXPECT_EQ(Game.Platform().WindowTitle(), "Spraydash");
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
-    EXPECT_EQ(Game.Shell().TickMs, 15);
-    EXPECT_DOUBLE_EQ(Game.Shell().SpeedScale, 0.5);
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.TickView().TickMs, 15);
+    EXPECT_DOUBLE_EQ(Game.TickView().SpeedScale, 0.5);
     int before = Game.PresentCount();
     Game.Tick(3);
     EXPECT_EQ(Game.PresentCount(), before + 3);
@@ -57,7 +57,7 @@ TEST_F(GameTest, StartUpShowsTheMainMenuAndPresentsFrames) {
 struct EdgeCase {
     const char* name;
     int key;
-    bool TShellState::*pressed;
+    bool TTickView::*pressed;
 };
 
 class InputEdgeTest : public GameTest, public ::testing::WithParamInterface<EdgeCase> {};
@@ -67,25 +67,25 @@ TEST_P(InputEdgeTest, PressedOnlyInTheTickOfTheTransition) {
     FinishIntro(Game);
     Game.KeyDown(c.key);
     Game.Tick();
-    EXPECT_TRUE(Game.Shell().*c.pressed) << "the tick in which the key went down";
+    EXPECT_TRUE(Game.TickView().*c.pressed) << "the tick in which the key went down";
     for (int i = 0; i < 5; ++i) {
         Game.Tick();
-        EXPECT_FALSE(Game.Shell().*c.pressed) << "held, tick " << i;
+        EXPECT_FALSE(Game.TickView().*c.pressed) << "held, tick " << i;
     }
     Game.KeyUp(c.key);
     Game.Tick();
-    EXPECT_FALSE(Game.Shell().*c.pressed);
+    EXPECT_FALSE(Game.TickView().*c.pressed);
     Game.KeyDown(c.key);
     Game.Tick();
-    EXPECT_TRUE(Game.Shell().*c.pressed) << "pressed again";
+    EXPECT_TRUE(Game.TickView().*c.pressed) << "pressed again";
     Game.KeyUp(c.key);
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, InputEdgeTest,
-                         ::testing::Values(EdgeCase{"Pause", 'P', &TShellState::PausePressed},
-                                           EdgeCase{"Esc", vk::Escape, &TShellState::EscPressed},
-                                           EdgeCase{"Yes", 'Y', &TShellState::YesPressed},
-                                           EdgeCase{"No", 'N', &TShellState::NoPressed}),
+                         ::testing::Values(EdgeCase{"Pause", 'P', &TTickView::PausePressed},
+                                           EdgeCase{"Esc", vk::Escape, &TTickView::EscPressed},
+                                           EdgeCase{"Yes", 'Y', &TTickView::YesPressed},
+                                           EdgeCase{"No", 'N', &TTickView::NoPressed}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Window events ------------------------------------------------------------------
@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, InputEdgeTest,
 TEST_F(GameTest, CloseBoxOnAMenuScreenAsksToExitAndKeepsTheWindowOpen) {
     FinishIntro(Game);
     Game.PushEvent(TPlatformEventKind::CloseRequest);
-    EXPECT_EQ(Game.Shell().MessageMode, msgExitGame);
+    EXPECT_EQ(Game.TickView().MessageMode, msgExitGame);
     EXPECT_EQ(Game.Screen().ActiveButton, 12) << "no is highlighted";
     EXPECT_FALSE(Game.Form().Terminated());
     Game.Tick(5);
@@ -104,11 +104,11 @@ TEST_F(GameTest, CloseBoxOnAMenuScreenAsksToExitAndKeepsTheWindowOpen) {
     Game.KeyDown('N');
     Game.Tick();
     Game.KeyUp('N');
-    EXPECT_EQ(Game.Shell().MessageMode, msgNone);
+    EXPECT_EQ(Game.TickView().MessageMode, msgNone);
     Game.Click(kColumnX, kButtonY[3]);
-    ASSERT_EQ(Game.Shell().GameScreen, gsHighScores);
+    ASSERT_EQ(Game.TickView().GameScreen, gsHighScores);
     Game.PushEvent(TPlatformEventKind::CloseRequest);
-    EXPECT_EQ(Game.Shell().MessageMode, msgExitGame);
+    EXPECT_EQ(Game.TickView().MessageMode, msgExitGame);
     EXPECT_FALSE(Game.Form().Terminated());
 }
 
@@ -116,28 +116,28 @@ TEST_F(GameTest, CloseBoxInARaceAsksToFinishTheRace) {
     StartRace(Game);
     Game.Tick(3);
     Game.PushEvent(TPlatformEventKind::CloseRequest);
-    EXPECT_EQ(Game.Shell().MessageMode, msgFinishRace);
+    EXPECT_EQ(Game.TickView().MessageMode, msgFinishRace);
     EXPECT_EQ(Game.Screen().ActiveButton, 2) << "no is highlighted";
     Game.Tick(3);
     EXPECT_FALSE(Game.Form().Terminated());
-    EXPECT_EQ(Game.Shell().GameScreen, gsRace);
+    EXPECT_EQ(Game.TickView().GameScreen, gsRace);
 }
 
 TEST_F(GameTest, MinimisingPausesARaceButNotTheMenus) {
     FinishIntro(Game);
     Game.PushEvent(TPlatformEventKind::Minimized);
-    EXPECT_EQ(Game.Shell().MessageMode, msgNone);
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.TickView().MessageMode, msgNone);
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu);
 
     Game.Tick();
     Game.Click(kColumnX, kButtonY[1]);
     Game.Tick();
     Game.Click(40, 200);
-    ASSERT_EQ(Game.Shell().GameScreen, gsRace);
+    ASSERT_EQ(Game.TickView().GameScreen, gsRace);
     // Let the level banner go first: it would be replaced all the same.
-    Game.RunUntil([&] { return Game.Shell().MessageMode == msgNone; }, 400);
+    Game.RunUntil([&] { return Game.TickView().MessageMode == msgNone; }, 400);
     Game.PushEvent(TPlatformEventKind::Minimized);
-    EXPECT_EQ(Game.Shell().MessageMode, msgPause);
+    EXPECT_EQ(Game.TickView().MessageMode, msgPause);
 }
 
 struct RaceStepCase {
@@ -154,15 +154,15 @@ class RaceStepWindowEventTest : public GameTest, public ::testing::WithParamInte
 TEST_P(RaceStepWindowEventTest, LeavesTheStepOpen) {
     const RaceStepCase& c = GetParam();
     StartRace(Game);
-    ASSERT_TRUE(Game.RunUntil([&] { return Game.Shell().MessageMode == msgNone; }, 400));
+    ASSERT_TRUE(Game.RunUntil([&] { return Game.TickView().MessageMode == msgNone; }, 400));
     Game.Form().Race().Score = 9999;
     if (c.mode != msgNone) {
         Game.Messages().OpenMessage(c.mode);
     }
     const int lives = Game.Form().Race().Lives;
     Game.PushEvent(c.event);
-    EXPECT_EQ(Game.Shell().MessageMode, c.after);
-    EXPECT_EQ(Game.Shell().GameScreen, gsRace);
+    EXPECT_EQ(Game.TickView().MessageMode, c.after);
+    EXPECT_EQ(Game.TickView().GameScreen, gsRace);
     EXPECT_EQ(Game.Form().Race().Lives, lives);
     EXPECT_FALSE(Game.Form().Terminated());
     if (c.after == msgFinishRace) {
@@ -240,7 +240,7 @@ TEST_P(ExitGameTest, YesSavesTheOptionsThenOpensThePlayLinkOnlyWhenItExists) {
     }
     FinishIntro(Game);
     Game.Click(kColumnX, kButtonY[6]);
-    ASSERT_EQ(Game.Shell().MessageMode, msgExitGame);
+    ASSERT_EQ(Game.TickView().MessageMode, msgExitGame);
     Game.KeyDown('Y');
     Game.Tick();
     EXPECT_TRUE(Game.Form().Terminated());
@@ -278,14 +278,14 @@ TEST_P(FullScreenChordTest, TogglesTheDisplayAndTheOptionWithoutClicking) {
     Game.KeyDown(c.key, c.alt);
     EXPECT_TRUE(Game.Shell().GameOptions.FullScreen);
     EXPECT_TRUE(Game.Platform().IsFullScreen());
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu) << "the chord's Enter is no click on the start button";
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu) << "the chord's Enter is no click on the start button";
     // A held chord repeats: the repeats change nothing.
     for (int i = 0; i < 3; ++i) {
         Game.KeyDown(c.key, c.alt, true);
         Game.Tick();
     }
     EXPECT_TRUE(Game.Platform().IsFullScreen());
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu);
     Game.KeyUp(c.key);
 
     int presents = Game.PresentCount();
@@ -317,8 +317,8 @@ TEST_F(GameTest, EscOnTheMainMenuDoesNothing) {
     Game.Tick();
     Game.KeyUp(vk::Escape);
     Game.Tick();
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
-    EXPECT_EQ(Game.Shell().MessageMode, msgNone);
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.TickView().MessageMode, msgNone);
     EXPECT_EQ(Game.Screen().ActiveButton, 1);
 }
 
@@ -344,7 +344,7 @@ TEST_P(ActivateButtonTest, ClicksTheHighlightedButton) {
     } else {
         Game.Click(kColumnX, kButtonY[3]);
     }
-    EXPECT_EQ(Game.Shell().GameScreen, gsHighScores);
+    EXPECT_EQ(Game.TickView().GameScreen, gsHighScores);
     EXPECT_EQ(Game.SoundPlaying("B_Act"), c.clickSound);
 }
 
@@ -360,8 +360,8 @@ TEST_F(GameTest, ClicksDuringTheIntroAreIgnored) {
     Game.KeyDown(vk::Return);
     Game.KeyUp(vk::Return);
     Game.Click(799, kButtonY[1]);
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
-    EXPECT_EQ(Game.Shell().MessageMode, msgNone);
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.TickView().MessageMode, msgNone);
 }
 
 // ---- Start-up failures --------------------------------------------------------------

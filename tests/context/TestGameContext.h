@@ -39,7 +39,7 @@ class TTestGameContext : public TGameContext {
         m_random.Seed(seed);
         fillPictures(m_imageList, m_imageList3);
         m_draw.Initialize();
-        m_shell.GameScreen = screen;
+        m_view.GameScreen = screen;
         m_scrollBack = new TScrollBackground(*this, background);
     }
     ~TTestGameContext() override { m_sprites.Engine().Clear(); }
@@ -52,6 +52,8 @@ class TTestGameContext : public TGameContext {
     TGameText& Text() override { return m_text; }
     TGameAudio& Audio() override { return m_audio; }
     const TGameInput& MInput() override { return m_input; }
+    const TTickView& TickView() const override { return m_view; }
+    void ChangeScreen(TGameScreen screen) override { m_view.GameScreen = screen; }
     TShellState& Shell() override { return m_shell; }
     TScreenState& Screen() override { return m_screen; }
     TGameRandom& Random() override { return m_random; }
@@ -63,7 +65,7 @@ class TTestGameContext : public TGameContext {
         if (OnOpenMessage) {
             OnOpenMessage(mode);
         } else {
-            m_shell.MessageMode = mode;
+            m_view.MessageMode = mode;
         }
     }
     void BuildMainMenu(bool full, TMenuFollowUp followUp) override {
@@ -87,6 +89,8 @@ class TTestGameContext : public TGameContext {
     bool PumpWhileBusy() override { return true; }
 
     TFormConfig& MutableConfig() { return m_config; }
+    // What the game would write each tick (key edges, an overlay closed by hand).
+    TTickView& MutableTickView() { return m_view; }
 
     THeadlessPlatform& Platform() { return m_platform; }
     TGameInput& Input() { return m_input; }
@@ -112,10 +116,11 @@ class TTestGameContext : public TGameContext {
     TGameWaveList m_waves{&m_sound};
     TModulePlayer m_music{m_sound.Mixer()};
     TFormConfig m_config;
+    TTickView m_view;
     TShellState m_shell;
     TScreenState m_screen;
     TGameRandom m_random;
-    TGameAudio m_audio{m_waves, m_music, m_shell.GameOptions, m_shell.GameScreen};
+    TGameAudio m_audio{m_waves, m_music, m_shell.GameOptions, m_view.GameScreen};
     TFrame m_frame{m_draw, m_sprites};
     TGameText m_text{m_draw};
     THttpClient m_http;

@@ -55,11 +55,11 @@ TEST_F(AwkwardInputFlowTest, TheAnsweringKeySeenBeforeItsEventsTypesNothing) {
     ASSERT_NO_FATAL_FAILURE(Game.StartRaceFromMenu());
     Game.Race().Score = kQualifyingScore;
     Game.TapKey(vk::Escape);
-    ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+    ASSERT_EQ(Game.TickView().MessageMode, msgFinishRace);
 
     Game.Platform().SetKey('Y', true); // the key table only, no event yet
     Game.Tick();
-    ASSERT_EQ(Game.Shell().MessageMode, msgEnterName);
+    ASSERT_EQ(Game.TickView().MessageMode, msgEnterName);
     Game.Platform().PushKey('Y', true);
     Game.Platform().PushText("y", true);
     Game.Platform().SetKey('Y', false);
@@ -84,11 +84,11 @@ TEST_F(AwkwardInputFlowTest, TheAnsweringKeyHeldDownTypesNothingUntilLetGo) {
     ASSERT_NO_FATAL_FAILURE(Game.StartRaceFromMenu());
     Game.Race().Score = kQualifyingScore;
     Game.TapKey(vk::Escape);
-    ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+    ASSERT_EQ(Game.TickView().MessageMode, msgFinishRace);
     Game.KeyDown('Y');
     Game.Platform().PushText("y", true);
     Game.Tick();
-    ASSERT_EQ(Game.Shell().MessageMode, msgEnterName);
+    ASSERT_EQ(Game.TickView().MessageMode, msgEnterName);
     for (int repeat = 0; repeat < 12; ++repeat) {
         Game.KeyDown('Y', false, true);
         Game.Platform().PushText("y", true);
@@ -112,18 +112,18 @@ TEST_F(AwkwardInputFlowTest, ACloseDuringTheNameEntryIsAskedAfterwards) {
     Game.Race().Score = kQualifyingScore;
     Game.TapKey(vk::Escape);
     Game.TapKey('Y');
-    ASSERT_EQ(Game.Shell().MessageMode, msgEnterName);
+    ASSERT_EQ(Game.TickView().MessageMode, msgEnterName);
     Game.PushEvent(TPlatformEventKind::CloseRequest);
     Game.Tick(3);
-    EXPECT_EQ(Game.Shell().MessageMode, msgEnterName) << "the close must not break into the name entry";
+    EXPECT_EQ(Game.TickView().MessageMode, msgEnterName) << "the close must not break into the name entry";
     Game.TypeText("Kim");
     Game.PressKey(vk::Return);
-    ASSERT_EQ(Game.Shell().MessageMode, msgSendResult);
+    ASSERT_EQ(Game.TickView().MessageMode, msgSendResult);
     Game.Tick();
     Game.TapKey('N');
     Game.Tick();
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
-    EXPECT_EQ(Game.Shell().MessageMode, msgExitGame) << "the close request was dropped";
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.TickView().MessageMode, msgExitGame) << "the close request was dropped";
 }
 
 // The close box during the pause asks "Finish race?"; no goes back to the pause, not on racing.
@@ -131,21 +131,21 @@ TEST_F(AwkwardInputFlowTest, NoToFinishRaceAskedOverThePauseReturnsToThePause) {
     Game.Start("http://127.0.0.1:9");
     ASSERT_NO_FATAL_FAILURE(Game.StartRaceFromMenu());
     Game.TapKey('P');
-    ASSERT_EQ(Game.Shell().MessageMode, msgPause);
+    ASSERT_EQ(Game.TickView().MessageMode, msgPause);
     Game.PushEvent(TPlatformEventKind::CloseRequest);
     Game.Tick();
-    ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+    ASSERT_EQ(Game.TickView().MessageMode, msgFinishRace);
     Game.TapKey('N');
-    EXPECT_EQ(Game.Shell().MessageMode, msgPause);
+    EXPECT_EQ(Game.TickView().MessageMode, msgPause);
     Game.TapKey(vk::Escape);
-    EXPECT_EQ(Game.Shell().MessageMode, msgNone) << "the pause ends as usual";
+    EXPECT_EQ(Game.TickView().MessageMode, msgNone) << "the pause ends as usual";
 
     // Asked from the race itself, no resumes it as before.
     Game.TapKey(vk::Escape);
-    ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+    ASSERT_EQ(Game.TickView().MessageMode, msgFinishRace);
     Game.TapKey('N');
-    EXPECT_EQ(Game.Shell().MessageMode, msgNone);
-    EXPECT_EQ(Game.Shell().GameScreen, gsRace);
+    EXPECT_EQ(Game.TickView().MessageMode, msgNone);
+    EXPECT_EQ(Game.TickView().GameScreen, gsRace);
 }
 
 // A racer holds an arrow when Esc opens "Finish race?": the held arrow must not step the
@@ -160,7 +160,7 @@ TEST_P(HeldArrowTest, AnArrowHeldWhenTheFinishQuestionOpensDoesNotStepIt) {
     Game.KeyDown(arrow);
     Game.Tick(5);
     Game.TapKey(vk::Escape);
-    ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+    ASSERT_EQ(Game.TickView().MessageMode, msgFinishRace);
     Game.Tick(10);
     EXPECT_EQ(Game.Screen().ActiveButton, 2) << "the held arrow stepped the question";
     Game.KeyUp(arrow);
@@ -168,12 +168,12 @@ TEST_P(HeldArrowTest, AnArrowHeldWhenTheFinishQuestionOpensDoesNotStepIt) {
     Game.Tick();
     EXPECT_EQ(Game.Screen().ActiveButton, 2);
     Game.PressKey(vk::Return);
-    EXPECT_EQ(Game.Shell().MessageMode, msgNone) << "Enter on no resumes the race";
-    EXPECT_EQ(Game.Shell().GameScreen, gsRace);
+    EXPECT_EQ(Game.TickView().MessageMode, msgNone) << "Enter on no resumes the race";
+    EXPECT_EQ(Game.TickView().GameScreen, gsRace);
 
     // Stepping works again once the arrows were let go.
     Game.TapKey(vk::Escape);
-    ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+    ASSERT_EQ(Game.TickView().MessageMode, msgFinishRace);
     Game.TapKey(arrow);
     EXPECT_EQ(Game.Screen().ActiveButton, 1);
 }
@@ -189,7 +189,7 @@ TEST_F(AwkwardInputFlowTest, AnArrowHeldWhenTheExitQuestionOpensDoesNotStepIt) {
     Game.Tick(2); // the menu arms its stepping
     Game.KeyDown(vk::Right);
     Game.PushEvent(TPlatformEventKind::CloseRequest);
-    ASSERT_EQ(Game.Shell().MessageMode, msgExitGame);
+    ASSERT_EQ(Game.TickView().MessageMode, msgExitGame);
     Game.Tick(10);
     EXPECT_EQ(Game.Screen().ActiveButton, 12);
     Game.KeyUp(vk::Right);
@@ -207,10 +207,10 @@ TEST_F(AwkwardInputFlowTest, CloseAndFullScreenDuringSendingAreKeptForAfterwards
     Game.Race().Score = kQualifyingScore;
     Game.TapKey(vk::Escape);
     Game.TapKey('Y');
-    ASSERT_EQ(Game.Shell().MessageMode, msgEnterName);
+    ASSERT_EQ(Game.TickView().MessageMode, msgEnterName);
     Game.TypeText("Kim");
     Game.PressKey(vk::Return);
-    ASSERT_EQ(Game.Shell().MessageMode, msgSendResult);
+    ASSERT_EQ(Game.TickView().MessageMode, msgSendResult);
     Game.Tick();
     const bool fullScreenBefore = Game.Shell().GameOptions.FullScreen;
 
@@ -229,9 +229,9 @@ TEST_F(AwkwardInputFlowTest, CloseAndFullScreenDuringSendingAreKeptForAfterwards
     // The switch happens as soon as the request is over; the close waits for the outcome's notice.
     EXPECT_NE(Game.Shell().GameOptions.FullScreen, fullScreenBefore) << "Alt+Enter was lost";
     EXPECT_EQ(Game.Platform().IsFullScreen(), !fullScreenBefore);
-    EXPECT_EQ(Game.Shell().MessageMode, msgSending);
-    ASSERT_TRUE(Game.RunUntil([&] { return Game.Shell().MessageMode != msgSending; }, 400));
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
-    EXPECT_EQ(Game.Shell().MessageMode, msgExitGame) << "the close request was lost";
+    EXPECT_EQ(Game.TickView().MessageMode, msgSending);
+    ASSERT_TRUE(Game.RunUntil([&] { return Game.TickView().MessageMode != msgSending; }, 400));
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.TickView().MessageMode, msgExitGame) << "the close request was lost";
     EXPECT_EQ(Game.Form().Menus().Table.Entry(3).EntryName, "Kim");
 }

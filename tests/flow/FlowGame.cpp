@@ -23,15 +23,15 @@ TRace& TFlowGame::Race() {
 }
 
 void TFlowGame::StartRaceFromMenu() {
-    ASSERT_TRUE(RunUntil([&] { return Shell().GameScreen == gsMainMenu && Screen().MenuIntroPhase == 0; },
+    ASSERT_TRUE(RunUntil([&] { return TickView().GameScreen == gsMainMenu && Screen().MenuIntroPhase == 0; },
                          kMenuIntroTicks));
     Tick();
     ASSERT_EQ(Screen().ActiveButton, 1);
     PressKey(vk::Return);
-    ASSERT_EQ(Shell().GameScreen, gsBoatSelect);
+    ASSERT_EQ(TickView().GameScreen, gsBoatSelect);
     Tick();
     PressKey(vk::Return);
-    ASSERT_EQ(Shell().GameScreen, gsRace);
-    ASSERT_EQ(Shell().MessageMode, msgLevel);
-    ASSERT_TRUE(RunUntil([&] { return Shell().MessageMode == msgNone; }, kLevelBannerTicks));
+    ASSERT_EQ(TickView().GameScreen, gsRace);
+    ASSERT_EQ(TickView().MessageMode, msgLevel);
+    ASSERT_TRUE(RunUntil([&] { return TickView().MessageMode == msgNone; }, kLevelBannerTicks));
 }

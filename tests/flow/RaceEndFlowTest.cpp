@@ -95,12 +95,12 @@ class RaceEndFlowTest : public ::testing::Test {
             TServerView view;
             view.Head = head;
             // The game's thread sits in the request's wait: nothing it owns changes until the reply.
-            view.ModeOnArrival = Game.Shell().MessageMode;
+            view.ModeOnArrival = Game.TickView().MessageMode;
             view.PresentsOnArrival = Game.Platform().PresentCount();
             view.Frame = Game.Platform().Frame();
             std::this_thread::sleep_for(kHoldRequest);
             view.PresentsAfterHold = Game.Platform().PresentCount();
-            view.ModeAfterHold = Game.Shell().MessageMode;
+            view.ModeAfterHold = Game.TickView().MessageMode;
             {
                 std::lock_guard lock(m_viewMutex);
                 m_views.push_back(std::move(view));
@@ -121,12 +121,12 @@ class RaceEndFlowTest : public ::testing::Test {
         ASSERT_NO_FATAL_FAILURE(Game.StartRaceFromMenu());
         Game.Race().Score = score;
         Game.TapKey(vk::Escape);
-        ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+        ASSERT_EQ(Game.TickView().MessageMode, msgFinishRace);
         EXPECT_EQ(Game.Screen().ActiveButton, 2) << "the finish question opens with no highlighted";
         const std::string nameBefore = Game.Shell().PlayerName;
         Game.TapKey('Y');
-        ASSERT_EQ(Game.Shell().MessageMode, msgEnterName);
-        ASSERT_EQ(Game.Shell().GameScreen, gsRace);
+        ASSERT_EQ(Game.TickView().MessageMode, msgEnterName);
+        ASSERT_EQ(Game.TickView().GameScreen, gsRace);
         // The Y that answered types a "y" too, which the desktop may deliver only now.
         Game.Platform().PushText("y", true);
         Game.Pump();
@@ -136,31 +136,31 @@ class RaceEndFlowTest : public ::testing::Test {
     // Enter commits the typed name: the send question opens, drawn once, yes highlighted.
     void CommitName() {
         Game.PressKey(vk::Return);
-        ASSERT_EQ(Game.Shell().MessageMode, msgSendResult);
+        ASSERT_EQ(Game.TickView().MessageMode, msgSendResult);
         Game.Tick();
-        ASSERT_EQ(Game.Shell().MessageMode, msgSendResult);
+        ASSERT_EQ(Game.TickView().MessageMode, msgSendResult);
         ASSERT_EQ(Game.Screen().ActiveButton, 1);
     }
 
     // After the request: how it went stands in the window for a moment, then the menu follows.
     void ExpectOutcome(bool sent, const std::string& reason = "") {
-        ASSERT_EQ(Game.Shell().MessageMode, msgSending);
+        ASSERT_EQ(Game.TickView().MessageMode, msgSending);
         const auto& outcome = Game.Messages().Sending().Outcome();
         ASSERT_TRUE(outcome.has_value());
         EXPECT_EQ(outcome->Sent(), sent);
         EXPECT_EQ(outcome->Reason, reason);
         Game.Tick(10);
-        EXPECT_EQ(Game.Shell().MessageMode, msgSending) << "the outcome must stay long enough to be read";
-        EXPECT_TRUE(Game.RunUntil([&] { return Game.Shell().MessageMode != msgSending; }, kOutcomeTicks));
+        EXPECT_EQ(Game.TickView().MessageMode, msgSending) << "the outcome must stay long enough to be read";
+        EXPECT_TRUE(Game.RunUntil([&] { return Game.TickView().MessageMode != msgSending; }, kOutcomeTicks));
     }
 
     // After the send question: the menu is rebuilt and its intro ends on the high-score screen.
     void ExpectBackToHighScores() {
-        EXPECT_EQ(Game.Shell().MessageMode, msgNone);
-        ASSERT_EQ(Game.Shell().GameScreen, gsMainMenu);
+        EXPECT_EQ(Game.TickView().MessageMode, msgNone);
+        ASSERT_EQ(Game.TickView().GameScreen, gsMainMenu);
         EXPECT_EQ(Game.Screen().MenuFollowUp, 3);
         EXPECT_EQ(Game.Screen().MenuIntroPhase, 1);
-        EXPECT_TRUE(Game.RunUntil([&] { return Game.Shell().GameScreen == gsHighScores; }, kMenuTicks));
+        EXPECT_TRUE(Game.RunUntil([&] { return Game.TickView().GameScreen == gsHighScores; }, kMenuTicks));
         EXPECT_TRUE(Game.Platform().FatalErrors().empty());
     }
 
@@ -188,7 +188,7 @@ TEST_F(RaceEndFlowTest, FinishedRaceEntersTheTableAndSendsTheResult) {
     const std::string name = "Jo\xEB|=Raych";
     ASSERT_EQ(Game.Shell().PlayerName, name) << "ten characters; the eleventh is ignored";
     Game.Tick(3);
-    EXPECT_EQ(Game.Shell().MessageMode, msgEnterName);
+    EXPECT_EQ(Game.TickView().MessageMode, msgEnterName);
 
     ASSERT_NO_FATAL_FAILURE(CommitName());
     const THighScoreTable& table = Game.Form().Menus().Table;
@@ -265,14 +265,14 @@ TEST_F(RaceEndFlowTest, GameOverThenASecondRaceStartsFromTheLastName) {
     Game.Race().Score = 5200;
     Game.Race().Lives = 1;
     Game.Race().TimeLeftMs = 0;
-    ASSERT_TRUE(Game.RunUntil([&] { return Game.Shell().MessageMode == msgGameOver; }, 300));
-    ASSERT_TRUE(Game.RunUntil([&] { return Game.Shell().MessageMode != msgGameOver; }, kGameOverTicks));
-    ASSERT_EQ(Game.Shell().MessageMode, msgEnterName);
+    ASSERT_TRUE(Game.RunUntil([&] { return Game.TickView().MessageMode == msgGameOver; }, 300));
+    ASSERT_TRUE(Game.RunUntil([&] { return Game.TickView().MessageMode != msgGameOver; }, kGameOverTicks));
+    ASSERT_EQ(Game.TickView().MessageMode, msgEnterName);
     EXPECT_EQ(Game.Race().Lives, 0);
 
     Game.TypeText("ACE");
     Game.Click(20, 580); // anywhere on the display
-    ASSERT_EQ(Game.Shell().MessageMode, msgSendResult);
+    ASSERT_EQ(Game.TickView().MessageMode, msgSendResult);
     Game.Tick();
     EXPECT_EQ(Game.Screen().ActiveButton, 1);
     EXPECT_EQ(Game.Form().Menus().Table.Entry(1).EntryName, "ACE");
@@ -281,18 +281,18 @@ TEST_F(RaceEndFlowTest, GameOverThenASecondRaceStartsFromTheLastName) {
     ASSERT_NO_FATAL_FAILURE(ExpectBackToHighScores());
 
     Game.PressKey(vk::Escape);
-    ASSERT_EQ(Game.Shell().GameScreen, gsMainMenu);
+    ASSERT_EQ(Game.TickView().GameScreen, gsMainMenu);
     Game.Tick();
     Game.Click(kColumnX, kStartButtonY);
-    ASSERT_EQ(Game.Shell().GameScreen, gsBoatSelect);
+    ASSERT_EQ(Game.TickView().GameScreen, gsBoatSelect);
     Game.Tick();
     Game.PressKey(vk::Return);
-    ASSERT_EQ(Game.Shell().GameScreen, gsRace);
-    ASSERT_TRUE(Game.RunUntil([&] { return Game.Shell().MessageMode == msgNone; }, 300));
+    ASSERT_EQ(Game.TickView().GameScreen, gsRace);
+    ASSERT_TRUE(Game.RunUntil([&] { return Game.TickView().MessageMode == msgNone; }, 300));
     Game.Race().Score = 1234; // beats the tenth entry, now 1000
     Game.TapKey(vk::Escape);
     Game.TapKey('Y');
-    ASSERT_EQ(Game.Shell().MessageMode, msgEnterName);
+    ASSERT_EQ(Game.TickView().MessageMode, msgEnterName);
     EXPECT_EQ(Game.Shell().PlayerName, "ACE");
     Game.PressKey(vk::Back);
     Game.TypeText("e 2");

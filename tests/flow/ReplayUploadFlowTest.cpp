@@ -66,17 +66,17 @@ class ReplayUploadFlowTest : public ::testing::Test {
         Game.Race().Score = kQualifyingScore;
         Game.TapKey(vk::Escape);
         Game.TapKey('Y');
-        ASSERT_EQ(Game.Shell().MessageMode, msgEnterName);
+        ASSERT_EQ(Game.TickView().MessageMode, msgEnterName);
         Game.Pump();
         Game.TypeText(name);
         Game.PressKey(vk::Return);
-        ASSERT_EQ(Game.Shell().MessageMode, msgSendResult);
+        ASSERT_EQ(Game.TickView().MessageMode, msgSendResult);
         Game.Tick();
         const int key = yes ? 'Y' : 'N';
         Game.KeyDown(key);
         Game.Tick();
         Game.KeyUp(key);
-        ASSERT_EQ(Game.Shell().MessageMode, yes ? msgSending : msgNone);
+        ASSERT_EQ(Game.TickView().MessageMode, yes ? msgSending : msgNone);
     }
 
     bool UploadsDone() { return Game.Menus().ReplayUploader()->WaitIdle(kUploadTime); }
@@ -120,7 +120,7 @@ TEST_F(ReplayUploadFlowTest, TheScoreRequestGoesFirstAndTheReplayFollows) {
     EXPECT_TRUE(QueuedFiles().empty()) << "a replay the server took is not kept";
 
     // The game went on meanwhile, as ever.
-    EXPECT_TRUE(Game.RunUntil([&] { return Game.Shell().GameScreen == gsHighScores; }, 1500));
+    EXPECT_TRUE(Game.RunUntil([&] { return Game.TickView().GameScreen == gsHighScores; }, 1500));
     EXPECT_TRUE(Game.Platform().FatalErrors().empty());
 }
 

@@ -85,17 +85,17 @@ class WholeLevelTest : public ::testing::Test {
 TEST_F(WholeLevelTest, ScriptedRunReachesTheFinishCountsTheTimeBonusAndStartsLevelTwo) {
     // The third boat, chosen from the menu.
     ASSERT_TRUE(Game.RunUntil(
-        [&] { return Game.Shell().GameScreen == gsMainMenu && Game.Screen().MenuIntroPhase == 0; },
+        [&] { return Game.TickView().GameScreen == gsMainMenu && Game.Screen().MenuIntroPhase == 0; },
         kMenuIntroTicks));
     Game.Tick();
     Game.PressKey(vk::Return);
-    ASSERT_EQ(Game.Shell().GameScreen, gsBoatSelect);
+    ASSERT_EQ(Game.TickView().GameScreen, gsBoatSelect);
     Game.Screen().ActiveButton = 9;
     Game.Tick();
     Game.PressKey(vk::Return);
-    ASSERT_EQ(Game.Shell().GameScreen, gsRace);
+    ASSERT_EQ(Game.TickView().GameScreen, gsRace);
     ASSERT_EQ(race().SelectedBoat, 3);
-    ASSERT_EQ(Game.Shell().MessageMode, msgLevel);
+    ASSERT_EQ(Game.TickView().MessageMode, msgLevel);
 
     Hold(vk::Up, true);
     int ticks = 0;
@@ -104,11 +104,11 @@ TEST_F(WholeLevelTest, ScriptedRunReachesTheFinishCountsTheTimeBonusAndStartsLev
     int32_t timeAtCountdown = -1;
     const int kTickLimit = 10000;
     const int presentsBefore = Game.PresentCount();
-    while (race().Level == 1 && Game.Shell().GameScreen == gsRace && ticks < kTickLimit) {
+    while (race().Level == 1 && Game.TickView().GameScreen == gsRace && ticks < kTickLimit) {
         const int steer = race().PlayerBoat != nullptr ? Autopilot() : 0;
         Hold(vk::Left, steer < 0);
         Hold(vk::Right, steer > 0);
-        if (Game.Shell().MessageMode == msgLevel)
+        if (Game.TickView().MessageMode == msgLevel)
             ++bannerTicks;
         Game.Tick();
         ++ticks;
@@ -116,11 +116,11 @@ TEST_F(WholeLevelTest, ScriptedRunReachesTheFinishCountsTheTimeBonusAndStartsLev
             scoreAtCountdown = race().Score;
             timeAtCountdown = race().TimeLeftMs;
         }
-        if (Game.Shell().MessageMode == msgTimeOver || Game.Shell().MessageMode == msgGameOver)
+        if (Game.TickView().MessageMode == msgTimeOver || Game.TickView().MessageMode == msgGameOver)
             break;
     }
     ASSERT_LT(ticks, kTickLimit);
-    ASSERT_EQ(Game.Shell().GameScreen, gsRace);
+    ASSERT_EQ(Game.TickView().GameScreen, gsRace);
     EXPECT_EQ(bannerTicks, 135);
     ASSERT_EQ(race().Level, 2) << "lives " << race().Lives << ", distance " << boat().Distance;
     EXPECT_GE(race().Lives, 1);
@@ -131,7 +131,7 @@ TEST_F(WholeLevelTest, ScriptedRunReachesTheFinishCountsTheTimeBonusAndStartsLev
     EXPECT_EQ(race().Score - scoreAtCountdown, 5 * steps);
 
     // Level two starts afresh behind its banner.
-    EXPECT_EQ(Game.Shell().MessageMode, msgLevel);
+    EXPECT_EQ(Game.TickView().MessageMode, msgLevel);
     EXPECT_EQ(race().TimeLeftMs, TRace::LevelTime(2));
     EXPECT_EQ(boat().Distance, 0);
     EXPECT_EQ(track().UsedSlotCount(), 0);

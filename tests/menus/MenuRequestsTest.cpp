@@ -74,9 +74,9 @@ TEST_F(MenuRequestsTest, TheMainMenuButtonsOpenTheirScreensOrAskTheGame) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Slot);
         Fresh();
-        context->Shell().GameScreen = gsMainMenu;
+        context->MutableTickView().GameScreen = gsMainMenu;
         EXPECT_EQ(Click(c.Slot), c.Asked);
-        EXPECT_EQ(context->Shell().GameScreen, c.Screen);
+        EXPECT_EQ(context->TickView().GameScreen, c.Screen);
         if (c.Screen != gsMainMenu) {
             EXPECT_TRUE(context->TimerEnabled) << "a screen builder enables the frame timer";
         }
@@ -128,7 +128,7 @@ TEST_F(MenuRequestsTest, TheHighScoreScreenAsksForTheQuestionOrTheWorldPage) {
     EXPECT_EQ(Click(ScreenSlot::ClearTable), Requests{"OpenMessage 10"});
     EXPECT_EQ(Click(ScreenSlot::WorldTable),
               Requests{"OpenUrl http://scores.example:8080/cgi/version.pl?prg=Spraydash&show&type=0"});
-    EXPECT_EQ(context->Shell().GameScreen, gsHighScores);
+    EXPECT_EQ(context->TickView().GameScreen, gsHighScores);
 }
 
 TEST_F(MenuRequestsTest, TheFullScreenRowSwitchesTheOptionAndAsksForTheDisplayMode) {
@@ -186,7 +186,7 @@ TEST_F(MenuRequestsTest, EscOnTheMainMenuAndOffTheMenusLeavesTheActiveButton) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Screen);
         Fresh();
-        context->Shell().GameScreen = c.Screen;
+        context->MutableTickView().GameScreen = c.Screen;
         context->Screen().ActiveButton = ScreenSlot::Exit;
         EXPECT_EQ(menus->ScreenEscape(), c.Clicks);
         EXPECT_EQ(context->Screen().ActiveButton, ScreenSlot::Exit);
@@ -198,7 +198,7 @@ TEST_F(MenuRequestsTest, OffTheMenusTicksAndClicksAskNothing) {
     for (TGameScreen screen : {gsStartup, gsRace}) {
         SCOPED_TRACE(screen);
         Fresh();
-        context->Shell().GameScreen = screen;
+        context->MutableTickView().GameScreen = screen;
         context->Requests.clear();
         menus->ScreenTick(1);
         EXPECT_EQ(Click(ScreenSlot::Exit), Requests{});
@@ -208,12 +208,12 @@ TEST_F(MenuRequestsTest, OffTheMenusTicksAndClicksAskNothing) {
 }
 
 TEST_F(MenuRequestsTest, TheMainMenuIgnoresClicksWhileItSlidesIn) {
-    context->Shell().GameScreen = gsMainMenu;
+    context->MutableTickView().GameScreen = gsMainMenu;
     for (TMenuIntroPhase phase : {ipPanels, ipButtons}) {
         SCOPED_TRACE(phase);
         context->Screen().MenuIntroPhase = phase;
         EXPECT_EQ(Click(ScreenSlot::Exit), Requests{});
-        EXPECT_EQ(context->Shell().GameScreen, gsMainMenu);
+        EXPECT_EQ(context->TickView().GameScreen, gsMainMenu);
     }
 }
 

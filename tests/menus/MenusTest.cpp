@@ -28,7 +28,7 @@ class MenusTest : public GameTest {
     void OpenFromMainMenu(int button, int32_t screen) {
         FinishIntro();
         Game.Click(kColumnX, kButtonY[button]);
-        ASSERT_EQ(Game.Shell().GameScreen, screen);
+        ASSERT_EQ(Game.TickView().GameScreen, screen);
         Game.Tick();
     }
     void Press(int key) {
@@ -173,10 +173,10 @@ TEST_F(MenusTest, HelpScreenStepsWithoutWrapAndTurnsThePageAtTheEnds) {
     Press(vk::Right);
     EXPECT_EQ(s.ActiveButton, 8) << "Right on Previous only moves the highlight";
     EXPECT_EQ(menus.HelpPage, 3);
-    EXPECT_EQ(Game.Shell().GameScreen, gsHelp);
+    EXPECT_EQ(Game.TickView().GameScreen, gsHelp);
 
     Press(vk::Escape);
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu);
     EXPECT_EQ(s.ActiveButton, 4) << "back with the screen's own button highlighted";
 }
 
@@ -208,13 +208,13 @@ TEST_P(LeaveSubScreenTest, PointingAtAnotherMainButtonClosesItInOneTick) {
     OpenFromMainMenu(c.button, c.screen);
     const int sprites = Game.Form().MSpriteEngine().Engine().ChildCount();
     Game.MouseMove(kColumnX, kButtonY[c.pointAt]);
-    EXPECT_EQ(Game.Shell().GameScreen, c.screen) << "the move alone changes nothing";
+    EXPECT_EQ(Game.TickView().GameScreen, c.screen) << "the move alone changes nothing";
     Game.Tick();
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu);
     EXPECT_EQ(Game.Screen().ActiveButton, c.pointAt);
     EXPECT_LT(Game.Form().MSpriteEngine().Engine().ChildCount(), sprites) << "its sprites are freed";
     Game.Tick(5);
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu) << "a second pointing or a click opens the next one";
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu) << "a second pointing or a click opens the next one";
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, LeaveSubScreenTest,
@@ -227,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(Screens, LeaveSubScreenTest,
 TEST_F(MenusTest, EscapeReturnsWithTheScreensOwnButtonAndWithoutRestartingTheIntro) {
     OpenFromMainMenu(3, gsHighScores);
     Press(vk::Escape);
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu);
     EXPECT_EQ(Game.Screen().ActiveButton, 3);
     EXPECT_EQ(Game.Screen().MenuIntroPhase, 0);
     EXPECT_EQ(Game.Screen().ScreenSprites.Button(1)->X, 556);
@@ -239,12 +239,12 @@ TEST_F(MenusTest, ExitQuestionFreezesTheScreenAndNoRestoresTheSelection) {
     Game.Tick(3); // the panels are moving
     TSprite* upper = Game.Screen().ScreenSprites.UpperPanel;
     Game.PushEvent(TPlatformEventKind::CloseRequest);
-    ASSERT_EQ(Game.Shell().MessageMode, msgExitGame);
+    ASSERT_EQ(Game.TickView().MessageMode, msgExitGame);
     const double y = upper->Y;
     Game.Tick(20);
     EXPECT_EQ(upper->Y, y) << "the intro stands still under the question";
     Press('N');
-    EXPECT_EQ(Game.Shell().MessageMode, msgNone);
+    EXPECT_EQ(Game.TickView().MessageMode, msgNone);
     Game.Tick();
     EXPECT_GT(upper->Y, y) << "and goes on after it";
 
@@ -257,13 +257,13 @@ TEST_F(MenusTest, ExitQuestionFreezesTheScreenAndNoRestoresTheSelection) {
     EXPECT_EQ(Game.Screen().ActiveButton, 0) << "off the question's buttons: nothing highlighted";
     Game.Tick();
     Game.Click(320, 350); // no: the question stands beside the button column
-    EXPECT_EQ(Game.Shell().MessageMode, msgNone);
+    EXPECT_EQ(Game.TickView().MessageMode, msgNone);
     auto& s = Game.Screen();
     EXPECT_EQ(s.ActiveButton, 8);
     EXPECT_EQ(s.ButtonCount, 10);
     EXPECT_EQ(s.FirstButton, 7);
     EXPECT_EQ(s.LastButton, 10);
-    EXPECT_EQ(Game.Shell().GameScreen, gsOptions);
+    EXPECT_EQ(Game.TickView().GameScreen, gsOptions);
     EXPECT_FALSE(Game.Form().Terminated());
 }
 
@@ -274,22 +274,22 @@ TEST_F(MenusTest, ClearTableQuestionHidesTheTableTextAndYesResetsIt) {
     EXPECT_GT(TableTextPixels(), 20) << "the ranks are drawn";
 
     Game.Click(270, 494); // clear
-    ASSERT_EQ(Game.Shell().MessageMode, msgClearTable);
+    ASSERT_EQ(Game.TickView().MessageMode, msgClearTable);
     Game.Tick();
     EXPECT_EQ(TableTextPixels(), 0) << "no table text under the question";
     Press('N');
-    EXPECT_EQ(Game.Shell().MessageMode, msgNone);
+    EXPECT_EQ(Game.TickView().MessageMode, msgNone);
     EXPECT_EQ(Game.Menus().Table.Entry(1).EntryScore, 7777) << "no keeps the table";
-    EXPECT_EQ(Game.Shell().GameScreen, gsHighScores);
+    EXPECT_EQ(Game.TickView().GameScreen, gsHighScores);
     EXPECT_GT(TableTextPixels(), 20);
 
     Game.Click(270, 494);
-    ASSERT_EQ(Game.Shell().MessageMode, msgClearTable);
+    ASSERT_EQ(Game.TickView().MessageMode, msgClearTable);
     Press('Y');
-    EXPECT_EQ(Game.Shell().MessageMode, msgNone);
+    EXPECT_EQ(Game.TickView().MessageMode, msgNone);
     EXPECT_EQ(Game.Menus().Table.Entry(1).EntryName, "ANONYMOUS");
     EXPECT_EQ(Game.Menus().Table.Entry(1).EntryScore, 5000);
-    EXPECT_EQ(Game.Shell().GameScreen, gsHighScores);
+    EXPECT_EQ(Game.TickView().GameScreen, gsHighScores);
     EXPECT_EQ(Game.Screen().ActiveButton, 7) << "the clear button is highlighted again";
 }
 
@@ -305,7 +305,7 @@ TEST_F(MenusTest, OptionsTextFieldTakesLettersAndSpacesUpToTen) {
     Game.KeyDown(vk::Back);
     Game.KeyUp(vk::Back);
     EXPECT_EQ(text, "_______") << "Backspace only edits on the options screen";
-    EXPECT_EQ(Game.Shell().GameScreen, gsOptions);
+    EXPECT_EQ(Game.TickView().GameScreen, gsOptions);
 
     Game.Click(20, kOptionRowY[3]);
     ASSERT_TRUE(Game.Menus().TextEditing);
@@ -356,9 +356,9 @@ TEST_F(MenusTest, OptionRowsToggleAndEscapeCloses) {
     EXPECT_TRUE(o.FullScreen);
     EXPECT_TRUE(Game.Platform().IsFullScreen());
     Game.Tick();
-    EXPECT_EQ(Game.Shell().GameScreen, gsOptions) << "the screen survives the display switch";
+    EXPECT_EQ(Game.TickView().GameScreen, gsOptions) << "the screen survives the display switch";
     Press(vk::Escape);
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu);
     EXPECT_EQ(Game.Screen().ActiveButton, 2);
 }
 
@@ -374,11 +374,11 @@ TEST_F(MenusTest, FollowUpThreeHighlightsHighScoresSilentlyAndOpensTheTable) {
     Game.SilenceSound("B_Act");
 
     ASSERT_TRUE(Game.RunUntil([&] { return Game.Screen().MenuIntroPhase == 0; }, 1000));
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu) << "not before the intro is over";
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu) << "not before the intro is over";
     Game.Tick();
     EXPECT_TRUE(Button(Game, 3)->Highlighted);
     EXPECT_FALSE(Game.SoundPlaying("B_Act")) << "the first highlight is silent";
-    EXPECT_EQ(Game.Shell().GameScreen, gsHighScores);
+    EXPECT_EQ(Game.TickView().GameScreen, gsHighScores);
     Game.Tick();
     EXPECT_TRUE(Game.SoundPlaying("B_Act")) << "later highlight changes sound";
 }

@@ -489,7 +489,7 @@ TEST_P(DamagedFilesTest, StartUpGoesOnWithTheDefaultTable) {
         Game.WriteSave("options", c.options);
     }
     ASSERT_NO_THROW(Game.Start());
-    EXPECT_EQ(Game.Shell().GameScreen, gsMainMenu);
+    EXPECT_EQ(Game.TickView().GameScreen, gsMainMenu);
     ExpectDefaultTable();
     Game.Tick(5);
     Game.Stop();

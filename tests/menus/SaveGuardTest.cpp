@@ -148,12 +148,12 @@ TEST_F(SaveGuardTest, OptionsAreOnDiskOnceTheOptionsScreenIsLeftOrFullScreenSwit
     EXPECT_EQ(Game.ReadSave("options").substr(0, 3), "1\r\n") << "Alt+Enter's switch is an option too";
 
     Game.Click(kColumnX, kOptionsButtonY);
-    ASSERT_EQ(Game.Shell().GameScreen, gsOptions);
+    ASSERT_EQ(Game.TickView().GameScreen, gsOptions);
     Game.Tick();
     Game.Shell().GameOptions.AddInfo = "Crew";
     Game.KeyDown(vk::Escape);
     Game.KeyUp(vk::Escape);
-    ASSERT_NE(Game.Shell().GameScreen, gsOptions);
+    ASSERT_NE(Game.TickView().GameScreen, gsOptions);
     Game.Discard();
     TGameOptions options;
     std::optional<std::string> check;

@@ -160,9 +160,9 @@ TEST_F(PlayerBoatTest, WreckOnTheLastLifeOpensGameOverAfterTwoBlastCycles) {
     EXPECT_EQ(boat().Speed, 0);
     EXPECT_EQ(CountSound("PlayerExplosion"), 1);
     int ticks = 0;
-    while (context->Shell().MessageMode == msgNone && ticks++ < 200)
+    while (context->TickView().MessageMode == msgNone && ticks++ < 200)
         context->MSpriteEngine().Move(1);
-    EXPECT_EQ(context->Shell().MessageMode, msgGameOver);
+    EXPECT_EQ(context->TickView().MessageMode, msgGameOver);
     EXPECT_EQ(race().Lives, 0);
     EXPECT_FALSE(race().PlayerBlast->Visible);
     EXPECT_NEAR(ticks, 72, 2);
@@ -181,7 +181,7 @@ TEST_F(PlayerBoatTest, WreckWithLivesLeftRespawnsAStoppedVisibleBoat) {
     EXPECT_TRUE(boat().ControlEnabled);
     EXPECT_EQ(boat().Speed, 0);
     EXPECT_FALSE(race().PlayerBlast->Visible);
-    EXPECT_EQ(context->Shell().MessageMode, msgNone);
+    EXPECT_EQ(context->TickView().MessageMode, msgNone);
 }
 
 TEST_F(PlayerBoatTest, ShieldedOrFinishedBoatIsNeverWrecked) {

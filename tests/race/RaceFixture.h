@@ -40,7 +40,7 @@ class RaceFixture : public ::testing::Test {
     void StartRace(int boatType = 1) {
         race().SelectedBoat = boatType;
         race().StartRace();
-        context->Shell().MessageMode = msgNone;
+        context->MutableTickView().MessageMode = msgNone;
         sounds.clear();
     }
 

@@ -169,7 +169,7 @@ TEST_F(RaceClockTest, TimeBonusOf20000MsIsWorth670Points) {
     EXPECT_EQ(ticks, 135); // 134 steps of 150 ms, then the next level
     EXPECT_EQ(race().Level, 2);
     EXPECT_EQ(race().TimeLeftMs, TRace::LevelTime(2));
-    EXPECT_EQ(context->Shell().MessageMode, msgLevel);
+    EXPECT_EQ(context->TickView().MessageMode, msgLevel);
     EXPECT_FALSE(boat().CountingDown);
     EXPECT_TRUE(boat().ControlEnabled);
 }
@@ -189,15 +189,15 @@ TEST_F(RaceClockTest, TimeOutBrakesAMovingBoatFirstThenTakesALife) {
         Tick();
         EXPECT_EQ(boat().SpeedMode, smBrake);
         EXPECT_EQ(race().Lives, c.Lives) << "a moving boat loses no life yet";
-        EXPECT_EQ(context->Shell().MessageMode, msgNone);
+        EXPECT_EQ(context->TickView().MessageMode, msgNone);
         int ticks = 0;
-        while (context->Shell().MessageMode == msgNone && ticks++ < 200)
+        while (context->TickView().MessageMode == msgNone && ticks++ < 200)
             Tick();
         EXPECT_LE(boat().Speed, 0);
         EXPECT_EQ(race().Lives, c.LivesAfter);
-        EXPECT_EQ(context->Shell().MessageMode, c.Message);
+        EXPECT_EQ(context->TickView().MessageMode, c.Message);
         race().FreeRaceSprites();
-        context->Shell().MessageMode = msgNone;
+        context->MutableTickView().MessageMode = msgNone;
     }
 }
 
@@ -219,9 +219,9 @@ TEST_F(RaceClockTest, AWreckThatOutlastsTheClockCostsOneLifeAndTheRestartShowsTh
     boat().Wreck();
     EXPECT_EQ(race().Lives, 2);
     int ticks = 0;
-    while (context->Shell().MessageMode == msgNone && ticks++ < 400)
+    while (context->TickView().MessageMode == msgNone && ticks++ < 400)
         Tick();
-    EXPECT_EQ(context->Shell().MessageMode, msgTimeOver);
+    EXPECT_EQ(context->TickView().MessageMode, msgTimeOver);
     EXPECT_EQ(race().Lives, 2) << "the wreck already took this level's life";
     race().OnTimeOverEnded();
     EXPECT_TRUE(boat().Visible);

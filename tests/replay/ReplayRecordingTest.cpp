@@ -33,7 +33,7 @@ class ReplayRecording : public GameTest {
 
     void StartRace(int boat) {
         ASSERT_TRUE(Game.RunUntil(
-            [&] { return Game.Shell().GameScreen == gsMainMenu && Game.Screen().MenuIntroPhase == 0; },
+            [&] { return Game.TickView().GameScreen == gsMainMenu && Game.Screen().MenuIntroPhase == 0; },
             kMenuTicks));
         Game.Tick();
         Game.KeyDown(vk::Return);
@@ -43,8 +43,8 @@ class ReplayRecording : public GameTest {
             Game.TapKey(vk::Right);
         Game.KeyDown(vk::Return);
         Game.KeyUp(vk::Return);
-        ASSERT_EQ(Game.Shell().GameScreen, gsRace);
-        ASSERT_TRUE(Game.RunUntil([&] { return Game.Shell().MessageMode == msgNone; }, kBannerTicks));
+        ASSERT_EQ(Game.TickView().GameScreen, gsRace);
+        ASSERT_TRUE(Game.RunUntil([&] { return Game.TickView().MessageMode == msgNone; }, kBannerTicks));
     }
 
     // Full throttle with some steering, a pause, and the gun held for a while.
@@ -66,7 +66,7 @@ class ReplayRecording : public GameTest {
 
     void FinishRace() {
         Game.TapKey(vk::Escape);
-        ASSERT_EQ(Game.Shell().MessageMode, msgFinishRace);
+        ASSERT_EQ(Game.TickView().MessageMode, msgFinishRace);
         Game.TapKey('Y');
         Game.KeyUp(vk::Up);
     }
@@ -81,7 +81,7 @@ class ReplayRecording : public GameTest {
     }
 
     void BackOnHighScores() {
-        ASSERT_TRUE(Game.RunUntil([&] { return Game.Shell().GameScreen == gsHighScores; }, kMenuTicks));
+        ASSERT_TRUE(Game.RunUntil([&] { return Game.TickView().GameScreen == gsHighScores; }, kMenuTicks));
         Game.Tick();
     }
 };
@@ -119,7 +119,7 @@ TEST_F(ReplayRecording, TheTableKeepsItsEntriesReplaysAndWatchesThemFromItsRows)
     Game.Tick(30);
     Game.Form().Race().Score = 5200; // enters the table at the top
     FinishRace();
-    ASSERT_EQ(Game.Shell().MessageMode, msgEnterName);
+    ASSERT_EQ(Game.TickView().MessageMode, msgEnterName);
     Game.TypeText("ACE");
     Game.KeyDown(vk::Return);
     Game.KeyUp(vk::Return);
@@ -136,7 +136,7 @@ TEST_F(ReplayRecording, TheTableKeepsItsEntriesReplaysAndWatchesThemFromItsRows)
     Game.MouseMove(kRowOneX, kRowOneY);
     EXPECT_EQ(Game.Screen().ActiveButton, lit);
     RightClick(kRowOneX, kRowOneY);
-    ASSERT_EQ(Game.Shell().GameScreen, gsRace);
+    ASSERT_EQ(Game.TickView().GameScreen, gsRace);
     ASSERT_NE(Game.Form().Player(), nullptr);
     Game.Tick(200);
     EXPECT_EQ(Game.Form().Race().Score, 0) << "the watched race is the one recorded, not its claim";
@@ -151,7 +151,7 @@ TEST_F(ReplayRecording, TheTableKeepsItsEntriesReplaysAndWatchesThemFromItsRows)
     std::fputs("SDRP garbage", f);
     std::fclose(f);
     RightClick(kRowOneX, kRowOneY);
-    EXPECT_EQ(Game.Shell().GameScreen, gsHighScores);
+    EXPECT_EQ(Game.TickView().GameScreen, gsHighScores);
 
     // Cleared from the table, the entry's replay goes when the table is saved; the last stays.
     Game.Menus().ResetHighScores();

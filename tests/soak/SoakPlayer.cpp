@@ -205,8 +205,8 @@ void TSoakPlayer::Decide() {
     for (int key : m_tapped)
         Hold(key, false);
     m_tapped.clear();
-    const TShellState& shell = Form().Shell();
-    if (shell.GameScreen == gsRace && shell.MessageMode == msgNone) {
+    const TTickView& view = Form().TickView();
+    if (view.GameScreen == gsRace && view.MessageMode == msgNone) {
         if (m_waitTicks > 0)
             --m_waitTicks;
         DecideRace();
@@ -216,23 +216,23 @@ void TSoakPlayer::Decide() {
         --m_waitTicks;
         return;
     }
-    if (shell.GameScreen == gsRace)
+    if (view.GameScreen == gsRace)
         DecideOverlay();
     else
         DecideMenu();
 }
 
 void TSoakPlayer::DecideMenu() {
-    const TShellState& shell = Form().Shell();
+    const TTickView& view = Form().TickView();
     const TScreenState& screen = Form().Screen();
     ReleaseAll();
-    if (shell.MessageMode == msgExitGame) {
+    if (view.MessageMode == msgExitGame) {
         Tap('Y');
         Wait(2, 5);
         return;
     }
     m_wantsExit = BudgetSpent();
-    switch (shell.GameScreen) {
+    switch (view.GameScreen) {
     case gsMainMenu: {
         // The intro runs, or the table is about to open by itself after a race.
         if (screen.MenuIntroPhase != 0 || screen.MenuFollowUp == 3)
@@ -276,8 +276,8 @@ void TSoakPlayer::DecideMenu() {
 }
 
 void TSoakPlayer::DecideOverlay() {
-    const TShellState& shell = Form().Shell();
-    switch (shell.MessageMode) {
+    const TTickView& view = Form().TickView();
+    switch (view.MessageMode) {
     case msgPause:
         Tap(Chance(0.5) ? 'P' : vk::Escape);
         Wait(3, 10);
@@ -338,9 +338,9 @@ void TSoakPlayer::DecideOverlay() {
 void TSoakPlayer::Observe() {
     if (Form().Terminated())
         return;
-    const TShellState& shell = Form().Shell();
-    const int32_t screen = shell.GameScreen;
-    const uint8_t mode = shell.MessageMode;
+    const TTickView& view = Form().TickView();
+    const int32_t screen = view.GameScreen;
+    const uint8_t mode = view.MessageMode;
 
     if (screen != m_lastScreen) {
         if (screen == gsRace) {
@@ -466,7 +466,7 @@ void TSoakPlayer::ObserveRace() {
         if (boat->X < kRiverLeft - slack || boat->X + boat->Width > kRiverRight + slack)
             Problem("the boat left the river at X " + std::to_string(boat->X));
     }
-    const uint8_t mode = Form().Shell().MessageMode;
+    const uint8_t mode = Form().TickView().MessageMode;
     const bool question = mode == msgFinishRace || mode == msgSendResult;
     const int cursor = m_game.Platform().CursorCount();
     if (question && cursor < 0)
