@@ -4,13 +4,11 @@
 #include "context/GameText.h"
 #include "menus/ComfortsFile.h"
 #include "menus/OptionsFile.h"
-#include "menus/ReplayUploader.h"
 #include "menus/SaveFiles.h"
 #include "menus/SaveFolder.h"
-#include "menus/ScoreSubmission.h"
-#include "net/ScoreRequest.h"
 
-// The high-score table and the options as files, the table on screen, and the online submission.
+// What the menus keep on disk: the save folder's claim, the high-score table (and a new entry in
+// it), the options and the comforts, loaded at the start and saved as soon as something is earned.
 
 bool TMenus::QualifiesForTable(int32_t score) const {
     return Table.QualifiesForTable(score);
@@ -23,36 +21,6 @@ void TMenus::CommitNameEntry(int32_t score) {
     Table.SortHighScores();
     // On disk now: however the game ends from here, the new entry stays.
     SaveEarned();
-}
-
-TScoreRequestOutcome TMenus::SubmitScore(int32_t score, const std::function<bool()>& whileWaiting) {
-    std::string url = BuildScoreRequestUrl(m_context.Config().ScoreServer, m_context.Shell().PlayerName,
-                                           score, m_context.Shell().GameOptions.AddInfo);
-    return RunScoreRequest(m_context.MHttp(), url, whileWaiting);
-}
-
-namespace {
-constexpr const char* kUploadFolder = "/Save/uploads";
-} // namespace
-
-TReplayUploader& TMenus::Uploader() {
-    if (!m_uploader) {
-        m_uploader = std::make_unique<TReplayUploader>(m_context.Config().DataDir + kUploadFolder,
-                                                       m_context.Config().ScoreServer, m_context.MHttp());
-    }
-    return *m_uploader;
-}
-
-void TMenus::StartReplayUploads() {
-    Uploader().TryAll();
-}
-
-void TMenus::UploadReplay(const std::string& replayBytes, bool sendNow) {
-    Uploader().Queue(replayBytes, m_context.Config().ScoreServer, sendNow);
-}
-
-void TMenus::StopReplayUploads() {
-    m_uploader.reset();
 }
 
 TSaveFolder::TClaim TMenus::ClaimSaveFolder() {
