@@ -439,39 +439,17 @@ void TMForm::ButtonClick(bool fromKeyboard) {
 }
 
 void TMForm::FormKeyPress(char key) {
-    const int code = static_cast<unsigned char>(key);
-    const bool control = code == vk::Return || code == vk::Escape || code == vk::Back;
-    const bool acts = (m_view.GameScreen == gsRace && m_view.MessageMode == msgEnterName) ||
-                      (m_view.GameScreen == gsOptions && m_menus->TextEditing) || control;
-    if (!acts) {
-        return;
-    }
+    // Over the race the open overlay takes the key (Enter clicks it, the name entry types);
+    // elsewhere the open menu screen does, the questions over it answering its clicks.
     if (m_view.GameScreen == gsRace) {
-        if (code == vk::Return) {
+        if (static_cast<unsigned char>(key) == vk::Return) {
             ButtonClick(false);
         } else {
             m_messages->TypeKey(key);
         }
         return;
     }
-    if (m_view.GameScreen == gsOptions) {
-        if (code == vk::Return) {
-            ButtonClick(false);
-        }
-        if (code == vk::Escape) {
-            m_menus->ScreenEscape();
-            ButtonClick(false);
-            return;
-        }
-        if (m_screen.ActiveButton == ScreenSlot::TextLine && m_menus->TextEditing) {
-            m_menus->OptionsKeyPress(key);
-        }
-        return;
-    }
-    if (code == vk::Escape && !m_menus->ScreenEscape()) {
-        return;
-    }
-    ButtonClick(true);
+    m_menus->ScreenKeyPress(key);
 }
 
 void TMForm::FormKeyDown(int key, bool alt, bool) {

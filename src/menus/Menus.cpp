@@ -3,6 +3,7 @@
 #include "context/GameContext.h"
 #include "context/InterfaceSprites.h"
 #include "context/ScreenState.h"
+#include "engine/platform/KeyCodes.h"
 #include "menus/ReplayUploader.h"
 
 // What the menu screens share: the one table that leads to the open screen's procedures, and
@@ -16,17 +17,20 @@ struct TMenuScreen {
     void (TMenus::*Click)(bool fromKeyboard);
     bool (TMenus::*Escape)();
     void (TMenus::*Close)();
+    void (TMenus::*KeyPress)(char key);
 };
 
 constexpr TMenuScreen kMenuScreens[] = {
-    {gsMainMenu, &TMenus::MainMenuTick, &TMenus::MainMenuClick, &TMenus::MainMenuEscape, nullptr},
+    {gsMainMenu, &TMenus::MainMenuTick, &TMenus::MainMenuClick, &TMenus::MainMenuEscape, nullptr,
+     &TMenus::ControlKeyPress},
     {gsOptions, &TMenus::OptionsTick, &TMenus::OptionsClick, &TMenus::OptionsEscape,
-     &TMenus::CloseOptionsScreen},
+     &TMenus::CloseOptionsScreen, &TMenus::OptionsKeyPress},
     {gsHighScores, &TMenus::HighScoreTick, &TMenus::HighScoreClick, &TMenus::HighScoreEscape,
-     &TMenus::CloseHighScoreScreen},
-    {gsHelp, &TMenus::HelpTick, &TMenus::HelpClick, &TMenus::HelpEscape, &TMenus::CloseHelpScreen},
+     &TMenus::CloseHighScoreScreen, &TMenus::ControlKeyPress},
+    {gsHelp, &TMenus::HelpTick, &TMenus::HelpClick, &TMenus::HelpEscape, &TMenus::CloseHelpScreen,
+     &TMenus::ControlKeyPress},
     {gsBoatSelect, &TMenus::BoatSelectTick, &TMenus::BoatSelectClick, &TMenus::BoatSelectEscape,
-     &TMenus::CloseBoatScreen},
+     &TMenus::CloseBoatScreen, &TMenus::ControlKeyPress},
 };
 
 const TMenuScreen* FindMenuScreen(TGameScreen screen) {
@@ -81,6 +85,28 @@ bool TMenus::ScreenEscape() {
     const TMenuScreen* open = FindMenuScreen(m_context.TickView().GameScreen);
     // Off the menus, Esc is an ordinary click that nothing answers.
     return open ? (this->*open->Escape)() : true;
+}
+
+void TMenus::ScreenKeyPress(char key) {
+    const TMenuScreen* open = FindMenuScreen(m_context.TickView().GameScreen);
+    (this->*(open ? open->KeyPress : &TMenus::ControlKeyPress))(key);
+}
+
+bool TMenus::IsControlKey(char key) {
+    const int code = static_cast<unsigned char>(key);
+    return code == vk::Return || code == vk::Escape || code == vk::Back;
+}
+
+void TMenus::ControlKeyPress(char key) {
+    // Enter, Esc and Backspace click the highlighted button (Esc first moves the highlight to the
+    // button it stands for); other characters do nothing here.
+    if (!IsControlKey(key)) {
+        return;
+    }
+    if (static_cast<unsigned char>(key) == vk::Escape && !ScreenEscape()) {
+        return;
+    }
+    m_context.ButtonClick(true);
 }
 
 void TMenus::CloseScreen() {

@@ -39,6 +39,8 @@ class TMenus {
     // Esc on the open screen: the active button becomes the one Esc stands for, and the caller
     // clicks it. False where Esc does nothing (the main menu).
     bool ScreenEscape();
+    // A key typed on the open menu screen: Enter, Esc, Backspace or a character.
+    void ScreenKeyPress(char key);
     // The open sub-screen goes without a way back to the main menu (a replay is starting).
     void CloseScreen();
 
@@ -55,8 +57,10 @@ class TMenus {
     void OptionsTick(int lagCount);
     void OptionsClick(bool fromKeyboard);
     bool OptionsEscape();
-    // A typed character on the options screen while its text field is being edited.
+    // Enter, Esc and Backspace as everywhere; characters go into the text field while it is edited.
     void OptionsKeyPress(char key);
+    // What Enter, Esc and Backspace do on the menu screens without a text field.
+    void ControlKeyPress(char key);
 
     void OpenHighScoreScreen();
     void CloseHighScoreScreen();
@@ -164,6 +168,9 @@ class TMenus {
     static constexpr int kSubScreenZ = 2;
 
     static bool IsMainButton(int32_t slot);
+    static bool IsControlKey(char key);
+    // A character, or Backspace, into the options' text field.
+    void TypeIntoTextLine(char key);
     TMenuButton* Button(int32_t slot);
     // A sub-screen's frame (its title picture) in its place beside the main menu.
     TCaptionSprite* NewSubScreenTitle(const std::string& imageName);

@@ -7,6 +7,7 @@
 #include "context/GameText.h"
 #include "context/InterfaceSprites.h"
 #include "context/ScreenState.h"
+#include "engine/platform/KeyCodes.h"
 #include "menus/OptionsFile.h"
 #include "menus/TextEdit.h"
 
@@ -148,6 +149,24 @@ void TMenus::BlinkCursor() {
 }
 
 void TMenus::OptionsKeyPress(char key) {
+    const int code = static_cast<unsigned char>(key);
+    if (!TextEditing && !IsControlKey(key)) {
+        return;
+    }
+    if (code == vk::Return) {
+        m_context.ButtonClick(false);
+    }
+    if (code == vk::Escape) {
+        ScreenEscape();
+        m_context.ButtonClick(false);
+        return;
+    }
+    if (m_context.Screen().ActiveButton == ScreenSlot::TextLine && TextEditing) {
+        TypeIntoTextLine(key);
+    }
+}
+
+void TMenus::TypeIntoTextLine(char key) {
     std::string& text = m_context.Shell().GameOptions.AddInfo;
     if (key == 8) {
         text = DeleteLastChar(text);

@@ -194,6 +194,54 @@ TEST_F(MenuRequestsTest, EscOnTheMainMenuAndOffTheMenusLeavesTheActiveButton) {
     }
 }
 
+// A key on the menu screens: Enter and Backspace click the highlighted button from the keyboard,
+// Esc first makes the button it stands for the highlighted one (and does nothing on the main
+// menu), a character does nothing. The options screen clicks as the mouse does, and types into
+// its text field only while that is being edited.
+TEST_F(MenuRequestsTest, KeysOnTheMenuScreens) {
+    struct Case {
+        const char* Name;
+        void (TMenus::*Open)();
+        char Key;
+        Requests Asked;
+    };
+    const Case cases[] = {
+        {"Enter on the main menu", nullptr, '\r', {"ButtonClick keyboard"}},
+        {"Backspace on the main menu", nullptr, '\b', {"ButtonClick keyboard"}},
+        {"Esc on the main menu", nullptr, '\x1b', {}},
+        {"a letter on the main menu", nullptr, 'a', {}},
+        {"Esc on the help", &TMenus::OpenHelpScreen, '\x1b', {"ButtonClick keyboard"}},
+        {"a letter on the help", &TMenus::OpenHelpScreen, 'a', {}},
+        {"Enter on the options", &TMenus::OpenOptionsScreen, '\r', {"ButtonClick mouse"}},
+        {"Esc on the options", &TMenus::OpenOptionsScreen, '\x1b', {"ButtonClick mouse"}},
+        {"a letter on the options, the field not edited", &TMenus::OpenOptionsScreen, 'a', {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Fresh();
+        if (c.Open) {
+            (menus.get()->*c.Open)();
+        }
+        const std::string addInfo = context->Shell().GameOptions.AddInfo;
+        context->Requests.clear();
+        menus->ScreenKeyPress(c.Key);
+        EXPECT_EQ(context->Requests, c.Asked);
+        EXPECT_EQ(context->Shell().GameOptions.AddInfo, addInfo);
+    }
+
+    Fresh();
+    menus->OpenOptionsScreen();
+    context->Screen().ActiveButton = ScreenSlot::TextLine;
+    menus->StartTextEditing();
+    context->Shell().GameOptions.AddInfo.clear();
+    for (char key : std::string("ab1 c\b")) {
+        menus->ScreenKeyPress(key);
+    }
+    EXPECT_EQ(context->Shell().GameOptions.AddInfo, "ab ")
+        << "letters and spaces only; Backspace takes one back";
+    menus->StopTextEditing();
+}
+
 TEST_F(MenuRequestsTest, OffTheMenusTicksAndClicksAskNothing) {
     for (TGameScreen screen : {gsStartup, gsRace}) {
         SCOPED_TRACE(screen);
