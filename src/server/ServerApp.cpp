@@ -2,6 +2,7 @@
 
 #include "server/Log.h"
 #include "server/ProcessMetrics.h"
+#include "server/http/HttpServer.h"
 #include "server/store/Spool.h"
 #include "server/store/StoreTarget.h"
 
@@ -10,6 +11,7 @@
 #include <thread>
 
 TScoreServerApp::TScoreServerApp(TServerConfig config) {
+    CheckListenAddresses(config.Http);
     TStoreConfig store;
     store.Target = config.Db;
     store.ReadTarget = config.DbRead;

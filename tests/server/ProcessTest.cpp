@@ -5,8 +5,8 @@
 #include "ServerProcess.h"
 #include "TestDatabase.h"
 #include "menus/ScoreSubmission.h"
-#include "server/store/StoreTarget.h"
 #include "server/TextEscape.h"
+#include "server/store/StoreTarget.h"
 
 #include <gtest/gtest.h>
 
@@ -398,6 +398,23 @@ TEST(ServerProcess, CommandLine) {
     EXPECT_EQ(typoStatus, 1);
     EXPECT_NE(typo.find("typo.db: no such database"), std::string::npos) << typo;
     EXPECT_FALSE(std::filesystem::exists(dir.File("typo.db")));
+}
+
+// A server whose port (or metrics port) is taken says which address and stops before it has
+// made a database or a spool in its place.
+TEST(ServerProcess, APortTakenLeavesNoFilesBehind) {
+    TTempDir dir;
+    TServerProcess first({"--listen", "127.0.0.1:0", "--db", dir.File("first.db")});
+    const std::string taken = "127.0.0.1:" + std::to_string(first.Port());
+    for (const std::string& listen :
+         {"--listen " + taken, "--listen 127.0.0.1:0 --metrics-listen " + taken}) {
+        SCOPED_TRACE(listen);
+        auto [status, out] = RunScoresCommand(listen + " --db " + dir.File("second.db"));
+        EXPECT_EQ(status, 1);
+        EXPECT_NE(out.find("cannot listen on " + taken), std::string::npos) << out;
+        EXPECT_FALSE(std::filesystem::exists(dir.File("second.db")));
+        EXPECT_FALSE(std::filesystem::exists(dir.File("second.db.spool")));
+    }
 }
 
 } // namespace

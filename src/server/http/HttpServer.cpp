@@ -1,11 +1,11 @@
 #include "server/http/HttpServer.h"
 #include "server/Log.h"
 
-#include "server/service/ClientAddress.h"
+#include "server/Metrics.h"
 #include "server/http/ConnectionTable.h"
 #include "server/http/HttpShared.h"
 #include "server/http/HttpWire.h"
-#include "server/Metrics.h"
+#include "server/service/ClientAddress.h"
 #include "server/service/ReplayUpload.h"
 #include "server/service/ScoreService.h"
 
@@ -417,6 +417,17 @@ class TSession : public std::enable_shared_from_this<TSession> {
     TMetrics::TRoute m_route = TMetrics::TRoute::Other;
 };
 
+void ListenOn(tcp::acceptor& acceptor, const std::string& address, unsigned short port) {
+    boost::system::error_code ec;
+    tcp::endpoint endpoint(asio::ip::make_address(address, ec), port);
+    std::string where = address + ":" + std::to_string(port);
+    if (ec)
+        throw std::runtime_error("cannot listen on " + where + ": not an IP address");
+    if (acceptor.open(endpoint.protocol(), ec) ||
+        acceptor.set_option(asio::socket_base::reuse_address(true), ec) || acceptor.bind(endpoint, ec) ||
+        acceptor.listen(asio::socket_base::max_listen_connections, ec))
+        throw std::runtime_error("cannot listen on " + where + ": " + ec.message());
+}
 } // namespace
 
 struct THttpServer::TImpl {
@@ -427,15 +438,7 @@ struct THttpServer::TImpl {
           RetryTimer(Io) {}
 
     void Listen(tcp::acceptor& acceptor, const std::string& address, unsigned short port) {
-        boost::system::error_code ec;
-        tcp::endpoint endpoint(asio::ip::make_address(address, ec), port);
-        std::string where = address + ":" + std::to_string(port);
-        if (ec)
-            throw std::runtime_error("cannot listen on " + where + ": not an IP address");
-        if (acceptor.open(endpoint.protocol(), ec) ||
-            acceptor.set_option(asio::socket_base::reuse_address(true), ec) || acceptor.bind(endpoint, ec) ||
-            acceptor.listen(asio::socket_base::max_listen_connections, ec))
-            throw std::runtime_error("cannot listen on " + where + ": " + ec.message());
+        ListenOn(acceptor, address, port);
     }
 
     void Accept(tcp::acceptor& acceptor, bool internal) {
@@ -502,6 +505,16 @@ struct THttpServer::TImpl {
     asio::steady_timer RetryTimer;
     std::vector<std::thread> Workers;
 };
+
+void CheckListenAddresses(const THttpOptions& options) {
+    asio::io_context io;
+    tcp::acceptor acceptor(io);
+    ListenOn(acceptor, options.Address, options.Port);
+    if (!options.MetricsAddress.empty()) {
+        tcp::acceptor metrics(io);
+        ListenOn(metrics, options.MetricsAddress, options.MetricsPort);
+    }
+}
 
 THttpServer::THttpServer(THttpOptions options, TScoreService& service, TMetrics& metrics)
     : m_impl(std::make_unique<TImpl>(std::move(options), service, metrics)) {

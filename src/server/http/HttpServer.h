@@ -38,6 +38,11 @@ std::pair<std::string, unsigned short> ParseListenAddress(std::string_view text)
 // HTTP/1.1 in front of the service: GET and HEAD (and POST with a length-bounded body for a replay upload),
 // request heads of at most 8 KiB, time limits on every read and write, caps on open connections in all and
 // per address.
+// Binds the addresses a server with these options listens on and lets them go again: a server
+// whose port is taken fails before it has created its database or its spool. Throws as
+// THttpServer's constructor does.
+void CheckListenAddresses(const THttpOptions& options);
+
 class THttpServer {
   public:
     // Binds and listens at once; throws std::runtime_error naming the address on failure.
