@@ -18,6 +18,9 @@ class TPixelConverter {
     void ConvertRow(const uint16_t* from, uint32_t* to, int count) const;
 
   private:
+    // The usual layout of 32-bit windows, red at 16, green at 8, blue at 0.
+    bool IsXrgb() const { return m_shifts[0] == 16 && m_shifts[1] == 8 && m_shifts[2] == 0; }
+
     std::array<int, 3> m_shifts{-1, -1, -1};
     std::array<uint32_t, 256> m_low{};
     std::array<uint32_t, 256> m_high{};
