@@ -16,6 +16,11 @@ class TPixelConverter {
     uint32_t Convert(uint16_t p) const { return m_low[p & 0xFF] | m_high[p >> 8]; }
     // A run of pixels at once: what a scrolling race spends most of its presenting on.
     void ConvertRow(const uint16_t* from, uint32_t* to, int count) const;
+    // A run of pixels each made a k × k block: k rows of count × k pixels from `to` on, pitch
+    // bytes apart. Long runs may go straight to memory, past the caches: FinishWrites() once all
+    // are written, before the window is told to show them.
+    void ConvertBlocks(const uint16_t* from, uint8_t* to, size_t pitch, int count, int k) const;
+    static void FinishWrites();
 
   private:
     // The usual layout of 32-bit windows, red at 16, green at 8, blue at 0.
