@@ -56,7 +56,7 @@ struct TEightXrgb {
     __m128i High;
 };
 
-TEightXrgb ConvertEightToXrgb(const uint16_t* from) {
+inline __attribute__((always_inline)) TEightXrgb ConvertEightToXrgb(const uint16_t* from) {
     const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
     // r8 = r5 << 3 | r5 >> 2, likewise g8 from six bits and b8 from five.
     const __m128i r =
