@@ -1,18 +1,24 @@
 // The game idling on its main menu and the cost of presenting one frame, with the real
 // SDL back-end. Needs a display (run under Xvfb); reports an error otherwise. The CPU figures
 // are the whole process's (user and system time), so run it on a quiet machine.
+// BM_PresentRaceFrames needs no display: a full-throttle race's frames into a window's pixels.
+#include "BenchGame.h"
 #include "app/MForm.h"
 #include "context/Frame.h"
 #include "engine/display/GameDraw.h"
 #include "engine/display/GameTimer.h"
+#include "engine/platform/KeyCodes.h"
 #include "engine/platform/Platform.h"
+#include "engine/platform/WindowPicture.h"
 #include "menus/Menus.h"
 #include "race/Race.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -248,6 +254,96 @@ void BM_PresentUnchangedFrame(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PresentUnchangedFrame)->Unit(benchmark::kMicrosecond);
+
+// Frames of a race at full throttle on the headless platform (the river scrolling, the course
+// coming down it), each with the parts its frame changed, as TGameDraw hands them to the window.
+struct TRaceFrames {
+    std::vector<std::vector<uint16_t>> Pixels;
+    std::vector<std::vector<TPresentRect>> Parts;
+};
+
+bool CaptureRaceFrames(benchmark::State& state, int count, TRaceFrames& frames) {
+    auto game = StartBenchGame(state, SPRAYDASH_BUILT_DATA);
+    if (!game) {
+        return false;
+    }
+    TMForm& form = *game->Form;
+    form.Shell().GameOptions.SoundOn = false;
+    form.Shell().GameOptions.MusicOn = false;
+    form.Menus().FreeMainMenu();
+    form.Race().SelectedBoat = 1;
+    form.Race().StartRace();
+    game->Platform.SetKey(vk::Up, true);
+    for (int i = 0; i < 300; ++i) { // past the level's banner, at full speed
+        form.MTimerTimer(1);
+    }
+    while (static_cast<int>(frames.Pixels.size()) < count) {
+        form.MTimerTimer(1);
+        TDirectDrawSurface* surface = form.MDraw().Surface();
+        const std::vector<TRect>* parts = surface ? surface->FrameChanges() : nullptr;
+        if (!parts) {
+            continue; // a frame drawn whole or not at all: the race under way has none
+        }
+        std::vector<uint16_t> pixels(static_cast<size_t>(kScreenWidth) * kScreenHeight);
+        for (int y = 0; y < kScreenHeight; ++y) {
+            std::memcpy(pixels.data() + static_cast<size_t>(y) * kScreenWidth,
+                        surface->Pixels() + static_cast<size_t>(y) * surface->Pitch(), kScreenWidth * 2);
+        }
+        std::vector<TPresentRect> changed;
+        for (const TRect& r : *parts) {
+            changed.push_back(TPresentRect{r.Left, r.Top, r.Width(), r.Height()});
+        }
+        frames.Pixels.push_back(std::move(pixels));
+        frames.Parts.push_back(std::move(changed));
+    }
+    form.FormDestroy();
+    return true;
+}
+
+// One frame of a full-throttle race presented in a sharp window at the argument's factor, as the
+// SDL back-end does it: its changed parts converted into the window's 32-bit pixels. The frames
+// are taken one after another from a race on the headless platform (and copied into one back
+// surface before each is presented, as the game has just drawn it there); the time is that of
+// TWindowPicture::Draw alone. Counter written_px: window pixels in the rectangles sent per frame.
+void BM_PresentRaceFrames(benchmark::State& state) {
+    constexpr int kFrames = 48;
+    const int k = static_cast<int>(state.range(0));
+    TRaceFrames frames;
+    if (!CaptureRaceFrames(state, kFrames, frames)) {
+        return;
+    }
+    std::vector<uint16_t> back(frames.Pixels[0]);
+    std::vector<uint32_t> window(static_cast<size_t>(kScreenWidth) * k * kScreenHeight * k);
+    const TWindowPixels target{reinterpret_cast<uint8_t*>(window.data()), kScreenWidth * k * 4,
+                               kScreenWidth * k, kScreenHeight * k};
+    TPixelConverter converter;
+    converter.Prepare(16, 8, 0);
+    TWindowPicture picture;
+    picture.Place(TScreenRect{0, 0, kScreenWidth * k, kScreenHeight * k}, target.W, target.H, kScreenWidth,
+                  kScreenHeight);
+    picture.Draw(target, converter, back.data(), kScreenWidth, {}, true);
+    size_t next = 1;
+    double written = 0;
+    for (auto _ : state) {
+        if (next == frames.Pixels.size()) { // round again from a window that shows the first frame
+            next = 1;
+            back = frames.Pixels[0];
+            picture.Forget();
+            picture.Draw(target, converter, back.data(), kScreenWidth, {}, true);
+        }
+        std::memcpy(back.data(), frames.Pixels[next].data(), back.size() * 2);
+        const auto t0 = std::chrono::steady_clock::now();
+        picture.Draw(target, converter, back.data(), kScreenWidth, frames.Parts[next], false);
+        const auto t1 = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+        for (const TScreenRect& r : picture.Rects()) {
+            written += static_cast<double>(r.W) * r.H;
+        }
+        ++next;
+    }
+    state.counters["written_px"] = benchmark::Counter(written, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_PresentRaceFrames)->Arg(1)->Arg(2)->Arg(3)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -297,6 +297,16 @@ void RunRotated(TDirectDrawSurface& dest, int x, int y, int width, int height, c
             int64_t u = span.U + skip * span.DU;
             int64_t v = span.V + skip * span.DV;
             uint16_t* dp = dest.DrawRow(span.Row) + span.X + skip;
+            if (span.DU == kOne && span.DV == 0 && src != &dest) {
+                // Neither turned nor scaled (a boat going straight): consecutive texels of one row.
+                const uint16_t* sp =
+                    texels + static_cast<size_t>(v >> 16) * srcPitch + static_cast<size_t>(u >> 16);
+                if (transparent)
+                    CopyRowKeyed(dp, sp, static_cast<int>(n), key);
+                else
+                    CopyRow(dp, sp, static_cast<int>(n));
+                return;
+            }
             for (int64_t i = 0; i < n; ++i) {
                 const uint16_t texel =
                     texels[static_cast<size_t>(v >> 16) * srcPitch + static_cast<size_t>(u >> 16)];

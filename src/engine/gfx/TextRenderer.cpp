@@ -14,6 +14,8 @@ namespace {
 constexpr int kScreenDpi = 96;
 // Rendered texts kept before the cache starts over; the game shows a few dozen at a time.
 constexpr size_t kMaxCachedTexts = 1024;
+// Fonts as asked for, kept before that list starts over.
+constexpr size_t kMaxOpenedFonts = 64;
 // How much lighter than asked a face may be before it is emboldened (fontconfig's scale, on
 // which bold is 200 and black 210).
 constexpr int kWeightTolerance = 5;
@@ -167,22 +169,40 @@ TTF_Font* TTextRenderer::Open(const TCanvasFont& font, std::string* key) {
     return f;
 }
 
+const TTextRenderer::TOpened& TTextRenderer::Find(const TCanvasFont& font) {
+    for (const TOpened& opened : m_opened)
+        if (opened.Size == font.Size && opened.Bold == font.Bold && opened.Pitch == font.Pitch &&
+            opened.Name == font.Name)
+            return opened;
+    if (m_opened.size() >= kMaxOpenedFonts)
+        m_opened.clear();
+    TOpened opened;
+    opened.Name = font.Name;
+    opened.Bold = font.Bold;
+    opened.Pitch = font.Pitch;
+    opened.Size = font.Size;
+    opened.Font = Open(font, &opened.Key);
+    if (opened.Font)
+        opened.WidthScale = Resolve(font).WidthScale;
+    return m_opened.emplace_back(std::move(opened));
+}
+
 int TTextRenderer::LineHeight(const TCanvasFont& font) {
-    std::string key;
-    TTF_Font* f = Open(font, &key);
+    TTF_Font* f = Find(font).Font;
     return f ? TTF_FontHeight(f) : 0;
 }
 
 TTextRenderer::TRenderedText* TTextRenderer::Text(const TCanvasFont& font, std::string_view cp1252,
                                                   bool withCoverage) {
-    std::string key;
-    TTF_Font* f = Open(font, &key);
+    const TOpened& opened = Find(font);
+    TTF_Font* f = opened.Font;
     if (!f)
         return nullptr;
-    const double scale = Resolve(font).WidthScale;
-    key += '\n';
-    key.append(cp1252);
-    auto it = m_texts.find(key);
+    const double scale = opened.WidthScale;
+    m_textKey.assign(opened.Key);
+    m_textKey += '\n';
+    m_textKey.append(cp1252);
+    auto it = m_texts.find(m_textKey);
     if (it == m_texts.end()) {
         if (m_texts.size() >= kMaxCachedTexts)
             m_texts.clear();
@@ -195,7 +215,7 @@ TTextRenderer::TRenderedText* TTextRenderer::Text(const TCanvasFont& font, std::
         } else {
             text.Height = TTF_FontHeight(f);
         }
-        it = m_texts.emplace(std::move(key), std::move(text)).first;
+        it = m_texts.emplace(m_textKey, std::move(text)).first;
     }
     TRenderedText& text = it->second;
     if (withCoverage && !text.HasCoverage) {

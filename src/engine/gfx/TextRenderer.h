@@ -3,6 +3,7 @@
 #include "engine/gfx/Canvas.h"
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <string_view>
@@ -47,13 +48,28 @@ class TTextRenderer {
         bool SyntheticBold = false;
         double WidthScale = 1.0; // the horizontal factor of the match's font matrix
     };
+    // A font as asked for (family, weight, pitch and size), looked up once: the font opened for
+    // it and the font's part of its texts' keys. Texts drawn every frame find it without building
+    // a key or formatting a number.
+    struct TOpened {
+        std::string Name;
+        bool Bold = false;
+        TFontPitch Pitch = TFontPitch::fpDefault;
+        int Size = 0;
+        _TTF_Font* Font = nullptr; // null when none could be opened
+        double WidthScale = 1.0;
+        std::string Key;
+    };
     const TResolved& Resolve(const TCanvasFont& font);
     static void Condense(TRenderedText& text, double scale);
     _TTF_Font* Open(const TCanvasFont& font, std::string* key);
+    const TOpened& Find(const TCanvasFont& font);
 
     _FcConfig* m_config = nullptr;
     bool m_ttfReady = false;
     std::map<std::string, TResolved> m_resolved;            // by family, weight and pitch
     std::map<std::string, _TTF_Font*> m_fonts;              // by file, index, size and style
     std::unordered_map<std::string, TRenderedText> m_texts; // by font key and text
+    std::deque<TOpened> m_opened;                           // a few: the game uses a dozen fonts
+    std::string m_textKey;                                  // the key looked up, its room kept
 };

@@ -16,8 +16,16 @@ class TPixelConverter {
     uint32_t Convert(uint16_t p) const { return m_low[p & 0xFF] | m_high[p >> 8]; }
     // A run of pixels at once: what a scrolling race spends most of its presenting on.
     void ConvertRow(const uint16_t* from, uint32_t* to, int count) const;
+    // A run of pixels each made a k × k block: k rows of count × k pixels from `to` on, pitch
+    // bytes apart. Long runs may go straight to memory, past the caches: FinishWrites() once all
+    // are written, before the window is told to show them.
+    void ConvertBlocks(const uint16_t* from, uint8_t* to, size_t pitch, int count, int k) const;
+    static void FinishWrites();
 
   private:
+    // The usual layout of 32-bit windows, red at 16, green at 8, blue at 0.
+    bool IsXrgb() const { return m_shifts[0] == 16 && m_shifts[1] == 8 && m_shifts[2] == 0; }
+
     std::array<int, 3> m_shifts{-1, -1, -1};
     std::array<uint32_t, 256> m_low{};
     std::array<uint32_t, 256> m_high{};

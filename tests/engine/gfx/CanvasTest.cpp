@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 int CountPixels(const TDirectDrawSurface& s, uint16_t value) {
@@ -50,6 +53,41 @@ TEST(Canvas, WidthGrowsWithTheTextAndTheSize) {
     canvas.Font.Size = 24;
     EXPECT_GT(canvas.TextWidth("WWWW"), four);
     EXPECT_GT(canvas.TextHeight("W"), 20);
+}
+
+// Fonts are looked up once each; going back and forth between them, each text is still measured
+// in the font asked for, whichever field tells them apart.
+TEST(Canvas, EachFontKeepsItsOwnMeasuresWhenFontsTakeTurns) {
+    TDirectDrawSurface surface(10, 10);
+    TCanvas& canvas = surface.Canvas();
+    struct TFont {
+        const char* Name;
+        int Size;
+        bool Bold;
+        TFontPitch Pitch;
+    };
+    const TFont fonts[] = {{"Arial", 12, false, TFontPitch::fpDefault},
+                           {"Arial", 24, false, TFontPitch::fpDefault},
+                           {"Arial", 12, true, TFontPitch::fpDefault},
+                           {"Times New Roman", 12, false, TFontPitch::fpDefault},
+                           {"Arial", 12, false, TFontPitch::fpFixed}};
+    auto measure = [&](const TFont& f) {
+        canvas.Font.Name = f.Name;
+        canvas.Font.Size = f.Size;
+        canvas.Font.Bold = f.Bold;
+        canvas.Font.Pitch = f.Pitch;
+        return std::pair{canvas.TextWidth("Wiggly 0123"), canvas.TextHeight("Wiggly 0123")};
+    };
+    std::vector<std::pair<int, int>> first;
+    for (const TFont& f : fonts)
+        first.push_back(measure(f));
+    EXPECT_GT(first[1].first, first[0].first) << "larger";
+    EXPECT_GT(first[2].first, first[0].first) << "bold";
+    EXPECT_NE(first[3].first, first[0].first) << "another family";
+    for (int round = 0; round < 3; ++round)
+        for (size_t i = 0; i < std::size(fonts); ++i)
+            EXPECT_EQ(measure(fonts[(i * 3 + round) % std::size(fonts)]),
+                      first[(i * 3 + round) % std::size(fonts)]);
 }
 
 TEST(Canvas, EveryGameFontAndUnknownFamiliesDraw) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 // A source whose pixel value encodes its column, row by row: value = 1 + x + 100 * y.
@@ -119,6 +121,47 @@ TEST(DrawSurfaceRotated, ScalesAroundThePivotAndRespectsTheKey) {
     EXPECT_EQ(dest.PixelAt(12, 20), 7);
     EXPECT_EQ(dest.PixelAt(17, 23), 7);
     EXPECT_EQ(CountNonZero(dest), 8 * 4 - 4);
+}
+
+// Neither turned nor scaled, a turned draw is the picture copied as it is, its pivot at (x, y),
+// from the left edge and between the top and bottom of the box its corners make (which drops the
+// last row when the pivot falls inside a pixel): keyed or not, from a part of the source, clipped
+// at every edge.
+TEST(DrawSurfaceRotated, UnturnedAndUnscaledIsAPlainCopyAroundThePivot) {
+    TDirectDrawSurface src;
+    Number(src, 40, 30);
+    src.SetColorKey(static_cast<uint16_t>(1 + 7 + 100 * 3));
+    src.Row(5)[9] = src.ColorKey();
+    src.Row(20)[30] = src.ColorKey();
+    const TRect part{3, 2, 36, 27}; // 33 × 25
+    constexpr int kW = 33, kH = 25;
+    constexpr uint16_t kBack = 0xABCD;
+    for (const bool keyed : {false, true}) {
+        for (const auto& [cx, cy] : {std::pair{0.5, 0.5}, std::pair{0.0, 0.0}, std::pair{0.3, 0.7}}) {
+            for (const auto& [x, y] :
+                 {std::pair{30, 20}, std::pair{2, 3}, std::pair{58, 45}, std::pair{-20, -15}}) {
+                const int left = x + static_cast<int>(std::trunc(-kW * cx));
+                const int top = y + static_cast<int>(std::trunc(-kH * cy));
+                const int bottom = y + static_cast<int>(std::trunc(kH - kH * cy));
+                TDirectDrawSurface plain(60, 50);
+                plain.Fill(kBack);
+                DrawSurface(plain, x - static_cast<int>(kW * cx), y - static_cast<int>(kH * cy), part, &src,
+                            keyed);
+                for (const int angle : {0, 256}) {
+                    TDirectDrawSurface turned(60, 50);
+                    turned.Fill(kBack);
+                    DrawSurfaceRotated(turned, x, y, kW, kH, part, &src, cx, cy, keyed, angle);
+                    for (int py = 0; py < 50; ++py)
+                        for (int px = 0; px < 60; ++px) {
+                            const bool inBox = px >= left && py >= top && py < bottom;
+                            ASSERT_EQ(turned.PixelAt(px, py), inBox ? plain.PixelAt(px, py) : kBack)
+                                << "keyed " << keyed << ", pivot " << cx << "," << cy << ", at " << x << ","
+                                << y << ", angle " << angle << ": pixel " << px << "," << py;
+                        }
+                }
+            }
+        }
+    }
 }
 
 TEST(DrawSurfaceRotated, ClipsAndRejectsBadInput) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace {
@@ -18,15 +19,15 @@ TPixelConverter Xrgb() {
     return c;
 }
 
-// A window's pixels with a pitch wider than its width, so rows are addressed by pitch.
+// A window's pixels with a pitch wider than its width, so rows are addressed by pitch; by
+// default an odd number of words, so rows start on and off 16-byte boundaries.
 struct TWindow {
-    int W, H;
+    int W, H, Pitch; // Pitch in words
     std::vector<uint32_t> Pixels;
-    TWindow(int w, int h) : W(w), H(h), Pixels(static_cast<size_t>(w + 3) * h, 0xDEADBEEF) {}
-    TWindowPixels Lend() {
-        return TWindowPixels{reinterpret_cast<uint8_t*>(Pixels.data()), (W + 3) * 4, W, H};
-    }
-    uint32_t At(int x, int y) const { return Pixels[static_cast<size_t>(y) * (W + 3) + x]; }
+    TWindow(int w, int h, int pitch = 0)
+        : W(w), H(h), Pitch(pitch ? pitch : w + 3), Pixels(static_cast<size_t>(Pitch) * h, 0xDEADBEEF) {}
+    TWindowPixels Lend() { return TWindowPixels{reinterpret_cast<uint8_t*>(Pixels.data()), Pitch * 4, W, H}; }
+    uint32_t At(int x, int y) const { return Pixels[static_cast<size_t>(y) * Pitch + x]; }
 };
 
 struct TSource {
@@ -34,6 +35,7 @@ struct TSource {
     std::vector<uint16_t> Pixels;
     TSource(int w, int h, uint16_t fill = 0) : W(w), H(h), Pixels(static_cast<size_t>(w) * h, fill) {}
     uint16_t& At(int x, int y) { return Pixels[static_cast<size_t>(y) * W + x]; }
+    uint16_t At(int x, int y) const { return Pixels[static_cast<size_t>(y) * W + x]; }
 };
 
 void DrawAll(TWindowPicture& picture, TWindow& window, const TSource& source, const TScreenRect& view) {
@@ -60,6 +62,50 @@ TEST(PixelConverter, RowsConvertAsSinglePixelsDoInEveryLayout) {
     EXPECT_EQ(c.Convert(0x07E0), 0x0000FF00U);
     EXPECT_EQ(c.Convert(0x001F), 0x000000FFU);
     EXPECT_EQ(c.Convert(0x8410), 0x00848284U); // mid grey: the high bits fill the low ones
+}
+
+// Runs of every length from every place, each pixel made a k × k block, in rows whose pitch is
+// and is not a multiple of 16 bytes: the blocks hold the pixels converted one by one, and nothing
+// around them is written. (Long runs in the usual layout are streamed from a 16-byte boundary on.)
+TEST(PixelConverter, BlocksHoldThePixelsAtEveryFactorPlaceAndLength) {
+    std::vector<uint16_t> source(300);
+    for (size_t i = 0; i < source.size(); ++i)
+        source[i] = static_cast<uint16_t>(i * 40503U + 11);
+    constexpr uint32_t kGuard = 0xDEADBEEF;
+    for (const auto& [r, g, b] : {std::array{16, 8, 0}, std::array{0, 8, 16}}) {
+        TPixelConverter c;
+        c.Prepare(r, g, b);
+        for (int k = 1; k <= 4; ++k) {
+            for (const int count : {0, 1, 7, 8, 9, 63, 64, 65, 71, 130}) {
+                for (const int extra : {0, 1}) { // pitch a multiple of 16 bytes, or one word more
+                    const int pitchWords = (count * k + 8 + 3) / 4 * 4 + extra;
+                    std::vector<uint32_t> window(static_cast<size_t>(pitchWords) * (k + 1) + 8);
+                    for (int at = 0; at < 4; ++at) {
+                        for (int from = 0; from < 8; from += 3) {
+                            std::fill(window.begin(), window.end(), kGuard);
+                            const size_t first =
+                                4 + static_cast<size_t>(at); // words; the vector is 16-aligned
+                            c.ConvertBlocks(source.data() + from,
+                                            reinterpret_cast<uint8_t*>(window.data() + first),
+                                            static_cast<size_t>(pitchWords) * 4, count, k);
+                            TPixelConverter::FinishWrites();
+                            for (size_t w = 0; w < window.size(); ++w) {
+                                const int64_t offset = static_cast<int64_t>(w) - static_cast<int64_t>(first);
+                                const int64_t row = offset >= 0 ? offset / pitchWords : -1;
+                                const int64_t x = offset >= 0 ? offset % pitchWords : -1;
+                                const bool inside = row >= 0 && row < k && x < count * k;
+                                const uint32_t want = inside ? c.Convert(source[from + x / k]) : kGuard;
+                                ASSERT_EQ(window[w], want)
+                                    << "shifts " << r << "," << g << "," << b << ", " << k << "x, " << count
+                                    << " pixels from " << from << " at word " << at << ", pitch "
+                                    << pitchWords << ": word " << offset;
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST(WindowPicture, WholeFactorMakesBlocksAndSendsOnlyTheChangedParts) {
@@ -106,6 +152,87 @@ TEST(WindowPicture, ChangedPartsAtEveryWholeFactorLandAsBlocks) {
             for (int x = 0; x < 7 * k; ++x)
                 ASSERT_EQ(window.At(2 + x, y), c.Convert(source.At(x / k, y / k)))
                     << k << "x at " << x << "," << y;
+    }
+}
+
+// What a window sent only Rects() (all of it when written whole) ends up showing: the view's
+// pixels are copied from what was written into the window, the rest stays as it was.
+void Send(const TWindowPicture& picture, const TWindow& written, TWindow& screen) {
+    if (picture.WroteWhole()) {
+        screen.Pixels = written.Pixels;
+        return;
+    }
+    for (const TScreenRect& r : picture.Rects()) {
+        ASSERT_GE(r.X, picture.View().X);
+        ASSERT_GE(r.Y, picture.View().Y);
+        ASSERT_LE(r.X + r.W, picture.View().X + picture.View().W);
+        ASSERT_LE(r.Y + r.H, picture.View().Y + picture.View().H);
+        for (int y = r.Y; y < r.Y + r.H; ++y)
+            for (int x = r.X; x < r.X + r.W; ++x)
+                screen.Pixels[static_cast<size_t>(y) * screen.Pitch + x] = written.At(x, y);
+    }
+}
+
+void ExpectShows(const TWindow& screen, const TSource& source, const TScreenRect& view, int k,
+                 const std::string& what) {
+    const TPixelConverter c = Xrgb();
+    for (int y = 0; y < view.H; ++y)
+        for (int x = 0; x < view.W; ++x)
+            ASSERT_EQ(screen.At(view.X + x, view.Y + y), c.Convert(source.At(x / k, y / k)))
+                << what << " at " << x << "," << y;
+}
+
+// Random changes in random parts that cover them, at every whole factor and at places on and off
+// the window's 16-byte grid, parts long enough to be streamed among them: the window, sent only
+// the rectangles written, shows the picture, and so does one that lost its picture and was sent
+// it whole.
+TEST(WindowPicture, ChangedPartsEndAsAWholeDrawWould) {
+    uint32_t seed = 777;
+    auto next = [&seed] {
+        seed = seed * 1664525U + 1013904223U;
+        return seed >> 8;
+    };
+    for (int k = 1; k <= 3; ++k) {
+        constexpr int kW = 150;
+        constexpr int kH = 20;
+        TSource source(kW, kH);
+        for (uint16_t& p : source.Pixels)
+            p = static_cast<uint16_t>(next());
+        const TScreenRect view{k, 1, kW * k, kH * k};
+        TWindow window(kW * k + 4, kH * k + 1, (kW * k + 4 + 3) / 4 * 4); // rows 16-byte aligned
+        TWindow screen = window;
+        TWindowPicture picture;
+        DrawAll(picture, window, source, view);
+        Send(picture, window, screen);
+        for (int round = 0; round < 60; ++round) {
+            std::vector<TPresentRect> parts;
+            int top = 0;
+            while (top < kH) {
+                const int y = top + static_cast<int>(next() % 3);
+                const int h = 1 + static_cast<int>(next() % 5);
+                if (y >= kH)
+                    break;
+                const int x = static_cast<int>(next() % kW);
+                const int w = 1 + static_cast<int>(next() % static_cast<uint32_t>(kW - x));
+                TPresentRect part{x, y, w, std::min(h, kH - y)};
+                parts.push_back(part);
+                // A few pixels of the part change, sometimes to what they were.
+                for (int n = static_cast<int>(next() % 4); n > 0; --n) {
+                    const int px = part.X + static_cast<int>(next() % static_cast<uint32_t>(part.Width));
+                    const int py = part.Y + static_cast<int>(next() % static_cast<uint32_t>(part.Height));
+                    if (next() % 4)
+                        source.At(px, py) = static_cast<uint16_t>(next());
+                }
+                top = part.Y + part.Height;
+            }
+            const bool lost = round % 17 == 16;
+            if (lost)
+                picture.Forget();
+            picture.Draw(window.Lend(), Xrgb(), source.Pixels.data(), source.W, parts, false);
+            EXPECT_EQ(picture.WroteWhole(), lost);
+            Send(picture, window, screen);
+            ExpectShows(screen, source, view, k, std::to_string(k) + "x, round " + std::to_string(round));
+        }
     }
 }
 
