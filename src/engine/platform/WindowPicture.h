@@ -21,6 +21,9 @@ class TPixelConverter {
     // are written, before the window is told to show them.
     void ConvertBlocks(const uint16_t* from, uint8_t* to, size_t pitch, int count, int k) const;
     static void FinishWrites();
+    // Whether ConvertBlocks may use the processor's widest vectors where it has them (AVX2, 16
+    // pixels at a time); they are, unless a test turns them off to check the 8-pixel way.
+    static void AllowWideVectors(bool allowed);
 
   private:
     // The usual layout of 32-bit windows, red at 16, green at 8, blue at 0.

@@ -66,46 +66,51 @@ TEST(PixelConverter, RowsConvertAsSinglePixelsDoInEveryLayout) {
 
 // Runs of every length from every place, each pixel made a k × k block, in rows whose pitch is
 // and is not a multiple of 16 bytes: the blocks hold the pixels converted one by one, and nothing
-// around them is written. (Long runs in the usual layout are streamed from a 16-byte boundary on.)
+// around them is written. (Long runs in the usual layout are streamed from a 16- or 32-byte
+// boundary on, sixteen pixels at a time where the processor can, else eight.)
 TEST(PixelConverter, BlocksHoldThePixelsAtEveryFactorPlaceAndLength) {
     std::vector<uint16_t> source(300);
     for (size_t i = 0; i < source.size(); ++i)
         source[i] = static_cast<uint16_t>(i * 40503U + 11);
     constexpr uint32_t kGuard = 0xDEADBEEF;
-    for (const auto& [r, g, b] : {std::array{16, 8, 0}, std::array{0, 8, 16}}) {
-        TPixelConverter c;
-        c.Prepare(r, g, b);
-        for (int k = 1; k <= 4; ++k) {
-            for (const int count : {0, 1, 7, 8, 9, 63, 64, 65, 71, 130}) {
-                for (const int extra : {0, 1}) { // pitch a multiple of 16 bytes, or one word more
-                    const int pitchWords = (count * k + 8 + 3) / 4 * 4 + extra;
-                    std::vector<uint32_t> window(static_cast<size_t>(pitchWords) * (k + 1) + 8);
-                    for (int at = 0; at < 4; ++at) {
-                        for (int from = 0; from < 8; from += 3) {
-                            std::fill(window.begin(), window.end(), kGuard);
-                            const size_t first =
-                                4 + static_cast<size_t>(at); // words; the vector is 16-aligned
-                            c.ConvertBlocks(source.data() + from,
-                                            reinterpret_cast<uint8_t*>(window.data() + first),
-                                            static_cast<size_t>(pitchWords) * 4, count, k);
-                            TPixelConverter::FinishWrites();
-                            for (size_t w = 0; w < window.size(); ++w) {
-                                const int64_t offset = static_cast<int64_t>(w) - static_cast<int64_t>(first);
-                                const int64_t row = offset >= 0 ? offset / pitchWords : -1;
-                                const int64_t x = offset >= 0 ? offset % pitchWords : -1;
-                                const bool inside = row >= 0 && row < k && x < count * k;
-                                const uint32_t want = inside ? c.Convert(source[from + x / k]) : kGuard;
-                                ASSERT_EQ(window[w], want)
-                                    << "shifts " << r << "," << g << "," << b << ", " << k << "x, " << count
+    // count pixels from source[from] at word `at` of a window whose rows are pitchWords apart.
+    auto check = [&](const TPixelConverter& c, int k, int count, int pitchWords, int at, int from) {
+        std::vector<uint32_t> window(static_cast<size_t>(pitchWords) * (k + 1) + 16, kGuard);
+        const size_t first = 4 + static_cast<size_t>(at); // the vector itself is 16-byte aligned
+        c.ConvertBlocks(source.data() + from, reinterpret_cast<uint8_t*>(window.data() + first),
+                        static_cast<size_t>(pitchWords) * 4, count, k);
+        TPixelConverter::FinishWrites();
+        for (size_t w = 0; w < window.size(); ++w) {
+            const int64_t offset = static_cast<int64_t>(w) - static_cast<int64_t>(first);
+            const int64_t row = offset >= 0 ? offset / pitchWords : -1;
+            const int64_t x = offset >= 0 ? offset % pitchWords : -1;
+            const bool inside = row >= 0 && row < k && x < count * k;
+            if (window[w] != (inside ? c.Convert(source[from + x / k]) : kGuard))
+                return "word " + std::to_string(offset) + (inside ? " is wrong" : " was written");
+        }
+        return std::string();
+    };
+    for (const bool wide : {true, false}) {
+        TPixelConverter::AllowWideVectors(wide);
+        for (const auto& [r, g, b] : {std::array{16, 8, 0}, std::array{0, 8, 16}}) {
+            TPixelConverter c;
+            c.Prepare(r, g, b);
+            for (int k = 1; k <= 4; ++k)
+                for (const int count : {0, 1, 7, 8, 9, 63, 64, 65, 71, 130})
+                    // A pitch that is a multiple of 32 bytes, of 16 only, or of neither.
+                    for (const int extra : {0, 4, 1})
+                        for (int at = 0; at < 8; ++at)
+                            for (int from = 0; from < 8; from += 3) {
+                                const int pitchWords = (count * k + 8 + 7) / 8 * 8 + extra;
+                                ASSERT_EQ(check(c, k, count, pitchWords, at, from), "")
+                                    << "shifts " << r << "," << g << "," << b
+                                    << (wide ? ", widest vectors" : "") << ", " << k << "x, " << count
                                     << " pixels from " << from << " at word " << at << ", pitch "
-                                    << pitchWords << ": word " << offset;
+                                    << pitchWords;
                             }
-                        }
-                    }
-                }
-            }
         }
     }
+    TPixelConverter::AllowWideVectors(true);
 }
 
 TEST(WindowPicture, WholeFactorMakesBlocksAndSendsOnlyTheChangedParts) {
